@@ -1,0 +1,132 @@
+// File-system services: listing, file records, paths, volumes, temporary files,
+// copying and deleting. Paths are std::string holding whatever bytes the file
+// system gives (UTF-8 or not); the folder separator is '/', and a path holding
+// "://" is a URL that also uses '/'. Nothing here throws.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace orvix {
+
+inline constexpr char SEP = '/';
+
+// --- Listing and file information ---------------------------------------------------
+
+// Appends the full path (folder + name) of every entry of folder that passes the
+// filter, then, when recurse is true, does the same in each subfolder, depth first:
+// a folder's own entries always come before any of its subfolders' entries.
+// Filter (compared in lower case): "" or "*.*" every file; "folders" subfolders only
+// (paths without trailing separator); anything else a file whose non-empty lower-case
+// extension occurs anywhere in the filter text ("jpg,tif,bmp" takes jpg, jp and g).
+// max_count > 0 stops a folder's scan once the result holds max_count names or more;
+// its subfolders are then not visited (a later branch can still add one name).
+// Entries are read with the system's own directory calls, so names that are not
+// valid UTF-8 are listed like any other. An unreadable or missing folder adds nothing.
+void list_files(const std::string& folder, std::vector<std::string>& result,
+                const std::string& filter, bool recurse, const std::string& separator = "",
+                int max_count = 0);
+// Text form: paths joined by separator (a carriage return when separator is empty),
+// no separator after the last path.
+void list_files(const std::string& folder, std::string& result, const std::string& filter,
+                bool recurse, const std::string& separator = "", int max_count = 0);
+
+// Five lines joined by carriage returns: size in bytes; creation, modification and
+// access time as YYYYMMDDHHMMSS local time; attribute letters. Creation is the birth
+// time (statx) where the file system keeps one, else the modification time.
+// Attribute letters, in the order H S R A T N C:
+//   H  the name starts with '.' (Linux has no hidden attribute; dot-files are hidden)
+//   S  not a regular file or folder (device, socket, fifo)
+//   R  the owner has no write permission
+//   A  a regular file (Windows sets "archive" on every file written)
+//   T  never (Linux has no temporary attribute)
+//   N  never (Windows gives "normal" only when no other letter applies; A always does)
+//   C  the file system compresses the file (FS_COMPR_FL / statx compressed)
+// Empty text for a path that cannot be read.
+std::string file_info(const std::string& path);
+
+// True for an existing regular file (dot-files included: they are ordinary files here).
+bool file_exists(const std::string& path);
+// True for an existing folder; false for an empty path or any error.
+bool folder_exists(const std::string& path);
+// Size in bytes; -1 when the file cannot be opened.
+int64_t file_length(const std::string& path);
+
+// --- Paths -----------------------------------------------------------------------------
+
+// Ends the path with '/' (also for URLs); an empty path becomes "/".
+std::string add_trailing_separator(const std::string& path);
+// Last '/'-separated part; without keep_extension everything from its last '.' is cut.
+std::string file_name(const std::string& path, bool keep_extension);
+// Lower-case extension without the dot, "" when the file name has no '.'.
+std::string file_extension(const std::string& path);
+// Every part but the last, each followed by separator ("/a/b.jpg" -> "/a/"); "" without one.
+std::string parent_folder(const std::string& path, const std::string& separator = "/");
+// Creates every missing level of the folder path. Returns 0, or the errno of the first
+// level that could not be created (levels already made stay).
+int make_path(const std::string& path);
+
+// The folder of the running executable, with a trailing separator, and its file name.
+// Tests that need another program folder pass their own to the routines that take one.
+std::string program_folder();
+std::string program_name();
+
+// --- Temporary files -------------------------------------------------------------------
+
+// $TMPDIR, else /tmp, else the program's folder; with a trailing separator.
+std::string temp_folder();
+// A private folder (mode 0700, made by mkdtemp) under temp_folder() named after prefix,
+// with a trailing separator; "" when it cannot be made. The caller owns and removes it.
+std::string make_private_temp_folder(const std::string& prefix);
+// folder + "~" + first three characters of prefix + a four-digit counter + "." +
+// extension, the first such name that does not exist. An empty folder becomes
+// temp_folder(); an empty prefix becomes the program's name. "" when all 9999 exist.
+// The file is not created.
+std::string temp_file_name(const std::string& prefix, const std::string& extension,
+                           std::string& folder);
+
+// --- Volumes (what drives were) -------------------------------------------------------
+
+// "Unknown", "Removable Drive", "Fixed Drive", "Remote Drive", "CD-ROM Drive", or ""
+// (RAM disk) for the mounted volume that holds the path.
+std::string drive_type(const std::string& path);
+// The label of the volume that holds the path; "" when it has none or cannot be read.
+std::string volume_label(const std::string& path);
+// One line a mounted volume, lines joined by carriage returns: the mount point, then,
+// with labels, "," and its label. skip_floppy_label leaves the label of a floppy
+// drive unread ("mountpoint,"), so the drive is never touched.
+std::string list_drives(bool with_labels, bool skip_floppy_label);
+// Free bytes (not the per-user quota) of the volume that holds the path; 0 on failure.
+double free_space(const std::string& path);
+
+// --- Copy and delete -------------------------------------------------------------------
+
+// Copies source to destination, overwriting it. The bytes go to a temporary name in
+// the destination's folder which is renamed over the destination only when the copy is
+// complete; the copy keeps the source's modification time. On failure the temporary
+// file is removed, the "Error" box shows the system's description, and the errno value
+// is returned; 0 on success.
+int copy_file(const std::string& source, const std::string& destination);
+
+// Flushes copy to disk, drops it from the page cache and compares what the disk holds
+// with source, byte for byte. True only when both read completely and are equal.
+bool verify_copy(const std::string& source, const std::string& copy);
+
+// Deletes the file. Nothing for "" or exactly "*.*"; a path ending in "*.*" deletes
+// every regular file of that folder. must_exist: only when file_exists. clear_readonly:
+// give the owner write permission first. Errors are swallowed.
+void delete_file(const std::string& path, bool must_exist, bool clear_readonly);
+
+// Deletes every regular file of the folder and, with remove_folder, the folder itself
+// when it is then empty. Nothing for a path of 0 or 1 characters, or when must_exist is
+// true and the folder does not exist. Errors are swallowed.
+void clear_folder(const std::string& folder, bool remove_folder, bool must_exist);
+
+// --- Test hooks ------------------------------------------------------------------------
+
+// Makes copy_file fail with ENOSPC once it has written `bytes` bytes of one copy,
+// as a full disk would; a negative value turns the fault off.
+void set_copy_fault_after(int64_t bytes);
+
+} // namespace orvix

@@ -1,0 +1,94 @@
+#include "platform/dialogs.h"
+
+#include <cstring>
+#include <iostream>
+
+namespace orvix {
+
+namespace {
+
+StderrDialogs& stderr_dialogs() {
+    static StderrDialogs instance;
+    return instance;
+}
+
+Dialogs* current = nullptr;
+
+Answer first_button(Buttons buttons) {
+    return buttons == Buttons::Ok || buttons == Buttons::OkCancel ? Answer::Ok : Answer::Yes;
+}
+
+const char* icon_word(Icon icon) {
+    switch (icon) {
+    case Icon::Exclamation:
+        return "warning";
+    case Icon::Critical:
+        return "error";
+    case Icon::Information:
+        return "info";
+    case Icon::Question:
+        return "question";
+    case Icon::None:
+        break;
+    }
+    return "message";
+}
+
+} // namespace
+
+Dialogs& dialogs() {
+    return current ? *current : stderr_dialogs();
+}
+
+void set_dialogs(Dialogs* d) {
+    current = d;
+}
+
+ScopedDialogs::ScopedDialogs(Dialogs& d) : m_previous(current) {
+    current = &d;
+}
+
+ScopedDialogs::~ScopedDialogs() {
+    current = m_previous;
+}
+
+void show_system_error(int errno_value) {
+    dialogs().message_box(std::strerror(errno_value), "Error", Icon::Exclamation, Buttons::Ok);
+}
+
+Answer StderrDialogs::message_box(const std::string& text, const std::string& title, Icon icon,
+                                  Buttons buttons) {
+    std::cerr << "[" << (title.empty() ? "Orvix" : title) << " " << icon_word(icon) << "] "
+              << text << std::endl;
+    return first_button(buttons);
+}
+
+std::optional<std::string> StderrDialogs::input_box(const std::string& prompt,
+                                                    const std::string& title,
+                                                    const std::string&) {
+    std::cerr << "[" << title << " question, cancelled] " << prompt << std::endl;
+    return std::nullopt;
+}
+
+Answer ScriptedDialogs::message_box(const std::string& text, const std::string& title, Icon icon,
+                                    Buttons buttons) {
+    m_messages.push_back({text, title, icon, buttons});
+    if (m_answers.empty())
+        return first_button(buttons);
+    const Answer answer = m_answers.front();
+    m_answers.pop_front();
+    return answer;
+}
+
+std::optional<std::string> ScriptedDialogs::input_box(const std::string& prompt,
+                                                      const std::string& title,
+                                                      const std::string& default_answer) {
+    m_input_log.push_back({prompt, title, default_answer});
+    if (m_inputs.empty())
+        return default_answer;
+    std::optional<std::string> answer = std::move(m_inputs.front());
+    m_inputs.pop_front();
+    return answer;
+}
+
+} // namespace orvix

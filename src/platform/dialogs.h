@@ -1,0 +1,99 @@
+// How core code talks to the user: message boxes and input boxes behind a small
+// interface, so the core runs under tests with scripted answers and headless with
+// answers on stderr. The Qt implementation lives apart, with the windows.
+#pragma once
+
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace orvix {
+
+enum class Icon { None, Exclamation, Critical, Information, Question };
+enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel };
+enum class Answer { Ok, Cancel, Yes, No };
+
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+    // A modal message box; an empty title means the application's default title.
+    virtual Answer message_box(const std::string& text, const std::string& title, Icon icon,
+                               Buttons buttons = Buttons::Ok) = 0;
+    // A modal input box; std::nullopt when the user cancels.
+    virtual std::optional<std::string> input_box(const std::string& prompt,
+                                                 const std::string& title,
+                                                 const std::string& default_answer) = 0;
+};
+
+// The process-wide dialogs. Until a window installs its own, messages go to stderr.
+Dialogs& dialogs();
+// Installs d (not owned); nullptr restores the stderr implementation.
+void set_dialogs(Dialogs* d);
+
+// Installs a Dialogs for the lifetime of the guard and restores the previous one.
+class ScopedDialogs {
+public:
+    explicit ScopedDialogs(Dialogs& d);
+    ~ScopedDialogs();
+    ScopedDialogs(const ScopedDialogs&) = delete;
+    ScopedDialogs& operator=(const ScopedDialogs&) = delete;
+
+private:
+    Dialogs* m_previous;
+};
+
+// The "Error" box of the low-level file routines: the system's description of errno_value.
+void show_system_error(int errno_value);
+
+// Prints every message on stderr; input boxes are cancelled, message boxes answer their
+// first button (Ok or Yes).
+class StderrDialogs : public Dialogs {
+public:
+    Answer message_box(const std::string& text, const std::string& title, Icon icon,
+                       Buttons buttons) override;
+    std::optional<std::string> input_box(const std::string& prompt, const std::string& title,
+                                         const std::string& default_answer) override;
+};
+
+// Records every box and answers from queues, for tests and scripted runs.
+class ScriptedDialogs : public Dialogs {
+public:
+    struct Message {
+        std::string text;
+        std::string title;
+        Icon icon;
+        Buttons buttons;
+    };
+    struct Input {
+        std::string prompt;
+        std::string title;
+        std::string default_answer;
+    };
+
+    // Answers for the next input boxes, in order; std::nullopt is a Cancel.
+    // With the queue empty an input box is answered with its default answer.
+    void queue_input(std::optional<std::string> answer) { m_inputs.push_back(std::move(answer)); }
+    // Answers for the next message boxes; with the queue empty the first button is the answer.
+    void queue_answer(Answer answer) { m_answers.push_back(answer); }
+
+    Answer message_box(const std::string& text, const std::string& title, Icon icon,
+                       Buttons buttons) override;
+    std::optional<std::string> input_box(const std::string& prompt, const std::string& title,
+                                         const std::string& default_answer) override;
+
+    const std::vector<Message>& messages() const { return m_messages; }
+    const std::vector<Input>& inputs() const { return m_input_log; }
+    void clear() {
+        m_messages.clear();
+        m_input_log.clear();
+    }
+
+private:
+    std::deque<std::optional<std::string>> m_inputs;
+    std::deque<Answer> m_answers;
+    std::vector<Message> m_messages;
+    std::vector<Input> m_input_log;
+};
+
+} // namespace orvix
