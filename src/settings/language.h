@@ -1,0 +1,40 @@
+// Language files: "key=value" lines under extra/languages/, loaded into a table that
+// every window asks for its texts. Values keep their markers ("#1", "#2", "<BR>");
+// callers replace them.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace orvix {
+
+class LanguageTable {
+public:
+    // Replaces the table by the entries of text (tabs become spaces, lines trimmed,
+    // key = before the first "=", value = after it; lines without "=" ignored).
+    void parse_language_text(const std::string& text);
+    // The value of the first entry whose key matches exactly; "" when none. decode turns
+    // "<BR>" into a carriage return and "<;>" into a comma.
+    std::string translate(const std::string& key, bool decode = false) const;
+    size_t size() const { return m_entries.size(); }
+
+private:
+    struct Entry {
+        std::string key;
+        std::string value;
+    };
+    std::vector<Entry> m_entries;
+};
+
+// program_folder + "extra/languages/".
+std::string languages_folder(const std::string& program_folder);
+
+// Loads the language named by CURRENT_LANGUAGE in prefs_text (default "ENGLISH.LNG",
+// falling back silently to it when the named file is missing) into table. With no
+// language file at all, shows "No language file found. Interface errors may occur...
+// Re-install Orvix." and leaves the table empty. Returns the names for the language list:
+// each listed file's name without extension, in listing order.
+std::vector<std::string> load_language(const std::string& program_folder,
+                                       const std::string& prefs_text, LanguageTable& table);
+
+} // namespace orvix

@@ -1,0 +1,66 @@
+// The transfer run: copies every picture of the source folder to the destination,
+// named and filed, converted when asked, thumbnailed, originals deleted when asked and
+// verified. Widget-free: the main window hands it a snapshot of its controls, the
+// dialogs and a progress sink.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace orvix {
+
+class Dialogs;
+class LanguageTable;
+
+enum class NamingMode { Keep, CreationDate, ModificationDate, Pattern };
+
+// What the run reads from the main window.
+struct TransferOptions {
+    std::string source_text;       // chemin, as typed
+    std::string destination_text;  // destin, as typed
+    NamingMode naming = NamingMode::Keep;
+    std::string pattern;           // renpattern
+    bool subdir_enabled = false;   // subdir enabled ...
+    bool subdir_checked = false;   // ... and checked: only both give date folders
+    int format_index = 0;          // formatchoice: 0 none, 1 jpg, 2 bmp, 3 tif, 4 png, 5 psd; -1 none selected
+    std::string quality_text;      // quality box as typed
+    bool show_thumbs = false;
+    bool delete_originals = false;
+};
+
+// The progress bar and the quality box as the run drives them.
+class ProgressSink {
+public:
+    virtual ~ProgressSink() = default;
+    virtual void set_min(int value) = 0;
+    virtual void set_max(int value) = 0;
+    virtual void set_value(int value) = 0;
+    virtual void set_caption(const std::string& caption) = 0;
+    virtual void set_visible(bool visible) = 0;
+    // The run writes "100" back into the quality box when the typed quality is out of range.
+    virtual void set_quality_text(const std::string& text) = 0;
+};
+
+struct TransferredPicture {
+    std::string picture_path;
+    std::string thumb_path;
+};
+
+struct TransferOutcome {
+    int found = 0;   // pictures listed
+    int copied = 0;
+    int failed = 0;
+    bool ran = false;  // false when an early message ended the run
+};
+
+// Runs the whole transfer. transferred_pictures is emptied, then gets one record per
+// picture whose thumbnail was made. before_report runs after the loop and before the
+// final report (the window refreshes its status and fills the grid there).
+TransferOutcome run_transfer(const TransferOptions& options, const std::string& thumbs_dir,
+                             const LanguageTable& language, Dialogs& dialogs,
+                             ProgressSink& progress,
+                             std::vector<TransferredPicture>& transferred_pictures,
+                             const std::function<void()>& before_report = {});
+
+} // namespace orvix
