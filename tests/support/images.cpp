@@ -1,0 +1,206 @@
+#include "support/images.h"
+
+#include <Magick++.h>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <iterator>
+#include <memory>
+#include <turbojpeg.h>
+
+namespace orvix::test {
+
+namespace {
+
+struct TjDeleter {
+    void operator()(void* handle) const { tjDestroy(handle); }
+};
+using TjHandle = std::unique_ptr<void, TjDeleter>;
+
+struct TjBufferDeleter {
+    void operator()(unsigned char* buffer) const { tjFree(buffer); }
+};
+
+void init_magick() {
+    static const bool done = [] {
+        Magick::InitializeMagick(nullptr);
+        return true;
+    }();
+    (void)done;
+}
+
+std::string extension_of(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    const auto dot = path.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return "";
+    std::string ext = path.substr(dot + 1);
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return ext;
+}
+
+// A small integer hash: fixed texture that looks like sensor noise.
+uint32_t hash(uint32_t x, uint32_t y) {
+    uint32_t h = x * 374761393u + y * 668265263u;
+    h = (h ^ (h >> 13)) * 1274126177u;
+    return h ^ (h >> 16);
+}
+
+uint8_t clamp_byte(double v) {
+    return static_cast<uint8_t>(std::clamp(v, 0.0, 255.0));
+}
+
+std::string magick_format(const std::string& ext) {
+    if (ext == "bmp")
+        return "BMP3";
+    if (ext == "png")
+        return "PNG24";
+    if (ext == "tif" || ext == "tiff")
+        return "TIFF";
+    if (ext == "tga")
+        return "TGA";
+    if (ext == "pcx")
+        return "PCX";
+    if (ext == "psd")
+        return "PSD";
+    return "";
+}
+
+void write_jpeg(const std::string& path, const RgbImage& image, int quality) {
+    TjHandle handle(tjInitCompress());
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    const int rc = tjCompress2(handle.get(), image.pixels.data(), image.width, 0, image.height,
+                               TJPF_RGB, &out, &size, TJSAMP_420, quality, 0);
+    std::unique_ptr<unsigned char, TjBufferDeleter> owned(out);
+    if (rc != 0) {
+        ADD_FAILURE() << "cannot compress " << path << ": " << tjGetErrorStr2(handle.get());
+        return;
+    }
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file.write(reinterpret_cast<const char*>(out), static_cast<std::streamsize>(size));
+    if (!file)
+        ADD_FAILURE() << "cannot write " << path;
+}
+
+RgbImage read_jpeg(const std::string& bytes) {
+    TjHandle handle(tjInitDecompress());
+    auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+    int width = 0, height = 0, subsampling = 0, colorspace = 0;
+    if (tjDecompressHeader3(handle.get(), data, bytes.size(), &width, &height, &subsampling,
+                            &colorspace) != 0)
+        return {};
+    RgbImage image{width, height, std::vector<uint8_t>(static_cast<size_t>(width) * height * 3)};
+    if (tjDecompress2(handle.get(), data, bytes.size(), image.pixels.data(), width, 0, height,
+                      TJPF_RGB, 0) != 0)
+        return {};
+    return image;
+}
+
+} // namespace
+
+std::vector<uint8_t> test_pattern(int width, int height) {
+    std::vector<uint8_t> pixels(static_cast<size_t>(width) * height * 3);
+    const double w = std::max(width, 1), h = std::max(height, 1);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const double u = x / w, v = y / h;
+            // Broad gradients and soft waves, like sky and shading.
+            double r = 40 + 170 * u + 25 * std::sin(9 * v + 3 * u);
+            double g = 60 + 120 * v + 30 * std::sin(7 * u * v + 2);
+            double b = 200 - 140 * u * v + 20 * std::cos(11 * u);
+            // A few hard-edged shapes, like objects in a scene.
+            const double dx = u - 0.62, dy = v - 0.4;
+            if (dx * dx + dy * dy < 0.03) {
+                r = 0.4 * r + 140;
+                g *= 0.5;
+            }
+            if (u > 0.1 && u < 0.3 && v > 0.55 && v < 0.9)
+                b = 30 + 10 * ((x / 3 + y / 3) % 2);
+            // Fine texture.
+            const int noise = static_cast<int>(hash(x, y) % 17) - 8;
+            uint8_t* p = pixels.data() + (static_cast<size_t>(y) * width + x) * 3;
+            p[0] = clamp_byte(r + noise);
+            p[1] = clamp_byte(g + noise / 2);
+            p[2] = clamp_byte(b - noise);
+        }
+    }
+    return pixels;
+}
+
+void write_picture(const std::string& path, const RgbImage& image, int jpeg_quality) {
+    const std::string ext = extension_of(path);
+    if (ext == "jpg" || ext == "jpeg") {
+        write_jpeg(path, image, jpeg_quality);
+        return;
+    }
+    const std::string format = magick_format(ext);
+    if (format.empty()) {
+        ADD_FAILURE() << "no test writer for " << path;
+        return;
+    }
+    init_magick();
+    try {
+        Magick::Image picture(image.width, image.height, "RGB", Magick::CharPixel,
+                              image.pixels.data());
+        picture.depth(8);
+        picture.type(Magick::TrueColorType);
+        picture.magick(format);
+        picture.write(format + ":" + path);
+    } catch (const Magick::Exception& e) {
+        ADD_FAILURE() << "cannot write " << path << ": " << e.what();
+    }
+}
+
+void make_jpeg(const std::string& path, int width, int height, int quality) {
+    write_jpeg(path, RgbImage{width, height, test_pattern(width, height)}, quality);
+}
+
+void make_picture(const std::string& path, int width, int height) {
+    write_picture(path, RgbImage{width, height, test_pattern(width, height)});
+}
+
+RgbImage read_rgb(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(file)),
+                            std::istreambuf_iterator<char>());
+    if (bytes.size() >= 3 && static_cast<uint8_t>(bytes[0]) == 0xFF &&
+        static_cast<uint8_t>(bytes[1]) == 0xD8)
+        return read_jpeg(bytes);
+    init_magick();
+    try {
+        Magick::Image picture;
+        picture.read(path);
+        RgbImage image{static_cast<int>(picture.columns()), static_cast<int>(picture.rows()), {}};
+        image.pixels.resize(static_cast<size_t>(image.width) * image.height * 3);
+        picture.write(0, 0, image.width, image.height, "RGB", Magick::CharPixel,
+                      image.pixels.data());
+        return image;
+    } catch (const Magick::Exception&) {
+        return {};
+    }
+}
+
+int max_difference(const RgbImage& a, const RgbImage& b) {
+    if (a.width != b.width || a.height != b.height || a.pixels.size() != b.pixels.size())
+        return 255;
+    int worst = 0;
+    for (size_t i = 0; i < a.pixels.size(); ++i)
+        worst = std::max(worst, std::abs(int(a.pixels[i]) - int(b.pixels[i])));
+    return worst;
+}
+
+double mean_difference(const RgbImage& a, const RgbImage& b) {
+    if (a.width != b.width || a.height != b.height || a.pixels.size() != b.pixels.size() ||
+        a.pixels.empty())
+        return 255;
+    double sum = 0;
+    for (size_t i = 0; i < a.pixels.size(); ++i)
+        sum += std::abs(int(a.pixels[i]) - int(b.pixels[i]));
+    return sum / static_cast<double>(a.pixels.size());
+}
+
+} // namespace orvix::test
