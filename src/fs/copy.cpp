@@ -1,0 +1,233 @@
+// Copying a file without ever leaving a partial copy under its final name, and reading a
+// copy back from disk to prove it.
+#include "fs/fs.h"
+
+#include "fs/posix_handles.h"
+#include "platform/dialogs.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace orvix {
+
+namespace {
+
+constexpr size_t RANGE_CHUNK = size_t{1} << 30;
+constexpr size_t BUFFER_SIZE = size_t{1} << 20;
+
+int64_t copy_fault_after = -1;
+
+// The bytes one call may move: the whole rest normally, never past the simulated full disk.
+size_t chunk_limit(int64_t written, size_t chunk) {
+    if (copy_fault_after < 0)
+        return chunk;
+    return static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(chunk),
+                                                 std::max<int64_t>(copy_fault_after - written, 0)));
+}
+
+bool range_unsupported(int error) {
+    return error == EXDEV || error == EOPNOTSUPP || error == ENOSYS || error == EINVAL;
+}
+
+// Whether the source holds more than `offset` bytes, asked without moving its position.
+bool has_more(int in, int64_t offset) {
+    char byte;
+    return ::pread(in, &byte, 1, offset) > 0;
+}
+
+int write_all(int out, const char* data, size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(out, data, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return errno;
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return 0;
+}
+
+// Moves up to `limit` bytes with read and write; the count moved (0 at the end), or -errno.
+ssize_t read_write_chunk(int in, int out, std::vector<char>& buffer, size_t limit) {
+    if (buffer.empty())
+        buffer.resize(BUFFER_SIZE);
+    ssize_t n;
+    do {
+        n = ::read(in, buffer.data(), std::min(limit, buffer.size()));
+    } while (n < 0 && errno == EINTR);
+    if (n <= 0)
+        return n < 0 ? -errno : 0;
+    const int error = write_all(out, buffer.data(), static_cast<size_t>(n));
+    return error ? -error : n;
+}
+
+// copy_file_range lets the kernel (or the file system) copy without a trip through user
+// memory; where it cannot, read and write take over from the current positions.
+int copy_bytes(int in, int out) {
+    std::vector<char> buffer;
+    bool use_range = true;
+    for (int64_t written = 0;;) {
+        const size_t limit = chunk_limit(written, use_range ? RANGE_CHUNK : BUFFER_SIZE);
+        if (limit == 0)
+            return has_more(in, written) ? ENOSPC : 0;
+        ssize_t n;
+        if (use_range) {
+            n = ::copy_file_range(in, nullptr, out, nullptr, limit, 0);
+            if (n < 0 && errno == EINTR)
+                continue;
+            // Some file systems (proc, sysfs, some FUSE) answer 0 before the end: read makes sure.
+            if (n == 0 || (n < 0 && range_unsupported(errno))) {
+                use_range = false;
+                continue;
+            }
+            if (n < 0)
+                return errno;
+        } else {
+            n = read_write_chunk(in, out, buffer, limit);
+            if (n == 0)
+                return 0;
+            if (n < 0)
+                return static_cast<int>(-n);
+        }
+        written += n;
+    }
+}
+
+// The temporary copy in the destination's folder; removed unless it was renamed.
+class TempCopy {
+public:
+    explicit TempCopy(const std::string& destination) {
+        const std::string folder = parent_folder(destination, "/");
+        m_path = (folder.empty() ? std::string("./") : folder) + ".orvix-XXXXXX";
+        m_fd = detail::UniqueFd(::mkostemp(m_path.data(), O_CLOEXEC));
+        m_error = m_fd.valid() ? 0 : errno;
+        if (!m_fd.valid())
+            m_path.clear();
+    }
+    ~TempCopy() {
+        m_fd.reset();
+        if (!m_path.empty())
+            ::unlink(m_path.c_str());
+    }
+    TempCopy(const TempCopy&) = delete;
+    TempCopy& operator=(const TempCopy&) = delete;
+
+    int error() const { return m_error; }
+    int fd() const { return m_fd.get(); }
+
+    // Closes the copy (late write errors show there) and puts it in place of destination.
+    int commit(const std::string& destination) {
+        if (const int error = m_fd.close_checked())
+            return error;
+        if (::rename(m_path.c_str(), destination.c_str()) != 0)
+            return errno;
+        m_path.clear();
+        return 0;
+    }
+
+private:
+    std::string m_path;
+    detail::UniqueFd m_fd;
+    int m_error = 0;
+};
+
+int keep_mode_and_time(int out, const struct stat& source) {
+    if (::fchmod(out, source.st_mode & 0777) != 0)
+        return errno;
+    const struct timespec times[2] = {{0, UTIME_OMIT}, source.st_mtim};
+    return ::futimens(out, times) == 0 ? 0 : errno;
+}
+
+int open_source(const std::string& source, detail::UniqueFd& in, struct stat& st) {
+    in = detail::UniqueFd(::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!in.valid())
+        return errno;
+    if (::fstat(in.get(), &st) != 0)
+        return errno;
+    if (S_ISDIR(st.st_mode))
+        return EISDIR;
+    // Only regular files are copied: a fifo or a device would block or never end.
+    return S_ISREG(st.st_mode) ? 0 : EINVAL;
+}
+
+int copy_file_quietly(const std::string& source, const std::string& destination) {
+    detail::UniqueFd in;
+    struct stat st;
+    if (const int error = open_source(source, in, st))
+        return error;
+    TempCopy temp(destination);
+    if (temp.error())
+        return temp.error();
+    if (const int error = copy_bytes(in.get(), temp.fd()))
+        return error;
+    if (const int error = keep_mode_and_time(temp.fd(), st))
+        return error;
+    return temp.commit(destination);
+}
+
+// Reads up to size bytes, fewer only at the end of the file; -1 on error.
+ssize_t read_full(int fd, char* data, size_t size) {
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::read(fd, data + done, size - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return -1;
+        if (n == 0)
+            break;
+        done += static_cast<size_t>(n);
+    }
+    return static_cast<ssize_t>(done);
+}
+
+bool same_contents(int a, int b) {
+    std::vector<char> left(BUFFER_SIZE);
+    std::vector<char> right(BUFFER_SIZE);
+    for (;;) {
+        const ssize_t n = read_full(a, left.data(), left.size());
+        const ssize_t m = read_full(b, right.data(), right.size());
+        if (n < 0 || n != m)
+            return false;
+        if (n == 0)
+            return true;
+        if (std::memcmp(left.data(), right.data(), static_cast<size_t>(n)) != 0)
+            return false;
+    }
+}
+
+} // namespace
+
+int copy_file(const std::string& source, const std::string& destination) {
+    const int error = copy_file_quietly(source, destination);
+    if (error)
+        show_system_error(error);
+    return error;
+}
+
+bool verify_copy(const std::string& source, const std::string& copy) {
+    const detail::UniqueFd original(::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    const detail::UniqueFd written(::open(copy.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    struct stat a;
+    struct stat b;
+    if (!original.valid() || !written.valid() || ::fstat(original.get(), &a) != 0 ||
+        ::fstat(written.get(), &b) != 0 || !S_ISREG(a.st_mode) || !S_ISREG(b.st_mode) ||
+        a.st_size != b.st_size)
+        return false;
+    // Once the copy is on disk its cached pages can go, so the comparison reads the disk.
+    if (::fsync(written.get()) != 0)
+        return false;
+    ::posix_fadvise(written.get(), 0, 0, POSIX_FADV_DONTNEED);
+    return same_contents(original.get(), written.get());
+}
+
+void set_copy_fault_after(int64_t bytes) {
+    copy_fault_after = bytes;
+}
+
+} // namespace orvix
