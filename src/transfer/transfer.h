@@ -17,14 +17,15 @@ enum class NamingMode { Keep, CreationDate, ModificationDate, Pattern };
 
 // What the run reads from the main window.
 struct TransferOptions {
-    std::string source_text;       // chemin, as typed
-    std::string destination_text;  // destin, as typed
+    std::string source_text;      // chemin, as typed
+    std::string destination_text; // destin, as typed
     NamingMode naming = NamingMode::Keep;
-    std::string pattern;           // renpattern
-    bool subdir_enabled = false;   // subdir enabled ...
-    bool subdir_checked = false;   // ... and checked: only both give date folders
-    int format_index = 0;          // formatchoice: 0 none, 1 jpg, 2 bmp, 3 tif, 4 png, 5 psd; -1 none selected
-    std::string quality_text;      // quality box as typed
+    std::string pattern;         // renpattern
+    bool subdir_enabled = false; // subdir enabled ...
+    bool subdir_checked = false; // ... and checked: only both give date folders
+    int format_index =
+        0; // formatchoice: 0 none, 1 jpg, 2 bmp, 3 tif, 4 png, 5 psd; -1 none selected
+    std::string quality_text; // quality box as typed
     bool show_thumbs = false;
     bool delete_originals = false;
 };
@@ -48,10 +49,10 @@ struct TransferredPicture {
 };
 
 struct TransferOutcome {
-    int found = 0;   // pictures listed
+    int found = 0; // pictures listed
     int copied = 0;
     int failed = 0;
-    bool ran = false;  // false when an early message ended the run
+    bool ran = false; // false when an early message ended the run
 };
 
 // Runs the whole transfer. transferred_pictures is emptied, then gets one record per
@@ -62,5 +63,11 @@ TransferOutcome run_transfer(const TransferOptions& options, const std::string& 
                              ProgressSink& progress,
                              std::vector<TransferredPicture>& transferred_pictures,
                              const std::function<void()>& before_report = {});
+
+// Test hook: called with the source and its copy right after each copy is made and before
+// it is checked, so a test can alter either as a faulty card or disk would. An empty
+// function removes it.
+void set_after_copy_hook(
+    std::function<void(const std::string& source, const std::string& copy)> hook);
 
 } // namespace orvix

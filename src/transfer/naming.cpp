@@ -1,0 +1,153 @@
+#include "transfer/naming.h"
+
+#include "fs/fs.h"
+#include "platform/dialogs.h"
+#include "settings/language.h"
+#include "text/text.h"
+
+namespace orvix {
+
+namespace {
+
+constexpr std::string_view kTwinsTitle = "Twins !!!";
+
+bool contains(const std::string& text, std::string_view part) {
+    return text.find(part) != std::string::npos;
+}
+
+std::string first_eight(const std::string& date) {
+    return date.substr(0, 8);
+}
+
+} // namespace
+
+PictureDates dates_from_record(const std::string& record) {
+    return {get_line(2, record), get_line(3, record)};
+}
+
+std::string base_name(const std::string& path) {
+    return file_name(path, false);
+}
+
+std::string new_name(NamingMode mode, const std::string& pattern, const std::string& base,
+                     const PictureDates& dates) {
+    switch (mode) {
+    case NamingMode::CreationDate:
+        return dates.creation;
+    case NamingMode::ModificationDate:
+        return dates.modification;
+    case NamingMode::Pattern:
+        if (pattern.empty())
+            return base;
+        {
+            std::string name = Remplacer("{same}", base, pattern);
+            name = Remplacer("{samelower}", to_lower(base), name);
+            name = Remplacer("{sameupper}", to_upper(base), name);
+            name = Remplacer("{modificationdate}", dates.modification, name);
+            return Remplacer("{creationdate}", dates.creation, name);
+        }
+    case NamingMode::Keep:
+        break;
+    }
+    return base;
+}
+
+std::string date_folder(NamingMode mode, const std::string& pattern, bool subdir_on,
+                        const PictureDates& dates) {
+    if (!subdir_on)
+        return {};
+    switch (mode) {
+    case NamingMode::CreationDate:
+        return first_eight(dates.creation);
+    case NamingMode::ModificationDate:
+        return first_eight(dates.modification);
+    case NamingMode::Pattern: {
+        std::string folder;
+        if (contains(pattern, "{modificationdate}"))
+            folder = first_eight(dates.modification);
+        if (contains(pattern, "{creationdate}"))
+            folder = first_eight(dates.creation);
+        return folder;
+    }
+    case NamingMode::Keep:
+        break;
+    }
+    return {};
+}
+
+std::string target_folder(const std::string& destination_folder, const std::string& date_folder) {
+    if (date_folder.empty())
+        return destination_folder;
+    return destination_folder + date_folder + SEP;
+}
+
+std::string file_target(const std::string& target_folder, const std::string& name,
+                        const std::string& extension) {
+    return target_folder + name + "." + extension;
+}
+
+std::string output_extension(int format_index, const std::string& source_extension) {
+    switch (format_index) {
+    case 1:
+        return "jpg";
+    case 2:
+        return "bmp";
+    case 3:
+        return "tif";
+    case 4:
+        return "png";
+    case 5:
+        return "psd";
+    default:
+        // 0 asks for no conversion; with no entry selected there is no choice to honour
+        // either, so the copy keeps its format.
+        return source_extension;
+    }
+}
+
+bool is_jpeg_choice(int format_index) {
+    return format_index == 1;
+}
+
+std::string bis_proposal(const std::string& target) {
+    std::string proposal = target;
+    while (file_exists(proposal)) {
+        const std::string extension = file_extension(proposal);
+        proposal = parent_folder(proposal) + base_name(proposal) + "-bis" +
+                   (extension.empty() ? "" : "." + extension);
+    }
+    return proposal;
+}
+
+bool is_plain_name(const std::string& name) {
+    return name.find(SEP) == std::string::npos && name.find('\0') == std::string::npos;
+}
+
+std::optional<SettledTarget> settle_collision(const std::string& target_folder,
+                                              const std::string& name, const std::string& extension,
+                                              const LanguageTable& language, Dialogs& dialogs) {
+    SettledTarget target{file_target(target_folder, name, extension), name};
+    const std::string question = Remplacer("<BR>", CRLF, language.translate("same_name"));
+    while (file_exists(target.path)) {
+        const std::string proposal = base_name(bis_proposal(target.path));
+        const std::string prompt = Remplacer("#1", target.name + "." + extension, question);
+        const std::optional<std::string> answer =
+            dialogs.input_box(prompt, std::string(kTwinsTitle), proposal);
+        if (!answer || answer->empty())
+            return std::nullopt;
+        if (contains(*answer, "."))
+            continue;
+        target = {file_target(target_folder, *answer, extension), *answer};
+    }
+    return target;
+}
+
+std::string free_thumb_path(const std::string& thumbs_dir, const std::string& base) {
+    const std::string folder = add_trailing_separator(thumbs_dir);
+    std::string path = folder + base + ".jpg";
+    for (int n = 2; file_exists(path); ++n)
+        path = folder + base + "_" + std::to_string(n) + ".jpg";
+    return path;
+}
+
+} // namespace orvix

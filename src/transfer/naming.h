@@ -1,0 +1,78 @@
+// How a transferred picture is named and filed: the new name by naming mode or pattern,
+// the date folder, the copy and converted targets, and the "Twins !!!" question when a
+// name is already taken. Plain functions over strings; only the collision rule looks at
+// the disk and asks the user.
+#pragma once
+
+#include "transfer/transfer.h"
+
+#include <optional>
+#include <string>
+
+namespace orvix {
+
+// The two date texts (YYYYMMDDhhmmss, local time) that names and date folders use.
+struct PictureDates {
+    std::string creation;
+    std::string modification;
+};
+
+// Lines 2 and 3 of a file_info record; empty texts when the record has no such lines.
+PictureDates dates_from_record(const std::string& record);
+
+// The file name without its last extension, case kept.
+std::string base_name(const std::string& path);
+
+// Name of the copy without extension. The first mode that applies wins: a date mode
+// gives its date text, a non-empty pattern gets its tokens replaced, anything else keeps
+// the base name.
+std::string new_name(NamingMode mode, const std::string& pattern, const std::string& base,
+                     const PictureDates& dates);
+
+// YYYYMMDD of the date the name is built from, or "" when date folders are off or the
+// name holds no date. A pattern with both date tokens files by the creation date.
+std::string date_folder(NamingMode mode, const std::string& pattern, bool subdir_on,
+                        const PictureDates& dates);
+
+// destination_folder (with its trailing separator) + date folder + "/" or just the
+// destination folder.
+std::string target_folder(const std::string& destination_folder, const std::string& date_folder);
+
+// target folder + name + "." + extension; the copy and converted targets are both built so.
+std::string file_target(const std::string& target_folder, const std::string& name,
+                        const std::string& extension);
+
+// Extension of the converted file by the format list's index: 0 keeps the source's
+// extension, 1 jpg, 2 bmp, 3 tif, 4 png, 5 psd. Any other index (-1 when nothing is
+// selected) also keeps the source's extension: without a choice nothing is converted.
+std::string output_extension(int format_index, const std::string& source_extension);
+
+// True when format_index selects the JPEG entry, whose quality the run reads.
+bool is_jpeg_choice(int format_index);
+
+// The first free name of the series T, T-bis, T-bis-bis, ... (suffix before the extension).
+std::string bis_proposal(const std::string& target);
+
+// A name that the run can create as a file of the target folder: never a path.
+bool is_plain_name(const std::string& name);
+
+// Where a picture's file goes once the collision rule has settled its name.
+struct SettledTarget {
+    std::string path; // target folder + name + "." + extension
+    std::string name; // the name without extension: the answer when the user gave one
+};
+
+// The collision rule. While a file of the target's name exists, asks for another name in
+// the "Twins !!!" input box (default: the base name of the first free "-bis" proposal);
+// an answer holding "." is asked again. std::nullopt when the user gives an empty answer
+// or cancels: the picture is skipped. The prompt names name + "." + extension.
+std::optional<SettledTarget> settle_collision(const std::string& target_folder,
+                                              const std::string& name, const std::string& extension,
+                                              const LanguageTable& language, Dialogs& dialogs);
+
+// A free thumbnail path in thumbs_dir: base + ".jpg", or, when a file of that name is
+// there already, base + "_2.jpg", "_3.jpg", ... Pictures are found by their thumbnail's
+// name, so two pictures of one base name must not share a thumbnail.
+std::string free_thumb_path(const std::string& thumbs_dir, const std::string& base);
+
+} // namespace orvix

@@ -1,0 +1,303 @@
+#include "transfer/transfer.h"
+
+#include "fs/fs.h"
+#include "imaging/imaging.h"
+#include "platform/dialogs.h"
+#include "settings/language.h"
+#include "text/text.h"
+#include "transfer/naming.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <sys/stat.h>
+
+namespace orvix {
+
+namespace {
+
+constexpr std::string_view kTitle = "Orvix";
+constexpr std::string_view kPictureFilter = "jpg,tif,bmp";
+constexpr int16_t kThumbQuality = 100;
+constexpr std::string_view kThumbResize = "100";
+constexpr int kMin = 0;
+
+using AfterCopyHook = std::function<void(const std::string&, const std::string&)>;
+
+AfterCopyHook& after_copy_hook() {
+    static AfterCopyHook hook;
+    return hook;
+}
+
+// What the source looked like before its copy: a different size or modification time
+// afterwards means the card changed it, and the copy no longer stands for it.
+struct SourceStamp {
+    int64_t size = 0;
+    int64_t mtime_sec = 0;
+    int64_t mtime_nsec = 0;
+    bool operator==(const SourceStamp&) const = default;
+};
+
+std::optional<SourceStamp> stamp_of(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return std::nullopt;
+    return SourceStamp{st.st_size, st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
+}
+
+std::string real_path(const std::string& path) {
+    const std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr),
+                                                               &std::free);
+    return resolved ? std::string(resolved.get()) : std::string();
+}
+
+// True when folder is outer itself or lies anywhere below it, links resolved.
+bool lies_within(const std::string& folder, const std::string& outer) {
+    const std::string inner = real_path(folder);
+    const std::string base = real_path(outer);
+    if (inner.empty() || base.empty())
+        return false;
+    const std::string prefix = base.back() == SEP ? base : base + SEP;
+    return inner == base || inner.starts_with(prefix);
+}
+
+// Quality factors are 16-bit; anything typed beyond that range is held at its edge.
+int16_t to_quality(int value) {
+    if (value < INT16_MIN)
+        return INT16_MIN;
+    if (value > INT16_MAX)
+        return INT16_MAX;
+    return static_cast<int16_t>(value);
+}
+
+// Every road out of the run leaves the bar at its minimum and hidden.
+class EndGuard {
+public:
+    explicit EndGuard(ProgressSink& progress) : m_sink(progress) {}
+    ~EndGuard() {
+        m_sink.set_value(kMin);
+        m_sink.set_visible(false);
+    }
+    EndGuard(const EndGuard&) = delete;
+    EndGuard& operator=(const EndGuard&) = delete;
+
+private:
+    ProgressSink& m_sink;
+};
+
+class TransferRun {
+public:
+    TransferRun(const TransferOptions& options, const std::string& thumbs_dir,
+                const LanguageTable& language, Dialogs& dialogs, ProgressSink& progress,
+                std::vector<TransferredPicture>& transferred_pictures)
+        : m_options(options), m_thumbs_dir(thumbs_dir), m_language(language), m_dialogs(dialogs),
+          m_progress(progress), m_pictures(transferred_pictures),
+          m_quality_text(options.quality_text) {}
+
+    TransferOutcome run(const std::function<void()>& before_report) {
+        m_pictures.clear();
+        if (!start())
+            return m_outcome;
+        m_outcome.ran = true;
+        for (size_t i = 0; i < m_list.size(); ++i) {
+            m_progress.set_value(static_cast<int>(i + 1));
+            transfer_picture(m_list[i]);
+        }
+        if (before_report)
+            before_report();
+        report();
+        return m_outcome;
+    }
+
+private:
+    // The checks before anything is copied; false when a message ended the run.
+    bool start() {
+        m_destination = add_trailing_separator(m_options.destination_text);
+        if (!folder_exists(m_options.source_text))
+            return stop_with("source_notfound", Icon::Exclamation);
+        if (!folder_exists(m_destination))
+            return stop_with("dest_notfound", Icon::Exclamation);
+        // Copies made inside the source would be listed with it, and deleting originals
+        // could then remove what was just copied.
+        if (lies_within(m_destination, m_options.source_text))
+            return stop_with("dest_inside_source", Icon::Exclamation);
+
+        list_files(add_trailing_separator(m_options.source_text), m_list,
+                   std::string(kPictureFilter), true, "", 0);
+        m_outcome.found = static_cast<int>(m_list.size());
+        m_progress.set_min(kMin);
+        m_progress.set_max(m_outcome.found);
+        m_progress.set_value(kMin);
+        m_progress.set_caption(
+            Remplacer("#1", m_options.source_text,
+                      Remplacer("#2", m_destination, m_language.translate("progress_transfer"))));
+        if (m_list.empty())
+            return stop_with("no_picture_transferable", Icon::Exclamation);
+
+        int64_t total_size = 0;
+        for (const std::string& picture : m_list)
+            total_size += std::max<int64_t>(0, file_length(picture));
+        const double room = free_space(m_destination);
+        m_progress.set_visible(true);
+        if (room <= static_cast<double>(total_size))
+            return stop_with("no_room", Icon::Critical);
+        return true;
+    }
+
+    void transfer_picture(const std::string& source) {
+        const std::string extension = file_extension(source);
+        const std::string converted_extension = output_extension(m_options.format_index, extension);
+        if (is_jpeg_choice(m_options.format_index))
+            read_quality();
+        const PictureDates dates = dates_from_record(file_info(source));
+
+        const bool subdir_on = m_options.subdir_enabled && m_options.subdir_checked;
+        const std::string name =
+            new_name(m_options.naming, m_options.pattern, base_name(source), dates);
+        const std::string folder = target_folder(
+            m_destination, date_folder(m_options.naming, m_options.pattern, subdir_on, dates));
+        if (!is_plain_name(name))
+            return copy_failed(file_target(folder, name, extension));
+        if (!folder_exists(folder))
+            make_path(folder);
+
+        const std::optional<SettledTarget> copy =
+            settle_collision(folder, name, extension, m_language, m_dialogs);
+        if (!copy)
+            return;
+        if (!is_plain_name(copy->name))
+            return copy_failed(copy->path);
+
+        const std::optional<SourceStamp> before =
+            m_options.delete_originals ? stamp_of(source) : std::nullopt;
+        copy_file(source, copy->path);
+        if (!file_exists(copy->path))
+            return copy_failed(copy->path);
+        ++m_outcome.copied;
+        if (after_copy_hook())
+            after_copy_hook()(source, copy->path);
+        // Read back before a conversion replaces the copy: the converted file is only as
+        // sound as the copy it was made from.
+        const bool verified = m_options.delete_originals && verify_copy(source, copy->path);
+
+        std::string final_path = copy->path;
+        if (converted_extension != extension) {
+            const std::optional<SettledTarget> converted =
+                settle_collision(folder, copy->name, converted_extension, m_language, m_dialogs);
+            if (!converted)
+                return;
+            if (!convert(copy->path, *converted))
+                final_path.clear();
+            else
+                final_path = converted->path;
+        }
+        if (m_options.show_thumbs && !final_path.empty())
+            make_thumbnail(final_path);
+        if (m_options.delete_originals)
+            delete_original(source, final_path.empty() ? copy->path : final_path, verified, before);
+    }
+
+    bool convert(const std::string& copy_path, const SettledTarget& converted) {
+        const bool done = is_plain_name(converted.name) &&
+                          convert_image3(copy_path, converted.path, "", "", false, m_quality, 0,
+                                         false, "", "", 0) == 0;
+        if (done) {
+            delete_file(copy_path, false, true);
+            return true;
+        }
+        message("Conversion error for \"" + converted.path + "\"", Icon::None);
+        return false;
+    }
+
+    void make_thumbnail(const std::string& picture) {
+        const std::string thumb = free_thumb_path(m_thumbs_dir, base_name(picture));
+        if (convert_image3(picture, thumb, "", std::string(kThumbResize), false, kThumbQuality, 0,
+                           false, "", "", 0) == 0)
+            m_pictures.push_back({picture, thumb});
+    }
+
+    // The original goes only when its replacement is on disk, read back equal, and the
+    // source is still what was copied; otherwise it stays and the picture counts as failed.
+    // After a failed conversion the replacement is the unconverted copy.
+    void delete_original(const std::string& source, const std::string& replacement, bool verified,
+                         const std::optional<SourceStamp>& before) {
+        const bool unchanged = before && stamp_of(source) == before;
+        if (verified && unchanged && file_exists(replacement)) {
+            delete_file(source, false, false);
+            return;
+        }
+        --m_outcome.copied;
+        copy_failed(replacement);
+    }
+
+    void read_quality() {
+        const int value = numeric_value(m_quality_text);
+        if (value == 0 || value > 100) {
+            m_quality = 100;
+            m_quality_text = "100";
+            m_progress.set_quality_text(m_quality_text);
+            return;
+        }
+        m_quality = to_quality(value);
+    }
+
+    void copy_failed(const std::string& target) {
+        ++m_outcome.failed;
+        message(Remplacer("#1", target, m_language.translate("copy_error")), Icon::Critical);
+    }
+
+    void report() {
+        if (m_outcome.failed == 0) {
+            message(Remplacer("#1", std::to_string(m_outcome.copied),
+                              m_language.translate("end_transfer")) +
+                        std::string(CRLF) + m_language.translate("no_error"),
+                    Icon::Information);
+            return;
+        }
+        message(
+            Remplacer("#1", std::to_string(m_outcome.found), m_language.translate("end_transfer")) +
+                std::string(CRLF) + std::string(CRLF) +
+                Remplacer("#1", std::to_string(m_outcome.failed), m_language.translate("x_failed")),
+            Icon::Critical);
+    }
+
+    bool stop_with(const std::string& key, Icon icon) {
+        message(m_language.translate(key), icon);
+        return false;
+    }
+
+    void message(const std::string& text, Icon icon) {
+        m_dialogs.message_box(text, std::string(kTitle), icon, Buttons::Ok);
+    }
+
+    const TransferOptions& m_options;
+    const std::string& m_thumbs_dir;
+    const LanguageTable& m_language;
+    Dialogs& m_dialogs;
+    ProgressSink& m_progress;
+    std::vector<TransferredPicture>& m_pictures;
+    std::string m_quality_text;
+    int16_t m_quality = 100;
+    std::string m_destination;
+    std::vector<std::string> m_list;
+    TransferOutcome m_outcome;
+};
+
+} // namespace
+
+TransferOutcome run_transfer(const TransferOptions& options, const std::string& thumbs_dir,
+                             const LanguageTable& language, Dialogs& dialogs,
+                             ProgressSink& progress,
+                             std::vector<TransferredPicture>& transferred_pictures,
+                             const std::function<void()>& before_report) {
+    const EndGuard end(progress);
+    TransferRun run(options, thumbs_dir, language, dialogs, progress, transferred_pictures);
+    return run.run(before_report);
+}
+
+void set_after_copy_hook(AfterCopyHook hook) {
+    after_copy_hook() = std::move(hook);
+}
+
+} // namespace orvix

@@ -1,0 +1,171 @@
+#include "transfer/naming.h"
+
+#include "platform/dialogs.h"
+#include "settings/language.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+namespace orvix {
+namespace {
+
+const PictureDates kDates{"20011225143000", "20020103090507"};
+
+struct NameCase {
+    const char* label;
+    NamingMode mode;
+    const char* pattern;
+    const char* base;
+    const char* name;
+    const char* folder; // with date folders on
+};
+
+class NewName : public ::testing::TestWithParam<NameCase> {};
+
+TEST_P(NewName, FollowsTheModeAndThePattern) {
+    const NameCase& c = GetParam();
+    EXPECT_EQ(new_name(c.mode, c.pattern, c.base, kDates), c.name);
+    EXPECT_EQ(date_folder(c.mode, c.pattern, true, kDates), c.folder);
+    EXPECT_EQ(date_folder(c.mode, c.pattern, false, kDates), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Modes, NewName,
+    ::testing::Values(
+        NameCase{"keep", NamingMode::Keep, "{same}x", "IMG_0001", "IMG_0001", ""},
+        NameCase{"creation", NamingMode::CreationDate, "", "a", "20011225143000", "20011225"},
+        NameCase{"modification", NamingMode::ModificationDate, "", "a", "20020103090507",
+                 "20020103"},
+        NameCase{"empty_pattern", NamingMode::Pattern, "", "Img_01", "Img_01", ""},
+        NameCase{"same", NamingMode::Pattern, "{same}", "Img_01", "Img_01", ""},
+        NameCase{"upper_lower", NamingMode::Pattern, "{sameupper}_{samelower}", "Img_01",
+                 "IMG_01_img_01", ""},
+        NameCase{"not_a_token", NamingMode::Pattern, "x{SAME}", "a", "x{SAME}", ""},
+        NameCase{"repeated", NamingMode::Pattern, "{same}-{same}", "b", "b-b", ""},
+        NameCase{"modification_token", NamingMode::Pattern, "{modificationdate}_{same}", "p",
+                 "20020103090507_p", "20020103"},
+        NameCase{"creation_token", NamingMode::Pattern, "c{creationdate}", "p", "c20011225143000",
+                 "20011225"},
+        NameCase{"both_tokens", NamingMode::Pattern, "{modificationdate}{creationdate}", "p",
+                 "2002010309050720011225143000", "20011225"},
+        // The base name is put in first; a token spelled inside it is replaced later on.
+        NameCase{"token_in_base", NamingMode::Pattern, "{same}", "{sameupper}", "{SAMEUPPER}", ""},
+        NameCase{"dots_kept", NamingMode::Pattern, "{same}.v2", "IMG.0001", "IMG.0001.v2", ""}),
+    [](const ::testing::TestParamInfo<NameCase>& info) { return std::string(info.param.label); });
+
+TEST(NamingRules, ReadsDatesFromTheFileRecord) {
+    const PictureDates dates =
+        dates_from_record("1234\r20011225143000\r20020103090507\r20020103090600\rA");
+    EXPECT_EQ(dates.creation, "20011225143000");
+    EXPECT_EQ(dates.modification, "20020103090507");
+    EXPECT_EQ(dates_from_record("").creation, "");
+    EXPECT_EQ(dates_from_record("").modification, "");
+}
+
+TEST(NamingRules, BuildsTargetsAndOutputExtensions) {
+    EXPECT_EQ(base_name("/card/DCIM/IMG.0001.JPG"), "IMG.0001");
+    EXPECT_EQ(target_folder("/dest/", ""), "/dest/");
+    EXPECT_EQ(target_folder("/dest/", "20011225"), "/dest/20011225/");
+    EXPECT_EQ(file_target("/dest/20011225/", "x", "bmp"), "/dest/20011225/x.bmp");
+
+    const char* expected[] = {"bmp", "jpg", "bmp", "tif", "png", "psd"};
+    for (int index = 0; index < 6; ++index)
+        EXPECT_EQ(output_extension(index, "bmp"), expected[index]) << index;
+    EXPECT_EQ(output_extension(-1, "tif"), "tif");
+    EXPECT_EQ(output_extension(6, "tif"), "tif");
+    EXPECT_TRUE(is_jpeg_choice(1));
+    EXPECT_FALSE(is_jpeg_choice(0));
+    EXPECT_FALSE(is_jpeg_choice(-1));
+}
+
+TEST(NamingRules, RefusesNamesThatAreFolders) {
+    EXPECT_TRUE(is_plain_name("IMG_0001"));
+    EXPECT_TRUE(is_plain_name(".."));
+    EXPECT_FALSE(is_plain_name("a/b"));
+    EXPECT_FALSE(is_plain_name("/etc/passwd"));
+    EXPECT_FALSE(is_plain_name(std::string("a\0b", 3)));
+}
+
+class Collision : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_language.parse_language_text("same_name=#1 exists.<BR>Another name?\rother=x");
+    }
+    std::optional<SettledTarget> settle(const std::string& name, const std::string& extension) {
+        return settle_collision(m_dir.path(), name, extension, m_language, m_dialogs);
+    }
+    void touch(const std::string& name) { test::write_file(m_dir.file(name), "taken"); }
+
+    test::TempDir m_dir;
+    LanguageTable m_language;
+    ScriptedDialogs m_dialogs;
+};
+
+TEST_F(Collision, ProposesBisNamesUntilOneIsFree) {
+    EXPECT_EQ(bis_proposal(m_dir.file("a.jpg")), m_dir.file("a.jpg"));
+    touch("a.jpg");
+    EXPECT_EQ(bis_proposal(m_dir.file("a.jpg")), m_dir.file("a-bis.jpg"));
+    touch("a-bis.jpg");
+    EXPECT_EQ(bis_proposal(m_dir.file("a.jpg")), m_dir.file("a-bis-bis.jpg"));
+}
+
+TEST_F(Collision, AsksNothingForAFreeName) {
+    const auto target = settle("a", "jpg");
+    ASSERT_TRUE(target);
+    EXPECT_EQ(target->path, m_dir.file("a.jpg"));
+    EXPECT_EQ(target->name, "a");
+    EXPECT_TRUE(m_dialogs.inputs().empty());
+}
+
+TEST_F(Collision, AsksWithThePromptAndTheProposal) {
+    touch("a.jpg");
+    touch("a-bis.jpg");
+    const auto target = settle("a", "jpg");
+    ASSERT_TRUE(target);
+    EXPECT_EQ(target->path, m_dir.file("a-bis-bis.jpg"));
+    EXPECT_EQ(target->name, "a-bis-bis");
+    ASSERT_EQ(m_dialogs.inputs().size(), 1u);
+    EXPECT_EQ(m_dialogs.inputs()[0].title, "Twins !!!");
+    EXPECT_EQ(m_dialogs.inputs()[0].prompt, "a.jpg exists.\r\nAnother name?");
+    EXPECT_EQ(m_dialogs.inputs()[0].default_answer, "a-bis-bis");
+}
+
+TEST_F(Collision, AsksAgainForAnAnswerWithADotOrATakenName) {
+    touch("a.jpg");
+    touch("b.jpg");
+    m_dialogs.queue_input("b.jpg");
+    m_dialogs.queue_input("b");
+    m_dialogs.queue_input("c");
+    const auto target = settle("a", "jpg");
+    ASSERT_TRUE(target);
+    EXPECT_EQ(target->path, m_dir.file("c.jpg"));
+    EXPECT_EQ(target->name, "c");
+    ASSERT_EQ(m_dialogs.inputs().size(), 3u);
+    EXPECT_EQ(m_dialogs.inputs()[1].prompt, m_dialogs.inputs()[0].prompt);
+    // Once answered, the question names the answer.
+    EXPECT_EQ(m_dialogs.inputs()[2].prompt, "b.jpg exists.\r\nAnother name?");
+    EXPECT_EQ(m_dialogs.inputs()[2].default_answer, "b-bis");
+}
+
+TEST_F(Collision, SkipsOnAnEmptyAnswerOrCancel) {
+    touch("a.png");
+    m_dialogs.queue_input("");
+    EXPECT_FALSE(settle("a", "png"));
+    m_dialogs.queue_input(std::nullopt);
+    EXPECT_FALSE(settle("a", "png"));
+    EXPECT_EQ(m_dialogs.inputs().size(), 2u);
+}
+
+TEST_F(Collision, GivesThumbnailsFreeNames) {
+    EXPECT_EQ(free_thumb_path(m_dir.path(), "IMG"), m_dir.file("IMG.jpg"));
+    touch("IMG.jpg");
+    EXPECT_EQ(free_thumb_path(m_dir.path(), "IMG"), m_dir.file("IMG_2.jpg"));
+    touch("IMG_2.jpg");
+    // Without a trailing separator the thumbnail still lands inside the folder.
+    std::string folder = m_dir.path();
+    folder.pop_back();
+    EXPECT_EQ(free_thumb_path(folder, "IMG"), m_dir.file("IMG_3.jpg"));
+}
+
+} // namespace
+} // namespace orvix

@@ -1,0 +1,607 @@
+#include "transfer/transfer.h"
+
+#include "fs/fs.h"
+#include "imaging/imaging.h"
+#include "platform/dialogs.h"
+#include "settings/language.h"
+#include "support/images.h"
+#include "support/temp_dir.h"
+#include "text/text.h"
+
+#include <algorithm>
+#include <ctime>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+namespace orvix {
+namespace {
+
+namespace stdfs = std::filesystem;
+
+constexpr const char* kTexts = "progress_transfer=From #1 to #2 [%]\r"
+                               "same_name=#1 exists.<BR>Another name?\r"
+                               "copy_error=Cannot copy #1\r"
+                               "end_transfer=#1 pictures\r"
+                               "no_error=No error\r"
+                               "x_failed=#1 failed\r"
+                               "no_room=No room\r"
+                               "source_notfound=No source\r"
+                               "dest_notfound=No destination\r"
+                               "no_picture_transferable=No picture\r"
+                               "dest_inside_source=Destination inside source\r";
+
+class RecordingProgress : public ProgressSink {
+public:
+    void set_min(int value) override { min = value; }
+    void set_max(int value) override { max = value; }
+    void set_value(int value) override { values.push_back(value); }
+    void set_caption(const std::string& text) override { caption = text; }
+    void set_visible(bool visible) override { shown.push_back(visible); }
+    void set_quality_text(const std::string& text) override { quality_texts.push_back(text); }
+
+    int min = -1;
+    int max = -1;
+    std::string caption;
+    std::vector<int> values;
+    std::vector<bool> shown;
+    std::vector<std::string> quality_texts;
+};
+
+int64_t mtime_of(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? st.st_mtime : -1;
+}
+
+std::string local_date_text(time_t seconds) {
+    tm t{};
+    localtime_r(&seconds, &t);
+    return date_text({t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec});
+}
+
+class Transfer : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_language.parse_language_text(kTexts);
+        m_options.source_text = m_card;
+        // As typed in the box: the run adds the separator.
+        m_options.destination_text = m_dest.substr(0, m_dest.size() - 1);
+    }
+    void TearDown() override {
+        set_after_copy_hook({});
+        set_copy_fault_after(-1);
+    }
+
+    TransferOutcome run() {
+        return run_transfer(m_options, m_thumbs, m_language, m_dialogs, m_progress, m_pictures,
+                            [this] { m_messages_before_report = m_dialogs.messages().size(); });
+    }
+    // Fresh card and destination folders for the next part of a test.
+    void start_over(const std::string& name) {
+        m_card_name = name + "/card/";
+        m_card = m_dir.folder(m_card_name);
+        m_dest = m_dir.folder(name + "/dest");
+        m_options.source_text = m_card;
+        m_options.destination_text = m_dest;
+        m_dialogs.clear();
+    }
+    std::string card(const std::string& relative) const {
+        return m_dir.file(m_card_name + relative);
+    }
+    std::string dest(const std::string& relative) const { return m_dest + relative; }
+    std::string add(const std::string& relative, int width = 64, int height = 48) {
+        test::make_picture(card(relative), width, height);
+        return card(relative);
+    }
+    // Every file under the folder, relative to it, sorted.
+    static std::vector<std::string> files_in(const std::string& folder) {
+        std::vector<std::string> names;
+        for (const auto& entry : stdfs::recursive_directory_iterator(folder)) {
+            if (entry.is_regular_file())
+                names.push_back(stdfs::relative(entry.path(), folder).string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    const ScriptedDialogs::Message& last_message() const { return m_dialogs.messages().back(); }
+    void expect_report(const std::string& text, Icon icon) const {
+        ASSERT_FALSE(m_dialogs.messages().empty());
+        EXPECT_EQ(last_message().text, text);
+        EXPECT_EQ(last_message().title, "Orvix");
+        EXPECT_EQ(last_message().icon, icon);
+    }
+    std::vector<std::string> message_texts() const {
+        std::vector<std::string> texts;
+        for (const auto& m : m_dialogs.messages())
+            texts.push_back(m.text);
+        return texts;
+    }
+
+    test::TempDir m_dir;
+    std::string m_card_name = "card/";
+    std::string m_card = m_dir.folder(m_card_name);
+    std::string m_dest = m_dir.folder("dest");
+    std::string m_thumbs = m_dir.folder("thumbs");
+    LanguageTable m_language;
+    ScriptedDialogs m_dialogs;
+    RecordingProgress m_progress;
+    std::vector<TransferredPicture> m_pictures;
+    TransferOptions m_options;
+    size_t m_messages_before_report = 0;
+};
+
+TEST_F(Transfer, KeepsNamesWithLowerCaseExtensionsAndDrivesTheProgress) {
+    const std::string a = add("IMG_0001.JPG");
+    add("DCIM/100/IMG_0002.bmp");
+    add("DCIM/101/deep/x.tif");
+    test::write_file(card("notes.txt"), "not a picture");
+    test::set_mtime(a, 1000000000);
+    m_pictures.push_back({"stale", "stale"});
+
+    const TransferOutcome outcome = run();
+    EXPECT_TRUE(outcome.ran);
+    EXPECT_EQ(outcome.found, 3);
+    EXPECT_EQ(outcome.copied, 3);
+    // Pictures of subfolders land flat in the destination.
+    EXPECT_EQ(files_in(m_dest),
+              (std::vector<std::string>{"IMG_0001.jpg", "IMG_0002.bmp", "x.tif"}));
+    EXPECT_EQ(test::read_file(dest("IMG_0001.jpg")), test::read_file(a));
+    EXPECT_EQ(mtime_of(dest("IMG_0001.jpg")), 1000000000);
+    EXPECT_TRUE(file_exists(a));
+    EXPECT_TRUE(m_pictures.empty());
+
+    EXPECT_EQ(m_progress.min, 0);
+    EXPECT_EQ(m_progress.max, 3);
+    EXPECT_EQ(m_progress.caption, "From " + m_card + " to " + m_dest + " [%]");
+    EXPECT_EQ(m_progress.values, (std::vector<int>{0, 1, 2, 3, 0}));
+    EXPECT_EQ(m_progress.shown, (std::vector<bool>{true, false}));
+    EXPECT_EQ(m_messages_before_report, 0u);
+    expect_report("3 pictures\r\nNo error", Icon::Information);
+}
+
+TEST_F(Transfer, NamesByDatesIntoDateFoldersOnlyWhenEnabledAndChecked) {
+    const time_t when = 1009290600; // the end of 2001
+    struct Case {
+        NamingMode mode;
+        bool enabled;
+        bool checked;
+        bool folder;
+    };
+    const Case cases[] = {{NamingMode::ModificationDate, true, true, true},
+                          {NamingMode::ModificationDate, false, true, false},
+                          {NamingMode::ModificationDate, true, false, false},
+                          {NamingMode::CreationDate, true, true, true},
+                          {NamingMode::CreationDate, false, false, false}};
+    for (const Case& c : cases) {
+        test::TempDir dir;
+        m_options.destination_text = dir.path();
+        m_options.naming = c.mode;
+        m_options.subdir_enabled = c.enabled;
+        m_options.subdir_checked = c.checked;
+        const std::string source = add("Img.JPG");
+        test::set_mtime(source, when);
+        // Birth time cannot be set on Linux: the creation date is what the record says.
+        const std::string date = c.mode == NamingMode::CreationDate ? get_line(2, file_info(source))
+                                                                    : local_date_text(when);
+        ASSERT_EQ(date.size(), 14u);
+        run();
+        const std::string expected =
+            (c.folder ? date.substr(0, 8) + "/" : std::string()) + date + ".jpg";
+        EXPECT_EQ(files_in(dir.path()), std::vector<std::string>{expected});
+    }
+}
+
+TEST_F(Transfer, NamesByPatternTokens) {
+    const time_t when = 1009290600;
+    const std::string source = add("Img_01.jpg");
+    test::set_mtime(source, when);
+    const std::string creation = get_line(2, file_info(source));
+    const std::string modification = local_date_text(when);
+    struct Case {
+        std::string pattern;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"{sameupper}_{samelower}", "IMG_01_img_01.jpg"},
+        {"{same}", "Img_01.jpg"},
+        {"x{SAME}", "x{SAME}.jpg"},
+        {"", "Img_01.jpg"},
+        {"{modificationdate}", modification.substr(0, 8) + "/" + modification + ".jpg"},
+        // Both dates: filed by the creation date.
+        {"{modificationdate}_{creationdate}",
+         creation.substr(0, 8) + "/" + modification + "_" + creation + ".jpg"},
+    };
+    m_options.naming = NamingMode::Pattern;
+    m_options.subdir_enabled = m_options.subdir_checked = true;
+    for (const Case& c : cases) {
+        test::TempDir dir;
+        m_options.destination_text = dir.path();
+        m_options.pattern = c.pattern;
+        run();
+        EXPECT_EQ(files_in(dir.path()), std::vector<std::string>{c.expected}) << c.pattern;
+    }
+}
+
+TEST_F(Transfer, SettlesCollisionsWithTheUser) {
+    // Two subfolders of the card holding the same name: the second gets the proposal.
+    add("100/a.jpg", 64, 48);
+    add("101/a.jpg", 32, 24);
+    run();
+    EXPECT_EQ(files_in(m_dest), (std::vector<std::string>{"a-bis.jpg", "a.jpg"}));
+    EXPECT_NE(test::read_file(dest("a.jpg")), test::read_file(dest("a-bis.jpg")));
+    ASSERT_EQ(m_dialogs.inputs().size(), 1u);
+    EXPECT_EQ(m_dialogs.inputs()[0].title, "Twins !!!");
+    EXPECT_EQ(m_dialogs.inputs()[0].prompt, "a.jpg exists.\r\nAnother name?");
+    EXPECT_EQ(m_dialogs.inputs()[0].default_answer, "a-bis");
+
+    // Names already taken: the proposal skips every "-bis" that exists; an answer with a
+    // dot or a taken name is asked again; the user's files stay as they were.
+    start_over("taken");
+    const std::string b = add("b.jpg");
+    for (const char* taken : {"b.jpg", "b-bis.jpg", "e.jpg"})
+        test::write_file(dest(taken), "mine");
+    m_dialogs.queue_input("e.jpg");
+    m_dialogs.queue_input("e");
+    m_dialogs.queue_input("f");
+    EXPECT_EQ(run().copied, 1);
+    EXPECT_EQ(files_in(m_dest), (std::vector<std::string>{"b-bis.jpg", "b.jpg", "e.jpg", "f.jpg"}));
+    for (const char* taken : {"b.jpg", "b-bis.jpg", "e.jpg"})
+        EXPECT_EQ(test::read_file(dest(taken)), "mine") << taken;
+    EXPECT_EQ(test::read_file(dest("f.jpg")), test::read_file(b));
+    const auto& inputs = m_dialogs.inputs();
+    ASSERT_EQ(inputs.size(), 3u);
+    EXPECT_EQ(inputs[0].default_answer, "b-bis-bis");
+    EXPECT_EQ(inputs[1].prompt, inputs[0].prompt);
+    EXPECT_EQ(inputs[2].prompt, "e.jpg exists.\r\nAnother name?");
+    EXPECT_EQ(inputs[2].default_answer, "e-bis");
+
+    // An empty answer skips the picture: neither copied nor failed.
+    start_over("empty");
+    add("d.jpg");
+    test::write_file(dest("d.jpg"), "mine");
+    m_dialogs.queue_input("");
+    const TransferOutcome outcome = run();
+    EXPECT_EQ(outcome.copied, 0);
+    EXPECT_EQ(outcome.failed, 0);
+    EXPECT_EQ(files_in(m_dest), std::vector<std::string>{"d.jpg"});
+    expect_report("0 pictures\r\nNo error", Icon::Information);
+}
+
+TEST_F(Transfer, CancellingEveryQuestionCopiesNothingAndKeepsOriginals) {
+    const std::string a = add("a.jpg");
+    const std::string b = add("b.bmp");
+    test::write_file(dest("a.jpg"), "mine");
+    test::write_file(dest("b.bmp"), "mine");
+    m_options.delete_originals = true;
+    m_dialogs.queue_input(std::nullopt);
+    m_dialogs.queue_input(std::nullopt);
+    EXPECT_EQ(run().copied, 0);
+    EXPECT_EQ(files_in(m_dest), (std::vector<std::string>{"a.jpg", "b.bmp"}));
+    EXPECT_TRUE(file_exists(a) && file_exists(b));
+    expect_report("0 pictures\r\nNo error", Icon::Information);
+}
+
+TEST_F(Transfer, ConvertsToEachFormat) {
+    const char* extensions[] = {"jpg", "bmp", "tif", "png", "psd"};
+    for (int index = 1; index <= 5; ++index) {
+        test::TempDir dir;
+        m_options.destination_text = dir.path();
+        m_options.format_index = index;
+        m_options.quality_text = "90";
+        add("x.tif");
+        add("y.bmp");
+        run();
+        const std::string ext = extensions[index - 1];
+        std::vector<std::string> expected{"x." + ext, "y." + ext};
+        EXPECT_EQ(files_in(dir.path()), expected) << index;
+        for (const std::string& name : expected) {
+            const test::RgbImage image = test::read_rgb(dir.path() + name);
+            EXPECT_EQ(image.width, 64) << name;
+            EXPECT_EQ(image.height, 48) << name;
+        }
+    }
+}
+
+TEST_F(Transfer, CopiesWithoutConversionWhenTheFormatIsTheSame) {
+    add("a.jpg");
+    add("b.bmp");
+    add("c.tif");
+    // The JPEG choice never recompresses a .jpg, whatever the quality; with no entry
+    // selected nothing is converted.
+    const std::pair<int, std::string> cases[] = {{1, "a.jpg"}, {2, "b.bmp"}, {-1, "c.tif"}};
+    for (const auto& [index, name] : cases) {
+        test::TempDir dir;
+        m_options.destination_text = dir.path();
+        m_options.format_index = index;
+        m_options.quality_text = "20";
+        m_dialogs.clear();
+        run();
+        EXPECT_EQ(test::read_file(dir.path() + name), test::read_file(card(name))) << index;
+        EXPECT_EQ(m_dialogs.messages().size(), 1u);
+    }
+    EXPECT_EQ(m_progress.quality_texts.size(), 0u);
+}
+
+TEST_F(Transfer, QualityOutOfRangeBecomesAHundredAndIsWrittenBack) {
+    const std::string x = add("x.bmp");
+    add("y.bmp");
+    const std::string reference = m_dir.file("reference.jpg");
+    for (const char* typed : {"0", "250", "abc", "60", "59.5"}) {
+        test::TempDir dir;
+        m_options.destination_text = dir.path();
+        m_options.format_index = 1;
+        m_options.quality_text = typed;
+        m_progress.quality_texts.clear();
+        run();
+        const int quality = numeric_value(typed);
+        const bool corrected = quality == 0 || quality > 100;
+        // Written back once: the box then reads "100" for the next picture.
+        EXPECT_EQ(m_progress.quality_texts.size(), corrected ? 1u : 0u) << typed;
+        ASSERT_EQ(convert_image3(x, reference, "", "", false, corrected ? 100 : quality, 0, false,
+                                 "", "", 0),
+                  0);
+        EXPECT_EQ(test::read_file(dir.path() + "x.jpg"), test::read_file(reference)) << typed;
+    }
+}
+
+TEST_F(Transfer, AConversionFailureKeepsTheCopyAndCountsItCopied) {
+    const std::string bad = card("bad.tif");
+    test::write_file(bad, "II*\0 this is no picture");
+    m_options.format_index = 4;
+    m_options.show_thumbs = true;
+    m_options.delete_originals = true;
+    const TransferOutcome outcome = run();
+    EXPECT_EQ(outcome.copied, 1);
+    EXPECT_EQ(files_in(m_dest), std::vector<std::string>{"bad.tif"});
+    ASSERT_EQ(m_dialogs.messages().size(), 2u);
+    EXPECT_EQ(m_dialogs.messages()[0].text, "Conversion error for \"" + dest("bad.png") + "\"");
+    EXPECT_EQ(m_dialogs.messages()[0].icon, Icon::None);
+    EXPECT_EQ(m_dialogs.messages()[0].title, "Orvix");
+    EXPECT_TRUE(m_pictures.empty());
+    EXPECT_TRUE(files_in(m_thumbs).empty());
+    // The unconverted copy is verified and stands for the original.
+    EXPECT_FALSE(file_exists(bad));
+    expect_report("1 pictures\r\nNo error", Icon::Information);
+}
+
+TEST_F(Transfer, TheConvertedTargetHasItsOwnCollisionRule) {
+    const std::string x = add("x.bmp");
+    test::write_file(dest("x.jpg"), "mine");
+    test::write_file(dest("y.jpg"), "mine");
+    m_options.format_index = 1;
+    m_options.show_thumbs = true;
+    m_options.delete_originals = true;
+    // The answer names the converted file and its thumbnail.
+    m_dialogs.queue_input("z");
+    run();
+    EXPECT_EQ(files_in(m_dest), (std::vector<std::string>{"x.jpg", "y.jpg", "z.jpg"}));
+    EXPECT_EQ(m_dialogs.inputs()[0].prompt, "x.jpg exists.\r\nAnother name?");
+    ASSERT_EQ(m_pictures.size(), 1u);
+    EXPECT_EQ(m_pictures[0].picture_path, dest("z.jpg"));
+    EXPECT_EQ(m_pictures[0].thumb_path, m_thumbs + "z.jpg");
+    EXPECT_FALSE(file_exists(x));
+
+    // A cancel there leaves the copy, and nothing more is done: the original stays.
+    const std::string y = add("y.bmp");
+    m_dialogs.queue_input(std::nullopt);
+    run();
+    EXPECT_EQ(files_in(m_dest), (std::vector<std::string>{"x.jpg", "y.bmp", "y.jpg", "z.jpg"}));
+    EXPECT_TRUE(m_pictures.empty());
+    EXPECT_TRUE(file_exists(y));
+}
+
+TEST_F(Transfer, MakesThumbnailsOnlyWhenShownAndNeverOverwritesOne) {
+    add("IMG_0011.JPG", 64, 48);
+    add("IMG_0011.TIF", 64, 32);
+    run();
+    EXPECT_TRUE(files_in(m_thumbs).empty());
+    EXPECT_TRUE(m_pictures.empty());
+
+    test::TempDir dir;
+    m_options.destination_text = dir.path();
+    m_options.show_thumbs = true;
+    run();
+    ASSERT_EQ(m_pictures.size(), 2u);
+    EXPECT_EQ(files_in(m_thumbs), (std::vector<std::string>{"IMG_0011.jpg", "IMG_0011_2.jpg"}));
+    // Each thumbnail shows its own picture: 100 wide, height in proportion.
+    for (const TransferredPicture& picture : m_pictures) {
+        const bool tif = picture.picture_path == dir.path() + "IMG_0011.tif";
+        EXPECT_TRUE(tif || picture.picture_path == dir.path() + "IMG_0011.jpg");
+        const test::RgbImage thumb = test::read_rgb(picture.thumb_path);
+        EXPECT_EQ(thumb.width, 100);
+        EXPECT_EQ(thumb.height, tif ? 50 : 75) << picture.picture_path;
+    }
+}
+
+TEST_F(Transfer, DeletesOriginalsOnlyAfterAVerifiedCopy) {
+    const std::string a = add("a.jpg");
+    const std::string b = add("DCIM/b.bmp");
+    const std::string a_bytes = test::read_file(a);
+    m_options.delete_originals = true;
+    const TransferOutcome outcome = run();
+    EXPECT_EQ(outcome.copied, 2);
+    EXPECT_FALSE(file_exists(a));
+    EXPECT_FALSE(file_exists(b));
+    EXPECT_EQ(test::read_file(dest("a.jpg")), a_bytes);
+    expect_report("2 pictures\r\nNo error", Icon::Information);
+}
+
+TEST_F(Transfer, KeepsOriginalsWhoseCopyFailedOrWasSpoiled) {
+    struct Case {
+        const char* label;
+        std::function<void(const std::string&, const std::string&)> hook;
+    };
+    const Case cases[] = {
+        {"copy altered",
+         [](const std::string&, const std::string& copy) {
+             std::string bytes = test::read_file(copy);
+             bytes[bytes.size() / 2] ^= 0x55;
+             test::write_file(copy, bytes);
+         }},
+        {"source touched", [](const std::string& source,
+                              const std::string&) { test::set_mtime(source, 1234567890); }},
+        {"source grown", [](const std::string& source,
+                            const std::string&) { test::write_file(source, "longer now"); }},
+        {"copy removed",
+         [](const std::string&, const std::string& copy) { delete_file(copy, false, true); }},
+    };
+    m_options.delete_originals = true;
+    for (const Case& c : cases) {
+        test::TempDir dir;
+        m_options.destination_text = dir.path();
+        const std::string a = add("a.jpg");
+        set_after_copy_hook(c.hook);
+        m_dialogs.clear();
+        const TransferOutcome outcome = run();
+        EXPECT_TRUE(file_exists(a)) << c.label;
+        EXPECT_EQ(outcome.failed, 1) << c.label;
+        EXPECT_EQ(outcome.copied, 0) << c.label;
+        ASSERT_EQ(m_dialogs.messages().size(), 2u) << c.label;
+        EXPECT_EQ(m_dialogs.messages()[0].text, "Cannot copy " + dir.path() + "a.jpg");
+        EXPECT_EQ(m_dialogs.messages()[0].icon, Icon::Critical);
+        expect_report("1 pictures\r\n\r\n1 failed", Icon::Critical);
+    }
+}
+
+TEST_F(Transfer, KeepsOriginalsWhenACopyBreaksOff) {
+    const std::string small = add("small.jpg", 16, 16);
+    const std::string big = add("big.jpg", 320, 240);
+    ASSERT_LT(file_length(small), 4000);
+    ASSERT_GT(file_length(big), 4000);
+    set_copy_fault_after(4000);
+    m_options.delete_originals = true;
+    const TransferOutcome outcome = run();
+    EXPECT_EQ(outcome.copied, 1);
+    EXPECT_EQ(outcome.failed, 1);
+    EXPECT_FALSE(file_exists(small));
+    EXPECT_TRUE(file_exists(big));
+    EXPECT_EQ(files_in(m_dest), std::vector<std::string>{"small.jpg"});
+    const auto texts = message_texts();
+    EXPECT_NE(std::find(texts.begin(), texts.end(), "Cannot copy " + dest("big.jpg")), texts.end());
+    expect_report("2 pictures\r\n\r\n1 failed", Icon::Critical);
+}
+
+TEST_F(Transfer, KeepsOriginalsWhenTheDestinationFillsUpHalfWay) {
+    test::SmallVolume volume(1 << 20);
+    if (!volume.ok())
+        GTEST_SKIP() << "needs a tmpfs mount";
+    std::vector<std::string> sources;
+    for (const char* name : {"1.jpg", "2.jpg", "3.jpg", "4.jpg"})
+        sources.push_back(add(name, 200, 150));
+    m_options.destination_text = volume.path();
+    m_options.delete_originals = true;
+    bool filled = false;
+    // Another program takes the room left once the first copy is written.
+    set_after_copy_hook([&](const std::string&, const std::string&) {
+        if (filled)
+            return;
+        filled = true;
+        const auto room = static_cast<size_t>(free_space(volume.path()));
+        test::write_file(volume.path() + "filler", std::string(room - 2048, 'x'));
+    });
+    const TransferOutcome outcome = run();
+    EXPECT_EQ(outcome.copied, 1);
+    EXPECT_EQ(outcome.failed, 3);
+    // Only the original of the one complete copy is gone, and no partial copy is left.
+    const auto copies = files_in(volume.path());
+    ASSERT_EQ(copies.size(), 2u);
+    EXPECT_EQ(copies[1], "filler");
+    for (const std::string& source : sources)
+        EXPECT_EQ(file_exists(source), file_name(source, true) != copies[0]) << source;
+    expect_report("4 pictures\r\n\r\n3 failed", Icon::Critical);
+}
+
+TEST_F(Transfer, RefusesNamesThatWouldLeaveTheTargetFolder) {
+    const std::string a = add("a.jpg");
+    add("b.jpg");
+    m_dir.folder("dest/sub");
+    m_options.naming = NamingMode::Pattern;
+    m_options.pattern = "sub/{same}";
+    m_options.delete_originals = true;
+    EXPECT_EQ(run().failed, 2);
+    EXPECT_TRUE(file_exists(a));
+    EXPECT_TRUE(files_in(m_dest).empty());
+    const auto texts = message_texts();
+    EXPECT_NE(std::find(texts.begin(), texts.end(), "Cannot copy " + dest("sub/a.jpg")),
+              texts.end());
+
+    // The same for an answer to the "Twins !!!" question.
+    m_options.naming = NamingMode::Keep;
+    test::write_file(dest("a.jpg"), "mine");
+    m_dialogs.queue_input("../a");
+    m_dialogs.queue_input("sub/a");
+    m_dialogs.clear();
+    const TransferOutcome outcome = run();
+    EXPECT_EQ(outcome.failed, 1);
+    EXPECT_EQ(outcome.copied, 1);
+    EXPECT_EQ(m_dialogs.inputs().size(), 2u);
+    EXPECT_EQ(files_in(m_dest), (std::vector<std::string>{"a.jpg", "b.jpg"}));
+    EXPECT_TRUE(file_exists(a));
+    expect_report("2 pictures\r\n\r\n1 failed", Icon::Critical);
+}
+
+TEST_F(Transfer, EndsEarlyWithAMessage) {
+    const std::string picture = add("a.jpg");
+    m_dir.folder("card/inner");
+    std::error_code ec;
+    stdfs::create_directory_symlink(m_card, m_dir.path() + "link", ec);
+    ASSERT_FALSE(ec);
+    struct Case {
+        std::string source;
+        std::string destination;
+        std::string text;
+        Icon icon;
+    };
+    const Case cases[] = {
+        {m_card + "missing", m_dest, "No source", Icon::Exclamation},
+        {"", m_dest, "No source", Icon::Exclamation},
+        {m_card, m_dest + "missing", "No destination", Icon::Exclamation},
+        {m_card, m_card, "Destination inside source", Icon::Exclamation},
+        {m_card, m_card + "inner/", "Destination inside source", Icon::Exclamation},
+        {m_card, m_dir.path() + "link/inner", "Destination inside source", Icon::Exclamation},
+        {m_dir.folder("card/inner"), m_dest, "No picture", Icon::Exclamation},
+    };
+    for (const Case& c : cases) {
+        m_options.source_text = c.source;
+        m_options.destination_text = c.destination;
+        m_dialogs.clear();
+        m_progress = RecordingProgress();
+        const TransferOutcome outcome = run();
+        EXPECT_FALSE(outcome.ran) << c.text;
+        ASSERT_EQ(m_dialogs.messages().size(), 1u) << c.text;
+        EXPECT_EQ(last_message().text, c.text);
+        EXPECT_EQ(last_message().title, "Orvix");
+        EXPECT_EQ(last_message().icon, c.icon);
+        // No bar shown; it ends at its minimum and hidden.
+        EXPECT_EQ(m_progress.shown, std::vector<bool>{false}) << c.text;
+        EXPECT_EQ(m_progress.values.back(), 0);
+        EXPECT_TRUE(files_in(m_dest).empty());
+        EXPECT_TRUE(file_exists(picture));
+    }
+    EXPECT_TRUE(files_in(m_card + "inner").empty());
+
+    // A folder beside the source whose name merely starts like it is no part of it.
+    m_options.source_text = m_card;
+    m_options.destination_text = m_dir.folder("card2");
+    EXPECT_TRUE(run().ran);
+}
+
+TEST_F(Transfer, RefusesADestinationWithoutRoomForEveryPicture) {
+    test::SmallVolume volume(64 * 1024);
+    if (!volume.ok())
+        GTEST_SKIP() << "needs a tmpfs mount";
+    // Content is never looked at before the copy: a large file stands for a large picture.
+    test::write_file(card("a.jpg"), std::string(40 * 1024, 'a'));
+    test::write_file(card("b.jpg"), std::string(40 * 1024, 'b'));
+    m_options.destination_text = volume.path();
+    const TransferOutcome outcome = run();
+    EXPECT_FALSE(outcome.ran);
+    ASSERT_EQ(m_dialogs.messages().size(), 1u);
+    EXPECT_EQ(last_message().text, "No room");
+    EXPECT_EQ(last_message().icon, Icon::Critical);
+    EXPECT_EQ(m_progress.shown, (std::vector<bool>{true, false}));
+    EXPECT_TRUE(files_in(volume.path()).empty());
+}
+
+} // namespace
+} // namespace orvix
