@@ -1,0 +1,187 @@
+// The main window: the transfer, setup and information pages, the source and destination
+// status, the camera watch and the notification-area sleep. Event handlers keep the
+// names control + "_" + event so they read like the controls they serve.
+#pragma once
+
+#include "app/layout.h"
+#include "settings/language.h"
+#include "settings/prefs.h"
+#include "transfer/transfer.h"
+
+#include <QIcon>
+#include <QWidget>
+
+#include <array>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+class QStatusBar;
+class QTabWidget;
+class QTimer;
+class QToolBar;
+
+namespace orvix {
+
+class ClickableLabel;
+class Desktop;
+class SplitterBar;
+class TrayIcon;
+class Vumbar;
+
+// What the program keeps for its whole run.
+struct ProgramState {
+    std::string program_folder; // with a trailing separator; extra/ lies in it
+    std::string thumbs_dir;     // with a trailing separator
+    std::string prefs_text;
+    LanguageTable language;
+    std::vector<std::string> language_names; // the entries of the language list
+    std::vector<TransferredPicture> transferred_pictures;
+};
+
+// The tip of the notification-area icon, the same in every language.
+inline constexpr const char* tray_tip = "Orvix est en attente de vos images...";
+
+class Form1 : public QWidget {
+    Q_OBJECT
+
+public:
+    // Builds every control and runs Form_Load. desktop must outlive the window.
+    Form1(ProgramState state, std::unique_ptr<TrayIcon> tray, Desktop& desktop,
+          QWidget* parent = nullptr);
+    ~Form1() override;
+
+    void updatetabs();
+    // Refreshes the source and destination status and wakes the window when the source
+    // holds pictures. (Hides QWidget::update, which this window never needs for painting.)
+    void update();
+    void updatecombos();
+    void traduce();
+    void go_asleep();
+    void remove_tray_icon();
+
+    // Event handlers.
+    void tabstrip_Click();
+    void statussrc_Click();
+    void Command2_Click();
+    void Command3_Click();
+    void dest_Click();
+    void Command4_Click();
+    void none_Click();
+    void cre_Click();
+    void modific_Click();
+    void otherrename_Click();
+    void showthumbs_Click();
+    void formatchoice_Click();
+    void lng_Click();
+    void xfer_Click();
+    void vsplit_EndMoving();
+    void Timer1_Timer();
+    void trayicon_Click();
+
+    bool tray_flag() const { return m_tray_flag; }
+    // The asleep check box: Main puts the program to sleep instead of showing the window.
+    bool starts_asleep() const;
+    const ProgramState& state() const { return m_state; }
+    // The drive list of the last camera-watch tick.
+    const std::string& drive_list() const { return m_drive_list; }
+    // Twips per pixel of the screen the window is on, horizontally.
+    double twips_per_pixel() const;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void create_controls();
+    void create_transfer_page();
+    void style_folder_frame(QPushButton* browse, QPushButton* open, QLabel* status);
+    void create_setup_page();
+    void create_info_page();
+    void create_toolbar();
+    void connect_handlers();
+    void load_images();
+
+    void Form_Load();
+    void Form_Resize();
+    void Form_QueryUnload();
+    void Form_Unload();
+    void enable_toolbar();
+    void arrange_controls();
+    void apply_layout();
+    void wake_up();
+    void fill_language_list();
+
+    std::string text_of(const char* key) const;
+    QString qtext_of(const char* key) const;
+    const QIcon& image(const char* key) const;
+    MainWindowPrefs current_prefs() const;
+    TransferOptions transfer_options() const;
+
+    ProgramState m_state;
+    std::unique_ptr<TrayIcon> m_tray;
+    Desktop& m_desktop;
+    bool m_tray_flag = false;
+    bool m_unloaded = false;
+    std::string m_drive_list;
+    std::map<std::string, QIcon> m_images; // the image list, by key
+    MainLayout m_layout;
+
+    QTabWidget* m_tabstrip = nullptr;
+    QFrame* m_frame_transfert = nullptr;
+    QGroupBox* m_Frame1 = nullptr;
+    QLineEdit* m_chemin = nullptr;
+    ClickableLabel* m_statussrc = nullptr;
+    QPushButton* m_Command2 = nullptr;
+    QPushButton* m_Command3 = nullptr;
+    QGroupBox* m_Frame2 = nullptr;
+    QLineEdit* m_destin = nullptr;
+    QLabel* m_freedest = nullptr;
+    QPushButton* m_dest = nullptr;
+    QPushButton* m_Command4 = nullptr;
+    QPushButton* m_xfer = nullptr;
+    Vumbar* m_pbar = nullptr;
+    SplitterBar* m_vsplit = nullptr;
+    QToolBar* m_tb = nullptr;
+    std::array<QAction*, 7> m_tb_buttons{}; // buttons 1 to 7; 4 and 6 are separators
+    QMenu* m_rotate_menu = nullptr;
+    QMenu* m_resize_menu = nullptr;
+    QWidget* m_tex = nullptr;
+    QFrame* m_frame_setup = nullptr;
+    QRadioButton* m_none = nullptr;
+    QRadioButton* m_cre = nullptr;
+    QRadioButton* m_modific = nullptr;
+    QRadioButton* m_otherrename = nullptr;
+    QLineEdit* m_renpattern = nullptr;
+    QLabel* m_otherrenameinfo = nullptr;
+    QCheckBox* m_subdir = nullptr;
+    QCheckBox* m_delete = nullptr;
+    QCheckBox* m_showthumbs = nullptr;
+    QCheckBox* m_asleep = nullptr;
+    QComboBox* m_formatchoice = nullptr;
+    QLineEdit* m_quality = nullptr;
+    QLabel* m_qualitylabel = nullptr;
+    QLabel* m_fileformatlabel = nullptr;
+    QLabel* m_lnglabel = nullptr;
+    QComboBox* m_lng = nullptr;
+    QFrame* m_frame_infos = nullptr;
+    QPlainTextEdit* m_infobox = nullptr;
+    QStatusBar* m_StatusBar1 = nullptr;
+    QTimer* m_Timer1 = nullptr;
+    QLabel* m_Image1 = nullptr;
+};
+
+} // namespace orvix

@@ -1,0 +1,53 @@
+// Where the main window's controls go, in twips, worked out without a display so the
+// rules can be tested on their own. The window converts the result to pixels.
+#pragma once
+
+namespace orvix {
+
+struct Box {
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+
+    int right() const { return left + width; }
+    int bottom() const { return top + height; }
+    bool operator==(const Box&) const = default;
+};
+
+// A negative size is refused and the box keeps its previous one, so a window shrunk to
+// almost nothing leaves its controls where they were instead of failing.
+void set_width(Box& box, int width);
+void set_height(Box& box, int height);
+
+struct MainLayout {
+    // Controls of the window itself.
+    Box status_bar;
+    Box tabstrip;
+    Box page; // frame_transfert, frame_setup and frame_infos share one placement
+    Box pbar;
+    // Inside the pages.
+    Box vsplit;
+    Box tb;
+    Box tex;
+    Box frame1;
+    Box frame2;
+    Box xfer;
+    Box infobox;
+    // Inside Frame1 (Frame2's controls sit at the same places in their frame).
+    Box folder_box;    // chemin, destin
+    Box browse_button; // Command2, dest
+    Box open_button;   // Command3, Command4
+    Box status_label;  // statussrc, freedest
+};
+
+// The placement of a new window: the design sizes that arrange_layout keeps. The status
+// bar and the toolbar bring their own heights.
+MainLayout design_layout(int status_bar_height, int toolbar_height);
+
+// Places every control for a window whose inner area is inner_width x inner_height.
+// With show_thumbs the toolbar and the grid stand right of the splitter and the folder
+// frames fill the column left of it; without, the frames span the page.
+void arrange_layout(MainLayout& layout, int inner_width, int inner_height, bool show_thumbs);
+
+} // namespace orvix

@@ -1,0 +1,34 @@
+#include "app/program.h"
+
+#include "app/form1.h"
+#include "fs/fs.h"
+#include "platform/qt/tray.h"
+
+namespace orvix {
+
+std::unique_ptr<Form1> Main(const std::string& program_folder, const std::string& thumbs_dir,
+                            std::unique_ptr<TrayIcon> tray, Desktop& desktop) {
+    ProgramState state;
+    state.program_folder = add_trailing_separator(program_folder);
+    state.thumbs_dir = add_trailing_separator(thumbs_dir);
+    // A folder that cannot be made is not reported: thumbnails then fail quietly.
+    make_path(state.thumbs_dir);
+    state.prefs_text = load_prefs(state.program_folder);
+    state.language_names = load_language(state.program_folder, state.prefs_text, state.language);
+
+    auto window = std::make_unique<Form1>(std::move(state), std::move(tray), desktop);
+    window->updatetabs();
+    window->update();
+    if (window->starts_asleep())
+        window->go_asleep();
+    else
+        window->show();
+    return window;
+}
+
+std::string new_thumbs_dir() {
+    const std::string folder = make_private_temp_folder("orvix-thumbs");
+    return folder.empty() ? temp_folder() + "orvix-thumbs/" : folder;
+}
+
+} // namespace orvix

@@ -1,0 +1,35 @@
+// The desktop services the windows use: opening a file or folder with the user's
+// application, and the folder chooser. Behind an interface so tests answer for the user.
+#pragma once
+
+#include <string>
+
+class QWidget;
+
+namespace orvix {
+
+// Hands the path (or a URL, when it holds "://") to the desktop's "open" action, which
+// shows a folder in the file manager. The answer is not examined.
+void open_with_shell(QWidget* window, const std::string& path);
+// The folder chooser owned by window, titled title; the chosen folder's path, or "" when
+// the user cancels.
+std::string browse_for_folder(QWidget* window, const std::string& title);
+
+class Desktop {
+public:
+    virtual ~Desktop() = default;
+    virtual void open_with_shell(QWidget* window, const std::string& path) = 0;
+    virtual std::string browse_for_folder(QWidget* window, const std::string& title) = 0;
+};
+
+class QtDesktop final : public Desktop {
+public:
+    void open_with_shell(QWidget* window, const std::string& path) override {
+        orvix::open_with_shell(window, path);
+    }
+    std::string browse_for_folder(QWidget* window, const std::string& title) override {
+        return orvix::browse_for_folder(window, title);
+    }
+};
+
+} // namespace orvix

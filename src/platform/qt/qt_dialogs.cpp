@@ -1,0 +1,83 @@
+#include "platform/qt/qt_dialogs.h"
+
+#include <QApplication>
+#include <QInputDialog>
+
+namespace orvix {
+
+namespace {
+
+QString box_title(const std::string& title) {
+    return QString::fromStdString(title.empty() ? std::string(application_title) : title);
+}
+
+} // namespace
+
+QMessageBox::Icon message_icon(Icon icon) {
+    switch (icon) {
+    case Icon::Exclamation:
+        return QMessageBox::Warning;
+    case Icon::Critical:
+        return QMessageBox::Critical;
+    case Icon::Information:
+        return QMessageBox::Information;
+    case Icon::Question:
+        return QMessageBox::Question;
+    case Icon::None:
+        break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+QMessageBox::StandardButtons message_buttons(Buttons buttons) {
+    switch (buttons) {
+    case Buttons::OkCancel:
+        return QMessageBox::Ok | QMessageBox::Cancel;
+    case Buttons::YesNo:
+        return QMessageBox::Yes | QMessageBox::No;
+    case Buttons::YesNoCancel:
+        return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+    case Buttons::Ok:
+        break;
+    }
+    return QMessageBox::Ok;
+}
+
+Answer message_answer(QMessageBox::StandardButton button) {
+    switch (button) {
+    case QMessageBox::Yes:
+        return Answer::Yes;
+    case QMessageBox::No:
+        return Answer::No;
+    case QMessageBox::Cancel:
+        return Answer::Cancel;
+    default:
+        break;
+    }
+    return Answer::Ok;
+}
+
+QWidget* QtDialogs::owner() const {
+    return m_parent ? m_parent : QApplication::activeWindow();
+}
+
+Answer QtDialogs::message_box(const std::string& text, const std::string& title, Icon icon,
+                              Buttons buttons) {
+    QMessageBox box(message_icon(icon), box_title(title), QString::fromStdString(text),
+                    message_buttons(buttons), owner());
+    box.setTextFormat(Qt::PlainText);
+    return message_answer(static_cast<QMessageBox::StandardButton>(box.exec()));
+}
+
+std::optional<std::string> QtDialogs::input_box(const std::string& prompt, const std::string& title,
+                                                const std::string& default_answer) {
+    QInputDialog box(owner());
+    box.setWindowTitle(box_title(title));
+    box.setLabelText(QString::fromStdString(prompt));
+    box.setTextValue(QString::fromStdString(default_answer));
+    if (box.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return box.textValue().toStdString();
+}
+
+} // namespace orvix

@@ -1,0 +1,37 @@
+// Message and input boxes shown with Qt's standard dialogs.
+#pragma once
+
+#include "platform/dialogs.h"
+
+#include <QMessageBox>
+
+class QWidget;
+
+namespace orvix {
+
+// The title a box gets when its caller gives none.
+inline constexpr const char* application_title = "Orvix";
+
+QMessageBox::Icon message_icon(Icon icon);
+QMessageBox::StandardButtons message_buttons(Buttons buttons);
+// The answer for the button the user pressed; a box closed another way counts as its
+// escape button, which QMessageBox has already mapped to Cancel or No.
+Answer message_answer(QMessageBox::StandardButton button);
+
+class QtDialogs : public Dialogs {
+public:
+    // parent owns the boxes; without one they belong to the active window.
+    explicit QtDialogs(QWidget* parent = nullptr) : m_parent(parent) {}
+
+    Answer message_box(const std::string& text, const std::string& title, Icon icon,
+                       Buttons buttons = Buttons::Ok) override;
+    std::optional<std::string> input_box(const std::string& prompt, const std::string& title,
+                                         const std::string& default_answer) override;
+
+private:
+    QWidget* owner() const;
+
+    QWidget* m_parent;
+};
+
+} // namespace orvix
