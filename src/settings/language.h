@@ -10,7 +10,8 @@ namespace orvix {
 
 class LanguageTable {
 public:
-    // Replaces the table by the entries of text (tabs become spaces, lines trimmed,
+    // Replaces the table by the entries of text (CR, CR LF and LF all end a line, a leading
+    // UTF-8 byte order mark is skipped, tabs become spaces, lines trimmed of spaces,
     // key = before the first "=", value = after it; lines without "=" ignored).
     void parse_language_text(const std::string& text);
     // The value of the first entry whose key matches exactly; "" when none. decode turns
@@ -29,11 +30,13 @@ private:
 // program_folder + "extra/languages/".
 std::string languages_folder(const std::string& program_folder);
 
-// Loads the language named by CURRENT_LANGUAGE in prefs_text (default "ENGLISH.LNG",
-// falling back silently to it when the named file is missing) into table. With no
-// language file at all, shows "No language file found. Interface errors may occur...
-// Re-install Orvix." and leaves the table empty. Returns the names for the language list:
-// each listed file's name without extension, in listing order.
+// Loads the language named by CURRENT_LANGUAGE in prefs_text (default "ENGLISH.LNG") into
+// table. The name is looked up among the listed language files: as a path under the
+// languages folder, then as a file name anywhere below it, then ignoring case. When it is
+// not found, "ENGLISH.LNG" is looked up the same way, then the first listed file is taken;
+// no message. With no language file at all, shows "No language file found. Interface
+// errors may occur... Re-install Orvix." and leaves the table empty. Returns the names for
+// the language list: each listed file's name without extension, in listing order.
 std::vector<std::string> load_language(const std::string& program_folder,
                                        const std::string& prefs_text, LanguageTable& table);
 

@@ -19,7 +19,8 @@ std::string get_key_value(const std::string& key, const std::string& text,
                           const std::string& prefix = "$", const std::string& separator = "=",
                           bool decode = false);
 // Removes the key's first line (found case-sensitively) and appends the new one at the
-// end, then drops empty lines. encode escapes line breaks and commas first.
+// end, then drops empty lines. encode escapes line breaks and commas first; without it any
+// CR or LF is dropped from the value, since a line break would start a line of its own.
 void set_key_value(const std::string& key, std::string& text, const std::string& value,
                    const std::string& prefix = "$", const std::string& separator = "=",
                    bool encode = false);
@@ -33,15 +34,15 @@ std::string load_prefs(const std::string& program_folder);
 
 // What the main window stores when it closes, as the texts to write.
 struct MainWindowPrefs {
-    std::string rename_pattern;  // RENAME_PATTERN
-    std::string quality;         // QUALITYFACTOR, the quality box as typed
-    std::string rename_with;     // RENAME_WITH: CRE, MOD, OTHER or NO
-    std::string source_path;     // SOURCE_PATH
-    std::string dest_path;       // DEST_PATH
-    int create_subdir = 0;       // CREATE_SUBDIR
-    int delete_original = 0;     // DELETE_ORIGINAL
-    int show_thumbs = 0;         // SHOW_THUMBS
-    int open_asleep = 0;         // OPEN_ASLEEP
+    std::string rename_pattern; // RENAME_PATTERN
+    std::string quality;        // QUALITYFACTOR, the quality box as typed
+    std::string rename_with;    // RENAME_WITH: CRE, MOD, OTHER or NO
+    std::string source_path;    // SOURCE_PATH
+    std::string dest_path;      // DEST_PATH
+    int create_subdir = 0;      // CREATE_SUBDIR
+    int delete_original = 0;    // DELETE_ORIGINAL
+    int show_thumbs = 0;        // SHOW_THUMBS
+    int open_asleep = 0;        // OPEN_ASLEEP
 };
 
 // Sets the nine keys in their fixed order (each moves to the end of prefs_text), makes

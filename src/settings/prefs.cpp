@@ -1,0 +1,239 @@
+#include "settings/prefs.h"
+
+#include "fs/fs.h"
+#include "platform/dialogs.h"
+#include "text/text.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace orvix {
+
+namespace {
+
+constexpr std::string_view CR_TEXT(&CR, 1);
+
+// Owns a file descriptor; closed on every path.
+class UniqueFd {
+public:
+    explicit UniqueFd(int fd) : m_fd(fd) {}
+    ~UniqueFd() {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+
+    int get() const { return m_fd; }
+    bool valid() const { return m_fd >= 0; }
+    // Closes now and reports the error, which on some file systems is the first sign that
+    // the data did not reach the disk.
+    int close_checked() {
+        const int fd = m_fd;
+        m_fd = -1;
+        return ::close(fd) == 0 ? 0 : errno;
+    }
+
+private:
+    int m_fd;
+};
+
+// A temporary file that is removed unless it was renamed into place.
+class TempFileGuard {
+public:
+    explicit TempFileGuard(std::string path) : m_path(std::move(path)) {}
+    ~TempFileGuard() {
+        if (!m_path.empty())
+            ::unlink(m_path.c_str());
+    }
+    TempFileGuard(const TempFileGuard&) = delete;
+    TempFileGuard& operator=(const TempFileGuard&) = delete;
+
+    void release() { m_path.clear(); }
+
+private:
+    std::string m_path;
+};
+
+int read_all(int fd, std::string& out) {
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n == 0)
+            return 0;
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        out.append(buffer, static_cast<size_t>(n));
+    }
+}
+
+int write_all(int fd, const std::string& text) {
+    size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return 0;
+}
+
+// The process umask, read without changing it (umask() itself would have to set it).
+mode_t current_umask() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("Umask:", 0) == 0)
+            return static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8) & 0777);
+    }
+    return 022;
+}
+
+// A replacement keeps the permissions of the file it replaces; a new file gets the usual
+// 0666 less the umask, not the 0600 that mkstemp gives.
+mode_t mode_for(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0)
+        return st.st_mode & 07777;
+    return 0666 & ~current_umask();
+}
+
+// Writes text into a fresh temporary file beside path and renames it over path.
+// Returns 0 or the errno of the step that failed; the temporary file never stays.
+int replace_file(const std::string& path, const std::string& text) {
+    const std::string folder = parent_folder(path);
+    std::string temp = folder + "." + file_name(path, true) + ".XXXXXX";
+    UniqueFd fd(::mkstemp(temp.data()));
+    if (!fd.valid())
+        return errno;
+    TempFileGuard guard(temp);
+    if (::fchmod(fd.get(), mode_for(path)) != 0)
+        return errno;
+    if (const int err = write_all(fd.get(), text))
+        return err;
+    if (::fsync(fd.get()) != 0)
+        return errno;
+    if (const int err = fd.close_checked())
+        return err;
+    if (::rename(temp.c_str(), path.c_str()) != 0)
+        return errno;
+    guard.release();
+    // Make the rename itself durable; a failure here loses nothing that was there before.
+    UniqueFd dir(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY));
+    if (dir.valid())
+        ::fsync(dir.get());
+    return 0;
+}
+
+std::string key_pattern(const std::string& key, const std::string& prefix,
+                        const std::string& separator) {
+    return prefix + key + separator;
+}
+
+// A plain value is stored on one line; a line break in it would end the value there and
+// start a line of its own, which the next load would read as another key.
+std::string single_line(const std::string& value) {
+    std::string result;
+    result.reserve(value.size());
+    for (const char c : value) {
+        if (c != '\r' && c != '\n')
+            result += c;
+    }
+    return result;
+}
+
+} // namespace
+
+std::string read_text_file(const std::string& path, bool keep_crlf) {
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    std::string text;
+    const int err = fd.valid() ? read_all(fd.get(), text) : errno;
+    if (err != 0) {
+        show_system_error(err);
+        return "";
+    }
+    return keep_crlf ? text : Remplacer(CRLF, CR_TEXT, text);
+}
+
+bool write_text_file(const std::string& path, const std::string& text) {
+    const int err = replace_file(path, text);
+    if (err != 0) {
+        show_system_error(err);
+        return false;
+    }
+    return true;
+}
+
+std::string get_key_value(const std::string& key, const std::string& text,
+                          const std::string& prefix, const std::string& separator, bool decode) {
+    const std::string pattern = key_pattern(key, prefix, separator);
+    const int line_number = find_line(pattern, text, false);
+    if (line_number == 0)
+        return "";
+    const std::string line = split(text, CR_TEXT)[static_cast<size_t>(line_number - 1)];
+    // The pattern is taken to open the line, even when the match stood further in.
+    const std::string value = line.substr(pattern.size());
+    return decode ? decode_value(value) : value;
+}
+
+void set_key_value(const std::string& key, std::string& text, const std::string& value,
+                   const std::string& prefix, const std::string& separator, bool encode) {
+    const std::string pattern = key_pattern(key, prefix, separator);
+    const size_t p = text.find(pattern);
+    if (p != std::string::npos) {
+        const size_t c = text.find(CR, p);
+        if (c != std::string::npos)
+            text.erase(p, c - p + 1);
+        else
+            text.erase(p == 0 ? 0 : p - 1); // the line and the break before it
+    }
+    if (!text.empty())
+        text += CR;
+    text += pattern + (encode ? encode_value(value) : single_line(value));
+    text = drop_empty_fields(text, CR_TEXT);
+}
+
+std::string prefs_path(const std::string& program_folder) {
+    return program_folder + "extra/prefs.prf";
+}
+
+std::string load_prefs(const std::string& program_folder) {
+    std::string text = read_text_file(prefs_path(program_folder), false);
+    if (text.find(CR) == std::string::npos)
+        text = Remplacer("\n", CR_TEXT, text);
+    return text;
+}
+
+bool save_prefs(const std::string& program_folder, std::string& prefs_text,
+                const MainWindowPrefs& values) {
+    set_key_value("RENAME_PATTERN", prefs_text, values.rename_pattern);
+    set_key_value("QUALITYFACTOR", prefs_text, values.quality);
+    set_key_value("RENAME_WITH", prefs_text, values.rename_with);
+    set_key_value("SOURCE_PATH", prefs_text, values.source_path);
+    set_key_value("DEST_PATH", prefs_text, values.dest_path);
+    set_key_value("CREATE_SUBDIR", prefs_text, std::to_string(values.create_subdir));
+    set_key_value("DELETE_ORIGINAL", prefs_text, std::to_string(values.delete_original));
+    set_key_value("SHOW_THUMBS", prefs_text, std::to_string(values.show_thumbs));
+    set_key_value("OPEN_ASLEEP", prefs_text, std::to_string(values.open_asleep));
+
+    const std::string extra = program_folder + "extra/";
+    if (!folder_exists(extra)) {
+        if (const int err = make_path(extra)) {
+            show_system_error(err);
+            return false;
+        }
+    }
+    return write_text_file(prefs_path(program_folder), prefs_text);
+}
+
+} // namespace orvix
