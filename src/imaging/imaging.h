@@ -37,8 +37,7 @@ int32_t convert_image3(const std::string& source_path, const std::string& target
 
 // Lossless JPEG rotate/flip (codes as transform above) of source into the new file target.
 // Returns 0 on success, else a picture-layer error code.
-int32_t jpeg_lossless_transform(const std::string& source, const std::string& target,
-                                int16_t code);
+int32_t jpeg_lossless_transform(const std::string& source, const std::string& target, int16_t code);
 
 // "width,height" of the picture as a decode would give it, or "ERROR".
 std::string get_image_size(const std::string& path);

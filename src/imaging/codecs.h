@@ -1,0 +1,23 @@
+// The codecs behind the picture layer: TurboJPEG for JPEG, Magick++ for the rest, and
+// the resampler. Internal to the imaging module.
+#pragma once
+
+#include "imaging/picture_layer.h"
+
+namespace orvix::picture::detail {
+
+std::optional<PictureSize> jpeg_size(PictureSource& source);
+RgbImage read_jpeg(PictureSource& source, PictureSize min_size);
+bool write_jpeg(PictureTarget& target, const RgbImage& image, int quality);
+bool transform_jpeg(PictureSource& source, PictureTarget& target, int code);
+
+// The Magick++ coder that reads a format code, nullptr when Magick++ does not read it.
+const char* magick_coder(int code);
+std::optional<PictureSize> magick_size(PictureSource& source, const char* coder);
+RgbImage read_magick(PictureSource& source, const char* coder);
+bool write_magick(PictureTarget& target, const RgbImage& image, TargetFormat format);
+
+// Resamples source into every pixel of target; false when the resampler has no memory.
+bool resample(const RgbImage& source, RgbImage& target);
+
+} // namespace orvix::picture::detail

@@ -1,0 +1,346 @@
+#include "imaging/imaging.h"
+
+#include "fs/fs.h"
+#include "imaging/picture_layer.h"
+#include "text/text.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <utility>
+
+namespace orvix {
+
+namespace pl = picture;
+
+namespace {
+
+// Markers removed, the box asked for by a resize text.
+struct ResizeRequest {
+    bool orient = false;      // "*": turn the box like the picture
+    bool shrink_only = false; // ">": leave pictures that already fit
+    int width = 0;
+    int height = 0;
+};
+
+// What the resize step makes: a canvas and the place of the picture on it.
+struct ResizePlan {
+    bool active = false;
+    int width = 0;
+    int height = 0;
+    PixelRect fit;
+    int fit_width() const { return fit.right - fit.left; }
+    int fit_height() const { return fit.bottom - fit.top; }
+};
+
+bool in_16_bits(double value) {
+    return value >= INT16_MIN && value <= INT16_MAX;
+}
+
+ResizeRequest parse_resize_text(const std::string& text) {
+    ResizeRequest request;
+    request.orient = text.find('*') != std::string::npos;
+    request.shrink_only = text.find('>') != std::string::npos;
+    const std::string numbers = Remplacer(">", "", Remplacer("*", "", text));
+    request.width = numeric_value(get_tokens(1, numbers, ","));
+    request.height = numeric_value(get_tokens(2, numbers, ","));
+    return request;
+}
+
+// The resize step's arithmetic for a width x height picture. Returns 0, a picture-layer
+// code (a box without area) or kRuntimeFailure (sizes beyond what the arithmetic holds).
+int32_t plan_resize(const ResizeRequest& request, int width, int height, ResizePlan& plan) {
+    int64_t w = request.width, h = request.height;
+    bool orient = request.orient;
+    if (request.shrink_only && height <= w && width <= w) {
+        w = h = 0;
+        orient = false;
+    }
+    if (orient) {
+        if (width > height && h > w)
+            std::swap(w, h);
+        if (height > width && w > h)
+            std::swap(w, h);
+    }
+    plan = ResizePlan{};
+    if (w == 0 && h == 0)
+        return 0;
+    if (h == 0)
+        h = to_int(double(w) * height / width);
+    else if (w == 0)
+        w = to_int(double(h) * width / height);
+    if (w <= 0 || h <= 0)
+        return pl::kEmptyPicture;
+    if (w * h > pl::kMaxPictureBytes / 3)
+        return kRuntimeFailure;
+    const std::optional<PixelRect> fit = fit_rect({0, 0, width, height}, {0, 0, int(w), int(h)});
+    if (!fit)
+        return kRuntimeFailure;
+    plan = ResizePlan{true, int(w), int(h), *fit};
+    if (plan.fit_width() <= 0 || plan.fit_height() <= 0)
+        return pl::kEmptyPicture;
+    return 0;
+}
+
+// Format code by source extension; -1 for an extension the table does not hold.
+int format_code_of_extension(const std::string& extension) {
+    if (extension == "jpg" || extension == "jpeg")
+        return pl::kFormatJpeg;
+    if (extension == "bmp")
+        return pl::kFormatBmp;
+    if (extension == "pcx")
+        return pl::kFormatPcx;
+    if (extension == "tga")
+        return pl::kFormatTga;
+    if (extension == "tif" || extension == "tiff")
+        return pl::kFormatTiff;
+    if (extension == "png")
+        return pl::kFormatPng;
+    if (extension == "pax")
+        return pl::kFormatPax;
+    if (extension == "psd")
+        return pl::kFormatPsd;
+    return -1;
+}
+
+// The extension's code, else the content's guess (the source is rewound after it).
+int format_code(pl::PictureSource& source, const std::string& extension) {
+    int code = format_code_of_extension(extension);
+    if (code < 0) {
+        code = pl::guess_file_type(source);
+        source.seek(0);
+    }
+    return code;
+}
+
+bool swaps_sides(int16_t transform) {
+    return transform == 5 || transform == 7;
+}
+
+// A JPEG that is only going to shrink is decoded at a reduced DCT scale, still at least
+// twice the fitted size so that the resampler has detail to work with. Cropping needs
+// the full picture.
+struct DecodeHint {
+    pl::PictureSize full;
+    pl::PictureSize min_size;
+};
+
+std::optional<DecodeHint> decode_hint(pl::PictureSource& source, int code, bool cropping,
+                                      const ResizeRequest& request, int16_t transform) {
+    if (code != pl::kFormatJpeg || cropping || (request.width == 0 && request.height == 0))
+        return std::nullopt;
+    const std::optional<pl::PictureSize> size = pl::read_picture_size(source, code);
+    if (!size)
+        return std::nullopt;
+    int width = size->width, height = size->height;
+    if (swaps_sides(transform))
+        std::swap(width, height);
+    ResizePlan plan;
+    if (plan_resize(request, width, height, plan) != 0 || !plan.active)
+        return std::nullopt;
+    pl::PictureSize min_size{2 * plan.fit_width(), 2 * plan.fit_height()};
+    if (swaps_sides(transform))
+        std::swap(min_size.width, min_size.height);
+    return DecodeHint{*size, min_size};
+}
+
+bool apply_transform(pl::RgbImage& image, int16_t transform) {
+    switch (transform) {
+    case 1:
+        return pl::flip_horizontal(image);
+    case 2:
+        return pl::flip_vertical(image);
+    case 5:
+        return pl::quick_rotate(image, 0);
+    case 6:
+        return pl::quick_rotate(image, 1);
+    case 7:
+        return pl::quick_rotate(image, 2);
+    default:
+        return true; // 0 and unknown codes leave the picture as it is
+    }
+}
+
+// The crop rectangle clamped to the picture; the cut replaces the picture.
+bool apply_crop(pl::RgbImage& image, PixelRect rect) {
+    rect.right = std::min(rect.right, image.width());
+    rect.bottom = std::min(rect.bottom, image.height());
+    rect.left = std::max(rect.left, 0);
+    rect.top = std::max(rect.top, 0);
+    pl::RgbImage cut =
+        pl::crop(image, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
+    if (cut.empty())
+        return false;
+    image = std::move(cut);
+    return true;
+}
+
+// The picture resized to its fitted size and laid on a black canvas; when it fills the
+// whole box it is the canvas itself.
+bool apply_resize(pl::RgbImage& image, const ResizePlan& plan) {
+    pl::RgbImage fitted;
+    if (image.width() == plan.fit_width() && image.height() == plan.fit_height())
+        fitted = std::move(image);
+    else
+        fitted = pl::resize(image, plan.fit_width(), plan.fit_height());
+    if (fitted.empty())
+        return false;
+    if (plan.fit == PixelRect{0, 0, plan.width, plan.height}) {
+        image = std::move(fitted);
+        return true;
+    }
+    pl::RgbImage canvas = pl::RgbImage::allocate(plan.width, plan.height);
+    if (canvas.empty())
+        return false;
+    pl::fill_solid(canvas, 0);
+    pl::overlay(canvas, fitted, plan.fit.left, plan.fit.top);
+    image = std::move(canvas);
+    return true;
+}
+
+int32_t failure_code() {
+    return pl::last_error() != pl::kNoError ? pl::last_error() : pl::kDecodeFailed;
+}
+
+int32_t convert_steps(const std::string& source_path, const std::string& target_path,
+                      const std::string& crop_text, const std::string& resize_text, int16_t quality,
+                      int16_t transform) {
+    std::optional<PixelRect> crop_rect;
+    if (!crop_text.empty()) {
+        crop_rect = text_to_rect(crop_text);
+        if (!crop_rect)
+            return kRuntimeFailure;
+    }
+    const ResizeRequest request =
+        resize_text.empty() ? ResizeRequest{} : parse_resize_text(resize_text);
+
+    pl::PictureSource source;
+    if (!source.open(source_path))
+        return kSourceUnreadable;
+    const std::string source_extension = file_extension(source_path);
+    std::string target_extension = file_extension(target_path);
+    if (target_extension.empty())
+        target_extension = source_extension;
+
+    const int code = format_code(source, source_extension);
+    if (code == pl::kFormatUnknown)
+        return kSourceUnreadable;
+    const std::optional<DecodeHint> hint =
+        decode_hint(source, code, crop_rect.has_value(), request, transform);
+    pl::RgbImage image = pl::read_picture(source, code, hint ? hint->min_size : pl::PictureSize{});
+    source.close();
+    if (image.empty())
+        return pl::last_error() == pl::kUnknownFormat ? kSourceUnreadable : failure_code();
+    // The geometry is that of the full picture even when it was decoded smaller.
+    int width = hint ? hint->full.width : image.width();
+    int height = hint ? hint->full.height : image.height();
+
+    if (!apply_transform(image, transform))
+        return failure_code();
+    if (swaps_sides(transform))
+        std::swap(width, height);
+
+    if (crop_rect) {
+        if (!apply_crop(image, *crop_rect))
+            return failure_code();
+        width = image.width();
+        height = image.height();
+    }
+
+    ResizePlan plan;
+    if (const int32_t rc = plan_resize(request, width, height, plan); rc != 0)
+        return rc;
+    if (plan.active && !apply_resize(image, plan))
+        return failure_code();
+
+    const std::optional<pl::TargetFormat> format = pl::target_format(target_extension);
+    if (!format)
+        return kTargetUnsupported;
+    pl::PictureTarget target;
+    if (!target.open(target_path) || !pl::write_picture(target, image, *format, quality) ||
+        !target.commit())
+        return failure_code();
+    return 0;
+}
+
+} // namespace
+
+// stretch, sharpen, reduce_8bit and the passwords are always passed off or empty by the
+// program; they have no effect.
+int32_t convert_image3(const std::string& source_path, const std::string& target_path,
+                       const std::string& crop_text, const std::string& resize_text,
+                       bool /*stretch*/, int16_t quality, int16_t /*sharpen*/, bool /*reduce_8bit*/,
+                       const std::string& /*source_password*/,
+                       const std::string& /*target_password*/, int16_t transform) {
+    try {
+        return convert_steps(source_path, target_path, crop_text, resize_text, quality, transform);
+    } catch (...) {
+        return kRuntimeFailure;
+    }
+}
+
+int32_t jpeg_lossless_transform(const std::string& source, const std::string& target,
+                                int16_t code) {
+    try {
+        pl::PictureSource from;
+        if (!from.open(source))
+            return pl::last_error();
+        // Nothing to do: no target is made, so no empty file can be copied over a picture.
+        if (code == 0)
+            return 0;
+        pl::PictureTarget to;
+        if (!to.open(target) || !pl::jpeg_transform(from, to, code) || !to.commit())
+            return failure_code();
+        return 0;
+    } catch (...) {
+        return kRuntimeFailure;
+    }
+}
+
+std::string get_image_size(const std::string& path) {
+    try {
+        pl::PictureSource source;
+        if (!source.open(path))
+            return "ERROR";
+        const int code = format_code(source, file_extension(path));
+        const std::optional<pl::PictureSize> size = pl::read_picture_size(source, code);
+        if (!size)
+            return "ERROR";
+        return std::to_string(size->width) + "," + std::to_string(size->height);
+    } catch (...) {
+        return "ERROR";
+    }
+}
+
+std::optional<PixelRect> text_to_rect(const std::string& text) {
+    int32_t values[4] = {};
+    for (int i = 0; i < 4; ++i) {
+        const double value = round_half_even(leading_number(get_tokens(i + 1, text, ",")));
+        if (!in_16_bits(value))
+            return std::nullopt;
+        values[i] = int32_t(value);
+    }
+    return PixelRect{values[0], values[1], values[2], values[3]};
+}
+
+std::optional<PixelRect> fit_rect(const PixelRect& picture, const PixelRect& box) {
+    const double picture_width = double(picture.right) - picture.left;
+    const double picture_height = double(picture.bottom) - picture.top;
+    const double box_width = double(box.right) - box.left;
+    const double box_height = double(box.bottom) - box.top;
+    if (!in_16_bits(picture_width) || !in_16_bits(picture_height) || !in_16_bits(box_width) ||
+        !in_16_bits(box_height) || picture_width <= 0 || picture_height <= 0)
+        return std::nullopt;
+    // Single precision, as the scale has always been computed.
+    const float ratio_x = float(box_width) / float(picture_width);
+    const float ratio_y = float(box_height) / float(picture_height);
+    const float scale = ratio_x < ratio_y ? ratio_x : ratio_y;
+    const double width = round_half_even(double(scale * float(picture_width)));
+    const double height = round_half_even(double(scale * float(picture_height)));
+    if (!in_16_bits(width) || !in_16_bits(height))
+        return std::nullopt;
+    const double left = box.left + round_half_even((box_width - width) / 2);
+    const double top = box.top + round_half_even((box_height - height) / 2);
+    return PixelRect{int32_t(left), int32_t(top), int32_t(left + width), int32_t(top + height)};
+}
+
+} // namespace orvix

@@ -1,0 +1,259 @@
+#include "imaging/codecs.h"
+
+#include <Magick++.h>
+#include <mutex>
+#include <string_view>
+
+namespace orvix::picture::detail {
+
+namespace {
+
+// The only coders Magick++ may use here. Each read names its coder explicitly, so the
+// content can never select another one (a delegate, a script, a URL or a text file);
+// the coder that answers is checked against this list as well.
+constexpr std::string_view kAllowedCoders[] = {"BMP",  "BMP3", "PNG", "PNG24", "PCX",
+                                               "TIFF", "TGA",  "PSD", "WBMP",  "WMF"};
+
+bool coder_allowed(const std::string& coder) {
+    for (std::string_view allowed : kAllowedCoders)
+        if (coder == allowed)
+            return true;
+    return false;
+}
+
+// The distribution's policy may lower these further; it cannot raise them. There is no
+// time limit: ImageMagick 6 counts it from the process's first picture and ends the
+// whole process when it runs out, which no long-lived program can accept. The size
+// limits below bound the work instead.
+void init_magick() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        Magick::InitializeMagick(nullptr);
+        Magick::ResourceLimits::memory(512ull << 20);
+        Magick::ResourceLimits::map(1024ull << 20);
+        Magick::ResourceLimits::disk(2048ull << 20);
+        Magick::ResourceLimits::width(32767);
+        Magick::ResourceLimits::height(32767);
+        Magick::ResourceLimits::area(uint64_t(kMaxPictureBytes / 3));
+        Magick::ResourceLimits::listLength(256);
+    });
+}
+
+int32_t error_of(const Magick::Exception& e, int32_t otherwise) {
+    if (dynamic_cast<const Magick::ErrorResourceLimit*>(&e) ||
+        dynamic_cast<const Magick::WarningResourceLimit*>(&e))
+        return kTooLarge;
+    if (dynamic_cast<const Magick::ErrorPolicy*>(&e))
+        return kCoderRefused;
+    return otherwise;
+}
+
+// A warning about damaged data means pixels are missing; other warnings (unknown tags,
+// odd but harmless fields) leave a complete picture.
+bool warning_harmless(const Magick::Warning& w) {
+    return !dynamic_cast<const Magick::WarningCorruptImage*>(&w) &&
+           !dynamic_cast<const Magick::WarningResourceLimit*>(&w);
+}
+
+// Only the first picture of a file is wanted (TIFF page 0, the PSD composite).
+Magick::Image prepared_image(const char* coder) {
+    Magick::Image image;
+    image.quiet(false);
+    image.subImage(0);
+    image.subRange(1);
+    image.magick(coder);
+    if (std::string_view(coder) == "WMF")
+        image.backgroundColor(Magick::ColorRGB(208 / 255.0, 208 / 255.0, 208 / 255.0));
+    return image;
+}
+
+// Pings (header only) and checks the coder and the size; false with last_error set.
+bool ping_checked(const Magick::Blob& blob, const char* coder, PictureSize& size) {
+    Magick::Image image = prepared_image(coder);
+    try {
+        image.ping(blob);
+    } catch (const Magick::Warning& w) {
+        if (!warning_harmless(w)) {
+            set_last_error(error_of(w, kHeaderInvalid));
+            return false;
+        }
+    } catch (const Magick::Exception& e) {
+        set_last_error(error_of(e, kHeaderInvalid));
+        return false;
+    }
+    if (!coder_allowed(image.magick())) {
+        set_last_error(kCoderRefused);
+        return false;
+    }
+    if (!picture_size_allowed(int64_t(image.columns()), int64_t(image.rows())))
+        return false;
+    size = {int(image.columns()), int(image.rows())};
+    return true;
+}
+
+bool load_blob(PictureSource& source, Magick::Blob& blob) {
+    const std::span<const uint8_t> bytes = source.contents();
+    if (bytes.empty()) {
+        if (last_error() == kNoError)
+            set_last_error(kHeaderInvalid);
+        return false;
+    }
+    blob.update(bytes.data(), bytes.size());
+    return true;
+}
+
+// Metafiles are drawn on a transparent canvas; they show on light grey.
+void flatten_on_background(Magick::Image& image) {
+    if (!image.matte())
+        return;
+    Magick::Image canvas(Magick::Geometry(image.columns(), image.rows()), image.backgroundColor());
+    canvas.composite(image, 0, 0, Magick::OverCompositeOp);
+    image = canvas;
+}
+
+// 24-bit RGB from whatever the coder produced: CMYK and other spaces are converted; grey
+// pictures already hold equal channels.
+RgbImage export_rgb(Magick::Image& image) {
+    const MagickCore::ColorspaceType space = image.colorSpace();
+    if (space != MagickCore::sRGBColorspace && space != MagickCore::RGBColorspace &&
+        space != MagickCore::GRAYColorspace && space != MagickCore::TransparentColorspace)
+        image.colorSpace(MagickCore::sRGBColorspace);
+    RgbImage rgb = RgbImage::allocate(int(image.columns()), int(image.rows()));
+    if (!rgb.empty())
+        image.write(0, 0, image.columns(), image.rows(), "RGB", Magick::CharPixel, rgb.data());
+    return rgb;
+}
+
+const char* writer_coder(TargetFormat format) {
+    switch (format) {
+    case TargetFormat::Bmp:
+        return "BMP3";
+    case TargetFormat::Pcx:
+        return "PCX";
+    case TargetFormat::Tga:
+        return "TGA";
+    case TargetFormat::Tiff:
+        return "TIFF";
+    case TargetFormat::Png:
+        return "PNG24";
+    case TargetFormat::Psd:
+        return "PSD";
+    case TargetFormat::Jpeg:
+        break;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+const char* magick_coder(int code) {
+    switch (code) {
+    case kFormatBmp:
+        return "BMP";
+    case kFormatPng:
+        return "PNG";
+    case kFormatPcx:
+        return "PCX";
+    case kFormatTiff:
+        return "TIFF";
+    case kFormatWmf:
+        return "WMF";
+    case kFormatPsd:
+        return "PSD";
+    case kFormatWbmp:
+        return "WBMP";
+    case kFormatTga:
+        return "TGA";
+    default:
+        return nullptr;
+    }
+}
+
+std::optional<PictureSize> magick_size(PictureSource& source, const char* coder) {
+    init_magick();
+    try {
+        Magick::Blob blob;
+        PictureSize size;
+        if (!load_blob(source, blob) || !ping_checked(blob, coder, size))
+            return std::nullopt;
+        set_last_error(kNoError);
+        return size;
+    } catch (const Magick::Exception& e) {
+        set_last_error(error_of(e, kHeaderInvalid));
+    } catch (const std::bad_alloc&) {
+        set_last_error(kOutOfMemory);
+    }
+    return std::nullopt;
+}
+
+RgbImage read_magick(PictureSource& source, const char* coder) {
+    init_magick();
+    try {
+        Magick::Blob blob;
+        PictureSize size;
+        // The header decides before any pixel memory is taken.
+        if (!load_blob(source, blob) || !ping_checked(blob, coder, size))
+            return {};
+        Magick::Image image = prepared_image(coder);
+        try {
+            image.read(blob);
+        } catch (const Magick::Warning& w) {
+            if (!warning_harmless(w)) {
+                set_last_error(error_of(w, kDecodeFailed));
+                return {};
+            }
+        }
+        if (!coder_allowed(image.magick())) {
+            set_last_error(kCoderRefused);
+            return {};
+        }
+        if (int(image.columns()) != size.width || int(image.rows()) != size.height) {
+            set_last_error(kDecodeFailed);
+            return {};
+        }
+        if (std::string_view(coder) == "WMF")
+            flatten_on_background(image);
+        return export_rgb(image);
+    } catch (const Magick::Exception& e) {
+        set_last_error(error_of(e, kDecodeFailed));
+    } catch (const std::bad_alloc&) {
+        set_last_error(kOutOfMemory);
+    }
+    return {};
+}
+
+bool write_magick(PictureTarget& target, const RgbImage& image, TargetFormat format) {
+    init_magick();
+    const char* coder = writer_coder(format);
+    if (!coder) {
+        set_last_error(kBadArgument);
+        return false;
+    }
+    Magick::Blob blob;
+    try {
+        Magick::Image picture(size_t(image.width()), size_t(image.height()), "RGB",
+                              Magick::CharPixel, image.data());
+        picture.quiet(true);
+        picture.depth(8);
+        picture.type(Magick::TrueColorType);
+        if (format == TargetFormat::Tiff)
+            picture.compressType(Magick::NoCompression);
+        // The same pixels give the same file: no time stamps in PNG chunks.
+        picture.defineValue("png", "exclude-chunks", "date,time");
+        picture.magick(coder);
+        picture.write(&blob);
+    } catch (const Magick::Exception& e) {
+        set_last_error(error_of(e, kEncodeFailed));
+        return false;
+    } catch (const std::bad_alloc&) {
+        set_last_error(kOutOfMemory);
+        return false;
+    }
+    if (blob.length() == 0) {
+        set_last_error(kEncodeFailed);
+        return false;
+    }
+    return target.write({static_cast<const uint8_t*>(blob.data()), blob.length()});
+}
+
+} // namespace orvix::picture::detail

@@ -1,0 +1,211 @@
+// The picture library layer: the few services convert_image3 and its neighbours stand on.
+// Files are read and written whole; images are 24-bit RGB buffers. JPEG goes through
+// TurboJPEG, the other formats through Magick++ restricted to a fixed list of coders.
+//
+// Formats with no library on Linux: EMF, PAX and TLA read as unknown; WMF, EMF, PAX and
+// TLA cannot be written.
+//
+// Every operation records its outcome in last_error(): 0 after success, else one of the
+// codes below. The values are stable; callers pass them on unchanged.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+
+namespace orvix::picture {
+
+enum Error : int32_t {
+    kNoError = 0,
+    kOpenFailed = 1,       // the source file could not be opened or read from disk
+    kUnknownFormat = 2,    // the content matches no reader available here
+    kHeaderInvalid = 3,    // the header is damaged or ends before the picture's size
+    kDecodeFailed = 4,     // the pixel data is damaged or truncated
+    kEmptyPicture = 5,     // a width or height of 0 (picture, crop or resize)
+    kTooLarge = 6,         // the pixel buffer would exceed 2^31 bytes or a decoder limit
+    kOutOfMemory = 7,      // the memory for a buffer could not be had
+    kBadArgument = 8,      // an operation code, rectangle or size out of range
+    kEncodeFailed = 9,     // the encoder refused the picture
+    kCreateFailed = 10,    // the target (its temporary file) could not be created
+    kWriteFailed = 11,     // writing, flushing or renaming the target failed (disk full...)
+    kCoderRefused = 12,    // the content names a coder outside the allowed list
+    kNoReader = 13,        // the format code selects no reader (2, or above 14)
+    kTransformFailed = 14, // the lossless JPEG transform failed
+};
+
+// Outcome of the last operation on this thread.
+int32_t last_error();
+void set_last_error(int32_t code);
+
+// Largest pixel buffer a picture may have.
+inline constexpr int64_t kMaxPictureBytes = int64_t{1} << 31;
+
+// 24-bit RGB pixels, rows of width * 3 bytes without padding, top row first.
+class RgbImage {
+public:
+    RgbImage() = default;
+    // An uninitialised width x height picture; empty (and last_error set) when a side is
+    // not positive, the buffer would exceed kMaxPictureBytes, or memory runs out.
+    static RgbImage allocate(int width, int height);
+
+    bool empty() const { return !m_pixels; }
+    int width() const { return m_width; }
+    int height() const { return m_height; }
+    size_t stride() const { return static_cast<size_t>(m_width) * 3; }
+    size_t byte_size() const { return stride() * static_cast<size_t>(m_height); }
+    uint8_t* data() { return m_pixels.get(); }
+    const uint8_t* data() const { return m_pixels.get(); }
+    uint8_t* row(int y) { return data() + stride() * static_cast<size_t>(y); }
+    const uint8_t* row(int y) const { return data() + stride() * static_cast<size_t>(y); }
+
+private:
+    std::unique_ptr<uint8_t[]> m_pixels;
+    int m_width = 0;
+    int m_height = 0;
+};
+
+// True when a width x height RGB buffer is allowed; otherwise sets last_error.
+bool picture_size_allowed(int64_t width, int64_t height);
+
+struct PictureSize {
+    int width = 0;
+    int height = 0;
+    bool operator==(const PictureSize&) const = default;
+};
+
+// --- Source and destination -------------------------------------------------------------
+
+// A picture file opened for reading. Bytes are loaded on demand so that a header can be
+// read without the rest; read() advances a position that seek() moves back.
+class PictureSource {
+public:
+    PictureSource();
+    ~PictureSource();
+    PictureSource(const PictureSource&) = delete;
+    PictureSource& operator=(const PictureSource&) = delete;
+
+    // False (kOpenFailed) when the path is not a readable regular file.
+    bool open(const std::string& path);
+    void close();
+    const std::string& path() const { return m_path; }
+    int64_t file_size() const { return m_file_size; }
+
+    // Up to count bytes from the position on (fewer at the end of the file).
+    std::span<const uint8_t> read(size_t count);
+    void seek(size_t offset) { m_position = offset; }
+    size_t position() const { return m_position; }
+    // The first count bytes of the file (fewer when it is shorter).
+    std::span<const uint8_t> prefix(size_t count);
+    // The whole file; empty (kOpenFailed or kTooLarge) when it cannot be read.
+    std::span<const uint8_t> contents();
+
+private:
+    bool load_up_to(size_t count);
+
+    int m_fd = -1;
+    std::string m_path;
+    int64_t m_file_size = 0;
+    std::unique_ptr<uint8_t[]> m_bytes;
+    size_t m_loaded = 0;
+    size_t m_position = 0;
+};
+
+// A file being written: the bytes go to a temporary file in the target's folder, which
+// commit() renames over the target. Until then the target is untouched; a target that
+// is never committed leaves no temporary file behind.
+class PictureTarget {
+public:
+    PictureTarget() = default;
+    ~PictureTarget();
+    PictureTarget(const PictureTarget&) = delete;
+    PictureTarget& operator=(const PictureTarget&) = delete;
+
+    // False (kCreateFailed) when no temporary file can be made beside the target.
+    bool open(const std::string& path);
+    // False (kWriteFailed) on a short write.
+    bool write(std::span<const uint8_t> bytes);
+    // Flushes and renames over the target. False (kWriteFailed) when that fails, in which
+    // case the temporary file is removed.
+    bool commit();
+
+private:
+    void discard();
+
+    int m_fd = -1;
+    std::string m_path;
+    std::string m_temp_path;
+    bool m_replaces_file = false;
+};
+
+// --- Formats ----------------------------------------------------------------------------
+
+enum FormatCode : int {
+    kFormatUnknown = 0,
+    kFormatBmp = 1,
+    kFormatJpeg = 3,
+    kFormatPng = 4,
+    kFormatPcx = 5,
+    kFormatTiff = 6,
+    kFormatWmf = 7,
+    kFormatEmf = 8,
+    kFormatPax = 9,
+    kFormatPsd = 10,
+    kFormatTla = 11,
+    kFormatTlaPlain = 12,
+    kFormatWbmp = 13,
+    kFormatTga = 14,
+};
+
+// The format code of the content from the source's position on (magic numbers, then the
+// TGA and WBMP header checks). The position moves; callers rewind with seek(0).
+int guess_file_type(PictureSource& source);
+
+// Whether a reader exists for the format code on this system.
+bool format_readable(int code);
+
+// The picture's size from its header alone, as read_picture would give it; std::nullopt
+// (last_error set) when the header is broken, the size is 0 or the picture is too large.
+std::optional<PictureSize> read_picture_size(PictureSource& source, int code);
+
+// Decodes the whole picture to 24 bits. A JPEG may be decoded at a reduced scale, never
+// smaller than min_size (0 x 0: full size). Empty (last_error set) on failure; pictures
+// too large or with a side of 0 are refused from the header, before any allocation.
+RgbImage read_picture(PictureSource& source, int code, PictureSize min_size = {});
+
+enum class TargetFormat { Jpeg, Bmp, Pcx, Tga, Tiff, Png, Psd };
+
+// The writer for a lower-case target extension; std::nullopt when none exists here.
+std::optional<TargetFormat> target_format(const std::string& extension);
+
+// Encodes the picture (JPEG quality 1..100) and writes it to the target.
+bool write_picture(PictureTarget& target, const RgbImage& image, TargetFormat format, int quality);
+
+// --- Pixel operations (false / empty with last_error set on failure) ----------------------
+
+bool flip_horizontal(RgbImage& image);
+bool flip_vertical(RgbImage& image);
+// 0: 90, 1: 180, 2: 270 degrees clockwise.
+bool quick_rotate(RgbImage& image, int code);
+RgbImage crop(const RgbImage& image, int left, int top, int width, int height);
+// Resampled with an interpolating cubic filter (Catmull-Rom).
+RgbImage resize(const RgbImage& image, int width, int height);
+// Colour as 0x00BBGGRR (red in the low byte).
+void fill_solid(RgbImage& image, uint32_t colour);
+// Lays overlay on base with its top-left corner at (left, top), fully opaque; the parts
+// outside base are cut off.
+void overlay(RgbImage& base, const RgbImage& overlay, int left, int top);
+// Copies rows of row_bytes bytes between buffers with their own strides.
+void copy_buffer(const uint8_t* from, size_t from_stride, size_t row_bytes, int rows,
+                 size_t to_stride, uint8_t* to);
+
+// --- Lossless JPEG transform --------------------------------------------------------------
+
+// Codes: 1 flip horizontally, 2 flip vertically, 5/6/7 rotate 90/180/270 clockwise. Partial
+// blocks at the edges that the operation would move are trimmed off (as jpegtran -trim);
+// every marker of the source (EXIF and the rest) is kept. The result goes to target.
+bool jpeg_transform(PictureSource& source, PictureTarget& target, int code);
+
+} // namespace orvix::picture
