@@ -1,7 +1,6 @@
 #include "controls/progress/vumbar.h"
 
 #include <QFontMetrics>
-#include <QPaintEvent>
 #include <QPainter>
 #include <QPalette>
 #include <QStringList>
@@ -73,6 +72,15 @@ QColor to_qcolor(qint32 colour) {
     int b = 0;
     split_rgb(colour, r, g, b);
     return QColor(r, g, b);
+}
+
+// A rectangle as DrawGradient takes it: "x1,y1,x2,y2".
+QString rect_text(const TwipRect& rect) {
+    return QStringLiteral("%1,%2,%3,%4")
+        .arg(rect.left)
+        .arg(rect.top)
+        .arg(rect.right)
+        .arg(rect.bottom);
 }
 
 // The edge of the pixels whose centres lie before `twips`.
@@ -221,13 +229,7 @@ void Vumbar::draw_background(QPainter& painter, const TwipRect& whole) {
     int g = 0;
     int b = 0;
     split_rgb(back, r, g, b);
-    DrawGradient(painter,
-                 QStringLiteral("%1,%2,%3,%4")
-                     .arg(whole.left)
-                     .arg(whole.top)
-                     .arg(whole.right)
-                     .arg(whole.bottom),
-                 r, g, b, false, true, background_steps);
+    DrawGradient(painter, rect_text(whole), r, g, b, false, true, background_steps);
 }
 
 void Vumbar::draw_frame(QPainter& painter) {
@@ -263,13 +265,7 @@ void Vumbar::draw_bar(QPainter& painter, int fill_right) {
     split_rgb(bar, r, g, b);
     painter.save();
     painter.setClipRect(pixels);
-    DrawGradient(painter,
-                 QStringLiteral("%1,%2,%3,%4")
-                     .arg(filled.left)
-                     .arg(filled.top)
-                     .arg(filled.right)
-                     .arg(filled.bottom),
-                 r, g, b, false, false, bar_steps);
+    DrawGradient(painter, rect_text(filled), r, g, b, false, false, bar_steps);
     painter.restore();
 }
 

@@ -74,9 +74,6 @@ public:
     // Plain RGB of a colour value through this widget's palette; -1 when untranslatable.
     qint32 translated_colour(quint32 colour) const;
 
-    // The area inside the frame at the last paint, in twips.
-    TwipRect inner_rect() const { return m_inner; }
-
     QSize sizeHint() const override;
 
 signals:
@@ -119,6 +116,7 @@ private:
     bool m_BackColor_Relief = true;
     bool m_BarColor_Relief = true;
 
+    // The area inside the frame at the last paint, in twips.
     TwipRect m_inner;
 };
 
