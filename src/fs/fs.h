@@ -24,6 +24,9 @@ inline constexpr char SEP = '/';
 // its subfolders are then not visited (a later branch can still add one name).
 // Entries are read with the system's own directory calls, so names that are not
 // valid UTF-8 are listed like any other. An unreadable or missing folder adds nothing.
+// A symbolic link counts as what it names (a dangling one is skipped), but a linked
+// folder is never entered, so a link back up the tree cannot loop. Devices, fifos and
+// sockets are no files here (a fifo would block whoever reads it).
 void list_files(const std::string& folder, std::vector<std::string>& result,
                 const std::string& filter, bool recurse, const std::string& separator = "",
                 int max_count = 0);
@@ -43,7 +46,8 @@ void list_files(const std::string& folder, std::string& result, const std::strin
 //   T  never (Linux has no temporary attribute)
 //   N  never (Windows gives "normal" only when no other letter applies; A always does)
 //   C  the file system compresses the file (FS_COMPR_FL / statx compressed)
-// Empty text for a path that cannot be read.
+// The size line is the whole 64-bit size; a folder gets no A. Empty text for
+// a path that cannot be read.
 std::string file_info(const std::string& path);
 
 // True for an existing regular file (dot-files included: they are ordinary files here).
@@ -63,8 +67,9 @@ std::string file_name(const std::string& path, bool keep_extension);
 std::string file_extension(const std::string& path);
 // Every part but the last, each followed by separator ("/a/b.jpg" -> "/a/"); "" without one.
 std::string parent_folder(const std::string& path, const std::string& separator = "/");
-// Creates every missing level of the folder path. Returns 0, or the errno of the first
-// level that could not be created (levels already made stay).
+// Creates every missing level of the folder path (the root of an absolute path is never
+// made). Returns 0, or the errno of the first level that could not be created (levels
+// already made stay).
 int make_path(const std::string& path);
 
 // The folder of the running executable, with a trailing separator, and its file name.
@@ -80,7 +85,8 @@ std::string temp_folder();
 // with a trailing separator; "" when it cannot be made. The caller owns and removes it.
 std::string make_private_temp_folder(const std::string& prefix);
 // folder + "~" + first three characters of prefix + a four-digit counter + "." +
-// extension, the first such name that does not exist. An empty folder becomes
+// extension, the first such name that nothing (file, folder or link) holds yet. An
+// empty folder becomes
 // temp_folder(); an empty prefix becomes the program's name. "" when all 9999 exist.
 // The file is not created.
 std::string temp_file_name(const std::string& prefix, const std::string& extension,
@@ -88,14 +94,23 @@ std::string temp_file_name(const std::string& prefix, const std::string& extensi
 
 // --- Volumes (what drives were) -------------------------------------------------------
 
-// "Unknown", "Removable Drive", "Fixed Drive", "Remote Drive", "CD-ROM Drive", or ""
-// (RAM disk) for the mounted volume that holds the path.
+// The kind of the mounted volume that holds the path (the mount with the longest mount
+// point that prefixes the path's real path, from /proc/self/mountinfo):
+//   "Remote Drive"     nfs, cifs/smb3, sshfs and other network file systems
+//   "CD-ROM Drive"     iso9660, udf
+//   ""                 tmpfs, ramfs (what a RAM disk was)
+//   "Removable Drive"  its disk has the sysfs removable flag, or is an SD card
+//   "Fixed Drive"      any other disk volume (ext4, btrfs, vfat, overlay, ...)
+//   "Unknown"          a missing path, or kernel plumbing such as proc or sysfs
 std::string drive_type(const std::string& path);
-// The label of the volume that holds the path; "" when it has none or cannot be read.
+// The label of the volume that holds the path, as udev publishes it in
+// /dev/disk/by-label (escapes such as "\x20" decoded); "" when it has none or cannot
+// be read. The volume itself is never read.
 std::string volume_label(const std::string& path);
 // One line a mounted volume, lines joined by carriage returns: the mount point, then,
-// with labels, "," and its label. skip_floppy_label leaves the label of a floppy
-// drive unread ("mountpoint,"), so the drive is never touched.
+// with labels, "," and its label. Kernel and desktop plumbing (proc, sysfs, cgroup,
+// devpts, mqueue, tmpfs, ...) is no volume and is left out. skip_floppy_label leaves the
+// label of a floppy drive (/dev/fd0, ...) unread ("mountpoint,").
 std::string list_drives(bool with_labels, bool skip_floppy_label);
 // Free bytes (not the per-user quota) of the volume that holds the path; 0 on failure.
 double free_space(const std::string& path);
@@ -104,18 +119,21 @@ double free_space(const std::string& path);
 
 // Copies source to destination, overwriting it. The bytes go to a temporary name in
 // the destination's folder which is renamed over the destination only when the copy is
-// complete; the copy keeps the source's modification time. On failure the temporary
-// file is removed, the "Error" box shows the system's description, and the errno value
-// is returned; 0 on success.
+// complete; the copy keeps the source's modification time and permission bits. Only a
+// regular file is copied (EISDIR for a folder, EINVAL for a device or fifo). No fsync:
+// verify_copy flushes. On failure the temporary file is removed, the "Error" box shows
+// the system's description, and the errno value is returned; 0 on success.
 int copy_file(const std::string& source, const std::string& destination);
 
 // Flushes copy to disk, drops it from the page cache and compares what the disk holds
 // with source, byte for byte. True only when both read completely and are equal.
 bool verify_copy(const std::string& source, const std::string& copy);
 
-// Deletes the file. Nothing for "" or exactly "*.*"; a path ending in "*.*" deletes
-// every regular file of that folder. must_exist: only when file_exists. clear_readonly:
-// give the owner write permission first. Errors are swallowed.
+// Deletes the file. Nothing for "" or exactly "*.*"; a path whose last part is "*.*"
+// deletes every entry of that folder but its subfolders (a link is removed, never what
+// it names); other '*' are ordinary name characters. must_exist: only when file_exists
+// (with the wildcard, every entry found exists). clear_readonly: give the owner write
+// permission first. Errors are swallowed.
 void delete_file(const std::string& path, bool must_exist, bool clear_readonly);
 
 // Deletes every regular file of the folder and, with remove_folder, the folder itself
@@ -125,8 +143,9 @@ void clear_folder(const std::string& folder, bool remove_folder, bool must_exist
 
 // --- Test hooks ------------------------------------------------------------------------
 
-// Makes copy_file fail with ENOSPC once it has written `bytes` bytes of one copy,
-// as a full disk would; a negative value turns the fault off.
+// Makes copy_file fail with ENOSPC once it has written `bytes` bytes of one copy and
+// more remain, as a disk with that much room would (a file of at most `bytes` bytes
+// still fits); a negative value turns the fault off.
 void set_copy_fault_after(int64_t bytes);
 
 } // namespace orvix

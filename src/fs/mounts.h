@@ -2,6 +2,7 @@
 // here so the parsing and classifying rules can be tested without special hardware.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,6 +35,12 @@ bool is_floppy_device(const std::string& source);
 // "Remote Drive", "CD-ROM Drive", "" (RAM disk), "Unknown" (kernel plumbing), or, for
 // everything else, "Removable Drive" or "Fixed Drive" as `removable` says.
 std::string volume_type_name(const Mount& mount, bool removable);
+
+// One line a mounted volume (kernel plumbing skipped), joined by carriage returns: the
+// mount point, and with labels "," and what read_label gives. skip_floppy_label keeps
+// read_label away from a floppy drive, whose line ends with the bare ",".
+std::string drive_list(const std::vector<Mount>& mounts, bool with_labels, bool skip_floppy_label,
+                       const std::function<std::string(const Mount&)>& read_label);
 
 // A name from /dev/disk/by-label, where udev writes unsafe bytes as "\xNN".
 std::string decode_label(std::string_view name);

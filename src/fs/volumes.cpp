@@ -174,6 +174,23 @@ std::string decode_label(std::string_view name) {
     return out;
 }
 
+std::string drive_list(const std::vector<Mount>& mounts, bool with_labels, bool skip_floppy_label,
+                       const std::function<std::string(const Mount&)>& read_label) {
+    std::vector<std::string> lines;
+    for (const Mount& mount : mounts) {
+        if (is_pseudo_file_system(mount.fs_type))
+            continue;
+        std::string line = mount.mount_point;
+        if (with_labels) {
+            line += ',';
+            if (!(skip_floppy_label && is_floppy_device(mount.source)))
+                line += read_label(mount);
+        }
+        lines.push_back(std::move(line));
+    }
+    return join(lines, std::string(1, CR));
+}
+
 } // namespace detail
 
 namespace {
@@ -280,20 +297,8 @@ std::string volume_label(const std::string& path) {
 
 std::string list_drives(bool with_labels, bool skip_floppy_label) {
     const LabelTable labels = with_labels ? read_labels() : LabelTable();
-    std::vector<std::string> lines;
-    for (const Mount& mount : current_mounts()) {
-        if (detail::is_pseudo_file_system(mount.fs_type))
-            continue;
-        std::string line = mount.mount_point;
-        if (with_labels) {
-            line += ',';
-            // The label comes from udev's links, but a floppy is left alone altogether.
-            if (!(skip_floppy_label && detail::is_floppy_device(mount.source)))
-                line += label_of(mount, labels);
-        }
-        lines.push_back(std::move(line));
-    }
-    return join(lines, std::string(1, CR));
+    return detail::drive_list(current_mounts(), with_labels, skip_floppy_label,
+                              [&labels](const Mount& mount) { return label_of(mount, labels); });
 }
 
 double free_space(const std::string& path) {

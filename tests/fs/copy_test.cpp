@@ -1,0 +1,161 @@
+#include "fs/fs.h"
+#include "platform/dialogs.h"
+#include "support/temp_dir.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+
+namespace orvix {
+namespace {
+
+using test::read_file;
+using test::SmallVolume;
+using test::TempDir;
+using test::write_file;
+
+std::string pattern_bytes(size_t size) {
+    std::string bytes(size, '\0');
+    for (size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>((i * 131 + i / 4096) & 0xff);
+    return bytes;
+}
+
+std::vector<std::string> names_in(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    return names;
+}
+
+class CopyFile : public ::testing::Test {
+protected:
+    ~CopyFile() override { set_copy_fault_after(-1); }
+
+    // Exactly one "Error" box, with the system's words for the failure.
+    void expect_one_error(int error) {
+        ASSERT_EQ(m_dialogs.messages().size(), 1u);
+        EXPECT_EQ(m_dialogs.messages()[0].title, "Error");
+        EXPECT_EQ(m_dialogs.messages()[0].text, std::strerror(error));
+        EXPECT_EQ(m_dialogs.messages()[0].icon, Icon::Exclamation);
+    }
+
+    ScriptedDialogs m_dialogs;
+    ScopedDialogs m_guard{m_dialogs};
+    TempDir m_dir;
+};
+
+TEST_F(CopyFile, OverwritesWithTheSameBytesModeAndModificationTime) {
+    const std::string source = m_dir.path() + "in/IMG_0001.JPG";
+    const std::string destination = m_dir.path() + "out/photo.jpg";
+    write_file(source, pattern_bytes(3 * 1024 * 1024 + 17));
+    write_file(destination, "old");
+    test::set_mtime(source, 1234567890);
+    ASSERT_EQ(::chmod(source.c_str(), 0640), 0);
+
+    EXPECT_EQ(copy_file(source, destination), 0);
+
+    EXPECT_EQ(read_file(destination), read_file(source));
+    struct stat st;
+    ASSERT_EQ(::stat(destination.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mtime, 1234567890);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    EXPECT_EQ(names_in(m_dir.path() + "out"), std::vector<std::string>{"photo.jpg"});
+    EXPECT_TRUE(m_dialogs.messages().empty());
+}
+
+TEST_F(CopyFile, CopiesOntoAnotherVolumeAndFromFilesThatReportNoSize) {
+    const SmallVolume volume(8 * 1024 * 1024);
+    const std::string folder = volume.ok() ? volume.path() : m_dir.folder("plain");
+    const std::string source = m_dir.path() + "big.tif";
+    write_file(source, pattern_bytes(2 * 1024 * 1024 + 3));
+
+    EXPECT_EQ(copy_file(source, folder + "big.tif"), 0);
+    EXPECT_EQ(read_file(folder + "big.tif"), read_file(source));
+    // /proc files claim a size of 0; their bytes must still arrive.
+    EXPECT_EQ(copy_file("/proc/version", folder + "version"), 0);
+    EXPECT_EQ(read_file(folder + "version"), read_file("/proc/version"));
+    EXPECT_FALSE(read_file(folder + "version").empty());
+}
+
+TEST_F(CopyFile, AMissingSourceShowsOneErrorAndLeavesTheDestinationAlone) {
+    const std::string destination = m_dir.path() + "photo.jpg";
+    write_file(destination, "old");
+    EXPECT_EQ(copy_file(m_dir.path() + "missing.jpg", destination), ENOENT);
+    expect_one_error(ENOENT);
+    EXPECT_EQ(read_file(destination), "old");
+    EXPECT_EQ(copy_file(m_dir.path(), m_dir.path() + "copy"), EISDIR);
+}
+
+TEST_F(CopyFile, ADiskThatFillsUpLeavesNoPartialFileAndTheOldOneIntact) {
+    const std::string source = m_dir.path() + "a.jpg";
+    const std::string destination = m_dir.path() + "out/a.jpg";
+    write_file(source, pattern_bytes(5000));
+    write_file(destination, "old");
+
+    set_copy_fault_after(1000);
+    EXPECT_EQ(copy_file(source, destination), ENOSPC);
+    expect_one_error(ENOSPC);
+    EXPECT_EQ(read_file(destination), "old");
+    EXPECT_EQ(names_in(m_dir.path() + "out"), std::vector<std::string>{"a.jpg"});
+
+    // Exactly as much room as the file needs is enough.
+    set_copy_fault_after(5000);
+    EXPECT_EQ(copy_file(source, destination), 0);
+    EXPECT_EQ(read_file(destination), read_file(source));
+}
+
+TEST_F(CopyFile, ARealFullVolumeLeavesNoPartialFileAndTheOldOneIntact) {
+    const SmallVolume volume(64 * 1024);
+    if (!volume.ok())
+        GTEST_SKIP() << "mounting a small volume needs root";
+    const std::string destination = volume.path() + "a.jpg";
+    write_file(destination, "old");
+    const std::string source = m_dir.path() + "a.jpg";
+    write_file(source, pattern_bytes(1024 * 1024));
+
+    EXPECT_EQ(copy_file(source, destination), ENOSPC);
+    expect_one_error(ENOSPC);
+    EXPECT_EQ(read_file(destination), "old");
+    EXPECT_EQ(names_in(volume.path()), std::vector<std::string>{"a.jpg"});
+}
+
+TEST_F(CopyFile, AReadOnlyDestinationShowsOneErrorAndChangesNothing) {
+    const SmallVolume volume(1024 * 1024);
+    if (!volume.ok())
+        GTEST_SKIP() << "mounting a small volume needs root";
+    const std::string destination = volume.path() + "a.jpg";
+    write_file(destination, "old");
+    ASSERT_EQ(::mount(nullptr, volume.path().c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0);
+    const std::string source = m_dir.path() + "a.jpg";
+    write_file(source, "new picture");
+
+    EXPECT_EQ(copy_file(source, destination), EROFS);
+    expect_one_error(EROFS);
+    EXPECT_EQ(read_file(destination), "old");
+    EXPECT_EQ(names_in(volume.path()), std::vector<std::string>{"a.jpg"});
+}
+
+TEST(VerifyCopy, ReadsTheCopyBackAndCatchesAnyDifference) {
+    TempDir dir;
+    const std::string source = dir.path() + "a.jpg";
+    const std::string copy = dir.path() + "b.jpg";
+    std::string bytes = pattern_bytes(3 * 1024 * 1024);
+    write_file(source, bytes);
+    write_file(copy, bytes);
+    EXPECT_TRUE(verify_copy(source, copy));
+
+    bytes[2 * 1024 * 1024 + 5] ^= 1;
+    write_file(copy, bytes);
+    EXPECT_FALSE(verify_copy(source, copy));
+    write_file(copy, bytes.substr(0, bytes.size() - 1));
+    EXPECT_FALSE(verify_copy(source, copy));
+    EXPECT_FALSE(verify_copy(source, dir.path() + "missing"));
+    EXPECT_FALSE(verify_copy(dir.path(), dir.path()));
+}
+
+} // namespace
+} // namespace orvix

@@ -1,0 +1,227 @@
+#include "fs/fs.h"
+#include "platform/dialogs.h"
+#include "support/temp_dir.h"
+#include "text/text.h"
+
+#include <cstdlib>
+#include <ctime>
+#include <gtest/gtest.h>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace orvix {
+namespace {
+
+using test::TempDir;
+using test::write_file;
+
+// Sets an environment variable for one test and puts the old value back.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : m_name(name) {
+        if (const char* old = std::getenv(name))
+            m_old = old;
+        value ? ::setenv(name, value, 1) : ::unsetenv(name);
+        ::tzset();
+    }
+    ~ScopedEnv() {
+        m_old ? ::setenv(m_name, m_old->c_str(), 1) : ::unsetenv(m_name);
+        ::tzset();
+    }
+
+private:
+    const char* m_name;
+    std::optional<std::string> m_old;
+};
+
+struct PathCase {
+    std::string path;
+    bool keep_extension;
+    std::string name;
+    std::string extension;
+    std::string parent;
+};
+
+class PathParts : public ::testing::TestWithParam<PathCase> {};
+
+TEST_P(PathParts, SplitLikeTheRestOfTheProgramExpects) {
+    const PathCase& c = GetParam();
+    EXPECT_EQ(file_name(c.path, c.keep_extension), c.name);
+    EXPECT_EQ(file_extension(c.path), c.extension);
+    EXPECT_EQ(parent_folder(c.path), c.parent);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, PathParts,
+                         ::testing::Values(PathCase{"/a/b.c.jpg", false, "b.c", "jpg", "/a/"},
+                                           PathCase{"/a/b.c.jpg", true, "b.c.jpg", "jpg", "/a/"},
+                                           PathCase{"/a/IMG.JPEG", false, "IMG", "jpeg", "/a/"},
+                                           PathCase{"README", true, "README", "", ""},
+                                           PathCase{"/dir.d/file", false, "file", "", "/dir.d/"},
+                                           PathCase{"/a/", true, "", "", "/a/"},
+                                           PathCase{"/x", true, "x", "", "/"},
+                                           PathCase{"/a/b.", false, "b", "", "/a/"}));
+
+TEST(Paths, TrailingSeparatorAndOtherSeparators) {
+    EXPECT_EQ(add_trailing_separator("/photos"), "/photos/");
+    EXPECT_EQ(add_trailing_separator("/photos/"), "/photos/");
+    EXPECT_EQ(add_trailing_separator(""), "/");
+    EXPECT_EQ(add_trailing_separator("http://host/a"), "http://host/a/");
+    EXPECT_EQ(parent_folder("2001-05-17", "-"), "2001-05-");
+    EXPECT_EQ(parent_folder("a::b::c", "::"), "a::b::");
+}
+
+TEST(Paths, MakePathCreatesEveryLevelAndReportsTheFirstItCannot) {
+    TempDir dir;
+    EXPECT_EQ(make_path(dir.path() + "2001/05/17"), 0);
+    EXPECT_TRUE(folder_exists(dir.path() + "2001/05/17/"));
+    EXPECT_EQ(make_path(dir.path() + "2001/05/17/"), 0);
+
+    write_file(dir.path() + "made/file.txt", "x");
+    EXPECT_NE(make_path(dir.path() + "made/file.txt/below"), 0);
+    EXPECT_EQ(test::read_file(dir.path() + "made/file.txt"), "x");
+}
+
+TEST(Paths, ExistenceNeverFailsLoudly) {
+    TempDir dir;
+    write_file(dir.path() + "f", "abc");
+    EXPECT_TRUE(file_exists(dir.path() + "f"));
+    EXPECT_FALSE(file_exists(dir.path()));
+    EXPECT_FALSE(file_exists(""));
+    EXPECT_TRUE(folder_exists(dir.path()));
+    EXPECT_FALSE(folder_exists(dir.path() + "f"));
+    EXPECT_FALSE(folder_exists(""));
+    EXPECT_FALSE(folder_exists(dir.path() + "f/below"));
+    EXPECT_EQ(file_length(dir.path() + "f"), 3);
+    EXPECT_EQ(file_length(dir.path() + "missing"), -1);
+}
+
+TEST(FileInfo, GivesSizeTimesAndAttributeLetters) {
+    const ScopedEnv utc("TZ", "UTC");
+    TempDir dir;
+    const std::string path = dir.path() + "photo.jpg";
+    write_file(path, "hello");
+    test::set_mtime(path, 1000000000);
+    ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+
+    const std::vector<std::string> lines = split(file_info(path), "\r");
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(lines[0], "5");
+    // The birth time is now where the file system keeps one, else the modification time.
+    EXPECT_EQ(lines[1].size(), 14u);
+    EXPECT_GE(lines[1], "20010909014640");
+    EXPECT_EQ(lines[2], "20010909014640");
+    EXPECT_EQ(lines[3], "20010909014640");
+    EXPECT_EQ(lines[4], "RA");
+
+    EXPECT_TRUE(file_info(dir.path()).ends_with("\r"));
+    EXPECT_EQ(file_info(dir.path() + "missing"), "");
+}
+
+TEST(TempFiles, NameCountsUpPastTakenNames) {
+    TempDir dir;
+    std::string folder = dir.path().substr(0, dir.path().size() - 1);
+    EXPECT_EQ(temp_file_name("IMG_0042", "jpg", folder), dir.path() + "~IMG0001.jpg");
+    EXPECT_EQ(folder, dir.path());
+    write_file(dir.path() + "~IMG0001.jpg", "x");
+    dir.folder("~IMG0002.jpg");
+    EXPECT_EQ(temp_file_name("IMG_0042", "jpg", folder), dir.path() + "~IMG0003.jpg");
+    EXPECT_EQ(temp_file_name("", "tmp", folder), dir.path() + "~tes0001.tmp");
+
+    std::string empty;
+    EXPECT_EQ(temp_file_name("ab", "x", empty), temp_folder() + "~ab0001.x");
+    EXPECT_EQ(empty, temp_folder());
+}
+
+TEST(TempFiles, TempFolderFollowsTmpdirWhenItExists) {
+    TempDir dir;
+    {
+        const ScopedEnv env("TMPDIR", dir.path().c_str());
+        EXPECT_EQ(temp_folder(), dir.path());
+    }
+    const ScopedEnv env("TMPDIR", (dir.path() + "missing").c_str());
+    EXPECT_EQ(temp_folder(), "/tmp/");
+}
+
+TEST(TempFiles, PrivateFoldersAreFreshAndOnlyTheOwnersToRead) {
+    TempDir dir;
+    const ScopedEnv env("TMPDIR", dir.path().c_str());
+    const std::string first = make_private_temp_folder("thumbs");
+    const std::string second = make_private_temp_folder("a/b");
+    ASSERT_FALSE(first.empty());
+    ASSERT_FALSE(second.empty());
+    EXPECT_NE(first, second);
+    EXPECT_TRUE(first.starts_with(dir.path() + "thumbs-"));
+    EXPECT_EQ(parent_folder(second.substr(0, second.size() - 1)), dir.path());
+    struct stat st;
+    ASSERT_EQ(::stat(first.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+}
+
+TEST(ProgramFolder, IsTheFolderOfTheRunningExecutable) {
+    EXPECT_EQ(program_name(), "test_fs");
+    EXPECT_TRUE(program_folder().ends_with("/"));
+    EXPECT_TRUE(file_exists(program_folder() + program_name()));
+}
+
+TEST(DeleteFile, WildcardDeletesTheFolderFilesButNoSubfolder) {
+    TempDir dir;
+    for (const char* name : {"a.jpg", ".dot", "b", "sub/kept.jpg"})
+        write_file(dir.path() + name, "x");
+    ASSERT_EQ(::symlink("sub/kept.jpg", (dir.path() + "link").c_str()), 0);
+    ASSERT_EQ(::chmod((dir.path() + "b").c_str(), 0444), 0);
+
+    delete_file(dir.path() + "*.*", true, false);
+
+    std::vector<std::string> left;
+    list_files(dir.path(), left, "", true);
+    EXPECT_EQ(left, std::vector<std::string>{dir.path() + "sub/kept.jpg"});
+}
+
+TEST(DeleteFile, EmptyPathAndBareWildcardDeleteNothing) {
+    TempDir dir;
+    write_file(dir.path() + "keep.jpg", "x");
+    char previous[4096];
+    ASSERT_NE(::getcwd(previous, sizeof previous), nullptr);
+    ASSERT_EQ(::chdir(dir.path().c_str()), 0);
+    delete_file("*.*", false, false);
+    delete_file("", false, false);
+    delete_file("keep.jpg/", true, false);
+    ASSERT_EQ(::chdir(previous), 0);
+    EXPECT_TRUE(file_exists(dir.path() + "keep.jpg"));
+}
+
+TEST(DeleteFile, MustExistSparesFoldersAndClearReadonlyDeletesReadOnlyFiles) {
+    TempDir dir;
+    const std::string locked = dir.path() + "locked.jpg";
+    write_file(locked, "x");
+    ASSERT_EQ(::chmod(locked.c_str(), 0444), 0);
+    delete_file(locked, true, true);
+    EXPECT_FALSE(file_exists(locked));
+
+    const std::string folder = dir.folder("folder");
+    delete_file(folder.substr(0, folder.size() - 1), true, false);
+    EXPECT_TRUE(folder_exists(folder));
+}
+
+TEST(ClearFolder, EmptiesFilesAndKeepsAFolderThatStillHoldsSubfolders) {
+    ScriptedDialogs scripted;
+    const ScopedDialogs guard(scripted);
+    TempDir dir;
+    const std::string thumbs = dir.folder("thumbs");
+    write_file(thumbs + "a.jpg", "x");
+    write_file(thumbs + "mail/b.jpg", "x");
+
+    clear_folder(thumbs, true, true);
+    EXPECT_TRUE(folder_exists(thumbs));
+    EXPECT_FALSE(file_exists(thumbs + "a.jpg"));
+    EXPECT_TRUE(file_exists(thumbs + "mail/b.jpg"));
+
+    clear_folder(thumbs + "mail", true, true);
+    EXPECT_FALSE(folder_exists(thumbs + "mail"));
+    clear_folder(thumbs + "missing", true, true);
+    EXPECT_TRUE(scripted.messages().empty());
+}
+
+} // namespace
+} // namespace orvix

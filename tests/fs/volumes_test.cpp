@@ -1,0 +1,128 @@
+#include "fs/fs.h"
+#include "fs/mounts.h"
+#include "support/temp_dir.h"
+#include "text/text.h"
+
+#include <algorithm>
+#include <gtest/gtest.h>
+
+namespace orvix {
+namespace {
+
+using detail::Mount;
+using test::SmallVolume;
+
+const char* const MOUNTINFO =
+    "21 26 0:20 / /proc rw,relatime - proc proc rw\n"
+    "26 1 254:0 / / rw,relatime shared:1 - ext4 /dev/vda rw\n"
+    "40 26 8:17 / /media/my\\040card rw,nosuid master:7 - vfat /dev/sdb1 rw,fmask=0022\n"
+    "41 26 2:0 / /media/floppy rw - vfat /dev/fd0 rw\n"
+    "42 26 0:50 / /net/share rw - nfs4 server:/export rw\n"
+    "broken line\n"
+    "43 40 0:51 / /media/my\\040card rw - tmpfs tmpfs rw\n";
+
+TEST(Mounts, ParsesOptionalFieldsAndEscapes) {
+    const std::vector<Mount> mounts = detail::parse_mountinfo(MOUNTINFO);
+    ASSERT_EQ(mounts.size(), 6u);
+    EXPECT_EQ(mounts[2].mount_point, "/media/my card");
+    EXPECT_EQ(mounts[2].fs_type, "vfat");
+    EXPECT_EQ(mounts[2].source, "/dev/sdb1");
+    EXPECT_EQ(mounts[2].major, 8u);
+    EXPECT_EQ(mounts[2].minor, 17u);
+    EXPECT_EQ(mounts[4].source, "server:/export");
+}
+
+TEST(Mounts, TheLongestWholeFolderPrefixHoldsAPath) {
+    const std::vector<Mount> mounts = detail::parse_mountinfo(MOUNTINFO);
+    const std::pair<const char*, const char*> cases[] = {
+        {"/media/floppy/DCIM/a.jpg", "/media/floppy"},
+        {"/media/floppyx", "/"},
+        {"/net/share", "/net/share"},
+        {"/home/me", "/"},
+    };
+    for (const auto& [path, point] : cases) {
+        const Mount* mount = detail::mount_holding(mounts, path);
+        ASSERT_NE(mount, nullptr) << path;
+        EXPECT_EQ(mount->mount_point, point) << path;
+    }
+    // Mounted over the card, the tmpfs hides it.
+    EXPECT_EQ(detail::mount_holding(mounts, "/media/my card/x")->fs_type, "tmpfs");
+    EXPECT_EQ(detail::mount_holding(mounts, "relative/path"), nullptr);
+}
+
+TEST(Mounts, TypeNamesFollowTheFileSystemAndTheRemovableFlag) {
+    const std::tuple<const char*, bool, const char*> cases[] = {
+        {"nfs4", false, "Remote Drive"}, {"fuse.sshfs", false, "Remote Drive"},
+        {"cifs", false, "Remote Drive"}, {"iso9660", true, "CD-ROM Drive"},
+        {"udf", false, "CD-ROM Drive"},  {"tmpfs", false, ""},
+        {"proc", false, "Unknown"},      {"vfat", true, "Removable Drive"},
+        {"ext4", false, "Fixed Drive"},  {"btrfs", false, "Fixed Drive"},
+    };
+    for (const auto& [type, removable, name] : cases) {
+        Mount mount;
+        mount.fs_type = type;
+        EXPECT_EQ(detail::volume_type_name(mount, removable), name) << type;
+    }
+}
+
+TEST(Mounts, DriveListSkipsPlumbingAndNeverReadsAFloppysLabel) {
+    const std::vector<Mount> mounts = detail::parse_mountinfo(MOUNTINFO);
+    std::vector<std::string> asked;
+    const auto label = [&asked](const Mount& mount) {
+        asked.push_back(mount.source);
+        return mount.source == "/dev/sdb1" ? std::string("CAMERA") : std::string();
+    };
+    EXPECT_EQ(detail::drive_list(mounts, true, true, label),
+              "/,\r/media/my card,CAMERA\r/media/floppy,\r/net/share,");
+    EXPECT_EQ(std::count(asked.begin(), asked.end(), "/dev/fd0"), 0);
+
+    detail::drive_list(mounts, true, false, label);
+    EXPECT_EQ(std::count(asked.begin(), asked.end(), "/dev/fd0"), 1);
+    EXPECT_EQ(detail::drive_list(mounts, false, true, label),
+              "/\r/media/my card\r/media/floppy\r/net/share");
+}
+
+TEST(Mounts, FloppyDevicesAndLabelEscapes) {
+    EXPECT_TRUE(detail::is_floppy_device("/dev/fd0"));
+    EXPECT_FALSE(detail::is_floppy_device("/dev/fd"));
+    EXPECT_FALSE(detail::is_floppy_device("/dev/sda1"));
+    EXPECT_FALSE(detail::is_floppy_device("fd0"));
+    EXPECT_EQ(detail::decode_label("MY\\x20CARD"), "MY CARD");
+    EXPECT_EQ(detail::decode_label("A\\x2fB\\x2F"), "A/B/");
+    EXPECT_EQ(detail::decode_label("bad\\xZZ"), "bad\\xZZ");
+    EXPECT_EQ(detail::decode_label("cut\\x2"), "cut\\x2");
+}
+
+TEST(Volumes, ARamDiskAndAPathOnNoVolume) {
+    test::TempDir dir;
+    EXPECT_EQ(drive_type(dir.path() + "missing"), "Unknown");
+    EXPECT_EQ(drive_type(""), "Unknown");
+    EXPECT_EQ(drive_type("/proc/self"), "Unknown");
+    EXPECT_EQ(free_space(dir.path() + "missing"), 0);
+    EXPECT_EQ(volume_label(dir.path() + "missing"), "");
+
+    const SmallVolume volume(4 * 1024 * 1024);
+    if (!volume.ok())
+        GTEST_SKIP() << "mounting a small volume needs root";
+    EXPECT_EQ(drive_type(volume.path()), "");
+    EXPECT_EQ(volume_label(volume.path()), "");
+    const std::vector<std::string> drives = split(list_drives(false, false), "\r");
+    const std::string point = volume.path().substr(0, volume.path().size() - 1);
+    EXPECT_EQ(std::count(drives.begin(), drives.end(), point), 0);
+    EXPECT_EQ(std::count(drives.begin(), drives.end(), "/proc"), 0);
+}
+
+TEST(Volumes, FreeSpaceIsTheRoomLeftOnTheVolumeHoldingThePath) {
+    const SmallVolume volume(4 * 1024 * 1024);
+    if (!volume.ok())
+        GTEST_SKIP() << "mounting a small volume needs root";
+    const double empty = free_space(volume.path());
+    EXPECT_GT(empty, 3.9 * 1024 * 1024);
+    EXPECT_LE(empty, 4.0 * 1024 * 1024);
+    test::write_file(volume.path() + "sub/a.jpg", std::string(1024 * 1024, 'x'));
+    const double after = free_space(volume.path() + "sub");
+    EXPECT_NEAR(empty - after, 1024 * 1024, 16 * 1024);
+}
+
+} // namespace
+} // namespace orvix
