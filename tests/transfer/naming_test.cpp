@@ -1,7 +1,5 @@
 #include "transfer/naming.h"
 
-#include "platform/dialogs.h"
-#include "settings/language.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -86,19 +84,12 @@ TEST(NamingRules, RefusesNamesThatAreFolders) {
     EXPECT_FALSE(is_plain_name(std::string("a\0b", 3)));
 }
 
+// The question itself is exercised by whole runs; these are the names it proposes.
 class Collision : public ::testing::Test {
 protected:
-    void SetUp() override {
-        m_language.parse_language_text("same_name=#1 exists.<BR>Another name?\rother=x");
-    }
-    std::optional<SettledTarget> settle(const std::string& name, const std::string& extension) {
-        return settle_collision(m_dir.path(), name, extension, m_language, m_dialogs);
-    }
     void touch(const std::string& name) { test::write_file(m_dir.file(name), "taken"); }
 
     test::TempDir m_dir;
-    LanguageTable m_language;
-    ScriptedDialogs m_dialogs;
 };
 
 TEST_F(Collision, ProposesBisNamesUntilOneIsFree) {
@@ -107,53 +98,6 @@ TEST_F(Collision, ProposesBisNamesUntilOneIsFree) {
     EXPECT_EQ(bis_proposal(m_dir.file("a.jpg")), m_dir.file("a-bis.jpg"));
     touch("a-bis.jpg");
     EXPECT_EQ(bis_proposal(m_dir.file("a.jpg")), m_dir.file("a-bis-bis.jpg"));
-}
-
-TEST_F(Collision, AsksNothingForAFreeName) {
-    const auto target = settle("a", "jpg");
-    ASSERT_TRUE(target);
-    EXPECT_EQ(target->path, m_dir.file("a.jpg"));
-    EXPECT_EQ(target->name, "a");
-    EXPECT_TRUE(m_dialogs.inputs().empty());
-}
-
-TEST_F(Collision, AsksWithThePromptAndTheProposal) {
-    touch("a.jpg");
-    touch("a-bis.jpg");
-    const auto target = settle("a", "jpg");
-    ASSERT_TRUE(target);
-    EXPECT_EQ(target->path, m_dir.file("a-bis-bis.jpg"));
-    EXPECT_EQ(target->name, "a-bis-bis");
-    ASSERT_EQ(m_dialogs.inputs().size(), 1u);
-    EXPECT_EQ(m_dialogs.inputs()[0].title, "Twins !!!");
-    EXPECT_EQ(m_dialogs.inputs()[0].prompt, "a.jpg exists.\r\nAnother name?");
-    EXPECT_EQ(m_dialogs.inputs()[0].default_answer, "a-bis-bis");
-}
-
-TEST_F(Collision, AsksAgainForAnAnswerWithADotOrATakenName) {
-    touch("a.jpg");
-    touch("b.jpg");
-    m_dialogs.queue_input("b.jpg");
-    m_dialogs.queue_input("b");
-    m_dialogs.queue_input("c");
-    const auto target = settle("a", "jpg");
-    ASSERT_TRUE(target);
-    EXPECT_EQ(target->path, m_dir.file("c.jpg"));
-    EXPECT_EQ(target->name, "c");
-    ASSERT_EQ(m_dialogs.inputs().size(), 3u);
-    EXPECT_EQ(m_dialogs.inputs()[1].prompt, m_dialogs.inputs()[0].prompt);
-    // Once answered, the question names the answer.
-    EXPECT_EQ(m_dialogs.inputs()[2].prompt, "b.jpg exists.\r\nAnother name?");
-    EXPECT_EQ(m_dialogs.inputs()[2].default_answer, "b-bis");
-}
-
-TEST_F(Collision, SkipsOnAnEmptyAnswerOrCancel) {
-    touch("a.png");
-    m_dialogs.queue_input("");
-    EXPECT_FALSE(settle("a", "png"));
-    m_dialogs.queue_input(std::nullopt);
-    EXPECT_FALSE(settle("a", "png"));
-    EXPECT_EQ(m_dialogs.inputs().size(), 2u);
 }
 
 TEST_F(Collision, GivesThumbnailsFreeNames) {

@@ -203,9 +203,7 @@ TEST_F(Transfer, NamesByPatternTokens) {
     };
     const Case cases[] = {
         {"{sameupper}_{samelower}", "IMG_01_img_01.jpg"},
-        {"{same}", "Img_01.jpg"},
         {"x{SAME}", "x{SAME}.jpg"},
-        {"", "Img_01.jpg"},
         {"{modificationdate}", modification.substr(0, 8) + "/" + modification + ".jpg"},
         // Both dates: filed by the creation date.
         {"{modificationdate}_{creationdate}",
