@@ -35,12 +35,18 @@ class CopyFile : public ::testing::Test {
 protected:
     ~CopyFile() override { set_copy_fault_after(-1); }
 
-    // Exactly one "Error" box, with the system's words for the failure.
-    void expect_one_error(int error) {
+    // Copies a 1 MiB picture over folder/a.jpg, which holds "old": the copy must fail with
+    // `error`, show exactly one "Error" box with the system's words, and change nothing.
+    void expect_refused(const std::string& folder, int error) {
+        const std::string source = m_dir.path() + "source.jpg";
+        write_file(source, pattern_bytes(1024 * 1024));
+        EXPECT_EQ(copy_file(source, folder + "a.jpg"), error);
         ASSERT_EQ(m_dialogs.messages().size(), 1u);
         EXPECT_EQ(m_dialogs.messages()[0].title, "Error");
         EXPECT_EQ(m_dialogs.messages()[0].text, std::strerror(error));
         EXPECT_EQ(m_dialogs.messages()[0].icon, Icon::Exclamation);
+        EXPECT_EQ(read_file(folder + "a.jpg"), "old");
+        EXPECT_EQ(names_in(folder), std::vector<std::string>{"a.jpg"});
     }
 
     ScriptedDialogs m_dialogs;
@@ -81,62 +87,41 @@ TEST_F(CopyFile, CopiesOntoAnotherVolumeAndFromFilesThatReportNoSize) {
     EXPECT_FALSE(read_file(folder + "version").empty());
 }
 
-TEST_F(CopyFile, AMissingSourceShowsOneErrorAndLeavesTheDestinationAlone) {
-    const std::string destination = m_dir.path() + "photo.jpg";
-    write_file(destination, "old");
-    EXPECT_EQ(copy_file(m_dir.path() + "missing.jpg", destination), ENOENT);
-    expect_one_error(ENOENT);
-    EXPECT_EQ(read_file(destination), "old");
-    EXPECT_EQ(copy_file(m_dir.path(), m_dir.path() + "copy"), EISDIR);
+TEST_F(CopyFile, AMissingSourceOrAFolderIsRefused) {
+    write_file(m_dir.path() + "a.jpg", "old");
+    EXPECT_EQ(copy_file(m_dir.path() + "missing.jpg", m_dir.path() + "a.jpg"), ENOENT);
+    EXPECT_EQ(copy_file(m_dir.path(), m_dir.path() + "a.jpg"), EISDIR);
+    EXPECT_EQ(m_dialogs.messages().size(), 2u);
+    EXPECT_EQ(names_in(m_dir.path()), std::vector<std::string>{"a.jpg"});
 }
 
-TEST_F(CopyFile, ADiskThatFillsUpLeavesNoPartialFileAndTheOldOneIntact) {
-    const std::string source = m_dir.path() + "a.jpg";
-    const std::string destination = m_dir.path() + "out/a.jpg";
-    write_file(source, pattern_bytes(5000));
-    write_file(destination, "old");
-
+TEST_F(CopyFile, ASimulatedFullDiskLeavesNoPartialFile) {
+    const std::string folder = m_dir.folder("out");
+    write_file(folder + "a.jpg", "old");
     set_copy_fault_after(1000);
-    EXPECT_EQ(copy_file(source, destination), ENOSPC);
-    expect_one_error(ENOSPC);
-    EXPECT_EQ(read_file(destination), "old");
-    EXPECT_EQ(names_in(m_dir.path() + "out"), std::vector<std::string>{"a.jpg"});
+    expect_refused(folder, ENOSPC);
 
     // Exactly as much room as the file needs is enough.
-    set_copy_fault_after(5000);
-    EXPECT_EQ(copy_file(source, destination), 0);
-    EXPECT_EQ(read_file(destination), read_file(source));
+    set_copy_fault_after(1024 * 1024);
+    EXPECT_EQ(copy_file(m_dir.path() + "source.jpg", folder + "a.jpg"), 0);
+    EXPECT_EQ(read_file(folder + "a.jpg"), read_file(m_dir.path() + "source.jpg"));
 }
 
-TEST_F(CopyFile, ARealFullVolumeLeavesNoPartialFileAndTheOldOneIntact) {
+TEST_F(CopyFile, ARealFullVolumeLeavesNoPartialFile) {
     const SmallVolume volume(64 * 1024);
     if (!volume.ok())
         GTEST_SKIP() << "mounting a small volume needs root";
-    const std::string destination = volume.path() + "a.jpg";
-    write_file(destination, "old");
-    const std::string source = m_dir.path() + "a.jpg";
-    write_file(source, pattern_bytes(1024 * 1024));
-
-    EXPECT_EQ(copy_file(source, destination), ENOSPC);
-    expect_one_error(ENOSPC);
-    EXPECT_EQ(read_file(destination), "old");
-    EXPECT_EQ(names_in(volume.path()), std::vector<std::string>{"a.jpg"});
+    write_file(volume.path() + "a.jpg", "old");
+    expect_refused(volume.path(), ENOSPC);
 }
 
-TEST_F(CopyFile, AReadOnlyDestinationShowsOneErrorAndChangesNothing) {
+TEST_F(CopyFile, AReadOnlyDestinationChangesNothing) {
     const SmallVolume volume(1024 * 1024);
     if (!volume.ok())
         GTEST_SKIP() << "mounting a small volume needs root";
-    const std::string destination = volume.path() + "a.jpg";
-    write_file(destination, "old");
+    write_file(volume.path() + "a.jpg", "old");
     ASSERT_EQ(::mount(nullptr, volume.path().c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0);
-    const std::string source = m_dir.path() + "a.jpg";
-    write_file(source, "new picture");
-
-    EXPECT_EQ(copy_file(source, destination), EROFS);
-    expect_one_error(EROFS);
-    EXPECT_EQ(read_file(destination), "old");
-    EXPECT_EQ(names_in(volume.path()), std::vector<std::string>{"a.jpg"});
+    expect_refused(volume.path(), EROFS);
 }
 
 TEST(VerifyCopy, ReadsTheCopyBackAndCatchesAnyDifference) {

@@ -29,46 +29,39 @@ std::vector<std::string> sorted(std::vector<std::string> paths) {
     return paths;
 }
 
-// The order in which the file system hands out the folder's entries.
-std::vector<std::string> directory_order(const std::string& folder) {
-    std::vector<std::string> paths;
-    for (const auto& entry : std::filesystem::directory_iterator(folder))
-        paths.push_back(entry.path().string());
-    return paths;
+void write_files(const std::string& folder, std::initializer_list<const char*> names) {
+    for (const char* name : names)
+        write_file(folder + name, "x");
 }
 
-size_t position(const std::vector<std::string>& paths, const std::string& path) {
-    return static_cast<size_t>(std::find(paths.begin(), paths.end(), path) - paths.begin());
-}
-
-bool in_one_piece(const std::vector<std::string>& paths, const std::string& prefix) {
-    const auto inside = [&prefix](const std::string& path) { return path.starts_with(prefix); };
-    const auto first = std::find_if(paths.begin(), paths.end(), inside);
-    const auto after = std::find_if_not(first, paths.end(), inside);
-    return std::find_if(after, paths.end(), inside) == paths.end();
-}
-
-TEST(ListFiles, AFoldersOwnFilesComeBeforeAnySubfoldersAndEachBranchStaysTogether) {
+TEST(ListFiles, AFoldersOwnFilesComeFirstInDirectoryOrderThenEachBranchWhole) {
     TempDir dir;
     const std::string root = dir.path();
-    for (const char* name : {"a.JPG", "b.tif", "c.txt", "sub/d.jpg", "sub/deeper/e.bmp",
-                             "sub/f.jpg", "other/g.jpg", "other/h.tif"})
-        write_file(root + name, "x");
+    // Enough files and folders that the directory order mixes them.
+    for (int i = 0; i < 10; ++i) {
+        write_file(root + "f" + std::to_string(i) + ".jpg", "x");
+        write_file(root + "d" + std::to_string(i % 5) + "/x.jpg", "x");
+    }
+    write_files(root, {"c.txt", "d0/deep/y.jpg"});
+    std::vector<std::string> own;
+    for (const auto& entry : std::filesystem::directory_iterator(root)) {
+        if (entry.path().extension() == ".jpg")
+            own.push_back(entry.path().string());
+    }
 
     const std::vector<std::string> result = listed(root, "jpg,tif,bmp", true);
 
-    ASSERT_EQ(result.size(), 7u);
-    std::vector<std::string> own;
-    for (const std::string& path : directory_order(root)) {
-        if (path.ends_with(".JPG") || path.ends_with(".tif"))
-            own.push_back(path);
-    }
-    EXPECT_EQ(std::vector<std::string>(result.begin(), result.begin() + 2), own);
-    // Depth first: sub's own files before sub/deeper's, and each branch in one piece.
-    EXPECT_LT(position(result, root + "sub/d.jpg"), position(result, root + "sub/deeper/e.bmp"));
-    EXPECT_LT(position(result, root + "sub/f.jpg"), position(result, root + "sub/deeper/e.bmp"));
-    EXPECT_TRUE(in_one_piece(result, root + "sub/"));
-    EXPECT_TRUE(in_one_piece(result, root + "other/"));
+    ASSERT_EQ(result.size(), 16u);
+    EXPECT_EQ(std::vector<std::string>(result.begin(), result.begin() + 10), own);
+    std::vector<std::string> branches;
+    for (size_t i = 10; i < result.size(); ++i)
+        branches.push_back(result[i].substr(root.size(), 2));
+    branches.erase(std::unique(branches.begin(), branches.end()), branches.end());
+    EXPECT_EQ(branches.size(), 5u) << "a branch was split";
+    const auto at = [&result](const std::string& path) {
+        return std::find(result.begin(), result.end(), path) - result.begin();
+    };
+    EXPECT_LT(at(root + "d0/x.jpg"), at(root + "d0/deep/y.jpg"));
 }
 
 struct FilterCase {
@@ -80,84 +73,58 @@ class ListFilter : public ::testing::TestWithParam<FilterCase> {};
 
 TEST_P(ListFilter, TakesAnExtensionThatOccursAnywhereInTheFilter) {
     TempDir dir;
-    for (const char* name : {"a.jpg", "b.JPG", "c.jp", "d.g", "e.jpeg", "f.tiff", "g.txt", "noext",
-                             "h.peg", "sub/i.jpg"})
-        write_file(dir.path() + name, "x");
+    write_files(dir.path(), {"a.jpg", "b.JPG", "c.jp", "d.g", "e.jpeg", "f.tiff", "noext", "h.peg",
+                             "sub/i.jpg", "sub/deep/j.jpg"});
     std::vector<std::string> expected;
     for (const std::string& name : GetParam().expected)
         expected.push_back(dir.path() + name);
-
-    EXPECT_EQ(sorted(listed(dir.path(), GetParam().filter, false)), sorted(expected));
+    EXPECT_EQ(sorted(listed(dir.path(), GetParam().filter, GetParam().filter == "folders")),
+              sorted(expected));
 }
+
+const std::vector<std::string> ALL_FILES = {"a.jpg",  "b.JPG",  "c.jp",  "d.g",
+                                            "e.jpeg", "f.tiff", "noext", "h.peg"};
 
 INSTANTIATE_TEST_SUITE_P(
     Rules, ListFilter,
     ::testing::Values(FilterCase{"jpg,tif,bmp", {"a.jpg", "b.JPG", "c.jp", "d.g"}},
-                      FilterCase{"JPG,TIF", {"a.jpg", "b.JPG", "c.jp", "d.g"}},
-                      // "jpg" does not occur in "jpeg": the filter "jpeg" does not take a.jpg.
+                      FilterCase{"JPG", {"a.jpg", "b.JPG", "c.jp", "d.g"}},
+                      // "jpg" does not occur in "jpeg": the rule as written holds.
                       FilterCase{"jpeg", {"c.jp", "d.g", "e.jpeg", "h.peg"}},
-                      FilterCase{"",
-                                 {"a.jpg", "b.JPG", "c.jp", "d.g", "e.jpeg", "f.tiff", "g.txt",
-                                  "noext", "h.peg"}},
-                      FilterCase{"*.*",
-                                 {"a.jpg", "b.JPG", "c.jp", "d.g", "e.jpeg", "f.tiff", "g.txt",
-                                  "noext", "h.peg"}},
-                      FilterCase{"folders", {"sub"}}));
+                      FilterCase{"", ALL_FILES}, FilterCase{"*.*", ALL_FILES},
+                      FilterCase{"folders", {"sub", "sub/deep"}}));
 
-TEST(ListFiles, FoldersFilterGivesFolderPathsWithoutSeparatorAtEveryDepth) {
-    TempDir dir;
-    dir.folder("a/b/c");
-    write_file(dir.path() + "a/file.jpg", "x");
-    EXPECT_EQ(
-        listed(dir.path(), "folders", true),
-        (std::vector<std::string>{dir.path() + "a", dir.path() + "a/b", dir.path() + "a/b/c"}));
-}
-
-TEST(ListFiles, TextFormJoinsPathsWithoutATrailingSeparator) {
-    TempDir dir;
-    write_file(dir.path() + "one.jpg", "x");
-    write_file(dir.path() + "two.jpg", "x");
-    const std::vector<std::string> paths = listed(dir.path(), "jpg", false);
-    ASSERT_EQ(paths.size(), 2u);
-
-    std::string text;
-    list_files(dir.path(), text, "jpg", false);
-    EXPECT_EQ(text, paths[0] + "\r" + paths[1]);
-
-    std::string with_commas = "before";
-    list_files(dir.path(), with_commas, "jpg", false, ",");
-    EXPECT_EQ(with_commas, "before," + paths[0] + "," + paths[1]);
-
-    std::string empty;
-    list_files(dir.folder("empty"), empty, "", true);
-    EXPECT_EQ(empty, "");
-}
-
-TEST(ListFiles, MaxCountStopsTheScanAndEachLaterBranchAddsOneName) {
+TEST(ListFiles, TextFormAndTheMaxCountStop) {
     TempDir dir;
     write_file(dir.path() + "top.jpg", "x");
     for (const char* branch : {"s1/", "s2/"}) {
-        for (int i = 0; i < 5; ++i)
-            write_file(dir.path() + branch + std::to_string(i) + ".jpg", "x");
+        for (const char* name : {"0.jpg", "1.jpg", "2.jpg", "deep/3.jpg"})
+            write_file(dir.path() + branch + name, "x");
     }
-    for (int i = 0; i < 5; ++i)
-        write_file(dir.path() + "s1/deep/" + std::to_string(i) + ".jpg", "x");
+    std::string text = "before";
+    list_files(dir.path() + "s1", text, "jpg", false, ",");
+    EXPECT_EQ(nb_tokens(text, ","), 4);
+    EXPECT_TRUE(text.starts_with("before," + dir.path() + "s1/"));
+    EXPECT_FALSE(text.ends_with(","));
 
-    EXPECT_EQ(listed(dir.path() + "s1", "jpg", false, 3).size(), 3u);
-    // top.jpg, the first of whichever branch comes first (which then stops, skipping its
-    // deep folder), and the first of the other branch, which makes its own count test.
+    std::string lines;
+    list_files(dir.path() + "s1", lines, "jpg", false, "", 2);
+    EXPECT_EQ(nb_tokens(lines, "\r"), 2);
+
+    // top.jpg, then the first branch stops at its first file (skipping its deep folder);
+    // the second branch makes its own count test after adding its first file.
     const std::vector<std::string> result = listed(dir.path(), "jpg", true, 2);
     ASSERT_EQ(result.size(), 3u);
     EXPECT_EQ(result[0], dir.path() + "top.jpg");
     EXPECT_NE(parent_folder(result[1]), parent_folder(result[2]));
-    for (const std::string& path : {result[1], result[2]})
-        EXPECT_TRUE(parent_folder(path) == dir.path() + "s1/" ||
-                    parent_folder(path) == dir.path() + "s2/")
-            << path;
+    for (const std::string& path : {result[1], result[2]}) {
+        const std::string branch = parent_folder(path);
+        EXPECT_EQ(parent_folder(branch.substr(0, branch.size() - 1)), dir.path()) << path;
+    }
 
-    std::string text;
-    list_files(dir.path(), text, "jpg", true, ",", 2);
-    EXPECT_EQ(nb_tokens(text, ","), 3);
+    std::string empty;
+    list_files(dir.folder("empty"), empty, "", true);
+    EXPECT_EQ(empty, "");
 }
 
 TEST(ListFiles, AFolderThatIsMissingOrNotAFolderAddsNothing) {
@@ -181,8 +148,7 @@ void drop_permission_override() {
 
 TEST(ListFilesDeathTest, ASubfolderItCannotReadIsPassedOverQuietly) {
     TempDir dir;
-    for (const char* name : {"a.jpg", "locked/b.jpg", "open/c.jpg"})
-        write_file(dir.path() + name, "x");
+    write_files(dir.path(), {"a.jpg", "locked/b.jpg", "open/c.jpg"});
     ASSERT_EQ(::chmod((dir.path() + "locked").c_str(), 0), 0);
     const std::vector<std::string> expected = {dir.path() + "a.jpg", dir.path() + "open/c.jpg"};
     // In a child process, so the capabilities stay with the rest of the tests.
@@ -194,34 +160,20 @@ TEST(ListFilesDeathTest, ASubfolderItCannotReadIsPassedOverQuietly) {
         ::testing::ExitedWithCode(0), "");
 }
 
-TEST(ListFiles, NamesThatAreNotValidUtf8AreListedAsTheyAre) {
+TEST(ListFiles, OddNamesDotFilesAndLinks) {
     TempDir dir;
     const std::string latin1 = dir.path() + "caf\xe9.jpg";
     const std::string garbage = dir.path() + "\xff\xfe\x80.tif";
-    write_file(latin1, "x");
-    write_file(garbage, "y");
-    EXPECT_EQ(sorted(listed(dir.path(), "jpg,tif", true)), sorted({latin1, garbage}));
-    EXPECT_TRUE(file_exists(latin1));
-    EXPECT_EQ(file_length(garbage), 1);
-}
-
-TEST(ListFiles, LinkedFilesAreListedButLinkedFoldersAreNotEntered) {
-    TempDir dir;
-    write_file(dir.path() + "real.jpg", "x");
-    ASSERT_EQ(::symlink("real.jpg", (dir.path() + "link.jpg").c_str()), 0);
+    const std::string dot = dir.path() + ".hidden.jpg";
+    write_files(dir.path(), {"caf\xe9.jpg", "\xff\xfe\x80.tif", ".hidden.jpg"});
+    ASSERT_EQ(::symlink(".hidden.jpg", (dir.path() + "link.jpg").c_str()), 0);
     ASSERT_EQ(::symlink(".", (dir.path() + "loop").c_str()), 0);
     ASSERT_EQ(::symlink("nowhere", (dir.path() + "dangling.jpg").c_str()), 0);
 
-    EXPECT_EQ(sorted(listed(dir.path(), "", true)),
-              sorted({dir.path() + "real.jpg", dir.path() + "link.jpg"}));
+    EXPECT_EQ(sorted(listed(dir.path(), "jpg,tif", true)),
+              sorted({latin1, garbage, dot, dir.path() + "link.jpg"}));
     EXPECT_EQ(listed(dir.path(), "folders", true), std::vector<std::string>{dir.path() + "loop"});
-}
-
-TEST(ListFiles, DotFilesAreOrdinaryFiles) {
-    TempDir dir;
-    const std::string dot = dir.path() + ".hidden.jpg";
-    write_file(dot, "x");
-    EXPECT_EQ(listed(dir.path(), "jpg", false), std::vector<std::string>{dot});
+    EXPECT_TRUE(file_exists(latin1));
     EXPECT_TRUE(file_exists(dot));
     EXPECT_TRUE(file_info(dot).ends_with("\rHA"));
 }
