@@ -100,7 +100,7 @@ mode_t current_umask() {
 }
 
 // A replacement keeps the permissions of the file it replaces; a new file gets the usual
-// 0666 less the umask, not the 0600 that mkstemp gives.
+// 0666 less the umask, not the 0600 that mkostemp gives.
 mode_t mode_for(const std::string& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) == 0)
@@ -113,7 +113,7 @@ mode_t mode_for(const std::string& path) {
 int replace_file(const std::string& path, const std::string& text) {
     const std::string folder = parent_folder(path);
     std::string temp = folder + "." + file_name(path, true) + ".XXXXXX";
-    UniqueFd fd(::mkstemp(temp.data()));
+    UniqueFd fd(::mkostemp(temp.data(), O_CLOEXEC));
     if (!fd.valid())
         return errno;
     TempFileGuard guard(temp);
