@@ -40,7 +40,9 @@ ResizeRequest parse_resize_text(const std::string& text) {
     ResizeRequest request;
     request.orient = text.find('*') != std::string::npos;
     request.shrink_only = text.find('>') != std::string::npos;
-    const std::string numbers = Remplacer(">", "", Remplacer("*", "", text));
+    std::string numbers = text;
+    std::erase(numbers, '*');
+    std::erase(numbers, '>');
     request.width = numeric_value(get_tokens(1, numbers, ","));
     request.height = numeric_value(get_tokens(2, numbers, ","));
     return request;

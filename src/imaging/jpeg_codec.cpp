@@ -46,7 +46,10 @@ std::optional<JpegHeader> parse_header(tjhandle handle, std::span<const uint8_t>
     int subsampling = 0;
     const int rc = tjDecompressHeader3(handle, bytes.data(), bytes.size(), &header.width,
                                        &header.height, &subsampling, &header.colorspace);
-    if (rc != 0 && tjGetErrorCode(handle) != TJERR_WARNING)
+    // A warning (stray bytes before the frame header) still gives a usable size; a header
+    // cut short gives none.
+    if (rc != 0 &&
+        (tjGetErrorCode(handle) != TJERR_WARNING || header.width <= 0 || header.height <= 0))
         return std::nullopt;
     return header;
 }

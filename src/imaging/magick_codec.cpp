@@ -1,6 +1,7 @@
 #include "imaging/codecs.h"
 
 #include <Magick++.h>
+#include <cstring>
 #include <mutex>
 #include <string_view>
 
@@ -41,7 +42,8 @@ void init_magick() {
 
 int32_t error_of(const Magick::Exception& e, int32_t otherwise) {
     if (dynamic_cast<const Magick::ErrorResourceLimit*>(&e) ||
-        dynamic_cast<const Magick::WarningResourceLimit*>(&e))
+        dynamic_cast<const Magick::WarningResourceLimit*>(&e) ||
+        std::strstr(e.what(), "exceeds limit") != nullptr)
         return kTooLarge;
     if (dynamic_cast<const Magick::ErrorPolicy*>(&e))
         return kCoderRefused;
@@ -67,8 +69,82 @@ Magick::Image prepared_image(const char* coder) {
     return image;
 }
 
+uint32_t be32(const uint8_t* p) {
+    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
+}
+
+uint32_t le32(const uint8_t* p) {
+    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
+}
+
+uint16_t le16(const uint8_t* p) {
+    return uint16_t(p[0] | (p[1] << 8));
+}
+
+// The width and height of a classic TIFF's first directory.
+std::optional<std::pair<int64_t, int64_t>> tiff_size(std::span<const uint8_t> b) {
+    if (b.size() < 8 || (b[0] != 'I' && b[0] != 'M'))
+        return std::nullopt;
+    const bool big_endian = b[0] == 'M';
+    auto u16 = [&](size_t at) {
+        return big_endian ? uint16_t((b[at] << 8) | b[at + 1]) : le16(&b[at]);
+    };
+    auto u32 = [&](size_t at) { return big_endian ? be32(&b[at]) : le32(&b[at]); };
+    if (u16(2) != 42)
+        return std::nullopt;
+    const size_t directory = u32(4);
+    if (directory + 2 > b.size())
+        return std::nullopt;
+    int64_t width = -1, height = -1;
+    const size_t entries = u16(directory);
+    for (size_t i = 0; i < entries; ++i) {
+        const size_t at = directory + 2 + i * 12;
+        if (at + 12 > b.size())
+            break;
+        const uint16_t tag = u16(at), type = u16(at + 2);
+        const int64_t value = type == 3 ? u16(at + 8) : type == 4 ? int64_t(u32(at + 8)) : -1;
+        if (tag == 256)
+            width = value;
+        else if (tag == 257)
+            height = value;
+    }
+    if (width < 0 || height < 0)
+        return std::nullopt;
+    return std::pair{width, height};
+}
+
+// The size written in the fixed header of the format, read before the coder sees the file,
+// so that a hostile size is refused by our own rule; std::nullopt when the header does not
+// tell (the coder's ping decides then).
+std::optional<std::pair<int64_t, int64_t>> declared_size(std::string_view coder,
+                                                         std::span<const uint8_t> b) {
+    if (coder == "PNG" && b.size() >= 24 && std::memcmp(&b[12], "IHDR", 4) == 0)
+        return std::pair{int64_t(be32(&b[16])), int64_t(be32(&b[20]))};
+    if (coder == "BMP" && b.size() >= 26 && le32(&b[14]) == 12)
+        return std::pair{int64_t(le16(&b[18])), int64_t(le16(&b[20]))};
+    if (coder == "BMP" && b.size() >= 26) {
+        // A negative height marks rows stored top first.
+        const int64_t height = int32_t(le32(&b[22]));
+        return std::pair{int64_t(int32_t(le32(&b[18]))), height < 0 ? -height : height};
+    }
+    if (coder == "PSD" && b.size() >= 22)
+        return std::pair{int64_t(be32(&b[18])), int64_t(be32(&b[14]))};
+    if (coder == "TGA" && b.size() >= 18)
+        return std::pair{int64_t(le16(&b[12])), int64_t(le16(&b[14]))};
+    if (coder == "PCX" && b.size() >= 12)
+        return std::pair{int64_t(le16(&b[8])) - le16(&b[4]) + 1,
+                         int64_t(le16(&b[10])) - le16(&b[6]) + 1};
+    if (coder == "TIFF")
+        return tiff_size(b);
+    return std::nullopt;
+}
+
 // Pings (header only) and checks the coder and the size; false with last_error set.
 bool ping_checked(const Magick::Blob& blob, const char* coder, PictureSize& size) {
+    const std::span<const uint8_t> bytes(static_cast<const uint8_t*>(blob.data()), blob.length());
+    if (const auto declared = declared_size(coder, bytes))
+        if (!picture_size_allowed(declared->first, declared->second))
+            return false;
     Magick::Image image = prepared_image(coder);
     try {
         image.ping(blob);
@@ -83,6 +159,12 @@ bool ping_checked(const Magick::Blob& blob, const char* coder, PictureSize& size
     }
     if (!coder_allowed(image.magick())) {
         set_last_error(kCoderRefused);
+        return false;
+    }
+    // A coder that refuses a header (its own limits, a field it cannot use) loads no
+    // image and reports no size.
+    if (image.columns() == 0 || image.rows() == 0) {
+        set_last_error(kHeaderInvalid);
         return false;
     }
     if (!picture_size_allowed(int64_t(image.columns()), int64_t(image.rows())))

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -80,7 +79,8 @@ bool picture_size_allowed(int64_t width, int64_t height) {
         set_last_error(kEmptyPicture);
         return false;
     }
-    if (width > INT_MAX || height > INT_MAX || width * height > kMaxPictureBytes / 3) {
+    if (width > kMaxPictureSide || height > kMaxPictureSide ||
+        width * height > kMaxPictureBytes / 3) {
         set_last_error(kTooLarge);
         return false;
     }
@@ -559,11 +559,6 @@ RgbImage crop(const RgbImage& image, int left, int top, int width, int height) {
 RgbImage resize(const RgbImage& image, int width, int height) {
     if (image.empty()) {
         set_last_error(kEmptyPicture);
-        return {};
-    }
-    // The resampler indexes its work tables with int; sides beyond 16 bits could overflow.
-    if (width > 65535 || height > 65535 || image.width() > 65535 || image.height() > 65535) {
-        set_last_error(kTooLarge);
         return {};
     }
     RgbImage resized = RgbImage::allocate(width, height);

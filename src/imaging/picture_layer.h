@@ -40,15 +40,18 @@ enum Error : int32_t {
 int32_t last_error();
 void set_last_error(int32_t code);
 
-// Largest pixel buffer a picture may have.
+// Largest pixel buffer a picture may have, and its longest side (JPEG's own limit; the
+// resampler indexes its tables with int, which longer sides could overflow).
 inline constexpr int64_t kMaxPictureBytes = int64_t{1} << 31;
+inline constexpr int64_t kMaxPictureSide = 65535;
 
 // 24-bit RGB pixels, rows of width * 3 bytes without padding, top row first.
 class RgbImage {
 public:
     RgbImage() = default;
     // An uninitialised width x height picture; empty (and last_error set) when a side is
-    // not positive, the buffer would exceed kMaxPictureBytes, or memory runs out.
+    // not positive or beyond kMaxPictureSide, the buffer would exceed kMaxPictureBytes, or
+    // memory runs out.
     static RgbImage allocate(int width, int height);
 
     bool empty() const { return !m_pixels; }

@@ -1,0 +1,491 @@
+#include "helpers.h"
+#include "imaging/picture_layer.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <tuple>
+#include <unistd.h>
+
+namespace orvix::picture {
+namespace {
+
+using test::TempDir;
+
+RgbImage layer_image(const test::RgbImage& from) {
+    RgbImage image = RgbImage::allocate(from.width, from.height);
+    std::copy(from.pixels.begin(), from.pixels.end(), image.data());
+    return image;
+}
+
+test::RgbImage test_image(const RgbImage& from) {
+    return {from.width(), from.height(),
+            std::vector<uint8_t>(from.data(), from.data() + from.byte_size())};
+}
+
+RgbImage read_file_as(const std::string& path, int code, PictureSize min_size = {}) {
+    PictureSource source;
+    EXPECT_TRUE(source.open(path)) << path;
+    return read_picture(source, code, min_size);
+}
+
+bool write_file_as(const std::string& path, const RgbImage& image, TargetFormat format,
+                   int quality = 92) {
+    PictureTarget target;
+    return target.open(path) && write_picture(target, image, format, quality) && target.commit();
+}
+
+// --- Sizes and allocation ---------------------------------------------------------------
+
+TEST(RgbImageAllocation, RefusesEmptyAndOversizedBuffers) {
+    EXPECT_TRUE(RgbImage::allocate(0, 10).empty());
+    EXPECT_EQ(last_error(), kEmptyPicture);
+    EXPECT_TRUE(RgbImage::allocate(10, -1).empty());
+    EXPECT_EQ(last_error(), kEmptyPicture);
+    // 65500 x 65500 x 3 bytes: refused by arithmetic, not by a failed allocation.
+    EXPECT_TRUE(RgbImage::allocate(65500, 65500).empty());
+    EXPECT_EQ(last_error(), kTooLarge);
+    EXPECT_FALSE(picture_size_allowed(26755, 26755)); // just above 2^31 bytes
+    EXPECT_TRUE(picture_size_allowed(26754, 26754));
+    // Sides beyond 16 bits are refused even with a small buffer.
+    EXPECT_FALSE(picture_size_allowed(65536, 1));
+    EXPECT_EQ(last_error(), kTooLarge);
+    EXPECT_TRUE(picture_size_allowed(65535, 1));
+    const RgbImage small = RgbImage::allocate(3, 2);
+    ASSERT_FALSE(small.empty());
+    EXPECT_EQ(small.stride(), 9u);
+    EXPECT_EQ(last_error(), kNoError);
+}
+
+// --- Format guess -------------------------------------------------------------------------
+
+struct GuessCase {
+    const char* extension;
+    int code;
+};
+
+class GuessFileType : public testing::TestWithParam<GuessCase> {};
+
+TEST_P(GuessFileType, KnowsTheFormatFromTheContentAndRewinds) {
+    TempDir dir;
+    const std::string made = dir.file(std::string("made.") + GetParam().extension);
+    test::make_picture(made, 23, 17);
+    const std::string disguised = dir.file("picture.dat");
+    test::write_file(disguised, test::read_file(made));
+    PictureSource source;
+    ASSERT_TRUE(source.open(disguised));
+    EXPECT_EQ(guess_file_type(source), GetParam().code);
+    source.seek(0);
+    EXPECT_EQ(source.position(), 0u);
+    EXPECT_EQ(source.read(4).size(), 4u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, GuessFileType,
+                         testing::Values(GuessCase{"jpg", kFormatJpeg},
+                                         GuessCase{"bmp", kFormatBmp}, GuessCase{"png", kFormatPng},
+                                         GuessCase{"tif", kFormatTiff},
+                                         GuessCase{"tga", kFormatTga}, GuessCase{"pcx", kFormatPcx},
+                                         GuessCase{"psd", kFormatPsd}));
+
+std::string wbmp_bytes() {
+    // 10 x 3 pixels, two bytes a row: a white first row, a black one, then alternating.
+    return std::string("\x00\x00\x0A\x03", 4) + std::string("\xFF\xC0\x00\x00\xAA\x80", 6);
+}
+
+TEST(GuessFileType, RecognisesHeaderOnlyFormatsAndRefusesText) {
+    TempDir dir;
+    std::string emf(44, '\0');
+    emf[0] = 1;
+    emf.replace(40, 4, " EMF");
+    const struct {
+        std::string bytes;
+        int code;
+    } cases[] = {
+        {wbmp_bytes(), kFormatWbmp},
+        {wbmp_bytes() + "x", kFormatUnknown}, // the size must match exactly
+        {std::string("\xD7\xCD\xC6\x9A", 4) + std::string(40, '\0'), kFormatWmf},
+        {std::string("\x01\x00\x09\x00\x00\x03", 6) + std::string(30, '\0'), kFormatWmf},
+        {emf, kFormatEmf},
+        {"push graphic-context\nviewbox 0 0 10 10\npop graphic-context\n", kFormatUnknown},
+        {"", kFormatUnknown},
+        {std::string("\xFF\xD8", 2), kFormatUnknown},
+    };
+    for (const auto& c : cases) {
+        const std::string path = dir.file("guess.dat");
+        test::write_file(path, c.bytes);
+        PictureSource source;
+        ASSERT_TRUE(source.open(path));
+        EXPECT_EQ(guess_file_type(source), c.code) << c.bytes.size() << " bytes";
+    }
+}
+
+TEST(ReadPicture, CodesWithoutReaderFailWithTheirOwnErrors) {
+    TempDir dir;
+    const std::string path = dir.file("a.jpg");
+    test::make_jpeg(path, 8, 8);
+    for (int code : {2, 15, 99, -1}) {
+        EXPECT_TRUE(read_file_as(path, code).empty());
+        EXPECT_EQ(last_error(), kNoReader) << code;
+    }
+    for (int code : {kFormatUnknown, kFormatEmf, kFormatPax, kFormatTla, kFormatTlaPlain}) {
+        EXPECT_TRUE(read_file_as(path, code).empty());
+        EXPECT_EQ(last_error(), kUnknownFormat) << code;
+    }
+}
+
+TEST(ReadPicture, WbmpBitsBecomeBlackAndWhite) {
+    TempDir dir;
+    const std::string path = dir.file("a.wbmp");
+    test::write_file(path, wbmp_bytes());
+    const RgbImage image = read_file_as(path, kFormatWbmp);
+    ASSERT_EQ(image.width(), 10);
+    ASSERT_EQ(image.height(), 3);
+    EXPECT_EQ(image.row(0)[9 * 3], 255);
+    EXPECT_EQ(image.row(1)[5 * 3], 0);
+    EXPECT_EQ(image.row(2)[0], 255);
+    EXPECT_EQ(image.row(2)[3], 0);
+}
+
+// --- Readers and writers --------------------------------------------------------------------
+
+struct FormatCase {
+    const char* extension;
+    int code;
+    TargetFormat format;
+    int tolerance; // mean absolute difference allowed; 0 means exact
+};
+
+class RoundTrip : public testing::TestWithParam<FormatCase> {};
+
+TEST_P(RoundTrip, ReaderGivesThePixelsOfAFileMadeElsewhere) {
+    TempDir dir;
+    const std::string path = dir.file(std::string("in.") + GetParam().extension);
+    test::make_picture(path, 45, 31);
+    const RgbImage image = read_file_as(path, GetParam().code);
+    ASSERT_FALSE(image.empty()) << last_error();
+    const test::RgbImage expected = test::pattern_image(45, 31);
+    if (GetParam().tolerance == 0)
+        EXPECT_EQ(test::max_difference(test_image(image), expected), 0);
+    else
+        EXPECT_LT(test::mean_difference(test_image(image), expected), GetParam().tolerance);
+}
+
+TEST_P(RoundTrip, WriterMakesAFileOthersReadBack) {
+    TempDir dir;
+    const std::string path = dir.file(std::string("out.") + GetParam().extension);
+    const test::RgbImage expected = test::pattern_image(45, 31);
+    ASSERT_TRUE(write_file_as(path, layer_image(expected), GetParam().format)) << last_error();
+    const test::RgbImage decoded = test::read_rgb(path);
+    if (GetParam().tolerance == 0)
+        EXPECT_EQ(test::max_difference(decoded, expected), 0);
+    else
+        EXPECT_LT(test::mean_difference(decoded, expected), GetParam().tolerance);
+    // Our own reader agrees with the other decoder.
+    const RgbImage again = read_file_as(path, GetParam().code);
+    EXPECT_EQ(test::max_difference(test_image(again), decoded), 0);
+    EXPECT_EQ(test::folder_entries(dir.path()).size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, RoundTrip,
+                         testing::Values(FormatCase{"jpg", kFormatJpeg, TargetFormat::Jpeg, 8},
+                                         FormatCase{"bmp", kFormatBmp, TargetFormat::Bmp, 0},
+                                         FormatCase{"png", kFormatPng, TargetFormat::Png, 0},
+                                         FormatCase{"tif", kFormatTiff, TargetFormat::Tiff, 0},
+                                         FormatCase{"tga", kFormatTga, TargetFormat::Tga, 0},
+                                         FormatCase{"pcx", kFormatPcx, TargetFormat::Pcx, 0},
+                                         FormatCase{"psd", kFormatPsd, TargetFormat::Psd, 0}),
+                         [](const testing::TestParamInfo<FormatCase>& info) {
+                             return info.param.extension;
+                         });
+
+// Another program must accept what we write: ImageMagick's own command-line tools.
+TEST(Writers, PsdAndTiffAreReadByImageMagickTools) {
+    TempDir dir;
+    const test::RgbImage expected = test::pattern_image(29, 19);
+    for (const auto& [name, format, magick] : {std::tuple{"out.psd", TargetFormat::Psd, "PSD"},
+                                               std::tuple{"out.tif", TargetFormat::Tiff, "TIFF"}}) {
+        const std::string path = dir.file(name);
+        ASSERT_TRUE(write_file_as(path, layer_image(expected), format));
+        int status = -1;
+        EXPECT_EQ(test::run_command("/usr/bin/identify -format '%m %w %h %z' " +
+                                        test::quoted(path + "[0]"),
+                                    &status),
+                  std::string(magick) + " 29 19 8");
+        EXPECT_EQ(status, 0);
+        const std::string rgb =
+            test::run_command("/usr/bin/convert " + test::quoted(path + "[0]") + " -depth 8 rgb:-");
+        EXPECT_EQ(rgb, std::string(expected.pixels.begin(), expected.pixels.end())) << name;
+    }
+}
+
+TEST(Writers, JpegQualityIsClampedAndHigherQualityIsCloser) {
+    TempDir dir;
+    const test::RgbImage expected = test::pattern_image(64, 48);
+    double previous = 1000;
+    for (int quality : {-5, 30, 75, 100, 500}) {
+        const std::string path = dir.file("q" + std::to_string(quality) + ".jpg");
+        ASSERT_TRUE(write_file_as(path, layer_image(expected), TargetFormat::Jpeg, quality));
+        const double difference = test::mean_difference(test::read_rgb(path), expected);
+        EXPECT_LE(difference, previous) << quality;
+        previous = difference;
+    }
+    EXPECT_LT(previous, 1.5);
+}
+
+TEST(TargetFormats, ExtensionsWithoutWriterHaveNone) {
+    for (const char* extension : {"gif", "wmf", "emf", "pax", "tla", "", "JPG", "webp"})
+        EXPECT_EQ(target_format(extension), std::nullopt) << extension;
+    EXPECT_EQ(target_format("jpeg"), TargetFormat::Jpeg);
+    EXPECT_EQ(target_format("tiff"), TargetFormat::Tiff);
+}
+
+// --- Hostile and broken files -------------------------------------------------------------------
+
+uint32_t crc32(const std::string& bytes) {
+    uint32_t crc = 0xFFFFFFFFu;
+    for (unsigned char c : bytes) {
+        crc ^= c;
+        for (int k = 0; k < 8; ++k)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+std::string be32(uint32_t v) {
+    return {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+}
+
+std::string le32(uint32_t v) {
+    return {char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
+}
+
+std::string png_declaring(uint32_t width, uint32_t height) {
+    const std::string ihdr = "IHDR" + be32(width) + be32(height) + std::string("\x08\x02\0\0\0", 5);
+    return std::string("\x89PNG\r\n\x1A\n", 8) + be32(13) + ihdr + be32(crc32(ihdr)) +
+           std::string(64, '\0');
+}
+
+std::string bmp_declaring(uint32_t width, uint32_t height) {
+    std::string bytes = "BM" + le32(54 + 64) + le32(0) + le32(54) + le32(40) + le32(width) +
+                        le32(height) + std::string("\x01\0\x18\0", 4) + le32(0) + le32(0) +
+                        le32(2835) + le32(2835) + le32(0) + le32(0);
+    return bytes + std::string(64, '\x7F');
+}
+
+// A real JPEG whose frame header is changed to claim another size.
+std::string jpeg_declaring(const std::string& path, int width, int height) {
+    test::make_jpeg(path, 16, 16);
+    std::string bytes = test::read_file(path);
+    const size_t sof = bytes.find("\xFF\xC0");
+    EXPECT_NE(sof, std::string::npos);
+    bytes[sof + 5] = char(height >> 8);
+    bytes[sof + 6] = char(height);
+    bytes[sof + 7] = char(width >> 8);
+    bytes[sof + 8] = char(width);
+    return bytes;
+}
+
+TEST(HostileHeaders, HugeDeclaredSizesAreRefusedFromTheHeader) {
+    TempDir dir;
+    const struct {
+        const char* name;
+        std::string bytes;
+        int code;
+    } cases[] = {
+        {"huge.jpg", jpeg_declaring(dir.file("small.jpg"), 65500, 65500), kFormatJpeg},
+        {"huge.png", png_declaring(65500, 65500), kFormatPng},
+        {"huge.bmp", bmp_declaring(65500, 65500), kFormatBmp},
+        {"wide.png", png_declaring(1000000, 1), kFormatPng},
+    };
+    for (const auto& c : cases) {
+        const std::string path = dir.file(c.name);
+        test::write_file(path, c.bytes);
+        PictureSource source;
+        ASSERT_TRUE(source.open(path));
+        EXPECT_EQ(read_picture_size(source, c.code), std::nullopt) << c.name;
+        EXPECT_EQ(last_error(), kTooLarge) << c.name;
+        EXPECT_TRUE(read_picture(source, c.code).empty()) << c.name;
+        EXPECT_EQ(last_error(), kTooLarge) << c.name;
+    }
+}
+
+TEST(HostileHeaders, ZeroSizesAreRefused) {
+    TempDir dir;
+    const std::string path = dir.file("zero.jpg");
+    test::write_file(path, jpeg_declaring(dir.file("small.jpg"), 0, 16));
+    EXPECT_TRUE(read_file_as(path, kFormatJpeg).empty());
+    EXPECT_NE(last_error(), kNoError);
+    const std::string png = dir.file("zero.png");
+    test::write_file(png, png_declaring(0, 10));
+    EXPECT_TRUE(read_file_as(png, kFormatPng).empty());
+    EXPECT_NE(last_error(), kNoError);
+}
+
+// Every reader, every cut: never a crash, never a damaged picture. A file cut in its
+// pixels fails; one cut only in trailing parts (a PSD's composite when its layer holds the
+// picture, TIFF fields after the pixels) may still give the whole picture.
+TEST(BrokenFiles, TruncatedFilesOfEveryFormatFailOrGiveTheWholePicture) {
+    TempDir dir;
+    const std::pair<const char*, int> formats[] = {
+        {"jpg", kFormatJpeg}, {"png", kFormatPng}, {"bmp", kFormatBmp}, {"tif", kFormatTiff},
+        {"psd", kFormatPsd},  {"tga", kFormatTga}, {"pcx", kFormatPcx}};
+    const test::RgbImage original = test::pattern_image(40, 30);
+    for (const auto& [extension, code] : formats) {
+        const std::string whole = dir.file(std::string("whole.") + extension);
+        test::make_picture(whole, 40, 30);
+        const std::string bytes = test::read_file(whole);
+        for (double fraction : {0.0, 0.05, 0.5, 0.9, 0.99}) {
+            const std::string cut = dir.file(std::string("cut.") + extension);
+            test::write_file(cut, bytes.substr(0, size_t(bytes.size() * fraction)));
+            const RgbImage image = read_file_as(cut, code);
+            if (fraction <= 0.5) {
+                EXPECT_TRUE(image.empty()) << extension << " " << fraction;
+            }
+            if (image.empty()) {
+                EXPECT_NE(last_error(), kNoError) << extension << " " << fraction;
+            } else {
+                EXPECT_EQ(test::max_difference(test_image(image), original), 0)
+                    << extension << " " << fraction;
+            }
+        }
+    }
+}
+
+TEST(BrokenFiles, ScriptsNamedAsPicturesAreNotRun) {
+    TempDir dir;
+    const std::string marker = dir.file("ran");
+    const std::string path = dir.file("evil.png");
+    test::write_file(path, "push graphic-context\nviewbox 0 0 10 10\nimage over 0,0 1,1 '|touch " +
+                               marker + "'\npop graphic-context\n");
+    EXPECT_TRUE(read_file_as(path, kFormatPng).empty());
+    EXPECT_NE(last_error(), kNoError);
+    EXPECT_TRUE(read_file_as(path, kFormatTga).empty());
+    EXPECT_NE(::access(marker.c_str(), F_OK), 0);
+}
+
+// --- Reduced-scale JPEG decode ---------------------------------------------------------------
+
+TEST(JpegScaling, DecodesAtTheSmallestScaleCoveringTheMinimum) {
+    TempDir dir;
+    const std::string path = dir.file("in.jpg");
+    test::make_jpeg(path, 800, 600);
+    const struct {
+        PictureSize min;
+        PictureSize expected;
+    } cases[] = {
+        {{0, 0}, {800, 600}},    {{100, 75}, {100, 75}},   {{101, 10}, {200, 150}},
+        {{10, 300}, {400, 300}}, {{700, 500}, {700, 525}}, {{900, 10}, {800, 600}},
+    };
+    for (const auto& c : cases) {
+        const RgbImage image = read_file_as(path, kFormatJpeg, c.min);
+        EXPECT_EQ((PictureSize{image.width(), image.height()}), c.expected)
+            << c.min.width << "x" << c.min.height;
+    }
+}
+
+// --- Source and target handles ----------------------------------------------------------------
+
+TEST(PictureTargetFile, NothingAppearsUntilCommitAndNothingIsLeftWithout) {
+    TempDir dir;
+    const std::string path = dir.file("out.bin");
+    {
+        PictureTarget target;
+        ASSERT_TRUE(target.open(path));
+        ASSERT_TRUE(target.write({reinterpret_cast<const uint8_t*>("abc"), 3}));
+        EXPECT_FALSE(::access(path.c_str(), F_OK) == 0);
+    }
+    EXPECT_TRUE(test::folder_entries(dir.path()).empty());
+}
+
+TEST(PictureTargetFile, CommitReplacesTheFileAndKeepsItsPermissions) {
+    TempDir dir;
+    const std::string path = dir.file("out.bin");
+    test::write_file(path, "old contents");
+    ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+    PictureTarget target;
+    ASSERT_TRUE(target.open(path));
+    ASSERT_TRUE(target.write({reinterpret_cast<const uint8_t*>("new"), 3}));
+    ASSERT_TRUE(target.commit());
+    EXPECT_EQ(test::read_file(path), "new");
+    struct stat info {};
+    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
+    EXPECT_EQ(test::folder_entries(dir.path()).size(), 1u);
+}
+
+TEST(PictureTargetFile, MissingFolderCannotBeCreated) {
+    TempDir dir;
+    PictureTarget target;
+    EXPECT_FALSE(target.open(dir.path() + "no/such/folder/out.jpg"));
+    EXPECT_EQ(last_error(), kCreateFailed);
+}
+
+TEST(PictureSourceFile, ReadsFoldersAndMissingFilesAsUnopenable) {
+    TempDir dir;
+    PictureSource source;
+    EXPECT_FALSE(source.open(dir.path()));
+    EXPECT_EQ(last_error(), kOpenFailed);
+    EXPECT_FALSE(source.open(dir.path() + "missing.jpg"));
+    EXPECT_EQ(last_error(), kOpenFailed);
+}
+
+// --- Pixel operations -------------------------------------------------------------------------
+
+TEST(PixelOperations, FourQuarterTurnsAndTwoFlipsGiveThePictureBack) {
+    const test::RgbImage original = test::pattern_image(37, 21);
+    RgbImage image = layer_image(original);
+    for (int i = 0; i < 4; ++i)
+        ASSERT_TRUE(quick_rotate(image, 0));
+    EXPECT_EQ(test::max_difference(test_image(image), original), 0);
+    ASSERT_TRUE(quick_rotate(image, 2));
+    ASSERT_TRUE(quick_rotate(image, 0));
+    ASSERT_TRUE(quick_rotate(image, 1));
+    ASSERT_TRUE(flip_horizontal(image));
+    ASSERT_TRUE(flip_vertical(image));
+    EXPECT_EQ(test::max_difference(test_image(image), original), 0);
+    EXPECT_FALSE(quick_rotate(image, 3));
+    EXPECT_EQ(last_error(), kBadArgument);
+}
+
+TEST(PixelOperations, CropChecksItsRectangle) {
+    const RgbImage image = layer_image(test::pattern_image(20, 10));
+    EXPECT_TRUE(crop(image, 5, 5, 0, 3).empty());
+    EXPECT_EQ(last_error(), kEmptyPicture);
+    EXPECT_TRUE(crop(image, 15, 0, 6, 3).empty());
+    EXPECT_EQ(last_error(), kBadArgument);
+    EXPECT_TRUE(crop(image, -1, 0, 2, 2).empty());
+    const RgbImage cut = crop(image, 19, 9, 1, 1);
+    ASSERT_FALSE(cut.empty());
+    EXPECT_TRUE(std::equal(cut.data(), cut.data() + 3, image.row(9) + 19 * 3));
+}
+
+TEST(PixelOperations, OverlayIsClippedToTheBase) {
+    RgbImage base = RgbImage::allocate(6, 4);
+    fill_solid(base, 0x00332211);
+    EXPECT_EQ(base.row(3)[5 * 3], 0x11);
+    EXPECT_EQ(base.row(3)[5 * 3 + 2], 0x33);
+    RgbImage white = RgbImage::allocate(4, 4);
+    fill_solid(white, 0xFFFFFF);
+    overlay(base, white, 4, -2);
+    overlay(base, white, -10, 0); // entirely outside
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 6; ++x)
+            EXPECT_EQ(base.row(y)[x * 3], (x >= 4 && y < 2) ? 0xFF : 0x11) << x << "," << y;
+}
+
+TEST(PixelOperations, ResizeKeepsPixelsAtScaleOneAndFlatAreasFlat) {
+    const test::RgbImage original = test::pattern_image(31, 17);
+    const RgbImage same = resize(layer_image(original), 31, 17);
+    EXPECT_EQ(test::max_difference(test_image(same), original), 0);
+    RgbImage grey = RgbImage::allocate(50, 40);
+    fill_solid(grey, 0x808080);
+    const RgbImage smaller = resize(grey, 7, 3);
+    ASSERT_EQ(smaller.width(), 7);
+    for (size_t i = 0; i < smaller.byte_size(); ++i)
+        ASSERT_EQ(smaller.data()[i], 0x80);
+    EXPECT_TRUE(resize(grey, 0, 3).empty());
+    EXPECT_EQ(last_error(), kEmptyPicture);
+}
+
+} // namespace
+} // namespace orvix::picture
