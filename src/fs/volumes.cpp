@@ -6,7 +6,6 @@
 #include "fs/posix_handles.h"
 #include "text/text.h"
 
-#include <array>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -24,41 +23,17 @@ namespace detail {
 
 namespace {
 
-constexpr std::array PSEUDO_TYPES = {"autofs",
-                                     "binfmt_misc",
-                                     "bpf",
-                                     "cgroup",
-                                     "cgroup2",
-                                     "configfs",
-                                     "debugfs",
-                                     "devpts",
-                                     "devtmpfs",
-                                     "efivarfs",
-                                     "fuse.gvfsd-fuse",
-                                     "fuse.portal",
-                                     "fusectl",
-                                     "hugetlbfs",
-                                     "mqueue",
-                                     "nsfs",
-                                     "proc",
-                                     "pstore",
-                                     "ramfs",
-                                     "rpc_pipefs",
-                                     "securityfs",
-                                     "selinuxfs",
-                                     "sysfs",
-                                     "tmpfs",
-                                     "tracefs"};
+// Space-separated names, with a space at each end so every name is found whole.
+constexpr std::string_view PSEUDO_TYPES =
+    " autofs binfmt_misc bpf cgroup cgroup2 configfs debugfs devpts devtmpfs efivarfs"
+    " fuse.gvfsd-fuse fuse.portal fusectl hugetlbfs mqueue nsfs proc pstore ramfs rpc_pipefs"
+    " securityfs selinuxfs sysfs tmpfs tracefs ";
+constexpr std::string_view REMOTE_TYPES =
+    " 9p afs ceph cifs davfs fuse.sshfs ncpfs nfs nfs4 smb3 smbfs sshfs ";
 
-constexpr std::array REMOTE_TYPES = {"9p",    "afs", "ceph", "cifs", "davfs", "fuse.sshfs",
-                                     "ncpfs", "nfs", "nfs4", "smb3", "smbfs", "sshfs"};
-
-template <size_t N> bool one_of(const std::array<const char*, N>& names, const std::string& name) {
-    for (const char* candidate : names) {
-        if (name == candidate)
-            return true;
-    }
-    return false;
+bool one_of(std::string_view names, const std::string& name) {
+    return !name.empty() && name.find(' ') == std::string::npos &&
+           names.find(" " + name + " ") != std::string_view::npos;
 }
 
 bool is_octal(char c) {
