@@ -1,0 +1,63 @@
+#include "app_fixture.h"
+
+#include "app/program.h"
+#include "settings/language.h"
+#include "settings/prefs.h"
+
+#include <cstdlib>
+#include <filesystem>
+
+namespace orvix::test {
+
+QApplication& qt_app() {
+    static int argc = 1;
+    static char name[] = "test_app";
+    static char* argv[] = {name, nullptr};
+    static QApplication app(argc, argv);
+    return app;
+}
+
+std::string prefs_file_text(const Prefs& prefs) {
+    std::string text;
+    for (const auto& [key, value] : prefs) {
+        if (!text.empty())
+            text += '\r';
+        text += "$" + key + "=" + value;
+    }
+    return text;
+}
+
+AppTest::AppTest() {
+    qt_app();
+    m_program = m_dir.folder("program");
+    m_thumbs = m_dir.path() + "thumbs/";
+    const char* source = std::getenv("ORVIX_SOURCE_DIR");
+    std::filesystem::copy(std::string(source ? source : ".") + "/resources/extra",
+                          m_program + "extra", std::filesystem::copy_options::recursive);
+}
+
+AppTest::~AppTest() {
+    m_form.reset();
+}
+
+Form1& AppTest::start(const Prefs& prefs, bool tray_available) {
+    return start_with_text(prefs_file_text(prefs), tray_available);
+}
+
+Form1& AppTest::start_with_text(const std::string& prefs_text, bool tray_available) {
+    write_file(prefs_path(m_program), prefs_text);
+    auto tray = std::make_unique<FakeTray>(tray_available);
+    m_tray = tray.get();
+    m_form = Main(m_program, m_thumbs, std::move(tray), m_desktop);
+    return *m_form;
+}
+
+std::string AppTest::shipped_text(const std::string& language, const std::string& key) {
+    const char* source = std::getenv("ORVIX_SOURCE_DIR");
+    LanguageTable table;
+    table.parse_language_text(read_file(std::string(source ? source : ".") +
+                                        "/resources/extra/languages/" + language + ".LNG"));
+    return table.translate(key);
+}
+
+} // namespace orvix::test

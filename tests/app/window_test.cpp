@@ -1,0 +1,239 @@
+// The naming options, the language switch, the toolbar and the arrangement of the window.
+#include "app_fixture.h"
+
+#include "app/layout.h"
+#include "controls/progress/vumbar.h"
+#include "text/text.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTest>
+#include <QToolBar>
+#include <QToolButton>
+
+namespace orvix::test {
+namespace {
+
+using WindowTest = AppTest;
+
+TEST_F(WindowTest, EveryControlCarriesItsName) {
+    Form1& form = start({});
+    for (const char* name : {"tabstrip",     "frame_transfert",
+                             "Frame1",       "chemin",
+                             "statussrc",    "Command2",
+                             "Command3",     "Frame2",
+                             "destin",       "freedest",
+                             "dest",         "Command4",
+                             "xfer",         "pbar",
+                             "vsplit",       "tb",
+                             "tex",          "frame_setup",
+                             "none",         "cre",
+                             "modific",      "otherrename",
+                             "renpattern",   "otherrenameinfo",
+                             "subdir",       "delete",
+                             "showthumbs",   "asleep",
+                             "formatchoice", "quality",
+                             "qualitylabel", "fileformatlabel",
+                             "lnglabel",     "lng",
+                             "frame_infos",  "infobox",
+                             "StatusBar1",   "Image1"})
+        EXPECT_NE(form.findChild<QWidget*>(name), nullptr) << name;
+    EXPECT_NE(form.findChild<QObject*>("Timer1"), nullptr);
+    const auto* bar = child<Vumbar>("pbar");
+    EXPECT_EQ(bar->Caption(), "{value}/{max}");
+    EXPECT_FALSE(bar->BackColor_Relief());
+    EXPECT_FALSE(bar->isVisibleTo(&form));
+}
+
+TEST_F(WindowTest, NamingModeEnablesTheDependentControls) {
+    const struct {
+        const char* option;
+        const char* pattern;
+        bool subdir;
+        bool info_and_pattern;
+    } cases[] = {
+        {"none", "{creationdate}", false, false},
+        {"cre", "", true, false},
+        {"modific", "", true, false},
+        {"otherrename", "{same}", false, true},
+        {"otherrename", "{creationdate}-{same}", true, true},
+        {"otherrename", "x{modificationdate}", true, true},
+        {"otherrename", "{CreationDate}", false, true},
+    };
+    start({});
+    for (const auto& test : cases) {
+        child<QLineEdit>("renpattern")->setText(test.pattern);
+        child<QRadioButton>(test.option)->click();
+        EXPECT_EQ(child<QCheckBox>("subdir")->isEnabled(), test.subdir)
+            << test.option << " " << test.pattern;
+        EXPECT_EQ(!child<QLabel>("otherrenameinfo")->isHidden(), test.info_and_pattern);
+        EXPECT_EQ(child<QLineEdit>("renpattern")->isEnabled(), test.info_and_pattern);
+    }
+}
+
+TEST_F(WindowTest, TypingAPatternWaitsForTheNextOptionClick) {
+    start({{"RENAME_WITH", "OTHER"}, {"RENAME_PATTERN", "{same}"}});
+    EXPECT_FALSE(child<QCheckBox>("subdir")->isEnabled());
+    QTest::keyClicks(child<QLineEdit>("renpattern"), "{creationdate}");
+    EXPECT_FALSE(child<QCheckBox>("subdir")->isEnabled());
+    child<QRadioButton>("otherrename")->click();
+    EXPECT_TRUE(child<QCheckBox>("subdir")->isEnabled());
+}
+
+TEST_F(WindowTest, ChoosingALanguageRelabelsEverythingAndKeepsTheFormat) {
+    Form1& form = start({{"FILECONVERSION", "4"}});
+    QComboBox* languages = child<QComboBox>("lng");
+    EXPECT_EQ(languages->currentIndex(), -1);
+    const int french = languages->findText("FRENCH");
+    ASSERT_GE(french, 0);
+    languages->setCurrentIndex(french);
+    form.lng_Click();
+
+    auto fr = [](const char* key) { return QString::fromStdString(shipped_text("FRENCH", key)); };
+    EXPECT_EQ(child<QLabel>("lnglabel")->text(), fr("language"));
+    const QTabWidget* tabs = child<QTabWidget>("tabstrip");
+    EXPECT_EQ(tabs->tabText(0), fr("tab_imagetransfer"));
+    EXPECT_EQ(tabs->tabText(2), fr("tab_info"));
+    EXPECT_EQ(child<QGroupBox>("Frame2")->title(), fr("generic_destination"));
+    EXPECT_EQ(child<QPushButton>("dest")->text(), fr("browse"));
+    EXPECT_EQ(child<QPushButton>("xfer")->text(), fr("btn_transfer"));
+    EXPECT_EQ(child<QCheckBox>("asleep")->text(), fr("start_aspleep"));
+    EXPECT_EQ(
+        child<QLabel>("otherrenameinfo")->text(),
+        QString::fromStdString(Remplacer("<BR>", "\r\n", fr("otherrename_info").toStdString())));
+    EXPECT_FALSE(child<QLabel>("otherrenameinfo")->text().contains("<BR>"));
+
+    const QComboBox* formats = child<QComboBox>("formatchoice");
+    EXPECT_EQ(formats->currentIndex(), 4);
+    EXPECT_EQ(formats->itemText(0), fr("noconversion"));
+    EXPECT_EQ(formats->itemText(5), "Adobe Photoshop");
+
+    const auto* tb = child<QToolBar>("tb");
+    const QList<QAction*> buttons = tb->actions();
+    ASSERT_EQ(buttons.size(), 7);
+    EXPECT_TRUE(buttons[3]->isSeparator());
+    EXPECT_TRUE(buttons[5]->isSeparator());
+    EXPECT_EQ(buttons[0]->toolTip(), fr("tb_rotate"));
+    EXPECT_EQ(buttons[6]->toolTip(), fr("send_mail"));
+    ASSERT_NE(buttons[0]->menu(), nullptr);
+    EXPECT_EQ(buttons[0]->menu()->actions().at(3)->text(), fr("tb_fliph"));
+    const QList<QAction*> sizes = buttons[2]->menu()->actions();
+    ASSERT_EQ(sizes.size(), 6);
+    EXPECT_EQ(sizes.at(0)->text(), QString(fr("big_axis")).replace("#1", "480"));
+    EXPECT_EQ(sizes.at(5)->text(), QString(fr("big_axis")).replace("#1", "2048"));
+    auto* rotate = qobject_cast<QToolButton*>(tb->widgetForAction(buttons[0]));
+    ASSERT_NE(rotate, nullptr);
+    EXPECT_EQ(rotate->popupMode(), QToolButton::MenuButtonPopup);
+
+    EXPECT_NE(form.state().prefs_text.find("$CURRENT_LANGUAGE=FRENCH.lng"), std::string::npos);
+    EXPECT_EQ(languages->currentIndex(), -1) << "the list shows no selection afterwards";
+    EXPECT_EQ(child<QLabel>("statussrc")->text(), fr("source_unavailable"))
+        << "status texts are rebuilt in the new language";
+}
+
+TEST_F(WindowTest, ToolbarStaysDisabledWithoutASelection) {
+    start({{"SHOW_THUMBS", "1"}});
+    const QList<QAction*> buttons = child<QToolBar>("tb")->actions();
+    for (QAction* button : buttons) {
+        if (!button->isSeparator()) {
+            EXPECT_FALSE(button->isEnabled()) << button->objectName().toStdString();
+        }
+    }
+}
+
+TEST_F(WindowTest, TabsShowTheirOwnPage) {
+    Form1& form = start({});
+    QTabWidget* tabs = child<QTabWidget>("tabstrip");
+    const char* pages[] = {"frame_transfert", "frame_setup", "frame_infos"};
+    for (int tab = 2; tab >= 0; --tab) {
+        tabs->setCurrentIndex(tab);
+        for (int page = 0; page < 3; ++page)
+            EXPECT_EQ(child<QWidget>(pages[page])->isVisibleTo(&form), page == tab) << tab;
+    }
+    EXPECT_FALSE(child<QWidget>("tex")->isVisibleTo(&form));
+    child<QCheckBox>("showthumbs")->click();
+    EXPECT_TRUE(child<QWidget>("tex")->isVisibleTo(&form));
+    const std::string infos = read_file(m_program + "extra/infos.txt");
+    const QString first_line = QString::fromStdString(infos.substr(0, infos.find('\r')));
+    EXPECT_TRUE(child<QPlainTextEdit>("infobox")->toPlainText().startsWith(first_line));
+}
+
+TEST_F(WindowTest, ControlsFollowTheTwipRules) {
+    Form1& form = start({{"SHOW_THUMBS", "1"}});
+    form.resize(800, 600);
+    const double tpp = form.twips_per_pixel();
+    auto px = [tpp](int twips) { return to_int(twips / tpp); };
+    const QWidget* page = child<QWidget>("frame_transfert");
+    EXPECT_EQ(page->geometry(),
+              QRect(px(100), px(400), px(to_int(800 * tpp) - 200),
+                    px(to_int(600 * tpp) - to_int(child<QWidget>("StatusBar1")->height() * tpp) -
+                       50 - 500)));
+    const QWidget* bar = child<QWidget>("pbar");
+    EXPECT_EQ(bar->geometry().bottom() + 1, 600 - px(50));
+    const QWidget* split = child<QWidget>("vsplit");
+    EXPECT_EQ(child<QWidget>("tb")->x(), split->geometry().right() + 1);
+    EXPECT_EQ(child<QWidget>("tex")->width(), child<QWidget>("tb")->width());
+    const QWidget* frame = child<QWidget>("Frame1");
+    const QWidget* open = child<QWidget>("Command3");
+    // Each length is rounded to whole pixels on its own.
+    EXPECT_NEAR(open->geometry().right() + 1, frame->width() - px(100), 1);
+    EXPECT_EQ(child<QWidget>("Frame2")->width(), frame->width());
+}
+
+TEST_F(WindowTest, AVerySmallWindowKeepsItsControlsUsable) {
+    Form1& form = start({});
+    form.resize(640, 480);
+    const QSize page = child<QWidget>("frame_transfert")->size();
+    form.resize(1, 1);
+    EXPECT_EQ(child<QWidget>("frame_transfert")->size(), page)
+        << "sizes that would become negative are left as they were";
+    form.resize(640, 480);
+    EXPECT_EQ(child<QWidget>("frame_transfert")->size(), page);
+}
+
+TEST(Layout, NegativeSizesAreRefused) {
+    MainLayout layout = design_layout(300, 400);
+    arrange_layout(layout, 12000, 9000, true);
+    const MainLayout normal = layout;
+    arrange_layout(layout, 15, 15, true);
+    EXPECT_EQ(layout.page.width, normal.page.width);
+    EXPECT_EQ(layout.page.height, normal.page.height);
+    EXPECT_EQ(layout.tabstrip.width, 15);
+    EXPECT_EQ(layout.status_bar.top, 15 - 300);
+    EXPECT_EQ(layout.pbar.top, 15 - layout.pbar.height - 50);
+    EXPECT_GE(layout.pbar.width, 0);
+}
+
+TEST(Layout, FramesSpanThePageWithoutThumbnailsAndTheColumnWithThem) {
+    MainLayout layout = design_layout(300, 400);
+    arrange_layout(layout, 12000, 9000, false);
+    EXPECT_EQ(layout.page, (Box{100, 400, 11800, 9000 - 300 - 50 - 500}));
+    EXPECT_EQ(layout.frame1.width, 11800 - 200);
+    EXPECT_EQ(layout.xfer.left, (11800 - layout.xfer.width) / 2);
+    EXPECT_EQ(layout.open_button.right(), layout.frame1.width - 100);
+    EXPECT_EQ(layout.folder_box.right(), layout.open_button.left - 100);
+    EXPECT_EQ(layout.status_label.right(), layout.frame1.width - 100);
+
+    arrange_layout(layout, 12000, 9000, true);
+    EXPECT_EQ(layout.frame1.width, layout.vsplit.left - 200);
+    EXPECT_EQ(layout.xfer.left, (layout.vsplit.left - layout.xfer.width) / 2);
+    EXPECT_EQ(layout.tb.left, layout.vsplit.right());
+    EXPECT_EQ(layout.tb.right(), layout.page.width - 100);
+    EXPECT_EQ(layout.tex.top, layout.tb.bottom() + 100);
+    EXPECT_EQ(layout.tex.bottom(), layout.page.height - 100);
+    EXPECT_EQ(layout.vsplit.height, layout.page.height);
+    EXPECT_EQ(layout.infobox, (Box{100, 150, 11600, layout.page.height - 200}));
+    EXPECT_EQ(layout.pbar.right(), 12000 - 150);
+}
+
+} // namespace
+} // namespace orvix::test
