@@ -49,15 +49,20 @@ struct TransferredPicture {
 };
 
 struct TransferOutcome {
-    int found = 0; // pictures listed
-    int copied = 0;
-    int failed = 0;
+    int found = 0;    // pictures listed
+    int copied = 0;   // copies made (and, when originals are deleted, verified)
+    int failed = 0;   // copies missing or, when originals are deleted, not verified
     bool ran = false; // false when an early message ended the run
 };
 
 // Runs the whole transfer. transferred_pictures is emptied, then gets one record per
 // picture whose thumbnail was made. before_report runs after the loop and before the
 // final report (the window refreshes its status and fills the grid there).
+// A destination that is the source folder or lies inside it is refused before anything
+// is copied ("dest_inside_source"). A name holding '/' is never used as a path: that
+// picture fails as a copy error. An original is deleted only when its copy was read back
+// from disk equal to it, the file that replaces it exists, and the source has not
+// changed since it was copied; otherwise it stays and the picture counts as failed.
 TransferOutcome run_transfer(const TransferOptions& options, const std::string& thumbs_dir,
                              const LanguageTable& language, Dialogs& dialogs,
                              ProgressSink& progress,
