@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QTabWidget>
 
@@ -65,6 +66,9 @@ TEST_F(StartupTest, FoldersPatternChecksAndFormatComeFromThePreferences) {
     EXPECT_TRUE(form.isVisible());
     EXPECT_FALSE(form.tray_flag());
     EXPECT_FALSE(child<QWidget>("tex")->isVisibleTo(&form));
+    const std::string infos = read_file(m_program + "extra/infos.txt");
+    EXPECT_TRUE(child<QPlainTextEdit>("infobox")->toPlainText().startsWith(
+        QString::fromStdString(infos.substr(0, infos.find('\r')))));
 }
 
 TEST_F(StartupTest, FormatIndexThatNamesNoEntryLeavesNoSelection) {
@@ -137,14 +141,6 @@ TEST_F(StartupTest, ClosingWritesTheNineKeysInOrderAndRemovesTheThumbnails) {
                                         "$DELETE_ORIGINAL=1", "$SHOW_THUMBS=0", "$OPEN_ASLEEP=1"}));
     EXPECT_EQ(lines[0], "$CURRENT_LANGUAGE=ENGLISH.LNG");
     EXPECT_EQ(lines[1], "$FILECONVERSION=2");
-}
-
-TEST_F(StartupTest, ClosingRemovesTheTrayIcon) {
-    Form1& form = start({{"OPEN_ASLEEP", "1"}});
-    ASSERT_TRUE(m_tray->shown);
-    form.close();
-    EXPECT_FALSE(m_tray->shown);
-    EXPECT_FALSE(form.tray_flag());
 }
 
 } // namespace

@@ -79,34 +79,26 @@ TEST_F(StatusTest, MissingDestinationLeavesTheLineEmpty) {
     EXPECT_FALSE(child<QPushButton>("Command4")->isEnabled());
 }
 
-TEST(KilobytesText, UsesTheLocaleSeparatorWithoutGrouping) {
-    const QLocale c(QLocale::C);
-    const QLocale german(QLocale::German, QLocale::Germany);
-    const struct {
-        double bytes;
-        const QLocale& locale;
-        const char* text;
-    } cases[] = {
-        {0, c, "0"},
-        {2048, c, "2"},
-        {1536, c, "1.5"},
-        {1536, german, "1,5"},
-        {1, c, "0.0009765625"},
-        {1024.0 * 1234567, german, "1234567"},
-        {1024.0 * 123456789 + 1, c, "123456789.000977"},
-    };
-    for (const auto& test : cases)
-        EXPECT_EQ(kilobytes_text(test.bytes, test.locale).toStdString(), test.text) << test.bytes;
-}
-
-TEST(DestinationStatus, EstimateRoundsHalfToEven) {
+TEST(DestinationStatus, KilobytesInTheLocaleFormatAndAnEstimateRoundedHalfToEven) {
     LanguageTable language;
     language.parse_language_text("how_free=#1 KB\rhow_freepics=#1 more");
     const QLocale c(QLocale::C);
-    EXPECT_EQ(destination_status(language, 10240, 0, c), "10 KB");
-    EXPECT_EQ(destination_status(language, 2500, 1000, c), "2.44140625 KB\r\n2 more");
-    EXPECT_EQ(destination_status(language, 3500, 1000, c), "3.41796875 KB\r\n4 more");
-    EXPECT_EQ(destination_status(language, 3400, 1000, c), "3.3203125 KB\r\n3 more");
+    const QLocale german(QLocale::German, QLocale::Germany);
+    const struct {
+        double free_bytes, average;
+        const QLocale& locale;
+        const char* text;
+    } cases[] = {
+        {10240, 0, c, "10 KB"},
+        {1536, 0, german, "1,5 KB"},
+        {1024.0 * 1234567, 0, german, "1234567 KB"},
+        {1024.0 * 123456789 + 1, 0, c, "123456789.000977 KB"},
+        {2500, 1000, c, "2.44140625 KB\r\n2 more"},
+        {3500, 1000, c, "3.41796875 KB\r\n4 more"},
+    };
+    for (const auto& test : cases)
+        EXPECT_EQ(destination_status(language, test.free_bytes, test.average, test.locale),
+                  test.text);
 }
 
 TEST_F(StatusTest, BrowseButtonsFillTheFolderBoxesUnlessCancelled) {
@@ -166,6 +158,8 @@ TEST_F(StatusTest, MinimisingGoesAsleepOnceThenOnlyMinimises) {
     make_jpeg(card + "IMG_0001.jpg", 16, 12);
     form.Timer1_Timer();
     EXPECT_FALSE(form.isMinimized());
+    form.close();
+    EXPECT_FALSE(m_tray->shown) << "closing removes the icon";
 }
 
 TEST_F(StatusTest, WithoutNotificationAreaMinimisingKeepsTheWindowReachable) {

@@ -89,15 +89,5 @@ TEST_F(TransferTest, JpegConversionWritesTheCorrectedQualityBack) {
     EXPECT_LE(max_difference(read_rgb(photos + "scan.jpg"), read_rgb(card + "scan.bmp")), 48);
 }
 
-TEST_F(TransferTest, MissingSourceEndsWithAMessageAndNoBar) {
-    start({{"SOURCE_PATH", m_dir.path() + "no-card"}, {"DEST_PATH", m_dir.folder("photos")}});
-    m_dialogs.clear();
-    child<QPushButton>("xfer")->click();
-    ASSERT_EQ(m_dialogs.messages().size(), 1u);
-    EXPECT_EQ(m_dialogs.messages()[0].text, shipped_text("ENGLISH", "source_notfound"));
-    EXPECT_EQ(m_dialogs.messages()[0].icon, Icon::Exclamation);
-    EXPECT_FALSE(child<QWidget>("pbar")->isVisible());
-}
-
 } // namespace
 } // namespace orvix::test
