@@ -9,12 +9,29 @@
 
 namespace orvix::test {
 
+namespace {
+
+std::unique_ptr<QApplication> application;
+
+// The application ends with the tests, before the process's own exit handlers run: Qt's
+// platform state does not survive being torn down from a static destructor.
+class QtEnvironment : public ::testing::Environment {
+public:
+    void TearDown() override { application.reset(); }
+};
+
+const ::testing::Environment* const qt_environment =
+    ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+
+} // namespace
+
 QApplication& qt_app() {
     static int argc = 1;
     static char name[] = "test_app";
     static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
+    if (!application)
+        application = std::make_unique<QApplication>(argc, argv);
+    return *application;
 }
 
 std::string prefs_file_text(const Prefs& prefs) {
