@@ -1,5 +1,5 @@
-// The codecs behind the picture layer: TurboJPEG for JPEG, Magick++ for the rest, and
-// the resampler. Internal to the imaging module.
+// The codecs behind the picture layer: TurboJPEG for JPEG, libtiff for plain RGB TIFF,
+// Magick++ for the rest, and the resampler. Internal to the imaging module.
 #pragma once
 
 #include "imaging/picture_layer.h"
@@ -10,6 +10,11 @@ std::optional<PictureSize> jpeg_size(PictureSource& source);
 RgbImage read_jpeg(PictureSource& source, PictureSize min_size);
 bool write_jpeg(PictureTarget& target, const RgbImage& image, int quality);
 bool transform_jpeg(PictureSource& source, PictureTarget& target, int code);
+
+// Decodes interleaved 8-bit RGB strip TIFFs with libtiff alone, several times faster than
+// Magick++. std::nullopt when the file is of another kind (Magick++ reads it then); an
+// empty image (last_error set) when it is of that kind but damaged or too large.
+std::optional<RgbImage> read_tiff_directly(std::span<const uint8_t> bytes);
 
 // The Magick++ coder that reads a format code, nullptr when Magick++ does not read it.
 const char* magick_coder(int code);

@@ -21,6 +21,9 @@ using TjBuffer = std::unique_ptr<unsigned char, TjFreer>;
 // (a full EXIF segment and more); the rest is read only when needed.
 constexpr size_t kHeaderProbeBytes = 128 * 1024;
 
+// Pictures from this output size on get an output buffer of their own.
+constexpr unsigned long kOwnOutputBufferBytes = 16ul << 20;
+
 // Bounds the work a hostile progressive file can ask for.
 constexpr int kDecodeFlags = TJFLAG_LIMITSCANS;
 
@@ -106,7 +109,7 @@ void cmyk_to_rgb(const uint8_t* cmyk, RgbImage& image) {
 
 bool decode_cmyk(tjhandle handle, std::span<const uint8_t> bytes, RgbImage& image) {
     const size_t size = size_t(image.width()) * size_t(image.height()) * 4;
-    std::unique_ptr<uint8_t[]> cmyk(new (std::nothrow) uint8_t[size]);
+    const Buffer cmyk = allocate_buffer(size);
     if (!cmyk) {
         set_last_error(kOutOfMemory);
         return false;
@@ -221,11 +224,25 @@ bool transform_jpeg(PictureSource& source, PictureTarget& target, int code) {
         return false;
     }
     // The coefficients of the whole picture are held at once: the same size limit as a decode.
-    if (!read_header(handle.get(), source))
+    const std::optional<JpegHeader> header = read_header(handle.get(), source);
+    if (!header)
         return false;
     const std::span<const uint8_t> bytes = source.contents();
     if (bytes.empty())
         return false;
+    // A camera picture's output goes to a buffer of our own, large enough for any entropy
+    // data (tjBufSize) and on huge pages; the library's growing buffer would fault in
+    // 4 KB at a time. Small pictures, whose markers may outweigh the pixels, and the rare
+    // file whose markers do not fit, use the library's buffer.
+    const unsigned long budget = tjBufSize(header->width, header->height, TJSAMP_444);
+    if (budget != static_cast<unsigned long>(-1) && budget >= kOwnOutputBufferBytes) {
+        const Buffer own = allocate_buffer(budget);
+        unsigned char* out = own.get();
+        unsigned long size = budget;
+        if (out && tjTransform(handle.get(), bytes.data(), bytes.size(), 1, &out, &size, &transform,
+                               kDecodeFlags | TJFLAG_NOREALLOC) == 0)
+            return target.write({out, size});
+    }
     unsigned char* out = nullptr;
     unsigned long size = 0;
     const int rc = tjTransform(handle.get(), bytes.data(), bytes.size(), 1, &out, &size, &transform,

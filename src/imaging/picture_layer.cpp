@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <new>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -66,6 +66,21 @@ void swap_pixels(uint8_t* a, uint8_t* b) {
 
 } // namespace
 
+void BufferFreer::operator()(uint8_t* buffer) const {
+    std::free(buffer);
+}
+
+Buffer allocate_buffer(size_t size) {
+    constexpr size_t kHugePage = size_t{2} << 20;
+    if (size < 4 * kHugePage)
+        return Buffer(static_cast<uint8_t*>(std::malloc(size)));
+    const size_t rounded = (size + kHugePage - 1) / kHugePage * kHugePage;
+    void* buffer = std::aligned_alloc(kHugePage, rounded);
+    if (buffer)
+        ::madvise(buffer, rounded, MADV_HUGEPAGE);
+    return Buffer(static_cast<uint8_t*>(buffer));
+}
+
 int32_t last_error() {
     return t_last_error;
 }
@@ -93,7 +108,7 @@ RgbImage RgbImage::allocate(int width, int height) {
         return image;
     // Left uninitialised: every caller overwrites each byte, and clearing a camera
     // picture's buffer costs as much as a fast decode step.
-    image.m_pixels.reset(new (std::nothrow) uint8_t[size_t(width) * size_t(height) * 3]);
+    image.m_pixels = allocate_buffer(size_t(width) * size_t(height) * 3);
     if (!image.m_pixels) {
         set_last_error(kOutOfMemory);
         return image;
@@ -151,7 +166,7 @@ bool PictureSource::load_up_to(size_t count) {
         set_last_error(kTooLarge);
         return false;
     }
-    std::unique_ptr<uint8_t[]> grown(new (std::nothrow) uint8_t[count]);
+    Buffer grown = allocate_buffer(count);
     if (!grown) {
         set_last_error(kOutOfMemory);
         return false;
@@ -421,6 +436,15 @@ RgbImage read_picture(PictureSource& source, int code, PictureSize min_size) {
         return {};
     if (code == kFormatJpeg)
         return detail::read_jpeg(source, min_size);
+    if (code == kFormatTiff) {
+        const std::span<const uint8_t> bytes = source.contents();
+        if (bytes.empty()) {
+            set_last_error(last_error() == kNoError ? kHeaderInvalid : last_error());
+            return {};
+        }
+        if (std::optional<RgbImage> image = detail::read_tiff_directly(bytes))
+            return std::move(*image);
+    }
     return detail::read_magick(source, detail::magick_coder(code));
 }
 

@@ -1,6 +1,7 @@
 // The picture library layer: the few services convert_image3 and its neighbours stand on.
 // Files are read and written whole; images are 24-bit RGB buffers. JPEG goes through
-// TurboJPEG, the other formats through Magick++ restricted to a fixed list of coders.
+// TurboJPEG, plain RGB TIFF through libtiff, the other formats through Magick++
+// restricted to a fixed list of coders.
 //
 // Formats with no library on Linux: EMF, PAX and TLA read as unknown; WMF, EMF, PAX and
 // TLA cannot be written.
@@ -40,6 +41,15 @@ enum Error : int32_t {
 int32_t last_error();
 void set_last_error(int32_t code);
 
+// Memory for pixels and file contents, uninitialised. Large buffers sit on huge pages:
+// faulting in a camera picture 4 KB at a time costs as much as decoding it.
+struct BufferFreer {
+    void operator()(uint8_t* buffer) const;
+};
+using Buffer = std::unique_ptr<uint8_t[], BufferFreer>;
+// Null when the memory cannot be had.
+Buffer allocate_buffer(size_t size);
+
 // Largest pixel buffer a picture may have, and its longest side (JPEG's own limit; the
 // resampler indexes its tables with int, which longer sides could overflow).
 inline constexpr int64_t kMaxPictureBytes = int64_t{1} << 31;
@@ -65,7 +75,7 @@ public:
     const uint8_t* row(int y) const { return data() + stride() * static_cast<size_t>(y); }
 
 private:
-    std::unique_ptr<uint8_t[]> m_pixels;
+    Buffer m_pixels;
     int m_width = 0;
     int m_height = 0;
 };
@@ -111,7 +121,7 @@ private:
     int m_fd = -1;
     std::string m_path;
     int64_t m_file_size = 0;
-    std::unique_ptr<uint8_t[]> m_bytes;
+    Buffer m_bytes;
     size_t m_loaded = 0;
     size_t m_position = 0;
 };
@@ -193,7 +203,7 @@ bool flip_vertical(RgbImage& image);
 // 0: 90, 1: 180, 2: 270 degrees clockwise.
 bool quick_rotate(RgbImage& image, int code);
 RgbImage crop(const RgbImage& image, int left, int top, int width, int height);
-// Resampled with an interpolating cubic filter (Catmull-Rom).
+// Resampled with a Lanczos-3 filter.
 RgbImage resize(const RgbImage& image, int width, int height);
 // Colour as 0x00BBGGRR (red in the low byte).
 void fill_solid(RgbImage& image, uint32_t colour);

@@ -143,7 +143,7 @@ TEST(Formats, TransformAndResizeTogetherUseTheTurnedGeometry) {
                           " -rotate 90 -filter Lanczos -resize 100x133! " + test::quoted(reference),
                       &status);
     ASSERT_EQ(status, 0);
-    EXPECT_LT(test::mean_difference(test::read_rgb(target), test::read_rgb(reference)), 2.0);
+    EXPECT_LT(test::mean_difference(test::read_rgb(target), test::read_rgb(reference)), 1.0);
 }
 
 // --- Failures: the right code, no file left, the original intact -------------------------------

@@ -157,7 +157,7 @@ TEST(ResizeQuality, ThumbnailMatchesFullDecodeWithLanczos) {
                           " -filter Lanczos -resize 200x150! " + test::quoted(reference),
                       &status);
     ASSERT_EQ(status, 0);
-    EXPECT_LT(test::mean_difference(test::read_rgb(target), test::read_rgb(reference)), 1.5);
+    EXPECT_LT(test::mean_difference(test::read_rgb(target), test::read_rgb(reference)), 1.0);
 }
 
 TEST(ResizeFailures, BoxesWithoutAreaOrBeyondTheArithmeticWriteNothing) {

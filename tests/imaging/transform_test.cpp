@@ -60,6 +60,23 @@ INSTANTIATE_TEST_SUITE_P(Codes, LosslessTransform,
                                          LosslessCase{6, "-rotate 180"},
                                          LosslessCase{7, "-rotate 270"}));
 
+// Camera-sized pictures take another output road; the file must still be exactly the one
+// jpegtran writes.
+TEST(LosslessTransformLarge, WritesTheBytesJpegtranWrites) {
+    TempDir dir;
+    const std::string source = dir.file("large.jpg"), ours = dir.file("ours.jpg");
+    const std::string theirs = dir.file("theirs.jpg");
+    test::make_jpeg(source, 2400, 2403);
+    ASSERT_EQ(jpeg_lossless_transform(source, ours, 7), 0);
+    int status = -1;
+    test::run_command("/usr/bin/jpegtran -rotate 270 -trim -copy all -outfile " +
+                          test::quoted(theirs) + " " + test::quoted(source),
+                      &status);
+    ASSERT_EQ(status, 0);
+    EXPECT_EQ(get_image_size(ours), "2403,2400");
+    EXPECT_TRUE(test::read_file(ours) == test::read_file(theirs));
+}
+
 TEST(LosslessTransformEdges, PartialBlocksAreTrimmedNotGarbled) {
     TempDir dir;
     const std::string source = camera_jpeg(dir), target = dir.file("turned.jpg");
