@@ -58,7 +58,8 @@ class Form1 : public QWidget {
     Q_OBJECT
 
 public:
-    // Builds every control and runs Form_Load. desktop must outlive the window.
+    // Builds every control and runs Form_Load. tray must not be null; desktop must outlive
+    // the window.
     Form1(ProgramState state, std::unique_ptr<TrayIcon> tray, Desktop& desktop,
           QWidget* parent = nullptr);
     ~Form1() override;

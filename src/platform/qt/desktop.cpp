@@ -3,6 +3,7 @@
 #include <QDesktopServices>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QUrl>
 
 namespace orvix {
@@ -23,8 +24,9 @@ std::string path_from_qt(const QString& path) {
 void open_with_shell(QWidget*, const std::string& path) {
     if (path.empty())
         return;
-    const QUrl url = path.find("://") != std::string::npos ? QUrl(QString::fromStdString(path))
-                                                           : QUrl::fromLocalFile(path_to_qt(path));
+    const QUrl url = path.find("://") != std::string::npos
+                         ? QUrl(QString::fromStdString(path))
+                         : QUrl::fromLocalFile(QFileInfo(path_to_qt(path)).absoluteFilePath());
     QDesktopServices::openUrl(url);
 }
 
