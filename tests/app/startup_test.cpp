@@ -145,3 +145,20 @@ TEST_F(StartupTest, ClosingWritesTheNineKeysInOrderAndRemovesTheThumbnails) {
 
 } // namespace
 } // namespace orvix::test
+
+namespace orvix::test {
+namespace {
+
+TEST(ThumbsDir, EachRunGetsAPrivateFolderOfItsOwn) {
+    const std::string first = new_thumbs_dir();
+    const std::string second = new_thumbs_dir();
+    EXPECT_NE(first, second);
+    for (const std::string& folder : {first, second}) {
+        ASSERT_TRUE(folder_exists(folder)) << folder;
+        EXPECT_EQ(std::filesystem::status(folder).permissions(), std::filesystem::perms::owner_all);
+        clear_folder(folder, true, true);
+    }
+}
+
+} // namespace
+} // namespace orvix::test
