@@ -112,7 +112,8 @@ std::string volume_label(const std::string& path);
 // devpts, mqueue, tmpfs, ...) is no volume and is left out. skip_floppy_label leaves the
 // label of a floppy drive (/dev/fd0, ...) unread ("mountpoint,").
 std::string list_drives(bool with_labels, bool skip_floppy_label);
-// Free bytes (not the per-user quota) of the volume that holds the path; 0 on failure.
+// Free bytes of the volume that holds the path (not a per-user quota), less the blocks
+// kept for root when the program does not run as root; 0 on failure.
 double free_space(const std::string& path);
 
 // --- Copy and delete -------------------------------------------------------------------

@@ -14,6 +14,7 @@
 #include <sstream>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <unistd.h>
 #include <sys/sysmacros.h>
 #include <utility>
 
@@ -280,7 +281,10 @@ double free_space(const std::string& path) {
     struct statvfs info;
     if (path.empty() || ::statvfs(path.c_str(), &info) != 0)
         return 0;
-    return static_cast<double>(info.f_bfree) * static_cast<double>(info.f_frsize);
+    // Blocks the file system keeps for root are free but not writable by anyone else;
+    // counting them would promise room that a user's transfer cannot have.
+    const auto blocks = ::geteuid() == 0 ? info.f_bfree : info.f_bavail;
+    return static_cast<double>(blocks) * static_cast<double>(info.f_frsize);
 }
 
 } // namespace orvix
