@@ -4,7 +4,22 @@
 
 #include "imaging/picture_layer.h"
 
+namespace orvix::picture {
+void set_last_error(int32_t code);
+} // namespace orvix::picture
+
 namespace orvix::picture::detail {
+
+// Numbers in file headers.
+inline uint16_t le16(const uint8_t* p) {
+    return uint16_t(p[0] | (p[1] << 8));
+}
+inline uint32_t le32(const uint8_t* p) {
+    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
+}
+inline uint32_t be32(const uint8_t* p) {
+    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
+}
 
 std::optional<PictureSize> jpeg_size(PictureSource& source);
 RgbImage read_jpeg(PictureSource& source, PictureSize min_size);

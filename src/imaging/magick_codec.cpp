@@ -69,18 +69,6 @@ Magick::Image prepared_image(const char* coder) {
     return image;
 }
 
-uint32_t be32(const uint8_t* p) {
-    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
-}
-
-uint32_t le32(const uint8_t* p) {
-    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
-}
-
-uint16_t le16(const uint8_t* p) {
-    return uint16_t(p[0] | (p[1] << 8));
-}
-
 // The width and height of a classic TIFF's first directory.
 std::optional<std::pair<int64_t, int64_t>> tiff_size(std::span<const uint8_t> b) {
     if (b.size() < 8 || (b[0] != 'I' && b[0] != 'M'))

@@ -130,7 +130,9 @@ PictureSource::~PictureSource() {
 bool PictureSource::open(const std::string& path) {
     close();
     m_path = path;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that a pipe named like a picture cannot stall the open; regular
+    // files ignore the flag.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     struct stat info {};
     if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         if (fd >= 0)
@@ -288,13 +290,8 @@ void PictureTarget::discard() {
 
 namespace {
 
-uint16_t le16(const uint8_t* p) {
-    return uint16_t(p[0] | (p[1] << 8));
-}
-
-uint32_t le32(const uint8_t* p) {
-    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
-}
+using detail::le16;
+using detail::le32;
 
 bool starts_with(std::span<const uint8_t> bytes, std::initializer_list<uint8_t> magic) {
     return bytes.size() >= magic.size() && std::equal(magic.begin(), magic.end(), bytes.begin());

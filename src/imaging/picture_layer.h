@@ -39,7 +39,6 @@ enum Error : int32_t {
 
 // Outcome of the last operation on this thread.
 int32_t last_error();
-void set_last_error(int32_t code);
 
 // Memory for pixels and file contents, uninitialised. Large buffers sit on huge pages:
 // faulting in a camera picture 4 KB at a time costs as much as decoding it.

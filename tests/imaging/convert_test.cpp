@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace orvix {
 namespace {
@@ -161,6 +162,9 @@ TEST(Failures, MissingOrUnknownSourcesAreUnreadable) {
     const std::string target = dir.file("out.jpg");
     EXPECT_EQ(convert(dir.path() + "missing.jpg", target), kSourceUnreadable);
     EXPECT_EQ(convert(dir.path(), target), kSourceUnreadable);
+    const std::string pipe = dir.file("pipe.jpg");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    EXPECT_EQ(convert(pipe, target), kSourceUnreadable); // refused, not waited on
     const std::string text = dir.file("notes.dat");
     test::write_file(text, "just some words, not a picture\n");
     EXPECT_EQ(convert(text, target), kSourceUnreadable);
@@ -174,7 +178,7 @@ TEST(Failures, MissingOrUnknownSourcesAreUnreadable) {
     const std::string pax = dir.file("locked.pax");
     test::write_file(pax, "whatever a locked picture holds");
     EXPECT_EQ(convert(pax, target), kSourceUnreadable);
-    expect_untouched_folder(dir.path(), {"notes.dat", "drawing.emf", "locked.pax"});
+    expect_untouched_folder(dir.path(), {"pipe.jpg", "notes.dat", "drawing.emf", "locked.pax"});
 }
 
 TEST(Failures, UnsupportedTargetFormatsWriteNothing) {
