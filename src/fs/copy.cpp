@@ -39,19 +39,6 @@ bool has_more(int in, int64_t offset) {
     return ::pread(in, &byte, 1, offset) > 0;
 }
 
-int write_all(int out, const char* data, size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(out, data, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return errno;
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return 0;
-}
-
 // Moves up to `limit` bytes with read and write; the count moved (0 at the end), or -errno.
 ssize_t read_write_chunk(int in, int out, std::vector<char>& buffer, size_t limit) {
     if (buffer.empty())
@@ -98,44 +85,6 @@ int copy_bytes(int in, int out) {
     }
 }
 
-// The temporary copy in the destination's folder; removed unless it was renamed.
-class TempCopy {
-public:
-    explicit TempCopy(const std::string& destination) {
-        const std::string folder = parent_folder(destination, "/");
-        m_path = (folder.empty() ? std::string("./") : folder) + ".orvix-XXXXXX";
-        m_fd = detail::UniqueFd(::mkostemp(m_path.data(), O_CLOEXEC));
-        m_error = m_fd.valid() ? 0 : errno;
-        if (!m_fd.valid())
-            m_path.clear();
-    }
-    ~TempCopy() {
-        m_fd.reset();
-        if (!m_path.empty())
-            ::unlink(m_path.c_str());
-    }
-    TempCopy(const TempCopy&) = delete;
-    TempCopy& operator=(const TempCopy&) = delete;
-
-    int error() const { return m_error; }
-    int fd() const { return m_fd.get(); }
-
-    // Closes the copy (late write errors show there) and puts it in place of destination.
-    int commit(const std::string& destination) {
-        if (const int error = m_fd.close_checked())
-            return error;
-        if (::rename(m_path.c_str(), destination.c_str()) != 0)
-            return errno;
-        m_path.clear();
-        return 0;
-    }
-
-private:
-    std::string m_path;
-    detail::UniqueFd m_fd;
-    int m_error = 0;
-};
-
 int keep_mode_and_time(int out, const struct stat& source) {
     if (::fchmod(out, source.st_mode & 0777) != 0)
         return errno;
@@ -143,8 +92,8 @@ int keep_mode_and_time(int out, const struct stat& source) {
     return ::futimens(out, times) == 0 ? 0 : errno;
 }
 
-int open_source(const std::string& source, detail::UniqueFd& in, struct stat& st) {
-    in = detail::UniqueFd(::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+int open_source(const std::string& source, UniqueFd& in, struct stat& st) {
+    in = UniqueFd(::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!in.valid())
         return errno;
     if (::fstat(in.get(), &st) != 0)
@@ -156,34 +105,19 @@ int open_source(const std::string& source, detail::UniqueFd& in, struct stat& st
 }
 
 int copy_file_quietly(const std::string& source, const std::string& destination) {
-    detail::UniqueFd in;
+    UniqueFd in;
     struct stat st;
     if (const int error = open_source(source, in, st))
         return error;
-    TempCopy temp(destination);
+    ReplacementFile temp(destination);
     if (temp.error())
         return temp.error();
     if (const int error = copy_bytes(in.get(), temp.fd()))
         return error;
     if (const int error = keep_mode_and_time(temp.fd(), st))
         return error;
-    return temp.commit(destination);
-}
-
-// Reads up to size bytes, fewer only at the end of the file; -1 on error.
-ssize_t read_full(int fd, char* data, size_t size) {
-    size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::read(fd, data + done, size - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return -1;
-        if (n == 0)
-            break;
-        done += static_cast<size_t>(n);
-    }
-    return static_cast<ssize_t>(done);
+    // No flush here: a transfer verifies (and flushes) the copies whose originals it deletes.
+    return temp.commit(false);
 }
 
 bool same_contents(int a, int b) {
@@ -211,8 +145,8 @@ int copy_file(const std::string& source, const std::string& destination) {
 }
 
 bool verify_copy(const std::string& source, const std::string& copy) {
-    const detail::UniqueFd original(::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    const detail::UniqueFd written(::open(copy.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    const UniqueFd original(::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    const UniqueFd written(::open(copy.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat a;
     struct stat b;
     if (!original.valid() || !written.valid() || ::fstat(original.get(), &a) != 0 ||

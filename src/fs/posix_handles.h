@@ -1,4 +1,4 @@
-// Owners for the raw POSIX handles the file services use, so every return path closes them.
+// Owners for the folder handles the file services use, so every return path closes them.
 #pragma once
 
 #include <cerrno>
@@ -7,43 +7,9 @@
 #include <string>
 #include <unistd.h>
 
+#include "fs/file_io.h"
+
 namespace orvix::detail {
-
-class UniqueFd {
-public:
-    UniqueFd() = default;
-    explicit UniqueFd(int fd) : m_fd(fd) {}
-    ~UniqueFd() { reset(); }
-    UniqueFd(UniqueFd&& other) noexcept : m_fd(other.m_fd) { other.m_fd = -1; }
-    UniqueFd& operator=(UniqueFd&& other) noexcept {
-        if (this != &other) {
-            reset();
-            m_fd = other.m_fd;
-            other.m_fd = -1;
-        }
-        return *this;
-    }
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-
-    int get() const { return m_fd; }
-    bool valid() const { return m_fd >= 0; }
-    // Closes now and reports the error close gives (remote file systems report late write
-    // failures there); 0 when it went well.
-    int close_checked() {
-        const int fd = m_fd;
-        m_fd = -1;
-        return fd >= 0 && ::close(fd) != 0 ? errno : 0;
-    }
-    void reset() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = -1;
-    }
-
-private:
-    int m_fd = -1;
-};
 
 struct DirCloser {
     void operator()(DIR* dir) const { ::closedir(dir); }

@@ -1,5 +1,6 @@
 #include "settings/prefs.h"
 
+#include "fs/file_io.h"
 #include "fs/fs.h"
 #include "platform/dialogs.h"
 #include "text/text.h"
@@ -17,48 +18,6 @@ namespace {
 
 constexpr std::string_view CR_TEXT(&CR, 1);
 
-// Owns a file descriptor; closed on every path.
-class UniqueFd {
-public:
-    explicit UniqueFd(int fd) : m_fd(fd) {}
-    ~UniqueFd() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-
-    int get() const { return m_fd; }
-    bool valid() const { return m_fd >= 0; }
-    // Closes now and reports the error, which on some file systems is the first sign that
-    // the data did not reach the disk.
-    int close_checked() {
-        const int fd = m_fd;
-        m_fd = -1;
-        return ::close(fd) == 0 ? 0 : errno;
-    }
-
-private:
-    int m_fd;
-};
-
-// A temporary file that is removed unless it was renamed into place.
-class TempFileGuard {
-public:
-    explicit TempFileGuard(std::string path) : m_path(std::move(path)) {}
-    ~TempFileGuard() {
-        if (!m_path.empty())
-            ::unlink(m_path.c_str());
-    }
-    TempFileGuard(const TempFileGuard&) = delete;
-    TempFileGuard& operator=(const TempFileGuard&) = delete;
-
-    void release() { m_path.clear(); }
-
-private:
-    std::string m_path;
-};
-
 int read_all(int fd, std::string& out) {
     char buffer[65536];
     for (;;) {
@@ -72,20 +31,6 @@ int read_all(int fd, std::string& out) {
         }
         out.append(buffer, static_cast<size_t>(n));
     }
-}
-
-int write_all(int fd, const std::string& text) {
-    size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return 0;
 }
 
 // The process umask, read without changing it (umask() itself would have to set it).
@@ -108,31 +53,18 @@ mode_t mode_for(const std::string& path) {
     return 0666 & ~current_umask();
 }
 
-// Writes text into a fresh temporary file beside path and renames it over path.
-// Returns 0 or the errno of the step that failed; the temporary file never stays.
+// Writes text into a fresh temporary file beside path and renames it over path, both
+// flushed to disk. Returns 0 or the errno of the step that failed; the temporary file
+// never stays.
 int replace_file(const std::string& path, const std::string& text) {
-    const std::string folder = parent_folder(path);
-    std::string temp = folder + "." + file_name(path, true) + ".XXXXXX";
-    UniqueFd fd(::mkostemp(temp.data(), O_CLOEXEC));
-    if (!fd.valid())
+    ReplacementFile file(path);
+    if (file.error())
+        return file.error();
+    if (::fchmod(file.fd(), mode_for(path)) != 0)
         return errno;
-    TempFileGuard guard(temp);
-    if (::fchmod(fd.get(), mode_for(path)) != 0)
-        return errno;
-    if (const int err = write_all(fd.get(), text))
+    if (const int err = write_all(file.fd(), text.data(), text.size()))
         return err;
-    if (::fsync(fd.get()) != 0)
-        return errno;
-    if (const int err = fd.close_checked())
-        return err;
-    if (::rename(temp.c_str(), path.c_str()) != 0)
-        return errno;
-    guard.release();
-    // Make the rename itself durable; a failure here loses nothing that was there before.
-    UniqueFd dir(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY));
-    if (dir.valid())
-        ::fsync(dir.get());
-    return 0;
+    return file.commit(true);
 }
 
 std::string key_pattern(const std::string& key, const std::string& prefix,

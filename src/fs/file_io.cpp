@@ -1,0 +1,98 @@
+#include "fs/file_io.h"
+
+#include "fs/fs.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace orvix {
+
+UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
+    if (this != &other) {
+        reset();
+        m_fd = other.m_fd;
+        other.m_fd = -1;
+    }
+    return *this;
+}
+
+int UniqueFd::close_checked() {
+    const int fd = m_fd;
+    m_fd = -1;
+    return fd >= 0 && ::close(fd) != 0 ? errno : 0;
+}
+
+void UniqueFd::reset() {
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+}
+
+int write_all(int fd, const char* data, size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return errno;
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return 0;
+}
+
+ssize_t read_full(int fd, char* data, size_t size) {
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::read(fd, data + done, size - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return -1;
+        if (n == 0)
+            break;
+        done += static_cast<size_t>(n);
+    }
+    return static_cast<ssize_t>(done);
+}
+
+ReplacementFile::ReplacementFile(const std::string& destination) : m_destination(destination) {
+    const std::string folder = parent_folder(destination, "/");
+    m_path = (folder.empty() ? std::string("./") : folder) + ".orvix-XXXXXX";
+    m_fd = UniqueFd(::mkostemp(m_path.data(), O_CLOEXEC));
+    if (!m_fd.valid()) {
+        m_error = errno;
+        m_path.clear();
+    }
+}
+
+ReplacementFile::~ReplacementFile() {
+    m_fd.reset();
+    if (!m_path.empty())
+        ::unlink(m_path.c_str());
+}
+
+int ReplacementFile::commit(bool durable) {
+    if (m_error)
+        return m_error;
+    if (durable && ::fsync(m_fd.get()) != 0)
+        return errno;
+    if (const int error = m_fd.close_checked())
+        return error;
+    if (::rename(m_path.c_str(), m_destination.c_str()) != 0)
+        return errno;
+    m_path.clear();
+    if (durable) {
+        // A failure here loses nothing that was there before: the rename has happened.
+        const std::string folder = parent_folder(m_destination, "/");
+        const UniqueFd dir(
+            ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (dir.valid())
+            ::fsync(dir.get());
+    }
+    return 0;
+}
+
+} // namespace orvix

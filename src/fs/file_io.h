@@ -1,0 +1,62 @@
+// Raw file I/O shared by every module that writes files: descriptor ownership, complete
+// reads and writes, and a replacement file that takes its final name only when complete.
+#pragma once
+
+#include <string>
+#include <sys/types.h>
+
+namespace orvix {
+
+// Owns a file descriptor; closed on every path.
+class UniqueFd {
+public:
+    UniqueFd() = default;
+    explicit UniqueFd(int fd) : m_fd(fd) {}
+    ~UniqueFd() { reset(); }
+    UniqueFd(UniqueFd&& other) noexcept : m_fd(other.m_fd) { other.m_fd = -1; }
+    UniqueFd& operator=(UniqueFd&& other) noexcept;
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+
+    int get() const { return m_fd; }
+    bool valid() const { return m_fd >= 0; }
+    // Closes now and reports the error close gives (some file systems report late write
+    // failures only there); 0 when it went well.
+    int close_checked();
+    void reset();
+
+private:
+    int m_fd = -1;
+};
+
+// Writes every byte, retrying interrupted and short writes; 0 or the errno.
+int write_all(int fd, const char* data, size_t size);
+// Reads until size bytes arrived or the file ended; the count, or -1 with errno set.
+ssize_t read_full(int fd, char* data, size_t size);
+
+// A new file in the folder of `destination`, put in its place by rename only through
+// commit(); removed on every other path. So a failed or interrupted write never leaves a
+// partial file under the final name and never harms the file it was to replace.
+class ReplacementFile {
+public:
+    explicit ReplacementFile(const std::string& destination);
+    ~ReplacementFile();
+    ReplacementFile(const ReplacementFile&) = delete;
+    ReplacementFile& operator=(const ReplacementFile&) = delete;
+
+    // 0, or the errno that kept the temporary file from being made.
+    int error() const { return m_error; }
+    int fd() const { return m_fd.get(); }
+
+    // Closes the file and renames it over the destination. With durable, the data and then
+    // the rename are flushed to disk first. 0 or the errno of the step that failed.
+    int commit(bool durable);
+
+private:
+    std::string m_destination;
+    std::string m_path;
+    UniqueFd m_fd;
+    int m_error = 0;
+};
+
+} // namespace orvix
