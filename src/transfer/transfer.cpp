@@ -187,32 +187,31 @@ private:
                 settle_collision(folder, copy->name, converted_extension, m_language, m_dialogs);
             if (!converted)
                 return;
-            if (!convert(copy->path, *converted))
-                final_path.clear();
-            else
-                final_path = converted->path;
+            final_path = convert(copy->path, *converted) ? converted->path : std::string();
         }
+        // The copy holds the same picture as the converted file, and a JPEG decodes straight
+        // to a fraction of its size: the thumbnail is made from it before it goes.
         if (m_options.show_thumbs && !final_path.empty())
-            make_thumbnail(final_path);
+            make_thumbnail(copy->path, final_path);
+        if (!final_path.empty() && final_path != copy->path)
+            delete_file(copy->path, false, true);
         if (m_options.delete_originals)
             delete_original(source, final_path.empty() ? copy->path : final_path, verified, before);
     }
 
     bool convert(const std::string& copy_path, const SettledTarget& converted) {
-        const bool done = is_plain_name(converted.name) &&
-                          convert_image3(copy_path, converted.path, "", "", false, m_quality, 0,
-                                         false, "", "", 0) == 0;
-        if (done) {
-            delete_file(copy_path, false, true);
+        if (is_plain_name(converted.name) &&
+            convert_image3(copy_path, converted.path, "", "", false, m_quality, 0, false, "", "",
+                           0) == 0)
             return true;
-        }
         message("Conversion error for \"" + converted.path + "\"", Icon::None);
         return false;
     }
 
-    void make_thumbnail(const std::string& picture) {
+    // The thumbnail is named after picture and drawn from pixels, a file of the same picture.
+    void make_thumbnail(const std::string& pixels, const std::string& picture) {
         const std::string thumb = free_thumb_path(m_thumbs_dir, base_name(picture));
-        if (convert_image3(picture, thumb, "", std::string(kThumbResize), false, kThumbQuality, 0,
+        if (convert_image3(pixels, thumb, "", std::string(kThumbResize), false, kThumbQuality, 0,
                            false, "", "", 0) == 0)
             m_pictures.push_back({picture, thumb});
     }
