@@ -480,5 +480,39 @@ TEST(PixelOperations, ResizeKeepsPixelsAtScaleOneAndFlatAreasFlat) {
     EXPECT_EQ(last_error(), kEmptyPicture);
 }
 
+// The resampler against ImageMagick's Lanczos-3 on the same pixels: shrinking by odd
+// factors, enlarging, a one-pixel strip and everything into one pixel. The two round
+// differently, by at most one level.
+TEST(PixelOperations, ResizeAgreesWithLanczosOfImageMagick) {
+    TempDir dir;
+    const struct {
+        int width, height, new_width, new_height;
+    } cases[] = {
+        {300, 200, 97, 61}, {45, 31, 128, 90}, {240, 1, 37, 1}, {64, 48, 1, 1}, {200, 150, 3, 149},
+    };
+    for (const auto& c : cases) {
+        const std::string label = std::to_string(c.width) + "x" + std::to_string(c.height) +
+                                  " to " + std::to_string(c.new_width) + "x" +
+                                  std::to_string(c.new_height);
+        const test::RgbImage original = test::pattern_image(c.width, c.height);
+        const std::string path = dir.file("original.png");
+        test::write_picture(path, original);
+        int status = -1;
+        const std::string expected =
+            test::run_command("/usr/bin/convert " + test::quoted(path) +
+                                  " -filter Lanczos -resize " + std::to_string(c.new_width) + "x" +
+                                  std::to_string(c.new_height) + "! -depth 8 rgb:-",
+                              &status);
+        ASSERT_EQ(status, 0) << label;
+        const RgbImage resized = resize(layer_image(original), c.new_width, c.new_height);
+        ASSERT_EQ(resized.width(), c.new_width) << label;
+        ASSERT_EQ(resized.height(), c.new_height) << label;
+        const test::RgbImage reference{c.new_width, c.new_height,
+                                       std::vector<uint8_t>(expected.begin(), expected.end())};
+        EXPECT_LT(test::mean_difference(test_image(resized), reference), 0.6) << label;
+        EXPECT_LE(test::max_difference(test_image(resized), reference), 1) << label;
+    }
+}
+
 } // namespace
 } // namespace orvix::picture
