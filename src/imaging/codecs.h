@@ -1,4 +1,5 @@
 // The codecs behind the picture layer: TurboJPEG for JPEG, libtiff for plain RGB TIFF,
+// libpng for writing PNG,
 // Magick++ for the rest, and the resampler. Internal to the imaging module.
 #pragma once
 
@@ -36,6 +37,9 @@ const char* magick_coder(int code);
 std::optional<PictureSize> magick_size(PictureSource& source, const char* coder);
 RgbImage read_magick(PictureSource& source, const char* coder);
 bool write_magick(PictureTarget& target, const RgbImage& image, TargetFormat format);
+
+// PNG through libpng, from the RGB rows as they are.
+bool write_png(PictureTarget& target, const RgbImage& image);
 
 // Resamples source into every pixel of target; false when the resampler has no memory.
 bool resample(const RgbImage& source, RgbImage& target);

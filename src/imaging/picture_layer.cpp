@@ -470,6 +470,8 @@ bool write_picture(PictureTarget& target, const RgbImage& image, TargetFormat fo
     }
     if (format == TargetFormat::Jpeg)
         return detail::write_jpeg(target, image, std::clamp(quality, 1, 100));
+    if (format == TargetFormat::Png)
+        return detail::write_png(target, image);
     return detail::write_magick(target, image, format);
 }
 
