@@ -1,5 +1,6 @@
 #include "imaging/codecs.h"
 
+#include <algorithm>
 #include <cstring>
 #include <turbojpeg.h>
 
@@ -31,7 +32,75 @@ struct JpegHeader {
     int width = 0;
     int height = 0;
     int colorspace = 0;
+    // From the frame header: the 8x8 blocks of all components together, and whether the
+    // entropy coding is arithmetic (else Huffman).
+    int64_t blocks = 0;
+    bool arithmetic = false;
+
+    // libjpeg holds every block's 64 coefficients at once for progressive and multi-scan
+    // pictures and for lossless transforms.
+    int64_t coefficient_bytes() const { return blocks * 64 * 2; }
 };
+
+int64_t blocks_across(int64_t size, int factor, int largest) {
+    return (size * factor + largest * 8 - 1) / (largest * 8);
+}
+
+// Fills in blocks and arithmetic from the SOFn segment's contents; false when they do
+// not hold together.
+bool read_frame(uint8_t marker, std::span<const uint8_t> segment, JpegHeader& header) {
+    if (segment.size() < 6)
+        return false;
+    const int64_t height = (segment[1] << 8) | segment[2];
+    const int64_t width = (segment[3] << 8) | segment[4];
+    const size_t components = segment[5];
+    if (components == 0 || segment.size() < 6 + 3 * components)
+        return false;
+    int largest_h = 0, largest_v = 0;
+    for (size_t i = 0; i < components; ++i) {
+        const uint8_t factors = segment[6 + 3 * i + 1];
+        if ((factors >> 4) == 0 || (factors & 15) == 0)
+            return false;
+        largest_h = std::max(largest_h, factors >> 4);
+        largest_v = std::max(largest_v, factors & 15);
+    }
+    header.blocks = 0;
+    for (size_t i = 0; i < components; ++i) {
+        const uint8_t factors = segment[6 + 3 * i + 1];
+        header.blocks += blocks_across(width, factors >> 4, largest_h) *
+                         blocks_across(height, factors & 15, largest_v);
+    }
+    header.arithmetic = marker >= 0xC9;
+    return true;
+}
+
+// Walks the markers from SOI to the frame header as libjpeg does (bytes between markers
+// are skipped) and reads it; false when no usable frame header comes before the first scan.
+bool find_frame(std::span<const uint8_t> b, JpegHeader& header) {
+    size_t at = 2;
+    while (at + 4 <= b.size()) {
+        if (b[at] != 0xFF || b[at + 1] == 0xFF) {
+            ++at;
+            continue;
+        }
+        const uint8_t marker = b[at + 1];
+        if (marker == 0x00 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) { // no length
+            at += 2;
+            continue;
+        }
+        if (marker == 0xDA || marker == 0xD9)
+            return false;
+        const size_t length = size_t(b[at + 2] << 8) | b[at + 3];
+        const bool frame =
+            marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+        if (frame)
+            return length >= 2 &&
+                   read_frame(marker, b.subspan(at + 4, std::min(length - 2, b.size() - at - 4)),
+                              header);
+        at += 2 + length;
+    }
+    return false;
+}
 
 // libjpeg reports a picture that lost its end (or has damaged entropy data) as a warning;
 // only stray bytes between markers, which some cameras write, leave a picture whole.
@@ -40,6 +109,17 @@ bool outcome_acceptable(tjhandle handle, int rc) {
         return true;
     return tjGetErrorCode(handle) == TJERR_WARNING &&
            std::strstr(tjGetErrorStr2(handle), "extraneous bytes") != nullptr;
+}
+
+// libjpeg goes on after a warning and makes up what is missing, so a file cut short would
+// still have it fill (and decode into) every byte of the memory its header declares. The
+// first attempt therefore stops at the first warning; only when that warning is harmless
+// does a second attempt go on to the end. run(flags) is one attempt; its outcome is returned.
+template <typename Attempt> bool run_stopping_at_damage(tjhandle handle, Attempt run) {
+    int rc = run(kDecodeFlags | TJFLAG_STOPONWARNING);
+    if (rc != 0 && outcome_acceptable(handle, rc))
+        rc = run(kDecodeFlags);
+    return outcome_acceptable(handle, rc);
 }
 
 std::optional<JpegHeader> parse_header(tjhandle handle, std::span<const uint8_t> bytes) {
@@ -53,6 +133,8 @@ std::optional<JpegHeader> parse_header(tjhandle handle, std::span<const uint8_t>
     // cut short gives none.
     if (rc != 0 &&
         (tjGetErrorCode(handle) != TJERR_WARNING || header.width <= 0 || header.height <= 0))
+        return std::nullopt;
+    if (!find_frame(bytes, header))
         return std::nullopt;
     return header;
 }
@@ -71,8 +153,16 @@ std::optional<JpegHeader> read_header(tjhandle handle, PictureSource& source) {
         return std::nullopt;
     // The CMYK path needs four bytes a pixel.
     const bool cmyk = header->colorspace == TJCS_CMYK || header->colorspace == TJCS_YCCK;
-    if (cmyk && int64_t(header->width) * header->height > kMaxPictureBytes / 4) {
+    if ((cmyk && int64_t(header->width) * header->height > kMaxPictureBytes / 4) ||
+        header->coefficient_bytes() > kMaxPictureBytes) {
         set_last_error(kTooLarge);
+        return std::nullopt;
+    }
+    // Huffman coding spends at least one bit on each block (its DC code). A file too short
+    // for that is cut off or lies about its size: refused before libjpeg allocates and
+    // fills the memory of the size it declares.
+    if (!header->arithmetic && source.file_size() * 8 < header->blocks) {
+        set_last_error(kDecodeFailed);
         return std::nullopt;
     }
     return header;
@@ -114,9 +204,11 @@ bool decode_cmyk(tjhandle handle, std::span<const uint8_t> bytes, RgbImage& imag
         set_last_error(kOutOfMemory);
         return false;
     }
-    const int rc = tjDecompress2(handle, bytes.data(), bytes.size(), cmyk.get(), image.width(), 0,
-                                 image.height(), TJPF_CMYK, kDecodeFlags);
-    if (!outcome_acceptable(handle, rc)) {
+    const bool decoded = run_stopping_at_damage(handle, [&](int flags) {
+        return tjDecompress2(handle, bytes.data(), bytes.size(), cmyk.get(), image.width(), 0,
+                             image.height(), TJPF_CMYK, flags);
+    });
+    if (!decoded) {
         set_last_error(kDecodeFailed);
         return false;
     }
@@ -162,9 +254,11 @@ RgbImage read_jpeg(PictureSource& source, PictureSize min_size) {
         set_last_error(kNoError);
         return image;
     }
-    const int rc = tjDecompress2(handle.get(), bytes.data(), bytes.size(), image.data(),
-                                 image.width(), 0, image.height(), TJPF_RGB, kDecodeFlags);
-    if (!outcome_acceptable(handle.get(), rc)) {
+    const bool decoded = run_stopping_at_damage(handle.get(), [&](int flags) {
+        return tjDecompress2(handle.get(), bytes.data(), bytes.size(), image.data(), image.width(),
+                             0, image.height(), TJPF_RGB, flags);
+    });
+    if (!decoded) {
         set_last_error(kDecodeFailed);
         return {};
     }
@@ -223,10 +317,14 @@ bool transform_jpeg(PictureSource& source, PictureTarget& target, int code) {
         set_last_error(kOutOfMemory);
         return false;
     }
-    // The coefficients of the whole picture are held at once: the same size limit as a decode.
     const std::optional<JpegHeader> header = read_header(handle.get(), source);
     if (!header)
         return false;
+    // The coefficients of the source and of the turned picture are held at once.
+    if (2 * header->coefficient_bytes() > kMaxPictureBytes) {
+        set_last_error(kTooLarge);
+        return false;
+    }
     const std::span<const uint8_t> bytes = source.contents();
     if (bytes.empty())
         return false;
@@ -235,20 +333,29 @@ bool transform_jpeg(PictureSource& source, PictureTarget& target, int code) {
     // 4 KB at a time. Small pictures, whose markers may outweigh the pixels, and the rare
     // file whose markers do not fit, use the library's buffer.
     const unsigned long budget = tjBufSize(header->width, header->height, TJSAMP_444);
-    if (budget != static_cast<unsigned long>(-1) && budget >= kOwnOutputBufferBytes) {
-        const Buffer own = allocate_buffer(budget);
-        unsigned char* out = own.get();
-        unsigned long size = budget;
-        if (out && tjTransform(handle.get(), bytes.data(), bytes.size(), 1, &out, &size, &transform,
-                               kDecodeFlags | TJFLAG_NOREALLOC) == 0)
-            return target.write({out, size});
-    }
+    const Buffer own = budget != static_cast<unsigned long>(-1) && budget >= kOwnOutputBufferBytes
+                           ? allocate_buffer(budget)
+                           : Buffer();
+    TjBuffer library_buffer;
     unsigned char* out = nullptr;
     unsigned long size = 0;
-    const int rc = tjTransform(handle.get(), bytes.data(), bytes.size(), 1, &out, &size, &transform,
-                               kDecodeFlags);
-    const TjBuffer owned(out);
-    if (!outcome_acceptable(handle.get(), rc) || !out) {
+    const bool transformed = run_stopping_at_damage(handle.get(), [&](int flags) {
+        if (own) {
+            out = own.get();
+            size = budget;
+            const int rc = tjTransform(handle.get(), bytes.data(), bytes.size(), 1, &out, &size,
+                                       &transform, flags | TJFLAG_NOREALLOC);
+            if (rc == 0 || tjGetErrorCode(handle.get()) == TJERR_WARNING)
+                return rc;
+        }
+        out = nullptr;
+        size = 0;
+        const int rc = tjTransform(handle.get(), bytes.data(), bytes.size(), 1, &out, &size,
+                                   &transform, flags);
+        library_buffer.reset(out);
+        return rc;
+    });
+    if (!transformed || !out) {
         set_last_error(kTransformFailed);
         return false;
     }

@@ -1,6 +1,7 @@
 #include "imaging/codecs.h"
 
 #include <Magick++.h>
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 #include <string_view>
@@ -194,6 +195,19 @@ RgbImage export_rgb(Magick::Image& image) {
     return rgb;
 }
 
+// Whether ImageMagick can make an image of this size under the limits in force (ours, or
+// the distribution's lower ones): within the sides and the area, with a pixel cache that
+// fits in memory or on disk. Beyond them, making an image from our pixels does not throw:
+// ImageMagick 6 fails an assertion and ends the process.
+bool magick_can_hold(int width, int height) {
+    using Limits = Magick::ResourceLimits;
+    using Size = MagickCore::MagickSizeType;
+    const Size pixels = Size(width) * Size(height);
+    const Size cache = pixels * sizeof(MagickCore::PixelPacket);
+    return Size(width) <= Limits::width() && Size(height) <= Limits::height() &&
+           pixels <= Limits::area() && cache <= std::max(Limits::memory(), Limits::disk());
+}
+
 const char* writer_coder(TargetFormat format) {
     switch (format) {
     case TargetFormat::Bmp:
@@ -297,6 +311,10 @@ bool write_magick(PictureTarget& target, const RgbImage& image, TargetFormat for
     const char* coder = writer_coder(format);
     if (!coder) {
         set_last_error(kBadArgument);
+        return false;
+    }
+    if (!magick_can_hold(image.width(), image.height())) {
+        set_last_error(kTooLarge);
         return false;
     }
     Magick::Blob blob;

@@ -1,0 +1,143 @@
+// Inputs the fuzzer (fuzz/convert_image3_fuzz.cpp) found or led to, each named after the
+// fault it showed.
+#include "fs/fs.h"
+#include "helpers.h"
+#include "imaging/imaging.h"
+#include "imaging/picture_layer.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+namespace orvix {
+namespace {
+
+using test::TempDir;
+
+int64_t peak_memory_kb() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+// Where the segment with the given marker starts (its 0xFF), walking from SOI.
+size_t segment_offset(const std::string& jpeg, bool (*wanted)(uint8_t marker)) {
+    size_t at = 2;
+    while (at + 4 <= jpeg.size() && uint8_t(jpeg[at]) == 0xFF) {
+        if (wanted(uint8_t(jpeg[at + 1])))
+            return at;
+        at += 2 + size_t(uint8_t(jpeg[at + 2]) << 8 | uint8_t(jpeg[at + 3]));
+    }
+    return std::string::npos;
+}
+
+bool frame_marker(uint8_t m) {
+    return m >= 0xC0 && m <= 0xCF && m != 0xC4 && m != 0xC8 && m != 0xCC;
+}
+
+bool scan_marker(uint8_t m) {
+    return m == 0xDA;
+}
+
+// The JPEG with its frame header declaring width x height and only `kept` bytes of its
+// first scan left.
+std::string declaring_size(std::string jpeg, int width, int height, size_t kept) {
+    const size_t frame = segment_offset(jpeg, frame_marker);
+    const size_t scan = segment_offset(jpeg, scan_marker);
+    if (frame == std::string::npos || scan == std::string::npos)
+        return {};
+    jpeg[frame + 5] = char(height >> 8);
+    jpeg[frame + 6] = char(height);
+    jpeg[frame + 7] = char(width >> 8);
+    jpeg[frame + 8] = char(width);
+    const size_t scan_header = size_t(uint8_t(jpeg[scan + 2]) << 8 | uint8_t(jpeg[scan + 3]));
+    return jpeg.substr(0, scan + 2 + scan_header + kept);
+}
+
+// A few hundred bytes whose header declares hundreds of megapixels: libjpeg would make up
+// the missing data and fill (or, progressive and for lossless transforms, pre-clear)
+// gigabytes before noticing. Each coding is refused with little memory.
+TEST(HostileJpeg, TruncatedFileDeclaringHugeSizeTakesNoMemory) {
+    TempDir dir;
+    const std::string plain = dir.file("plain.jpg");
+    test::make_jpeg(plain, 64, 48);
+    const struct {
+        const char* name;
+        const char* recode; // jpegtran options, or "" for the baseline file itself
+        int side;
+    } cases[] = {
+        {"baseline", "", 20000},
+        {"progressive", "-progressive", 20000},
+        {"arithmetic", "-arithmetic", 15000},
+    };
+    for (const auto& c : cases) {
+        std::string source_bytes = test::read_file(plain);
+        if (*c.recode) {
+            const std::string recoded = dir.file(std::string(c.name) + "-whole.jpg");
+            int status = -1;
+            test::run_command(std::string("/usr/bin/jpegtran ") + c.recode + " -outfile " +
+                                  test::quoted(recoded) + " " + test::quoted(plain),
+                              &status);
+            ASSERT_EQ(status, 0) << c.name;
+            source_bytes = test::read_file(recoded);
+            ::unlink(recoded.c_str());
+        }
+        const std::string source = dir.file(std::string(c.name) + ".jpg");
+        const std::string hostile = declaring_size(source_bytes, c.side, c.side, 100);
+        ASSERT_FALSE(hostile.empty()) << c.name;
+        test::write_file(source, hostile);
+
+        const int64_t before = peak_memory_kb();
+        EXPECT_NE(
+            convert_image3(source, dir.file("out.bmp"), "", "", false, 90, 0, false, "", "", 0), 0)
+            << c.name;
+        EXPECT_NE(convert_image3(source, dir.file("thumb.jpg"), "", "100", false, 100, 0, false, "",
+                                 "", 0),
+                  0)
+            << c.name;
+        EXPECT_NE(jpeg_lossless_transform(source, dir.file("turned.jpg"), 5), 0) << c.name;
+        (void)get_image_size(source);
+        EXPECT_LT(peak_memory_kb() - before, 100 * 1024) << c.name;
+        EXPECT_EQ(test::folder_entries(dir.path()).size(), 2u) << c.name; // plain and source
+        ::unlink(source.c_str());
+    }
+}
+
+// Huffman coding needs a bit a block at least: a file too short for its declared size is
+// cut off, and its size is not reported as a decode's would not be.
+TEST(HostileJpeg, FileTooShortForItsDeclaredSizeIsRefused) {
+    TempDir dir;
+    const std::string plain = dir.file("plain.jpg");
+    test::make_jpeg(plain, 64, 48);
+    const std::string source = dir.file("short.jpg");
+    test::write_file(source, declaring_size(test::read_file(plain), 37, 32791, 100));
+    EXPECT_EQ(get_image_size(source), "ERROR");
+    EXPECT_EQ(convert_image3(source, dir.file("out.tif"), "", "", false, 90, 0, false, "", "", 0),
+              picture::kDecodeFailed);
+}
+
+// ImageMagick 6 does not throw when asked to make an image beyond its size limits from our
+// pixels: an assertion ends the whole process. Such pictures are refused before.
+TEST(HostileJpeg, PictureBeyondImageMagickLimitsIsRefusedNotAborted) {
+    TempDir dir;
+    for (const auto& [width, height] : {std::pair{40000, 8}, std::pair{8, 40000}}) {
+        const std::string source = dir.file("long.jpg");
+        test::make_jpeg(source, width, height);
+        for (const char* extension : {"tif", "bmp", "psd", "tga", "pcx"}) {
+            const std::string target = dir.file(std::string("out.") + extension);
+            EXPECT_EQ(convert_image3(source, target, "", "", false, 90, 0, false, "", "", 0),
+                      picture::kTooLarge)
+                << width << "x" << height << " " << extension;
+            EXPECT_FALSE(file_exists(target)) << extension;
+        }
+        // JPEG and PNG are written without ImageMagick and take it.
+        for (const char* extension : {"jpg", "png"})
+            EXPECT_EQ(convert_image3(source, dir.file(std::string("out.") + extension), "", "",
+                                     false, 90, 0, false, "", "", 0),
+                      0)
+                << extension;
+    }
+}
+
+} // namespace
+} // namespace orvix
