@@ -128,6 +128,19 @@ std::optional<std::pair<int64_t, int64_t>> declared_size(std::string_view coder,
     return std::nullopt;
 }
 
+// Whether ImageMagick can make an image of this size under the limits in force (ours, or
+// the distribution's lower ones): within the sides and the area, with a pixel cache that
+// fits in memory or on disk. Beyond them, making an image from our pixels does not throw:
+// ImageMagick 6 fails an assertion and ends the process.
+bool magick_can_hold(int width, int height) {
+    using Limits = Magick::ResourceLimits;
+    using Size = MagickCore::MagickSizeType;
+    const Size pixels = Size(width) * Size(height);
+    const Size cache = pixels * sizeof(MagickCore::PixelPacket);
+    return Size(width) <= Limits::width() && Size(height) <= Limits::height() &&
+           pixels <= Limits::area() && cache <= std::max(Limits::memory(), Limits::disk());
+}
+
 // Pings (header only) and checks the coder and the size; false with last_error set.
 bool ping_checked(const Magick::Blob& blob, const char* coder, PictureSize& size) {
     const std::span<const uint8_t> bytes(static_cast<const uint8_t*>(blob.data()), blob.length());
@@ -158,6 +171,12 @@ bool ping_checked(const Magick::Blob& blob, const char* coder, PictureSize& size
     }
     if (!picture_size_allowed(int64_t(image.columns()), int64_t(image.rows())))
         return false;
+    // The coders' own paths for pictures beyond the limits are the least trodden (the
+    // metafile reader leaks there): such pictures are not handed to them.
+    if (!magick_can_hold(int(image.columns()), int(image.rows()))) {
+        set_last_error(kTooLarge);
+        return false;
+    }
     size = {int(image.columns()), int(image.rows())};
     return true;
 }
@@ -193,19 +212,6 @@ RgbImage export_rgb(Magick::Image& image) {
     if (!rgb.empty())
         image.write(0, 0, image.columns(), image.rows(), "RGB", Magick::CharPixel, rgb.data());
     return rgb;
-}
-
-// Whether ImageMagick can make an image of this size under the limits in force (ours, or
-// the distribution's lower ones): within the sides and the area, with a pixel cache that
-// fits in memory or on disk. Beyond them, making an image from our pixels does not throw:
-// ImageMagick 6 fails an assertion and ends the process.
-bool magick_can_hold(int width, int height) {
-    using Limits = Magick::ResourceLimits;
-    using Size = MagickCore::MagickSizeType;
-    const Size pixels = Size(width) * Size(height);
-    const Size cache = pixels * sizeof(MagickCore::PixelPacket);
-    return Size(width) <= Limits::width() && Size(height) <= Limits::height() &&
-           pixels <= Limits::area() && cache <= std::max(Limits::memory(), Limits::disk());
 }
 
 const char* writer_coder(TargetFormat format) {
