@@ -5,6 +5,9 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
+#include <fstream>
+#include <memory>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace orvix {
@@ -58,14 +61,49 @@ ssize_t read_full(int fd, char* data, size_t size) {
     return static_cast<ssize_t>(done);
 }
 
-ReplacementFile::ReplacementFile(const std::string& destination) : m_destination(destination) {
-    const std::string folder = parent_folder(destination, "/");
+namespace {
+
+// The process umask, read without changing it (umask() itself would have to set it).
+mode_t current_umask() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("Umask:", 0) == 0)
+            return static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8) & 0777);
+    }
+    return 022;
+}
+
+// Writing through a link keeps the link: the file it names is the one replaced.
+std::string link_target(const std::string& path) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
+        return path;
+    const std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr),
+                                                               &std::free);
+    return resolved ? std::string(resolved.get()) : path;
+}
+
+} // namespace
+
+ReplacementFile::ReplacementFile(const std::string& destination)
+    : m_destination(link_target(destination)) {
+    struct stat existing {};
+    m_replaces_existing = ::stat(m_destination.c_str(), &existing) == 0;
+    const std::string folder = parent_folder(m_destination, "/");
     m_path = (folder.empty() ? std::string("./") : folder) + ".orvix-XXXXXX";
     m_fd = UniqueFd(::mkostemp(m_path.data(), O_CLOEXEC));
     if (!m_fd.valid()) {
         m_error = errno;
         m_path.clear();
+        return;
     }
+    // mkostemp gives 0600; the new file should look like the one it replaces, or like any
+    // file the user makes.
+    const mode_t mode = m_replaces_existing && S_ISREG(existing.st_mode) ? existing.st_mode & 07777
+                                                                         : 0666 & ~current_umask();
+    if (::fchmod(m_fd.get(), mode) != 0)
+        m_error = errno;
 }
 
 ReplacementFile::~ReplacementFile() {

@@ -37,9 +37,13 @@ ssize_t read_full(int fd, char* data, size_t size);
 // A new file in the folder of `destination`, put in its place by rename only through
 // commit(); removed on every other path. So a failed or interrupted write never leaves a
 // partial file under the final name and never harms the file it was to replace.
+// It takes the permissions of the file it replaces (a new file: 0666 less the umask), and
+// a destination that is a symbolic link keeps its link: the file it names is replaced.
 class ReplacementFile {
 public:
     explicit ReplacementFile(const std::string& destination);
+    // Whether a file stood under the destination's name when this one was made.
+    bool replaces_existing() const { return m_replaces_existing; }
     ~ReplacementFile();
     ReplacementFile(const ReplacementFile&) = delete;
     ReplacementFile& operator=(const ReplacementFile&) = delete;
@@ -57,6 +61,7 @@ private:
     std::string m_path;
     UniqueFd m_fd;
     int m_error = 0;
+    bool m_replaces_existing = false;
 };
 
 } // namespace orvix

@@ -2,8 +2,9 @@
 
 #include "imaging/codecs.h"
 
+#include "fs/file_io.h"
+
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -17,46 +18,6 @@ namespace orvix::picture {
 namespace {
 
 thread_local int32_t t_last_error = kNoError;
-
-// Reads until count bytes arrived, the file ended or an error other than EINTR.
-ssize_t read_fully(int fd, uint8_t* buffer, size_t count, off_t offset) {
-    size_t done = 0;
-    while (done < count) {
-        const ssize_t n = ::pread(fd, buffer + done, count - done, offset + off_t(done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return -1;
-        if (n == 0)
-            break;
-        done += size_t(n);
-    }
-    return ssize_t(done);
-}
-
-bool write_fully(int fd, const uint8_t* bytes, size_t count) {
-    while (count > 0) {
-        const ssize_t n = ::write(fd, bytes, count);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        bytes += n;
-        count -= size_t(n);
-    }
-    return true;
-}
-
-std::string folder_of(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-// Hidden, and unique within the process; O_EXCL settles clashes with other processes.
-std::string temporary_name() {
-    static std::atomic<unsigned> counter{0};
-    return ".orvix-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp";
-}
 
 void swap_pixels(uint8_t* a, uint8_t* b) {
     std::swap(a[0], b[0]);
@@ -175,8 +136,11 @@ bool PictureSource::load_up_to(size_t count) {
     }
     if (m_loaded > 0)
         std::memcpy(grown.get(), m_bytes.get(), m_loaded);
-    const ssize_t n = read_fully(m_fd, grown.get() + m_loaded, count - m_loaded, off_t(m_loaded));
+    // Bytes are only ever read in order, so the file position is always m_loaded.
+    const ssize_t n =
+        read_full(m_fd, reinterpret_cast<char*>(grown.get() + m_loaded), count - m_loaded);
     if (n < 0) {
+        close();
         set_last_error(kOpenFailed);
         return false;
     }
@@ -211,44 +175,23 @@ std::span<const uint8_t> PictureSource::contents() {
 
 // --- PictureTarget ------------------------------------------------------------------------
 
-PictureTarget::~PictureTarget() {
-    discard();
-}
+PictureTarget::~PictureTarget() = default;
 
 bool PictureTarget::open(const std::string& path) {
-    discard();
-    m_path = path;
-    // Writing through a link keeps the link: the file it names is the one replaced.
-    struct stat info {};
-    if (::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
-        if (char* resolved = ::realpath(path.c_str(), nullptr)) {
-            m_path = resolved;
-            std::free(resolved);
-        }
-    }
-    m_replaces_file = ::stat(m_path.c_str(), &info) == 0;
-    const std::string folder = folder_of(m_path);
-    for (int attempt = 0; attempt < 100 && m_fd < 0; ++attempt) {
-        m_temp_path = folder + temporary_name();
-        m_fd = ::open(m_temp_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (m_fd < 0 && errno != EEXIST)
-            break;
-    }
-    if (m_fd < 0) {
-        m_temp_path.clear();
+    m_file = std::make_unique<ReplacementFile>(path);
+    if (m_file->error()) {
+        m_file.reset();
         set_last_error(kCreateFailed);
         return false;
     }
-    // A replaced file keeps its permissions.
-    if (m_replaces_file && S_ISREG(info.st_mode))
-        ::fchmod(m_fd, info.st_mode & 07777);
     set_last_error(kNoError);
     return true;
 }
 
 bool PictureTarget::write(std::span<const uint8_t> bytes) {
-    if (m_fd < 0 || !write_fully(m_fd, bytes.data(), bytes.size())) {
-        discard();
+    if (!m_file ||
+        write_all(m_file->fd(), reinterpret_cast<const char*>(bytes.data()), bytes.size()) != 0) {
+        m_file.reset();
         set_last_error(kWriteFailed);
         return false;
     }
@@ -257,33 +200,12 @@ bool PictureTarget::write(std::span<const uint8_t> bytes) {
 }
 
 bool PictureTarget::commit() {
-    if (m_fd < 0) {
-        set_last_error(kWriteFailed);
-        return false;
-    }
     // A replaced picture must not be lost to a crash between rename and write-back; a
     // new file (a thumbnail, a conversion) has nothing to lose and skips the wait.
-    bool ok = !m_replaces_file || ::fsync(m_fd) == 0;
-    ok = ::close(m_fd) == 0 && ok;
-    m_fd = -1;
-    ok = ok && ::rename(m_temp_path.c_str(), m_path.c_str()) == 0;
-    if (!ok) {
-        discard();
-        set_last_error(kWriteFailed);
-        return false;
-    }
-    m_temp_path.clear();
-    set_last_error(kNoError);
-    return true;
-}
-
-void PictureTarget::discard() {
-    if (m_fd >= 0)
-        ::close(m_fd);
-    m_fd = -1;
-    if (!m_temp_path.empty())
-        ::unlink(m_temp_path.c_str());
-    m_temp_path.clear();
+    const bool done = m_file && m_file->commit(m_file->replaces_existing()) == 0;
+    m_file.reset();
+    set_last_error(done ? kNoError : kWriteFailed);
+    return done;
 }
 
 // --- Formats ------------------------------------------------------------------------------

@@ -10,6 +10,8 @@
 // codes below. The values are stable; callers pass them on unchanged.
 #pragma once
 
+#include "fs/file_io.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -126,8 +128,8 @@ private:
 };
 
 // A file being written: the bytes go to a temporary file in the target's folder, which
-// commit() renames over the target. Until then the target is untouched; a target that
-// is never committed leaves no temporary file behind.
+// commit() renames over the target (a ReplacementFile of the file services). Until then the target
+// is untouched; a target that is never committed leaves no temporary file behind.
 class PictureTarget {
 public:
     PictureTarget() = default;
@@ -144,12 +146,7 @@ public:
     bool commit();
 
 private:
-    void discard();
-
-    int m_fd = -1;
-    std::string m_path;
-    std::string m_temp_path;
-    bool m_replaces_file = false;
+    std::unique_ptr<ReplacementFile> m_file;
 };
 
 // --- Formats ----------------------------------------------------------------------------

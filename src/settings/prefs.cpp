@@ -8,8 +8,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
-#include <fstream>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace orvix {
@@ -33,26 +31,6 @@ int read_all(int fd, std::string& out) {
     }
 }
 
-// The process umask, read without changing it (umask() itself would have to set it).
-mode_t current_umask() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("Umask:", 0) == 0)
-            return static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8) & 0777);
-    }
-    return 022;
-}
-
-// A replacement keeps the permissions of the file it replaces; a new file gets the usual
-// 0666 less the umask, not the 0600 that mkostemp gives.
-mode_t mode_for(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0)
-        return st.st_mode & 07777;
-    return 0666 & ~current_umask();
-}
-
 // Writes text into a fresh temporary file beside path and renames it over path, both
 // flushed to disk. Returns 0 or the errno of the step that failed; the temporary file
 // never stays.
@@ -60,8 +38,6 @@ int replace_file(const std::string& path, const std::string& text) {
     ReplacementFile file(path);
     if (file.error())
         return file.error();
-    if (::fchmod(file.fd(), mode_for(path)) != 0)
-        return errno;
     if (const int err = write_all(file.fd(), text.data(), text.size()))
         return err;
     return file.commit(true);
