@@ -60,11 +60,11 @@ std::string join(const std::vector<std::string>& fields, std::string_view separa
 
 namespace {
 
-// Expands an index specification into the indexes it names. Ranges are clipped to
+// Expands an index list into the indexes it names. Ranges are clipped to
 // [1, field_count]: indexes outside name no field, so a hostile "1-2000000000" costs nothing.
-std::vector<int> expand_spec(std::string_view spec, int field_count) {
+std::vector<int> expand_indexes(std::string_view list, int field_count) {
     std::vector<int> indexes;
-    for (const std::string& item : split(spec, ",")) {
+    for (const std::string& item : split(list, ",")) {
         size_t dash = item.find('-');
         if (dash == std::string::npos) {
             indexes.push_back(numeric_value(item));
@@ -97,8 +97,9 @@ std::string pick_fields(const std::vector<int>& indexes, std::string_view text,
 
 } // namespace
 
-std::string get_tokens(std::string_view spec, std::string_view text, std::string_view separator) {
-    return pick_fields(expand_spec(spec, nb_tokens(text, separator)), text, separator);
+std::string get_tokens(std::string_view indexes, std::string_view text,
+                       std::string_view separator) {
+    return pick_fields(expand_indexes(indexes, nb_tokens(text, separator)), text, separator);
 }
 
 std::string get_tokens(int index, std::string_view text, std::string_view separator) {
@@ -249,7 +250,8 @@ double leading_number(std::string_view text) {
         return 0.0;
     const double value = std::strtod(digits.c_str(), nullptr);
     if (std::isinf(value))
-        return value > 0 ? std::numeric_limits<double>::max() : std::numeric_limits<double>::lowest();
+        return value > 0 ? std::numeric_limits<double>::max()
+                         : std::numeric_limits<double>::lowest();
     return value;
 }
 

@@ -22,9 +22,9 @@ int nb_tokens(std::string_view text, std::string_view separator);
 // inserted replacement (one character further when the replacement is empty).
 std::string Remplacer(std::string_view find, std::string_view replacement, std::string_view text);
 
-// Fields chosen by an index specification ("2", "1-3", "2,5", "1-3,6"), joined by
+// Fields chosen by an index list ("2", "1-3", "2,5", "1-3,6"), joined by
 // the separator. Indexes that name no field contribute nothing.
-std::string get_tokens(std::string_view spec, std::string_view text, std::string_view separator);
+std::string get_tokens(std::string_view indexes, std::string_view text, std::string_view separator);
 std::string get_tokens(int index, std::string_view text, std::string_view separator);
 std::string get_line(int index, std::string_view text);
 

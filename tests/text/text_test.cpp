@@ -15,7 +15,7 @@ TEST(Fields, CountsFieldsWithoutOverlap) {
     EXPECT_EQ(nb_tokens("a\r\nb", "\r\n"), 2);
 }
 
-TEST(Fields, PicksFieldsBySpecification) {
+TEST(Fields, PicksFieldsByIndexList) {
     EXPECT_EQ(get_tokens("1-3", "2001-05-17-10-30-00", "-"), "2001-05-17");
     EXPECT_EQ(get_tokens("3,1", "a,b,c", ","), "c,a");
     EXPECT_EQ(get_tokens("1-2,2", "x,y,z", ","), "x,y,y");
