@@ -384,10 +384,8 @@ void Form1::Form_Load() {
     fill_language_list();
     traduce();
 
-    int quality = numeric_value(get_key_value("QUALITYFACTOR", prefs));
-    if (quality == 0 || quality > 100)
-        quality = 100;
-    m_quality->setText(QString::number(quality));
+    m_quality->setText(
+        QString::number(jpeg_quality_of(numeric_value(get_key_value("QUALITYFACTOR", prefs)))));
 }
 
 void Form1::fill_language_list() {
