@@ -7,6 +7,7 @@
 #include "platform/dialogs.h"
 #include "platform/qt/desktop.h"
 #include "platform/qt/hourglass.h"
+#include "platform/qt/text_codec.h"
 #include "platform/qt/tray.h"
 #include "text/text.h"
 
@@ -14,7 +15,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QFile>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -46,17 +46,13 @@ constexpr std::array<const char*, 11> image_keys = {"import2",  "setup", "setup2
                                                     "refresh2", "sel",   "ajust",  "cross",
                                                     "mail",     "open",  "inet"};
 
+// Every text reaches the widgets byte for byte: file names need not be UTF-8.
 QString qt(const std::string& text) {
-    return QString::fromStdString(text);
-}
-
-// Folder boxes hold paths: the file system's bytes, turned into text by QFile's codec.
-QString path_text(const std::string& path) {
-    return QFile::decodeName(QByteArray::fromStdString(path));
+    return to_qt(text);
 }
 
 std::string path_of(const QLineEdit& box) {
-    return QFile::encodeName(box.text()).toStdString();
+    return from_qt(box.text());
 }
 
 template <class Widget> Widget* named(Widget* widget, const char* name) {
@@ -348,8 +344,8 @@ void Form1::Form_Load() {
         m_infobox->setPlainText(qt(read_text_file(infos, true)));
 
     const std::string& prefs = m_state.prefs_text;
-    m_chemin->setText(path_text(get_key_value("SOURCE_PATH", prefs)));
-    m_destin->setText(path_text(get_key_value("DEST_PATH", prefs)));
+    m_chemin->setText(qt(get_key_value("SOURCE_PATH", prefs)));
+    m_destin->setText(qt(get_key_value("DEST_PATH", prefs)));
     const std::string rename_with = get_key_value("RENAME_WITH", prefs);
     set_option(*m_cre, rename_with == "CRE");
     set_option(*m_modific, rename_with == "MOD");
@@ -500,8 +496,8 @@ void Form1::Form_Unload() {
 
 MainWindowPrefs Form1::current_prefs() const {
     MainWindowPrefs values;
-    values.rename_pattern = m_renpattern->text().toStdString();
-    values.quality = m_quality->text().toStdString();
+    values.rename_pattern = from_qt(m_renpattern->text());
+    values.quality = from_qt(m_quality->text());
     values.rename_with = m_cre->isChecked()           ? "CRE"
                          : m_modific->isChecked()     ? "MOD"
                          : m_otherrename->isChecked() ? "OTHER"
@@ -628,7 +624,7 @@ void Form1::Command2_Click() {
     const std::string folder = m_desktop.browse_for_folder(this, text_of("select_sourcedir"));
     if (folder.empty())
         return;
-    m_chemin->setText(path_text(folder));
+    m_chemin->setText(qt(folder));
     update();
 }
 
@@ -636,7 +632,7 @@ void Form1::dest_Click() {
     const std::string folder = m_desktop.browse_for_folder(this, text_of("select_destdir"));
     if (folder.empty())
         return;
-    m_destin->setText(path_text(folder));
+    m_destin->setText(qt(folder));
     update();
 }
 
@@ -649,7 +645,7 @@ void Form1::Command4_Click() {
 }
 
 void Form1::updatecombos() {
-    const std::string pattern = m_renpattern->text().toStdString();
+    const std::string pattern = from_qt(m_renpattern->text());
     const bool dated_pattern = pattern.find("{modificationdate}") != std::string::npos ||
                                pattern.find("{creationdate}") != std::string::npos;
     const bool other = m_otherrename->isChecked();
@@ -694,8 +690,7 @@ void Form1::formatchoice_Click() {
 }
 
 void Form1::lng_Click() {
-    set_key_value("CURRENT_LANGUAGE", m_state.prefs_text,
-                  m_lng->currentText().toStdString() + ".lng");
+    set_key_value("CURRENT_LANGUAGE", m_state.prefs_text, from_qt(m_lng->currentText()) + ".lng");
     m_state.language_names =
         load_language(m_state.program_folder, m_state.prefs_text, m_state.language);
     fill_language_list();
@@ -713,11 +708,11 @@ TransferOptions Form1::transfer_options() const {
                      : m_modific->isChecked()     ? NamingMode::ModificationDate
                      : m_otherrename->isChecked() ? NamingMode::Pattern
                                                   : NamingMode::Keep;
-    options.pattern = m_renpattern->text().toStdString();
+    options.pattern = from_qt(m_renpattern->text());
     options.subdir_enabled = m_subdir->isEnabled();
     options.subdir_checked = m_subdir->isChecked();
     options.format_index = m_formatchoice->currentIndex();
-    options.quality_text = m_quality->text().toStdString();
+    options.quality_text = from_qt(m_quality->text());
     options.show_thumbs = m_showthumbs->isChecked();
     options.delete_originals = m_delete->isChecked();
     return options;

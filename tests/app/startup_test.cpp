@@ -165,6 +165,17 @@ TEST_F(StartupTest, ASourcePathHoldingANulByteIsAMissingSource) {
               shipped_text("ENGLISH", "source_unavailable"));
 }
 
+TEST_F(StartupTest, FolderNamesThatAreNotUtf8ComeBackByteForByte) {
+    const std::string source = "/media/\xff\xfe"
+                               "card";
+    const std::string destination = "/home/me/caf\xe9";
+    Form1& form = start({{"SOURCE_PATH", source}, {"DEST_PATH", destination}});
+    EXPECT_TRUE(form.close());
+    const std::string saved = read_file(prefs_path(m_program));
+    EXPECT_NE(saved.find("$SOURCE_PATH=" + source + "\r"), std::string::npos);
+    EXPECT_NE(saved.find("$DEST_PATH=" + destination + "\r"), std::string::npos);
+}
+
 TEST_F(StartupTest, ClosingWritesTheNineKeysInOrderAndRemovesTheThumbnails) {
     Form1& form = start({{"CURRENT_LANGUAGE", "ENGLISH.LNG"}, {"QUALITYFACTOR", "80"}});
     write_file(m_thumbs + "IMG_0001.jpg", "thumb");
