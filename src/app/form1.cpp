@@ -7,6 +7,7 @@
 #include "platform/dialogs.h"
 #include "platform/qt/desktop.h"
 #include "platform/qt/hourglass.h"
+#include "platform/qt/qt_translation.h"
 #include "platform/qt/text_codec.h"
 #include "platform/qt/tray.h"
 #include "text/text.h"
@@ -139,7 +140,8 @@ private:
 } // namespace
 
 Form1::Form1(ProgramState state, std::unique_ptr<TrayIcon> tray, Desktop& desktop, QWidget* parent)
-    : QWidget(parent), m_state(std::move(state)), m_tray(std::move(tray)), m_desktop(desktop) {
+    : QWidget(parent), m_state(std::move(state)), m_tray(std::move(tray)), m_desktop(desktop),
+      m_qt_translation(std::make_unique<QtTranslation>()) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Orvix"));
     load_images();
@@ -526,6 +528,8 @@ QString Form1::qtext_of(const char* key) const {
 }
 
 void Form1::traduce() {
+    // The standard buttons of every box speak the window's language too.
+    m_qt_translation->use(text_of("qt_translation"));
     m_lnglabel->setText(qtext_of("language"));
     m_tabstrip->setTabText(0, qtext_of("tab_imagetransfer"));
     m_tabstrip->setTabText(1, qtext_of("tab_setup"));

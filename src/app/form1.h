@@ -37,6 +37,7 @@ namespace orvix {
 
 class ClickableLabel;
 class Desktop;
+class QtTranslation;
 class SplitterBar;
 class TrayIcon;
 class Vumbar;
@@ -135,6 +136,7 @@ private:
     ProgramState m_state;
     std::unique_ptr<TrayIcon> m_tray;
     Desktop& m_desktop;
+    std::unique_ptr<QtTranslation> m_qt_translation;
     bool m_tray_flag = false;
     bool m_unloaded = false;
     std::string m_drive_list;

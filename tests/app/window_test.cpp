@@ -3,6 +3,7 @@
 
 #include "app/layout.h"
 #include "controls/progress/vumbar.h"
+#include "platform/qt/qt_dialogs.h"
 #include "text/text.h"
 
 #include <QAction>
@@ -12,12 +13,16 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+
+#include <algorithm>
 
 namespace orvix::test {
 namespace {
@@ -133,6 +138,42 @@ TEST_F(WindowTest, ChoosingALanguageRelabelsEverythingAndKeepsTheFormat) {
     EXPECT_EQ(languages->currentIndex(), -1) << "the list shows no selection afterwards";
     EXPECT_EQ(child<QLabel>("statussrc")->text(), fr("source_unavailable"))
         << "status texts are rebuilt in the new language";
+}
+
+// The texts of the standard buttons of a Yes/No box and of an input box, as shown.
+std::vector<QString> box_button_texts(Dialogs& dialogs) {
+    std::vector<QString> texts;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        texts.push_back(box->button(QMessageBox::Yes)->text());
+        texts.push_back(box->button(QMessageBox::No)->text());
+        box->button(QMessageBox::No)->click();
+    });
+    dialogs.message_box("?", "", Icon::Question, Buttons::YesNo);
+    QTimer::singleShot(0, [&] {
+        QWidget* box = QApplication::activeModalWidget();
+        for (QPushButton* button : box->findChildren<QPushButton*>())
+            texts.push_back(button->text());
+        qobject_cast<QDialog*>(box)->reject();
+    });
+    dialogs.input_box("?", "Twins !!!", "a-bis");
+    return texts;
+}
+
+TEST_F(WindowTest, TheStandardButtonsOfTheBoxesFollowTheChosenLanguage) {
+    Form1& form = start({{"CURRENT_LANGUAGE", "FRENCH.LNG"}});
+    QtDialogs boxes(&form);
+    std::vector<QString> french = box_button_texts(boxes);
+    std::sort(french.begin(), french.end());
+    EXPECT_EQ(french, (std::vector<QString>{"&Non", "&Oui", "Annuler", "OK"}));
+
+    QComboBox* languages = child<QComboBox>("lng");
+    languages->setCurrentIndex(languages->findText("ENGLISH"));
+    form.lng_Click();
+    std::vector<QString> english = box_button_texts(boxes);
+    std::sort(english.begin(), english.end());
+    EXPECT_EQ(english, (std::vector<QString>{"&No", "&Yes", "Cancel", "OK"}));
 }
 
 TEST_F(WindowTest, ToolbarStaysDisabledWithoutASelection) {
