@@ -427,6 +427,11 @@ void Form1::arrange_controls() {
     if (isMinimized())
         go_asleep();
     const double tpp = twips_per_pixel();
+    auto needed = [tpp](const QPushButton* a, const QPushButton* b) {
+        return to_int(std::max(a->sizeHint().width(), b->sizeHint().width()) * tpp);
+    };
+    m_layout.captions = {needed(m_Command2, m_dest), needed(m_Command3, m_Command4),
+                         needed(m_xfer, m_xfer)};
     arrange_layout(m_layout, to_int(width() * tpp), to_int(height() * tpp),
                    m_showthumbs->isChecked());
     apply_layout();
@@ -699,6 +704,7 @@ void Form1::lng_Click() {
         load_language(m_state.program_folder, m_state.prefs_text, m_state.language);
     fill_language_list();
     traduce();
+    arrange_controls();
     update();
 }
 

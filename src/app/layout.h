@@ -20,6 +20,13 @@ struct Box {
 void set_width(Box& box, int width);
 void set_height(Box& box, int height);
 
+// The widths, in twips, that the buttons' captions need in the current language.
+struct CaptionWidths {
+    int browse = 0;   // Command2, dest
+    int open = 0;     // Command3, Command4
+    int transfer = 0; // xfer
+};
+
 struct MainLayout {
     // Controls of the window itself.
     Box status_bar;
@@ -39,6 +46,9 @@ struct MainLayout {
     Box browse_button; // Command2, dest
     Box open_button;   // Command3, Command4
     Box status_label;  // statussrc, freedest
+    // A button grows to fit its caption, never below its design width; the controls
+    // beside it make room.
+    CaptionWidths captions;
 };
 
 // The placement of a new window: the design sizes that arrange_layout keeps. The status

@@ -220,5 +220,44 @@ TEST(Layout, FramesSpanThePageWithoutThumbnailsAndTheColumnWithThem) {
     EXPECT_EQ(layout.pbar.right(), 12000 - 150);
 }
 
+TEST(Layout, ButtonsGrowToTheirCaptionsAndNeverShrinkBelowTheirDesignWidth) {
+    MainLayout layout = design_layout(300, 400);
+    const MainLayout design = layout;
+    arrange_layout(layout, 12000, 9000, false);
+    const Box folder_box = layout.folder_box;
+
+    layout.captions = {1600, 1300, 3000};
+    arrange_layout(layout, 12000, 9000, false);
+    EXPECT_EQ(layout.browse_button.width, 1600);
+    EXPECT_EQ(layout.browse_button.left, design.browse_button.left);
+    EXPECT_EQ(layout.status_label.left, layout.browse_button.right() + 150);
+    EXPECT_EQ(layout.status_label.right(), layout.frame1.width - 100);
+    EXPECT_EQ(layout.open_button.width, 1300);
+    EXPECT_EQ(layout.open_button.right(), layout.frame1.width - 100);
+    EXPECT_EQ(layout.folder_box.right(), layout.open_button.left - 100);
+    EXPECT_EQ(layout.folder_box.width, folder_box.width - 150);
+    EXPECT_EQ(layout.xfer.width, 3000);
+    EXPECT_EQ(layout.xfer.left, (11800 - 3000) / 2);
+
+    layout.captions = {500, 0, 100};
+    arrange_layout(layout, 12000, 9000, false);
+    EXPECT_EQ(layout.browse_button, design.browse_button);
+    EXPECT_EQ(layout.status_label.left, design.status_label.left);
+    EXPECT_EQ(layout.open_button.width, design.open_button.width);
+    EXPECT_EQ(layout.folder_box, folder_box);
+    EXPECT_EQ(layout.xfer.width, design.xfer.width);
+}
+
+TEST_F(WindowTest, FrenchCaptionsFitTheirButtons) {
+    Form1& form = start({{"CURRENT_LANGUAGE", "FRENCH.LNG"}});
+    form.resize(800, 560);
+    for (const char* name : {"Command2", "dest", "Command3", "Command4", "xfer"}) {
+        const QPushButton* button = child<QPushButton>(name);
+        EXPECT_GE(button->width(), button->sizeHint().width()) << name;
+    }
+    const auto* browse = child<QPushButton>("Command2");
+    EXPECT_GE(child<QLabel>("statussrc")->x(), browse->geometry().right()) << "no overlap";
+}
+
 } // namespace
 } // namespace orvix::test
