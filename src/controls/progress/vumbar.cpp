@@ -75,7 +75,7 @@ QColor to_qcolor(qint32 colour) {
 }
 
 // A rectangle as DrawGradient takes it: "x1,y1,x2,y2".
-QString rect_text(const TwipRect& rect) {
+QString rect_text(const Rect& rect) {
     return QStringLiteral("%1,%2,%3,%4")
         .arg(rect.left)
         .arg(rect.top)
@@ -176,14 +176,14 @@ QSize Vumbar::sizeHint() const {
 }
 
 double Vumbar::twips_per_pixel_x() const {
-    return 1440.0 / logicalDpiX();
+    return twips_per_pixel(logicalDpiX());
 }
 
 double Vumbar::twips_per_pixel_y() const {
-    return 1440.0 / logicalDpiY();
+    return twips_per_pixel(logicalDpiY());
 }
 
-QRect Vumbar::to_pixels(const TwipRect& rect) const {
+QRect Vumbar::to_pixels(const Rect& rect) const {
     const int left = pixel_edge(std::min(rect.left, rect.right), twips_per_pixel_x());
     const int right = pixel_edge(std::max(rect.left, rect.right), twips_per_pixel_x());
     const int top = pixel_edge(std::min(rect.top, rect.bottom), twips_per_pixel_y());
@@ -204,8 +204,8 @@ void Vumbar::paintEvent(QPaintEvent*) {
 }
 
 void Vumbar::redraw(QPainter& painter) {
-    const TwipRect whole{0, 0, static_cast<int>(std::lround(width() * twips_per_pixel_x())),
-                         static_cast<int>(std::lround(height() * twips_per_pixel_y()))};
+    const Rect whole{0, 0, static_cast<int>(std::lround(width() * twips_per_pixel_x())),
+                     static_cast<int>(std::lround(height() * twips_per_pixel_y()))};
     draw_background(painter, whole);
     m_inner = whole;
     if (m_Appearance == 1) {
@@ -218,7 +218,7 @@ void Vumbar::redraw(QPainter& painter) {
 }
 
 // A colour that cannot be translated leaves its part undrawn; the rest still paints.
-void Vumbar::draw_background(QPainter& painter, const TwipRect& whole) {
+void Vumbar::draw_background(QPainter& painter, const Rect& whole) {
     const qint32 back = translated_colour(m_BackColor);
     if (back == -1)
         return;
@@ -243,7 +243,7 @@ void Vumbar::draw_frame(QPainter& painter) {
     painter.drawLine(right, 0, right, bottom);
 }
 
-TwipRect Vumbar::frame_inner_rect(const TwipRect& whole) const {
+Rect Vumbar::frame_inner_rect(const Rect& whole) const {
     const int dx = static_cast<int>(std::lround(twips_per_pixel_x()));
     const int dy = static_cast<int>(std::lround(twips_per_pixel_y()));
     return {whole.left + dx, whole.top + dy, whole.right - dx, whole.bottom - dy};
@@ -253,7 +253,7 @@ void Vumbar::draw_bar(QPainter& painter, int fill_right) {
     const qint32 bar = translated_colour(m_BarColor);
     if (fill_right <= m_inner.left || bar == -1)
         return;
-    const TwipRect filled{m_inner.left, m_inner.top, fill_right, m_inner.bottom};
+    const Rect filled{m_inner.left, m_inner.top, fill_right, m_inner.bottom};
     const QRect pixels = to_pixels(filled);
     // The bands may stop short of the top when their step rounds down, or overshoot it.
     painter.fillRect(pixels, to_qcolor(bar));

@@ -3,6 +3,8 @@
 // converts to pixels only when it paints.
 #pragma once
 
+#include "geometry/geometry.h"
+
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -12,20 +14,9 @@
 
 namespace orvix {
 
-struct TwipRect {
-    int left = 0;
-    int top = 0;
-    int right = 0;
-    int bottom = 0;
-
-    int width() const { return right - left; }
-    int height() const { return bottom - top; }
-    bool operator==(const TwipRect&) const = default;
-};
-
 // One filled box of a band gradient, in the colour it is drawn with.
 struct GradientBand {
-    TwipRect rect;
+    Rect rect;
     int r = 0;
     int g = 0;
     int b = 0;
@@ -46,7 +37,7 @@ int percents(double fraction);
 
 // Right edge of the filled part: fraction x inner width from the inner left edge, kept
 // inside the inner rectangle so a value beyond the range never paints over the frame.
-int filled_right(const TwipRect& inner, double fraction);
+int filled_right(const Rect& inner, double fraction);
 
 // The caption template with {percents}, {value}, {max} and {min} replaced.
 std::string caption_text(std::string_view caption, int value, int min, int max);
@@ -54,7 +45,7 @@ std::string caption_text(std::string_view caption, int value, int min, int max);
 enum class CaptionAlignment { Left, Right, Centre };
 
 struct CaptionPlace {
-    TwipRect rect;
+    Rect rect;
     CaptionAlignment alignment = CaptionAlignment::Left;
 };
 
@@ -71,7 +62,7 @@ inline constexpr int caption_gap = 45;
 //   6        inside the fill from its left when the text fits there, else just after it.
 // Where the text fits on neither side of the fill end it takes the roomier side (and wraps
 // there). Any other value is taken as 0.
-CaptionPlace caption_place(const TwipRect& inner, int fill_right, int text_width, int CaptionAlign);
+CaptionPlace caption_place(const Rect& inner, int fill_right, int text_width, int CaptionAlign);
 
 // Colours are 32-bit values with red in the low byte; with the high bit set the low byte
 // names a system colour instead.
