@@ -159,8 +159,7 @@ Form1::Form1(ProgramState state, std::unique_ptr<TrayIcon> tray, Desktop& deskto
 Form1::~Form1() = default;
 
 double Form1::twips_per_pixel() const {
-    const int dpi = logicalDpiX();
-    return dpi > 0 ? 1440.0 / dpi : 15.0;
+    return orvix::twips_per_pixel(logicalDpiX());
 }
 
 // --- Building the controls ----------------------------------------------------------------
@@ -439,9 +438,9 @@ void Form1::arrange_controls() {
 
 void Form1::apply_layout() {
     const double tpp = twips_per_pixel();
-    auto place = [tpp](QWidget* widget, const Box& box) {
-        widget->setGeometry(to_int(box.left / tpp), to_int(box.top / tpp), to_int(box.width / tpp),
-                            to_int(box.height / tpp));
+    auto place = [tpp](QWidget* widget, const Rect& box) {
+        widget->setGeometry(to_pixels(box.left, tpp), to_pixels(box.top, tpp),
+                            to_pixels(box.width(), tpp), to_pixels(box.height(), tpp));
     };
     const MainLayout& l = m_layout;
     place(m_StatusBar1, l.status_bar);
@@ -689,7 +688,7 @@ void Form1::showthumbs_Click() {
 }
 
 void Form1::vsplit_EndMoving() {
-    m_layout.vsplit.left = to_int(m_vsplit->x() * twips_per_pixel());
+    m_layout.vsplit.move_to(to_twips(m_vsplit->x(), twips_per_pixel()), m_layout.vsplit.top);
     arrange_controls();
 }
 

@@ -2,23 +2,14 @@
 // rules can be tested on their own. The window converts the result to pixels.
 #pragma once
 
+#include "geometry/geometry.h"
+
 namespace orvix {
-
-struct Box {
-    int left = 0;
-    int top = 0;
-    int width = 0;
-    int height = 0;
-
-    int right() const { return left + width; }
-    int bottom() const { return top + height; }
-    bool operator==(const Box&) const = default;
-};
 
 // A negative size is refused and the box keeps its previous one, so a window shrunk to
 // almost nothing leaves its controls where they were instead of failing.
-void set_width(Box& box, int width);
-void set_height(Box& box, int height);
+void set_width(Rect& box, int width);
+void set_height(Rect& box, int height);
 
 // The widths, in twips, that the buttons' captions need in the current language.
 struct CaptionWidths {
@@ -29,23 +20,23 @@ struct CaptionWidths {
 
 struct MainLayout {
     // Controls of the window itself.
-    Box status_bar;
-    Box tabstrip;
-    Box page; // frame_transfert, frame_setup and frame_infos share one placement
-    Box pbar;
+    Rect status_bar;
+    Rect tabstrip;
+    Rect page; // frame_transfert, frame_setup and frame_infos share one placement
+    Rect pbar;
     // Inside the pages.
-    Box vsplit;
-    Box tb;
-    Box tex;
-    Box frame1;
-    Box frame2;
-    Box xfer;
-    Box infobox;
+    Rect vsplit;
+    Rect tb;
+    Rect tex;
+    Rect frame1;
+    Rect frame2;
+    Rect xfer;
+    Rect infobox;
     // Inside Frame1 (Frame2's controls sit at the same places in their frame).
-    Box folder_box;    // chemin, destin
-    Box browse_button; // Command2, dest
-    Box open_button;   // Command3, Command4
-    Box status_label;  // statussrc, freedest
+    Rect folder_box;    // chemin, destin
+    Rect browse_button; // Command2, dest
+    Rect open_button;   // Command3, Command4
+    Rect status_label;  // statussrc, freedest
     // A button grows to fit its caption, never below its design width; the controls
     // beside it make room.
     CaptionWidths captions;

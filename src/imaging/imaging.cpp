@@ -27,7 +27,7 @@ struct ResizePlan {
     bool active = false;
     int width = 0;
     int height = 0;
-    PixelRect fit;
+    Rect fit;
     int fit_width() const { return fit.right - fit.left; }
     int fit_height() const { return fit.bottom - fit.top; }
 };
@@ -74,7 +74,7 @@ int32_t plan_resize(const ResizeRequest& request, int width, int height, ResizeP
         return pl::kEmptyPicture;
     if (w * h > pl::kMaxPictureBytes / 3)
         return kRuntimeFailure;
-    const std::optional<PixelRect> fit = fit_rect({0, 0, width, height}, {0, 0, int(w), int(h)});
+    const std::optional<Rect> fit = fit_rect({0, 0, width, height}, {0, 0, int(w), int(h)});
     if (!fit)
         return kRuntimeFailure;
     plan = ResizePlan{true, int(w), int(h), *fit};
@@ -163,7 +163,7 @@ bool apply_transform(pl::RgbImage& image, int16_t transform) {
 }
 
 // The crop rectangle clamped to the picture; the cut replaces the picture.
-bool apply_crop(pl::RgbImage& image, PixelRect rect) {
+bool apply_crop(pl::RgbImage& image, Rect rect) {
     rect.right = std::min(rect.right, image.width());
     rect.bottom = std::min(rect.bottom, image.height());
     rect.left = std::max(rect.left, 0);
@@ -186,7 +186,7 @@ bool apply_resize(pl::RgbImage& image, const ResizePlan& plan) {
         fitted = pl::resize(image, plan.fit_width(), plan.fit_height());
     if (fitted.empty())
         return false;
-    if (plan.fit == PixelRect{0, 0, plan.width, plan.height}) {
+    if (plan.fit == Rect{0, 0, plan.width, plan.height}) {
         image = std::move(fitted);
         return true;
     }
@@ -206,7 +206,7 @@ int32_t failure_code() {
 int32_t convert_steps(const std::string& source_path, const std::string& target_path,
                       const std::string& crop_text, const std::string& resize_text, int16_t quality,
                       int16_t transform) {
-    std::optional<PixelRect> crop_rect;
+    std::optional<Rect> crop_rect;
     if (!crop_text.empty()) {
         crop_rect = text_to_rect(crop_text);
         if (!crop_rect)
@@ -313,7 +313,7 @@ std::string get_image_size(const std::string& path) {
     }
 }
 
-std::optional<PixelRect> text_to_rect(const std::string& text) {
+std::optional<Rect> text_to_rect(const std::string& text) {
     int32_t values[4] = {};
     for (int i = 0; i < 4; ++i) {
         const double value = round_half_even(leading_number(get_tokens(i + 1, text, ",")));
@@ -321,28 +321,7 @@ std::optional<PixelRect> text_to_rect(const std::string& text) {
             return std::nullopt;
         values[i] = int32_t(value);
     }
-    return PixelRect{values[0], values[1], values[2], values[3]};
-}
-
-std::optional<PixelRect> fit_rect(const PixelRect& picture, const PixelRect& box) {
-    const double picture_width = double(picture.right) - picture.left;
-    const double picture_height = double(picture.bottom) - picture.top;
-    const double box_width = double(box.right) - box.left;
-    const double box_height = double(box.bottom) - box.top;
-    if (!in_16_bits(picture_width) || !in_16_bits(picture_height) || !in_16_bits(box_width) ||
-        !in_16_bits(box_height) || picture_width <= 0 || picture_height <= 0)
-        return std::nullopt;
-    // Single precision, as the scale has always been computed.
-    const float ratio_x = float(box_width) / float(picture_width);
-    const float ratio_y = float(box_height) / float(picture_height);
-    const float scale = ratio_x < ratio_y ? ratio_x : ratio_y;
-    const double width = round_half_even(double(scale * float(picture_width)));
-    const double height = round_half_even(double(scale * float(picture_height)));
-    if (!in_16_bits(width) || !in_16_bits(height))
-        return std::nullopt;
-    const double left = box.left + round_half_even((box_width - width) / 2);
-    const double top = box.top + round_half_even((box_height - height) / 2);
-    return PixelRect{int32_t(left), int32_t(top), int32_t(left + width), int32_t(top + height)};
+    return Rect{values[0], values[1], values[2], values[3]};
 }
 
 } // namespace orvix

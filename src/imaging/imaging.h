@@ -1,6 +1,8 @@
 // The program's only road to pixels: convert, transform, crop and resize whole files.
 #pragma once
 
+#include "geometry/geometry.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -11,15 +13,6 @@ namespace orvix {
 inline constexpr int32_t kSourceUnreadable = -222;
 inline constexpr int32_t kTargetUnsupported = -223;
 inline constexpr int32_t kRuntimeFailure = -224;
-
-// Pixels; right and bottom are exclusive.
-struct PixelRect {
-    int32_t left = 0;
-    int32_t top = 0;
-    int32_t right = 0;
-    int32_t bottom = 0;
-    bool operator==(const PixelRect&) const = default;
-};
 
 // Reads source (format from its extension, else from its content), applies transform
 // (0 none, 1 flip horizontally, 2 flip vertically, 5/6/7 rotate 90/180/270 clockwise),
@@ -44,10 +37,6 @@ std::string get_image_size(const std::string& path);
 
 // Four comma-separated fields, each its leading number rounded to 16 bits (halves to
 // even); missing fields are 0. std::nullopt when a field lies outside the 16-bit range.
-std::optional<PixelRect> text_to_rect(const std::string& text);
-
-// Where the picture lies, scaled to fit the box with its proportions and centred in it.
-// std::nullopt when a size lies outside 16 bits or the picture has no area.
-std::optional<PixelRect> fit_rect(const PixelRect& picture, const PixelRect& box);
+std::optional<Rect> text_to_rect(const std::string& text);
 
 } // namespace orvix

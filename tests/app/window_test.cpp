@@ -201,51 +201,51 @@ TEST_F(WindowTest, AVerySmallWindowKeepsItsControlsUsable) {
 TEST(Layout, FramesSpanThePageWithoutThumbnailsAndTheColumnWithThem) {
     MainLayout layout = design_layout(300, 400);
     arrange_layout(layout, 12000, 9000, false);
-    EXPECT_EQ(layout.page, (Box{100, 400, 11800, 9000 - 300 - 50 - 500}));
-    EXPECT_EQ(layout.frame1.width, 11800 - 200);
-    EXPECT_EQ(layout.xfer.left, (11800 - layout.xfer.width) / 2);
-    EXPECT_EQ(layout.open_button.right(), layout.frame1.width - 100);
-    EXPECT_EQ(layout.folder_box.right(), layout.open_button.left - 100);
-    EXPECT_EQ(layout.status_label.right(), layout.frame1.width - 100);
+    EXPECT_EQ(layout.page, (Rect::sized(100, 400, 11800, 9000 - 300 - 50 - 500)));
+    EXPECT_EQ(layout.frame1.width(), 11800 - 200);
+    EXPECT_EQ(layout.xfer.left, (11800 - layout.xfer.width()) / 2);
+    EXPECT_EQ(layout.open_button.right, layout.frame1.width() - 100);
+    EXPECT_EQ(layout.folder_box.right, layout.open_button.left - 100);
+    EXPECT_EQ(layout.status_label.right, layout.frame1.width() - 100);
 
     arrange_layout(layout, 12000, 9000, true);
-    EXPECT_EQ(layout.frame1.width, layout.vsplit.left - 200);
-    EXPECT_EQ(layout.xfer.left, (layout.vsplit.left - layout.xfer.width) / 2);
-    EXPECT_EQ(layout.tb.left, layout.vsplit.right());
-    EXPECT_EQ(layout.tb.right(), layout.page.width - 100);
-    EXPECT_EQ(layout.tex.top, layout.tb.bottom() + 100);
-    EXPECT_EQ(layout.tex.bottom(), layout.page.height - 100);
-    EXPECT_EQ(layout.vsplit.height, layout.page.height);
-    EXPECT_EQ(layout.infobox, (Box{100, 150, 11600, layout.page.height - 200}));
-    EXPECT_EQ(layout.pbar.right(), 12000 - 150);
+    EXPECT_EQ(layout.frame1.width(), layout.vsplit.left - 200);
+    EXPECT_EQ(layout.xfer.left, (layout.vsplit.left - layout.xfer.width()) / 2);
+    EXPECT_EQ(layout.tb.left, layout.vsplit.right);
+    EXPECT_EQ(layout.tb.right, layout.page.width() - 100);
+    EXPECT_EQ(layout.tex.top, layout.tb.bottom + 100);
+    EXPECT_EQ(layout.tex.bottom, layout.page.height() - 100);
+    EXPECT_EQ(layout.vsplit.height(), layout.page.height());
+    EXPECT_EQ(layout.infobox, (Rect::sized(100, 150, 11600, layout.page.height() - 200)));
+    EXPECT_EQ(layout.pbar.right, 12000 - 150);
 }
 
 TEST(Layout, ButtonsGrowToTheirCaptionsAndNeverShrinkBelowTheirDesignWidth) {
     MainLayout layout = design_layout(300, 400);
     const MainLayout design = layout;
     arrange_layout(layout, 12000, 9000, false);
-    const Box folder_box = layout.folder_box;
+    const Rect folder_box = layout.folder_box;
 
     layout.captions = {1600, 1300, 3000};
     arrange_layout(layout, 12000, 9000, false);
-    EXPECT_EQ(layout.browse_button.width, 1600);
+    EXPECT_EQ(layout.browse_button.width(), 1600);
     EXPECT_EQ(layout.browse_button.left, design.browse_button.left);
-    EXPECT_EQ(layout.status_label.left, layout.browse_button.right() + 150);
-    EXPECT_EQ(layout.status_label.right(), layout.frame1.width - 100);
-    EXPECT_EQ(layout.open_button.width, 1300);
-    EXPECT_EQ(layout.open_button.right(), layout.frame1.width - 100);
-    EXPECT_EQ(layout.folder_box.right(), layout.open_button.left - 100);
-    EXPECT_EQ(layout.folder_box.width, folder_box.width - 150);
-    EXPECT_EQ(layout.xfer.width, 3000);
+    EXPECT_EQ(layout.status_label.left, layout.browse_button.right + 150);
+    EXPECT_EQ(layout.status_label.right, layout.frame1.width() - 100);
+    EXPECT_EQ(layout.open_button.width(), 1300);
+    EXPECT_EQ(layout.open_button.right, layout.frame1.width() - 100);
+    EXPECT_EQ(layout.folder_box.right, layout.open_button.left - 100);
+    EXPECT_EQ(layout.folder_box.width(), folder_box.width() - 150);
+    EXPECT_EQ(layout.xfer.width(), 3000);
     EXPECT_EQ(layout.xfer.left, (11800 - 3000) / 2);
 
     layout.captions = {500, 0, 100};
     arrange_layout(layout, 12000, 9000, false);
     EXPECT_EQ(layout.browse_button, design.browse_button);
     EXPECT_EQ(layout.status_label.left, design.status_label.left);
-    EXPECT_EQ(layout.open_button.width, design.open_button.width);
+    EXPECT_EQ(layout.open_button.width(), design.open_button.width());
     EXPECT_EQ(layout.folder_box, folder_box);
-    EXPECT_EQ(layout.xfer.width, design.xfer.width);
+    EXPECT_EQ(layout.xfer.width(), design.xfer.width());
 }
 
 TEST_F(WindowTest, FrenchCaptionsFitTheirButtons) {

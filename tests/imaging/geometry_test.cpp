@@ -12,54 +12,17 @@ namespace {
 using test::RgbImage;
 
 TEST(TextToRect, ReadsFourRoundedFields) {
-    EXPECT_EQ(text_to_rect("100,100,5000,5000"), (PixelRect{100, 100, 5000, 5000}));
-    EXPECT_EQ(text_to_rect("1.5,2.5,-3.5,7abc"), (PixelRect{2, 2, -4, 7}));
-    EXPECT_EQ(text_to_rect("10,20"), (PixelRect{10, 20, 0, 0}));
-    EXPECT_EQ(text_to_rect("x,,3"), (PixelRect{0, 0, 3, 0}));
-    EXPECT_EQ(text_to_rect("32767,-32768,0,0"), (PixelRect{32767, -32768, 0, 0}));
+    EXPECT_EQ(text_to_rect("100,100,5000,5000"), (Rect{100, 100, 5000, 5000}));
+    EXPECT_EQ(text_to_rect("1.5,2.5,-3.5,7abc"), (Rect{2, 2, -4, 7}));
+    EXPECT_EQ(text_to_rect("10,20"), (Rect{10, 20, 0, 0}));
+    EXPECT_EQ(text_to_rect("x,,3"), (Rect{0, 0, 3, 0}));
+    EXPECT_EQ(text_to_rect("32767,-32768,0,0"), (Rect{32767, -32768, 0, 0}));
 }
 
 TEST(TextToRect, RefusesFieldsBeyondSixteenBits) {
     EXPECT_EQ(text_to_rect("0,0,32768,10"), std::nullopt);
     EXPECT_EQ(text_to_rect("-32769,0,1,1"), std::nullopt);
     EXPECT_EQ(text_to_rect("123456789012,0,1,1"), std::nullopt);
-}
-
-struct FitCase {
-    PixelRect picture;
-    PixelRect box;
-    PixelRect expected;
-};
-
-class FitRect : public testing::TestWithParam<FitCase> {};
-
-TEST_P(FitRect, CentresTheScaledPicture) {
-    EXPECT_EQ(fit_rect(GetParam().picture, GetParam().box), GetParam().expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Boxes, FitRect,
-    testing::Values(
-        // Portrait picture in a landscape box: black bands left and right.
-        FitCase{{0, 0, 1200, 1600}, {0, 0, 800, 600}, {175, 0, 625, 600}},
-        // Landscape picture in a square box: bands above and below.
-        FitCase{{0, 0, 1600, 1200}, {0, 0, 800, 800}, {0, 100, 800, 700}},
-        // Same proportions: the box is filled.
-        FitCase{{0, 0, 1600, 1200}, {0, 0, 100, 75}, {0, 0, 100, 75}},
-        // 133 / 1600 is the smaller ratio; 1200 * it = 99.75 rounds to 100.
-        FitCase{{0, 0, 1200, 1600}, {0, 0, 100, 133}, {0, 0, 100, 133}},
-        // Enlarged when the box is bigger; the box's own offset is kept.
-        FitCase{{0, 0, 10, 10}, {5, 7, 25, 47}, {5, 17, 25, 37}},
-        // Offsets round halves to even: (5 - 2) / 2 = 1.5 gives 2, (6 - 1) / 2 = 2.5 gives 2.
-        FitCase{{0, 0, 1, 2}, {0, 0, 5, 4}, {2, 0, 4, 4}},
-        FitCase{{0, 0, 1, 5}, {0, 0, 6, 5}, {2, 0, 3, 5}}));
-
-TEST(FitRectLimits, RefusesSizesBeyondSixteenBitsAndEmptyPictures) {
-    EXPECT_EQ(fit_rect({0, 0, 40000, 100}, {0, 0, 100, 100}), std::nullopt);
-    EXPECT_EQ(fit_rect({0, 0, 100, 100}, {0, 0, 100, 32768}), std::nullopt);
-    EXPECT_EQ(fit_rect({0, 0, 0, 100}, {0, 0, 100, 100}), std::nullopt);
-    EXPECT_EQ(fit_rect({0, 0, 100, 0}, {0, 0, 100, 100}), std::nullopt);
-    EXPECT_TRUE(fit_rect({0, 0, 32767, 10}, {0, 0, 32767, 32767}).has_value());
 }
 
 // Resize texts on camera-sized pictures; JPEG sources, so the reduced-scale decode is

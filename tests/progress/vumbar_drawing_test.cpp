@@ -35,10 +35,10 @@ TEST(Gradient, TowardBlackClimbsFromTheBaseColourAndEndsOneStepBeyond) {
     int r = 10, g = 200, b = 255;
     const auto bands = gradient_bands("0,0,3000,315", r, g, b, false, true, 63);
     ASSERT_EQ(bands.size(), 63u);
-    EXPECT_EQ(bands.front().rect, (TwipRect{0, 310, 3000, 315}));
+    EXPECT_EQ(bands.front().rect, (Rect{0, 310, 3000, 315}));
     EXPECT_EQ(colour_of(bands.front()), (std::array{10, 200, 255}));
     EXPECT_EQ(colour_of(bands[1]), (std::array{6, 196, 251}));
-    EXPECT_EQ(bands.back().rect, (TwipRect{0, 0, 3000, 5}));
+    EXPECT_EQ(bands.back().rect, (Rect{0, 0, 3000, 5}));
     EXPECT_EQ(colour_of(bands.back()), (std::array{0, 0, 7}));
     EXPECT_EQ((std::array{r, g, b}), (std::array{0, 0, 3}));
 }
@@ -50,7 +50,7 @@ TEST(Gradient, ChannelsClampAtBothEnds) {
     EXPECT_EQ(colour_of(bands[2]), (std::array{0, 0, 0}));
     r = 250, g = 100, b = 251;
     bands = gradient_bands("10,20,110,80", r, g, b, true, false, 3);
-    EXPECT_EQ(bands[2].rect, (TwipRect{10, 60, 110, 80}));
+    EXPECT_EQ(bands[2].rect, (Rect{10, 60, 110, 80}));
     EXPECT_EQ(colour_of(bands[1]), (std::array{254, 104, 255}));
     EXPECT_EQ((std::array{r, g, b}), (std::array{255, 112, 255}));
     // 290 / 20 = 14.5 rounds to the even 14.
@@ -62,7 +62,7 @@ TEST(CaptionPlacement, FollowsCaptionAlign) {
     using A = CaptionAlignment;
     struct Case {
         int align, fill_right, text_width;
-        TwipRect rect;
+        Rect rect;
         A alignment;
     };
     // Inner rectangle 15..3015; 5 twips of left offset; 45 twips beside the fill.

@@ -1,5 +1,7 @@
 #include "controls/progress/vumbar.h"
 
+#include "platform/qt/system_colours.h"
+
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPalette>
@@ -20,62 +22,8 @@ namespace {
 constexpr qint16 background_steps = 63;
 constexpr qint16 bar_steps = 20;
 
-struct SystemRole {
-    QPalette::ColorGroup group;
-    QPalette::ColorRole role;
-};
-
-// The palette colour standing in for each system colour index; index 25 names none.
-std::optional<SystemRole> system_role(int index) {
-    using P = QPalette;
-    static const std::array<std::optional<SystemRole>, 31> roles{{
-        SystemRole{P::Active, P::Button},          // 0 scroll bar
-        SystemRole{P::Active, P::Dark},            // 1 desktop
-        SystemRole{P::Active, P::Highlight},       // 2 active caption
-        SystemRole{P::Inactive, P::Highlight},     // 3 inactive caption
-        SystemRole{P::Active, P::Window},          // 4 menu
-        SystemRole{P::Active, P::Base},            // 5 window
-        SystemRole{P::Active, P::Shadow},          // 6 window frame
-        SystemRole{P::Active, P::WindowText},      // 7 menu text
-        SystemRole{P::Active, P::Text},            // 8 window text
-        SystemRole{P::Active, P::HighlightedText}, // 9 caption text
-        SystemRole{P::Active, P::Button},          // 10 active border
-        SystemRole{P::Inactive, P::Button},        // 11 inactive border
-        SystemRole{P::Active, P::Dark},            // 12 application workspace
-        SystemRole{P::Active, P::Highlight},       // 13 highlight
-        SystemRole{P::Active, P::HighlightedText}, // 14 highlight text
-        SystemRole{P::Active, P::Button},          // 15 button face
-        SystemRole{P::Active, P::Dark},            // 16 button shadow
-        SystemRole{P::Disabled, P::Text},          // 17 grey text
-        SystemRole{P::Active, P::ButtonText},      // 18 button text
-        SystemRole{P::Inactive, P::WindowText},    // 19 inactive caption text
-        SystemRole{P::Active, P::Light},           // 20 button highlight
-        SystemRole{P::Active, P::Shadow},          // 21 3D dark shadow
-        SystemRole{P::Active, P::Midlight},        // 22 3D light
-        SystemRole{P::Active, P::ToolTipText},     // 23 tooltip text
-        SystemRole{P::Active, P::ToolTipBase},     // 24 tooltip background
-        std::nullopt,                              // 25
-        SystemRole{P::Active, P::Link},            // 26 hot-tracked item
-        SystemRole{P::Active, P::Highlight},       // 27 active caption gradient
-        SystemRole{P::Inactive, P::Highlight},     // 28 inactive caption gradient
-        SystemRole{P::Active, P::Highlight},       // 29 menu highlight
-        SystemRole{P::Active, P::Window},          // 30 menu bar
-    }};
-    if (index < 0 || index >= static_cast<int>(roles.size()))
-        return std::nullopt;
-    return roles[static_cast<size_t>(index)];
-}
-
-QColor to_qcolor(qint32 colour) {
-    int r = 0;
-    int g = 0;
-    int b = 0;
-    split_rgb(colour, r, g, b);
-    return QColor(r, g, b);
-}
-
 // A rectangle as DrawGradient takes it: "x1,y1,x2,y2".
-QString rect_text(const TwipRect& rect) {
+QString rect_text(const Rect& rect) {
     return QStringLiteral("%1,%2,%3,%4")
         .arg(rect.left)
         .arg(rect.top)
@@ -161,14 +109,7 @@ void Vumbar::set_min(qint32 min) {
 }
 
 qint32 Vumbar::translated_colour(quint32 colour) const {
-    const QPalette& colours = palette();
-    return translate_colour(colour, [&colours](int index) -> std::optional<std::int32_t> {
-        const std::optional<SystemRole> role = system_role(index);
-        if (!role)
-            return std::nullopt;
-        const QColor c = colours.color(role->group, role->role);
-        return rgb(c.red(), c.green(), c.blue());
-    });
+    return translate_colour(colour, palette());
 }
 
 QSize Vumbar::sizeHint() const {
@@ -176,14 +117,14 @@ QSize Vumbar::sizeHint() const {
 }
 
 double Vumbar::twips_per_pixel_x() const {
-    return 1440.0 / logicalDpiX();
+    return twips_per_pixel(logicalDpiX());
 }
 
 double Vumbar::twips_per_pixel_y() const {
-    return 1440.0 / logicalDpiY();
+    return twips_per_pixel(logicalDpiY());
 }
 
-QRect Vumbar::to_pixels(const TwipRect& rect) const {
+QRect Vumbar::to_pixels(const Rect& rect) const {
     const int left = pixel_edge(std::min(rect.left, rect.right), twips_per_pixel_x());
     const int right = pixel_edge(std::max(rect.left, rect.right), twips_per_pixel_x());
     const int top = pixel_edge(std::min(rect.top, rect.bottom), twips_per_pixel_y());
@@ -204,8 +145,8 @@ void Vumbar::paintEvent(QPaintEvent*) {
 }
 
 void Vumbar::redraw(QPainter& painter) {
-    const TwipRect whole{0, 0, static_cast<int>(std::lround(width() * twips_per_pixel_x())),
-                         static_cast<int>(std::lround(height() * twips_per_pixel_y()))};
+    const Rect whole{0, 0, static_cast<int>(std::lround(width() * twips_per_pixel_x())),
+                     static_cast<int>(std::lround(height() * twips_per_pixel_y()))};
     draw_background(painter, whole);
     m_inner = whole;
     if (m_Appearance == 1) {
@@ -218,7 +159,7 @@ void Vumbar::redraw(QPainter& painter) {
 }
 
 // A colour that cannot be translated leaves its part undrawn; the rest still paints.
-void Vumbar::draw_background(QPainter& painter, const TwipRect& whole) {
+void Vumbar::draw_background(QPainter& painter, const Rect& whole) {
     const qint32 back = translated_colour(m_BackColor);
     if (back == -1)
         return;
@@ -243,7 +184,7 @@ void Vumbar::draw_frame(QPainter& painter) {
     painter.drawLine(right, 0, right, bottom);
 }
 
-TwipRect Vumbar::frame_inner_rect(const TwipRect& whole) const {
+Rect Vumbar::frame_inner_rect(const Rect& whole) const {
     const int dx = static_cast<int>(std::lround(twips_per_pixel_x()));
     const int dy = static_cast<int>(std::lround(twips_per_pixel_y()));
     return {whole.left + dx, whole.top + dy, whole.right - dx, whole.bottom - dy};
@@ -253,7 +194,7 @@ void Vumbar::draw_bar(QPainter& painter, int fill_right) {
     const qint32 bar = translated_colour(m_BarColor);
     if (fill_right <= m_inner.left || bar == -1)
         return;
-    const TwipRect filled{m_inner.left, m_inner.top, fill_right, m_inner.bottom};
+    const Rect filled{m_inner.left, m_inner.top, fill_right, m_inner.bottom};
     const QRect pixels = to_pixels(filled);
     // The bands may stop short of the top when their step rounds down, or overshoot it.
     painter.fillRect(pixels, to_qcolor(bar));

@@ -95,11 +95,11 @@ protected:
 private:
     double twips_per_pixel_x() const;
     double twips_per_pixel_y() const;
-    QRect to_pixels(const TwipRect& rect) const;
-    TwipRect frame_inner_rect(const TwipRect& whole) const;
+    QRect to_pixels(const Rect& rect) const;
+    Rect frame_inner_rect(const Rect& whole) const;
 
     void redraw(QPainter& painter);
-    void draw_background(QPainter& painter, const TwipRect& whole);
+    void draw_background(QPainter& painter, const Rect& whole);
     void draw_frame(QPainter& painter);
     void draw_bar(QPainter& painter, int fill_right);
     void draw_caption(QPainter& painter, int fill_right);
@@ -117,7 +117,7 @@ private:
     bool m_BarColor_Relief = true;
 
     // The area inside the frame at the last paint, in twips.
-    TwipRect m_inner;
+    Rect m_inner;
 };
 
 } // namespace orvix

@@ -30,7 +30,7 @@ void lighten(int& channel) {
         channel = 255;
 }
 
-TwipRect parse_rect(std::string_view rect) {
+Rect parse_rect(std::string_view rect) {
     const std::vector<std::string> fields = split(rect, ",");
     const auto field = [&fields](size_t i) {
         return i < fields.size() ? numeric_value(fields[i]) : 0;
@@ -38,7 +38,7 @@ TwipRect parse_rect(std::string_view rect) {
     return {field(0), field(1), field(2), field(3)};
 }
 
-bool fits(int text_width, const TwipRect& room) {
+bool fits(int text_width, const Rect& room) {
     return text_width <= room.width();
 }
 
@@ -49,7 +49,7 @@ std::vector<GradientBand> gradient_bands(std::string_view rect, int& r, int& g, 
     std::vector<GradientBand> bands;
     if (nbsteps < 1)
         return bands;
-    const TwipRect area = parse_rect(rect);
+    const Rect area = parse_rect(rect);
     const double height = static_cast<double>(area.bottom) - static_cast<double>(area.top);
     const std::int64_t step = to_int(height / nbsteps);
     std::int64_t pos = TopToBottom ? area.top : std::int64_t{area.bottom} - step;
@@ -77,7 +77,7 @@ int percents(double fraction) {
     return to_int(fraction * 100.0);
 }
 
-int filled_right(const TwipRect& inner, double fraction) {
+int filled_right(const Rect& inner, double fraction) {
     if (fraction <= 0.0 || inner.width() <= 0)
         return inner.left;
     const double width = inner.width() * std::min(fraction, 1.0);
@@ -92,12 +92,11 @@ std::string caption_text(std::string_view caption, int value, int min, int max) 
     return Remplacer("{min}", std::to_string(min), text);
 }
 
-CaptionPlace caption_place(const TwipRect& inner, int fill_right, int text_width,
-                           int CaptionAlign) {
+CaptionPlace caption_place(const Rect& inner, int fill_right, int text_width, int CaptionAlign) {
     const int start = inner.left + caption_offset;
-    const TwipRect across{start, inner.top, inner.right, inner.bottom};
-    const TwipRect after{fill_right + caption_gap, inner.top, inner.right, inner.bottom};
-    const TwipRect inside{start, inner.top, fill_right - caption_gap, inner.bottom};
+    const Rect across{start, inner.top, inner.right, inner.bottom};
+    const Rect after{fill_right + caption_gap, inner.top, inner.right, inner.bottom};
+    const Rect inside{start, inner.top, fill_right - caption_gap, inner.bottom};
     const CaptionPlace after_fill{after, CaptionAlignment::Left};
     const CaptionPlace against_end{inside, CaptionAlignment::Right};
     const CaptionPlace roomier = after.width() >= inside.width() ? after_fill : against_end;
@@ -128,26 +127,6 @@ CaptionPlace caption_place(const TwipRect& inner, int fill_right, int text_width
     default:
         return {across, CaptionAlignment::Left};
     }
-}
-
-std::int32_t rgb(int r, int g, int b) {
-    const auto channel = [](int c) { return static_cast<std::int32_t>(std::clamp(c, 0, 255)); };
-    return channel(r) | channel(g) << 8 | channel(b) << 16;
-}
-
-void split_rgb(std::int32_t colour, int& r, int& g, int& b) {
-    r = colour & 0xFF;
-    g = (colour >> 8) & 0xFF;
-    b = (colour >> 16) & 0xFF;
-}
-
-std::int32_t translate_colour(std::uint32_t colour, const SystemColours& system_colours) {
-    if ((colour & system_colour_flag) == 0)
-        return (colour >> 24) == 0 ? static_cast<std::int32_t>(colour) : -1;
-    if ((colour & ~system_colour_flag) > 0xFF || !system_colours)
-        return -1;
-    const std::optional<std::int32_t> value = system_colours(static_cast<int>(colour & 0xFF));
-    return value ? (*value & 0xFFFFFF) : -1;
 }
 
 } // namespace orvix

@@ -3,8 +3,10 @@
 // converts to pixels only when it paints.
 #pragma once
 
+#include "geometry/geometry.h"
+#include "platform/colours.h"
+
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,20 +14,9 @@
 
 namespace orvix {
 
-struct TwipRect {
-    int left = 0;
-    int top = 0;
-    int right = 0;
-    int bottom = 0;
-
-    int width() const { return right - left; }
-    int height() const { return bottom - top; }
-    bool operator==(const TwipRect&) const = default;
-};
-
 // One filled box of a band gradient, in the colour it is drawn with.
 struct GradientBand {
-    TwipRect rect;
+    Rect rect;
     int r = 0;
     int g = 0;
     int b = 0;
@@ -46,7 +37,7 @@ int percents(double fraction);
 
 // Right edge of the filled part: fraction x inner width from the inner left edge, kept
 // inside the inner rectangle so a value beyond the range never paints over the frame.
-int filled_right(const TwipRect& inner, double fraction);
+int filled_right(const Rect& inner, double fraction);
 
 // The caption template with {percents}, {value}, {max} and {min} replaced.
 std::string caption_text(std::string_view caption, int value, int min, int max);
@@ -54,7 +45,7 @@ std::string caption_text(std::string_view caption, int value, int min, int max);
 enum class CaptionAlignment { Left, Right, Centre };
 
 struct CaptionPlace {
-    TwipRect rect;
+    Rect rect;
     CaptionAlignment alignment = CaptionAlignment::Left;
 };
 
@@ -71,20 +62,6 @@ inline constexpr int caption_gap = 45;
 //   6        inside the fill from its left when the text fits there, else just after it.
 // Where the text fits on neither side of the fill end it takes the roomier side (and wraps
 // there). Any other value is taken as 0.
-CaptionPlace caption_place(const TwipRect& inner, int fill_right, int text_width, int CaptionAlign);
-
-// Colours are 32-bit values with red in the low byte; with the high bit set the low byte
-// names a system colour instead.
-inline constexpr std::uint32_t system_colour_flag = 0x80000000u;
-
-std::int32_t rgb(int r, int g, int b);
-void split_rgb(std::int32_t colour, int& r, int& g, int& b);
-
-// The RGB value of a system colour index, or nothing when the index names no colour.
-using SystemColours = std::function<std::optional<std::int32_t>(int index)>;
-
-// Plain RGB for any colour value, -1 when it cannot be translated (an unknown system
-// colour, or flags in the high byte other than the system flag).
-std::int32_t translate_colour(std::uint32_t colour, const SystemColours& system_colours);
+CaptionPlace caption_place(const Rect& inner, int fill_right, int text_width, int CaptionAlign);
 
 } // namespace orvix

@@ -1,0 +1,547 @@
+#include "controls/thumbgrid/glimra_model.h"
+
+#include "fs/fs.h"
+#include "text/text.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace orvix {
+
+namespace {
+
+constexpr std::string_view kCompanionPrefix = "m_";
+
+// Companion thumbnails are named "m_" + the picture's name; these two are pictures.
+bool is_companion_name(const std::string& name) {
+    return name.starts_with(kCompanionPrefix) && name != "m_ref.jpg" && name != "m_ref2.jpg";
+}
+
+// A folder entry (a path ending with the separator) stands when the folder holds a file.
+bool folder_holds_file(const std::string& folder) {
+    std::vector<std::string> files;
+    list_files(folder, files, "", false, "", 1);
+    return !files.empty();
+}
+
+std::string rect_text(const Rect& r) {
+    return std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) +
+           "," + std::to_string(r.bottom);
+}
+
+std::string type_name(int32_t type) {
+    switch (type) {
+    case kTypeGif:
+        return "GIF";
+    case kTypeJpeg:
+        return "JPEG";
+    case kTypePng:
+        return "PNG";
+    case kTypeBitmap:
+        return "Bitmap";
+    default:
+        return "";
+    }
+}
+
+std::string text_after_last(const std::string& text, char mark) {
+    const size_t at = text.rfind(mark);
+    return at == std::string::npos ? std::string() : text.substr(at + 1);
+}
+
+} // namespace
+
+GlimraModel::GlimraModel(GlimraHost& host) : m_host(host) {}
+
+void GlimraModel::set_screen(double twips_per_pixel_x, double twips_per_pixel_y) {
+    m_screen_x = twips_per_pixel_x;
+    m_screen_y = twips_per_pixel_y;
+}
+
+void GlimraModel::set_area(int32_t width, int32_t height) {
+    m_width = width;
+    m_height = height;
+}
+
+int32_t GlimraModel::scroll_offset() const {
+    return m_scroll_value < 1 ? 0 : to_twips(m_scroll_value, m_twipsPerPixelY);
+}
+
+// --- The list ----------------------------------------------------------------------------
+
+void GlimraModel::set_filelist(const std::string& text) {
+    m_props.filelist = text;
+    load_list();
+}
+
+std::string GlimraModel::filelist() const {
+    if (!m_loaded)
+        return "";
+    std::string text;
+    for (size_t i = 0; i < m_items.size(); ++i) {
+        if (i > 0)
+            text += CR;
+        text += m_items[i].Path;
+    }
+    return text;
+}
+
+void GlimraModel::load_list() {
+    m_twipsPerPixelX = m_screen_x;
+    m_twipsPerPixelY = m_screen_y;
+    m_host.GlimraLoadStart();
+    m_items.clear();
+    // Indices of the old list mean nothing in the new one.
+    m_hoverItem = m_lastHoverItem = m_clickedItem = m_dragItem = 0;
+    m_dragStartCell = {};
+    if (!m_props.filelist.empty()) {
+        for (const std::string& path : split(m_props.filelist, std::string_view(&CR, 1))) {
+            const std::string name = file_name(path, true);
+            if (is_companion_name(name))
+                continue;
+            ImageInfo info;
+            if (path.ends_with(SEP)) {
+                if (!folder_holds_file(path))
+                    continue;
+            } else if (const std::optional<ImageInfo> header = read_header_if_file(path)) {
+                info = *header;
+            } else {
+                continue;
+            }
+            ThumbItem& item = m_items.emplace_back();
+            item.Path = path;
+            item.Width = info.Width;
+            item.Height = info.Height;
+            item.Size = info.FileSize;
+            item.Type = info.FileType;
+            const std::string companion =
+                parent_folder(path) + std::string(kCompanionPrefix) + name;
+            int32_t thumb_width = item.Width, thumb_height = item.Height;
+            item.ThumbPath = path;
+            if (const std::optional<ImageInfo> thumb = read_header_if_file(companion)) {
+                item.ThumbPath = companion;
+                thumb_width = thumb->Width;
+                thumb_height = thumb->Height;
+            }
+            item.ThumbWidth = to_twips(thumb_width, m_twipsPerPixelX);
+            item.ThumbHeight = to_twips(thumb_height, m_twipsPerPixelY);
+        }
+    }
+    m_loaded = true;
+    m_canvas_width = m_canvas_height = -1;
+    m_needs_layout = true;
+    m_host.GlimraLoadEnd();
+}
+
+const ThumbItem* GlimraModel::item(int32_t index) const {
+    if (index < 1 || index > count())
+        return nullptr;
+    return &m_items[static_cast<size_t>(index - 1)];
+}
+
+ThumbItem* GlimraModel::item_at(int32_t index) {
+    return const_cast<ThumbItem*>(std::as_const(*this).item(index));
+}
+
+// --- Per-item properties -----------------------------------------------------------------
+
+std::string GlimraModel::File_Path(int32_t index) const {
+    const ThumbItem* it = m_loaded ? item(index) : nullptr;
+    return it ? it->Path : "";
+}
+int32_t GlimraModel::File_Size(int32_t index) const {
+    const ThumbItem* it = m_loaded ? item(index) : nullptr;
+    return it ? it->Size : -1;
+}
+int32_t GlimraModel::File_Type(int32_t index) const {
+    const ThumbItem* it = m_loaded ? item(index) : nullptr;
+    return it ? it->Type : -1;
+}
+int32_t GlimraModel::File_Width(int32_t index) const {
+    const ThumbItem* it = m_loaded ? item(index) : nullptr;
+    return it ? it->Width : -1;
+}
+int32_t GlimraModel::File_Height(int32_t index) const {
+    const ThumbItem* it = m_loaded ? item(index) : nullptr;
+    return it ? it->Height : -1;
+}
+std::string GlimraModel::File_Bounds(int32_t index) const {
+    const ThumbItem* it = m_loaded ? item(index) : nullptr;
+    return it ? rect_text(it->Bounds) : "";
+}
+std::string GlimraModel::File_BoundsGrid(int32_t index) const {
+    const ThumbItem* it = m_loaded ? item(index) : nullptr;
+    return it ? rect_text(it->BoundsGrid) : "";
+}
+std::string GlimraModel::File_Tooltip(int32_t index) const {
+    const ThumbItem* it = m_loaded ? item(index) : nullptr;
+    return it ? it->Tooltip : "";
+}
+std::string GlimraModel::File_Titlestring(int32_t index) const {
+    const ThumbItem* it = m_loaded ? item(index) : nullptr;
+    return it ? it->Titlestring : "";
+}
+std::string GlimraModel::File_Tag(int32_t index) const {
+    const ThumbItem* it = m_loaded ? item(index) : nullptr;
+    return it ? it->Tag : "";
+}
+
+bool GlimraModel::set_File_Tooltip(int32_t index, const std::string& text) {
+    ThumbItem* it = m_loaded ? item_at(index) : nullptr;
+    if (it)
+        it->Tooltip = text;
+    return it != nullptr;
+}
+bool GlimraModel::set_File_Titlestring(int32_t index, const std::string& text) {
+    ThumbItem* it = m_loaded ? item_at(index) : nullptr;
+    if (it)
+        it->Titlestring = text;
+    return it != nullptr;
+}
+bool GlimraModel::set_File_Tag(int32_t index, const std::string& text) {
+    ThumbItem* it = m_loaded ? item_at(index) : nullptr;
+    if (it)
+        it->Tag = text;
+    return it != nullptr;
+}
+
+// --- Drawing -----------------------------------------------------------------------------
+
+void GlimraModel::Redraw(bool force) {
+    if (!m_loaded)
+        load_list();
+    m_host.GlimraDrawingStart();
+    m_drawing = true;
+    m_host.set_busy(true);
+    if (count() < 1) {
+        m_layout = {};
+        m_needs_layout = false;
+        m_host.set_scroll_range({});
+        m_host.render(force);
+    } else if (m_resize_pending) {
+        // The timer redraws once the resizing is over.
+        m_host.set_scroll_range({});
+    } else {
+        const GridLayout layout =
+            lay_out(m_props.ThumbnailsSize, m_props.Margin, m_width, m_height, count());
+        const PlacedFor now{m_props.ThumbnailsSize, m_props.Margin, m_width, count()};
+        if (force || m_needs_layout || layout.canvas_width != m_canvas_width ||
+            layout.canvas_height != m_canvas_height || now != m_placed_for) {
+            m_canvas_width = layout.canvas_width;
+            m_canvas_height = layout.canvas_height;
+            m_layout = layout;
+            m_placed_for = now;
+            place_cells();
+        }
+        m_needs_layout = false;
+        m_host.set_scroll_range(scroll_range(m_layout, m_height, m_twipsPerPixelY));
+        m_host.render(force);
+    }
+    m_drawing = false;
+    m_host.GlimraDrawingEnd();
+    if (!m_abort_draw) {
+        m_host.present();
+        m_host.set_busy(false);
+    } else {
+        m_abort_draw = false;
+    }
+}
+
+void GlimraModel::place_cells() {
+    const std::vector<Rect> cells = cell_rects(m_layout, m_width, count(), m_props.Margin);
+    for (size_t i = 0; i < m_items.size(); ++i) {
+        ThumbItem& it = m_items[i];
+        it.BoundsGrid = cells[i];
+        it.Bounds = picture_rect(cells[i], m_props.Margin, it.ThumbWidth, it.ThumbHeight);
+    }
+}
+
+void GlimraModel::fond_Resize(int32_t width, int32_t height) {
+    set_area(width, height);
+    m_host.enable_timer();
+    if (!m_loaded)
+        return;
+    m_resize_pending = true;
+    m_abort_draw = true;
+    if (!m_props.LockScreen)
+        Redraw(false);
+}
+
+void GlimraModel::Timer1_Timer() {
+    if (!m_resize_pending)
+        return;
+    m_resize_pending = false;
+    if (!m_props.LockScreen)
+        Redraw(false);
+}
+
+std::vector<int32_t> GlimraModel::items_between(int32_t top, int32_t bottom) const {
+    std::vector<int32_t> found;
+    if (m_needs_layout)
+        return found;
+    for (int32_t i = 1; i <= count(); ++i) {
+        const Rect& cell = m_items[static_cast<size_t>(i - 1)].BoundsGrid;
+        if (cell.bottom >= top && cell.top <= bottom)
+            found.push_back(i);
+    }
+    return found;
+}
+
+// --- Hit testing and selection -------------------------------------------------------------
+
+int32_t GlimraModel::get_xy_pict(float x, float y) const {
+    const double cx = x, cy = double(y) + scroll_offset();
+    for (int32_t i = 1; i <= count(); ++i) {
+        const Rect& b = m_items[static_cast<size_t>(i - 1)].Bounds;
+        if (cx >= b.left && cx <= b.right && cy >= b.top && cy <= b.bottom)
+            return i;
+    }
+    return 0;
+}
+
+std::string GlimraModel::SelectedItems() const {
+    std::string text;
+    for (int32_t i = 1; i <= count(); ++i) {
+        if (!m_items[static_cast<size_t>(i - 1)].Selected)
+            continue;
+        if (!text.empty())
+            text += ',';
+        text += std::to_string(i);
+    }
+    return text;
+}
+
+void GlimraModel::set_SelectedItems(std::string_view text) {
+    std::vector<int32_t> changed;
+    if (text.empty()) {
+        m_host.set_busy(true);
+        clear_selection(changed);
+        m_host.draw_items(changed);
+        m_host.set_busy(false);
+    } else {
+        std::string list(text);
+        if (!list.starts_with(','))
+            list.insert(0, 1, ',');
+        if (!list.ends_with(','))
+            list += ',';
+        for (int32_t i = 1; i <= count(); ++i) {
+            ThumbItem& it = m_items[static_cast<size_t>(i - 1)];
+            const bool selected = list.find("," + std::to_string(i) + ",") != std::string::npos;
+            if (it.Selected != selected) {
+                it.Selected = selected;
+                changed.push_back(i);
+            }
+        }
+        m_host.draw_items(changed);
+    }
+    if (!m_props.LockScreen)
+        m_host.present();
+}
+
+bool GlimraModel::toggle(int32_t index, std::vector<int32_t>& changed) {
+    ThumbItem* it = item_at(index);
+    if (!it)
+        return false;
+    it->Selected = !it->Selected;
+    changed.push_back(index);
+    return true;
+}
+
+void GlimraModel::clear_selection(std::vector<int32_t>& changed) {
+    for (int32_t i = 1; i <= count(); ++i) {
+        ThumbItem& it = m_items[static_cast<size_t>(i - 1)];
+        if (it.Selected) {
+            it.Selected = false;
+            changed.push_back(i);
+        }
+    }
+}
+
+void GlimraModel::select_on_click(int32_t hit, int16_t Shift, std::vector<int32_t>& changed) {
+    if (hit == 0) {
+        clear_selection(changed);
+        return;
+    }
+    const bool shift = (Shift & kShiftMask) != 0;
+    const bool ctrl = (Shift & kCtrlMask) != 0;
+    if (m_props.SelectionMode == 1) {
+        clear_selection(changed);
+        toggle(hit, changed);
+    } else if (m_props.SelectionMode == 2) {
+        if (shift) {
+            int32_t anchor = 0;
+            for (int32_t i = count(); i >= 1 && anchor == 0; --i)
+                if (m_items[static_cast<size_t>(i - 1)].Selected)
+                    anchor = i;
+            if (anchor == 0 || anchor == hit) {
+                toggle(hit, changed);
+                return;
+            }
+            for (int32_t i = std::min(anchor, hit); i <= std::max(anchor, hit); ++i) {
+                ThumbItem& it = m_items[static_cast<size_t>(i - 1)];
+                if (!it.Selected) {
+                    it.Selected = true;
+                    changed.push_back(i);
+                }
+            }
+        } else if (ctrl) {
+            toggle(hit, changed);
+        } else {
+            clear_selection(changed);
+            toggle(hit, changed);
+        }
+    }
+}
+
+// --- The mouse -----------------------------------------------------------------------------
+
+void GlimraModel::fond_MouseDown(int16_t Button, int16_t Shift, float x, float y) {
+    if (m_loaded && m_props.Enabled) {
+        m_hoverItem = get_xy_pict(x, y);
+        const ThumbItem* pressed = item(m_hoverItem);
+        const Rect cell = pressed ? pressed->BoundsGrid : Rect{};
+        // The grab is kept on the canvas, so scrolling does not move it.
+        m_grabX = to_int(x - cell.left);
+        m_grabY = to_int(double(y) + scroll_offset() - cell.top);
+        m_clickedItem = m_hoverItem;
+        if (pressed) {
+            m_dragStartCell = cell;
+            m_host.prepare_dragpic(m_hoverItem);
+        }
+        m_dragItem = 0;
+    }
+    m_host.MouseDown(Button, Shift, x, y);
+}
+
+void GlimraModel::fond_MouseMove(int16_t Button, int16_t Shift, float x, float y) {
+    if (Button == kLeftButton) {
+        if (!m_props.AllowReorder || m_dragStartCell.left == 0) {
+            m_dragItem = 0;
+        } else {
+            const Rect& start = m_dragStartCell;
+            // The start cell lies on the canvas: the pointer is compared there too.
+            const double cy = double(y) + scroll_offset();
+            const bool outside =
+                x >= start.right || x <= start.left || cy >= start.bottom || cy <= start.top;
+            if (outside && m_hoverItem != 0) {
+                m_dragItem = m_hoverItem;
+                m_host.move_dragpic(to_int(x - m_grabX), to_int(cy - m_grabY - scroll_offset()));
+            } else if (!outside) {
+                m_dragItem = 0;
+                m_host.hide_dragpic();
+            }
+        }
+    } else if (Button == 0 && m_loaded && !m_drawing) {
+        m_hoverItem = get_xy_pict(x, y);
+        if (m_hoverItem != m_lastHoverItem) {
+            if (const ThumbItem* over = item(m_hoverItem)) {
+                std::string tip;
+                if (m_props.ShowTooltips) {
+                    int32_t index = m_hoverItem;
+                    tip = over->Tooltip.empty() ? over->Path : ExpandTemplate(over->Tooltip, index);
+                }
+                m_host.set_tooltip(tip);
+                m_host.set_hand_pointer(m_props.Enabled);
+            } else {
+                m_host.set_hand_pointer(false);
+            }
+            m_lastHoverItem = m_hoverItem;
+        }
+        UpdateStatus();
+    }
+    m_host.MouseMove(Button, Shift, x, y);
+}
+
+void GlimraModel::fond_MouseUp(int16_t Button, int16_t Shift, float x, float y) {
+    if (m_dragItem > 0) {
+        int32_t target = get_xy_pict(x, y);
+        m_hoverItem = target;
+        ThumbItem* dragged = item_at(m_dragItem);
+        ThumbItem* onto = item_at(target);
+        m_host.hide_dragpic();
+        if (dragged && onto) {
+            std::swap(*dragged, *onto);
+            Redraw(true);
+        }
+        m_host.Reorder(m_dragItem, target);
+        m_dragItem = 0;
+    }
+    if (m_loaded && m_props.Enabled) {
+        const int32_t hit = get_xy_pict(x, y);
+        m_hoverItem = m_clickedItem = hit;
+        std::vector<int32_t> changed;
+        select_on_click(hit, Shift, changed);
+        m_host.draw_items(changed);
+        m_host.present();
+    }
+    m_host.MouseUp(Button, Shift, x, y);
+}
+
+void GlimraModel::fond_DblClick() {
+    m_dragStartCell.left = 0;
+    m_host.DblClick(m_clickedItem);
+}
+
+void GlimraModel::UpdateStatus() {
+    if (!m_props.ShowStatus) {
+        if (m_status_visible)
+            m_host.show_status(false, m_status_caption);
+        m_status_visible = false;
+        return;
+    }
+    std::string text;
+    if (!m_props.StatusText.empty() && m_hoverItem != 0) {
+        int32_t index = m_hoverItem;
+        text = ExpandTemplate(m_props.StatusText, index);
+    }
+    if (text != m_status_caption || !m_status_visible) {
+        m_status_caption = text;
+        m_status_visible = true;
+        m_host.show_status(true, text);
+    }
+}
+
+// --- Captions ------------------------------------------------------------------------------
+
+std::string GlimraModel::ExpandTemplate(const std::string& text, int32_t& index) const {
+    if (index == 0)
+        index = m_hoverItem;
+    const ThumbItem* it = item(index);
+    // Each replacement runs on the result of the ones before, in this order.
+    const std::pair<const char*, std::string> tokens[] = {
+        {"#FILENAME#", it ? it->Path : "C:\\My Documents\\The Path\\Sample.jpg"},
+        {"#SHORTFILENAME#", it ? file_name(it->Path, true) : "Sample.jpg"},
+        {"#FILESIZE#", it ? std::to_string(it->Size) : "#######"},
+        {"#FILEWIDTH#", it ? std::to_string(it->Width) : "###"},
+        {"#FILEHEIGHT#", it ? std::to_string(it->Height) : "###"},
+        {"#FILETOOLTIP#", it ? it->Tooltip : "Sample Tooltip"},
+        {"#DIMENSIONS#",
+         it ? std::to_string(it->Width) + " x " + std::to_string(it->Height) : "### x ###"},
+        {"#FILETYPE#", it ? type_name(it->Type) : "File Type"},
+        {"#FILEEXTENSION#", it ? to_lower(text_after_last(it->Path, '.')) : "JPG"},
+        {"#CURRENTNUM#", it ? std::to_string(index) : "#"},
+        {"#CUSTOM#", it ? it->Titlestring : "#CUSTOM#"},
+        {"#TOTAL#", std::to_string(count())},
+    };
+    std::string result = text;
+    for (const auto& [token, value] : tokens)
+        result = Remplacer(token, value, result);
+    return result;
+}
+
+// --- The container's property store ----------------------------------------------------------
+
+void GlimraModel::WriteProperties(PropertyBag& bag) const {
+    GlimraProperties saved = m_props;
+    saved.SelectedItems = SelectedItems();
+    write_properties(saved, bag);
+}
+
+void GlimraModel::ReadProperties(const PropertyBag& bag) {
+    m_props = read_properties(bag);
+    m_items.clear();
+    m_loaded = false;
+    m_needs_layout = true;
+}
+
+} // namespace orvix

@@ -1,0 +1,53 @@
+// How the grid places its cells: the cell size (fitted to the drawing area or fixed), the
+// size of the whole grid (its canvas), each item's cell, and the scroll bar's range. All
+// in twips.
+#pragma once
+
+#include "geometry/geometry.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace orvix {
+
+struct GridLayout {
+    bool fixed = false; // fixed cells on a canvas that scrolls; else fitted to the area
+    int32_t s = 0;      // cell size
+    int32_t canvas_width = 0;
+    int32_t canvas_height = 0;
+    bool operator==(const GridLayout&) const = default;
+};
+
+// The fit loop: from 10000 down in steps of 50, the first cell size s for which the whole
+// columns and rows of (s + margin) in width x height hold strictly more than n cells; 0
+// when even 50 is too large.
+int32_t fitted_cell_size(int32_t width, int32_t height, int32_t n, int32_t margin);
+
+// The layout of n items in a width x height area. ThumbnailsSize 0 fits the cells to the
+// area; a positive size gives fixed cells of that size; a negative one fits, but falls
+// back to fixed cells of its absolute value when the fitted ones would be smaller.
+// Fixed cells are walked row by row to give the canvas size; fitted ones use the area's.
+GridLayout lay_out(int16_t ThumbnailsSize, int16_t Margin, int32_t width, int32_t height,
+                   int32_t n);
+
+// The cells (BoundsGrid) of items 1 to n, in item order.
+std::vector<Rect> cell_rects(const GridLayout& layout, int32_t width, int32_t n, int32_t margin);
+
+// Where the picture of a thumb_width x thumb_height image is drawn in its cell: fitted
+// into the cell less the margin on every side, never enlarged. An image of unknown size
+// takes the whole of that area, so its item can still be pointed at.
+Rect picture_rect(const Rect& cell, int32_t margin, int32_t thumb_width, int32_t thumb_height);
+
+struct ScrollRange {
+    bool visible = false;
+    int32_t maximum = 0;    // pixels
+    int32_t large_step = 0; // pixels: the area's height
+    int32_t small_step = 0; // pixels: a cell
+    bool operator==(const ScrollRange&) const = default;
+};
+
+// The vertical scroll bar for a canvas taller than the area, with the twips per pixel of
+// the vertical axis; hidden when the canvas fits.
+ScrollRange scroll_range(const GridLayout& layout, int32_t height, double twips_per_pixel_y);
+
+} // namespace orvix
