@@ -69,7 +69,7 @@ TEST(TextCodec, EveryByteStringComesBackAsItWas) {
         "\xf4\x90\x80\x80",
         "\xc3",
         "\xe2\x82",
-        "a\x80" "b", // beyond, cut, stray
+        std::string("a\x80") + "b", // beyond, cut, stray
         std::string("nul\0inside", 11),
     };
     for (const std::string& bytes : cases)
@@ -83,7 +83,7 @@ TEST(TextCodec, EveryByteStringComesBackAsItWas) {
     }
     // Valid text reads as its characters; only the stray bytes are escaped.
     EXPECT_EQ(to_qt("caf\xc3\xa9"), QString::fromUtf8("caf\xc3\xa9"));
-    EXPECT_EQ(to_qt("\xff" "A").size(), 2);
+    EXPECT_EQ(to_qt(std::string("\xff") + "A").size(), 2);
     EXPECT_EQ(from_qt(QString::fromUtf8("\xe2\x82\xac")), "\xe2\x82\xac");
 }
 
