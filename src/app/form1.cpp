@@ -3,6 +3,7 @@
 #include "app/status_text.h"
 #include "app/widgets.h"
 #include "controls/progress/vumbar.h"
+#include "controls/thumbgrid/glimra.h"
 #include "fs/fs.h"
 #include "platform/dialogs.h"
 #include "platform/qt/desktop.h"
@@ -221,8 +222,7 @@ void Form1::create_transfer_page() {
     m_xfer->setIcon(image("import2"));
     m_vsplit = named(new SplitterBar(m_frame_transfert), "vsplit");
     create_toolbar();
-    // The thumbnail grid takes this place; until then the area stays empty.
-    m_tex = named(new QWidget(m_frame_transfert), "tex");
+    create_grid();
 }
 
 void Form1::style_folder_frame(QPushButton* browse, QPushButton* open, QLabel* status) {
@@ -334,6 +334,7 @@ void Form1::connect_handlers() {
     connect(m_vsplit, &SplitterBar::EndMoving, this, &Form1::vsplit_EndMoving);
     connect(m_Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
     connect(m_tray.get(), &TrayIcon::clicked, this, &Form1::trayicon_Click);
+    connect_grid_handlers();
 }
 
 // --- Loading, arranging and closing --------------------------------------------------------
@@ -377,6 +378,8 @@ void Form1::Form_Load() {
     m_tb_buttons[4]->setIcon(image("cross"));
     m_tb_buttons[6]->setIcon(image("mail"));
 
+    // Cells fitted to the grid, but never smaller than 1300 twips.
+    m_tex->setThumbnailsSize(-1300);
     enable_toolbar();
     fill_language_list();
     traduce();
@@ -730,8 +733,16 @@ TransferOptions Form1::transfer_options() const {
 void Form1::xfer_Click() {
     Hourglass hourglass;
     PbarProgress progress(*m_pbar, *m_quality);
-    run_transfer(transfer_options(), m_state.thumbs_dir, m_state.language, dialogs(), progress,
-                 m_state.transferred_pictures, [this] { update(); });
+    const TransferOutcome outcome =
+        run_transfer(transfer_options(), m_state.thumbs_dir, m_state.language, dialogs(), progress,
+                     m_state.transferred_pictures, [this] {
+                         update();
+                         fill_thumbnail_grid();
+                     });
+    // A run stopped by an early message has emptied its records: the grid follows, so no
+    // item is left without its picture.
+    if (!outcome.ran)
+        fill_thumbnail_grid();
 }
 
 // --- Notification area and camera watch --------------------------------------------------
