@@ -88,6 +88,7 @@ public:
     void formatchoice_Click();
     void lng_Click();
     void xfer_Click();
+    void tb_email_Click();
     void vsplit_EndMoving();
     void Timer1_Timer();
     void trayicon_Click();

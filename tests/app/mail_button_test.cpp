@@ -1,0 +1,66 @@
+// The toolbar's mail button: the mail window over the grid's selection, modal and owned by
+// the main window, with the mail component that ships with the program.
+#include "app_fixture.h"
+
+#include "fs/fs.h"
+#include "mail/mailform.h"
+#include "support/images.h"
+#include "support/scoped_env.h"
+
+#include <QAction>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+namespace orvix::test {
+namespace {
+
+using MailButtonTest = AppTest;
+
+TEST_F(MailButtonTest, OpensTheMailWindowOverTheSelectedPictures) {
+    ScopedEnv env;
+    env.set("XDG_DATA_HOME", m_dir.folder("xdg-data"));
+    env.set("XDG_CACHE_HOME", m_dir.folder("xdg-cache"));
+    const std::string card = m_dir.folder("card");
+    const std::string photos = m_dir.folder("photos");
+    make_jpeg(card + "IMG_0001.jpg", 64, 48);
+    make_jpeg(card + "IMG_0002.jpg", 48, 64);
+    make_jpeg(card + "IMG_0003.jpg", 32, 32);
+    Form1& form = start({{"SOURCE_PATH", card}, {"DEST_PATH", photos}, {"SHOW_THUMBS", "1"}});
+    QTest::mouseClick(child<QPushButton>("xfer"), Qt::LeftButton);
+    ASSERT_EQ(form.state().transferred_pictures.size(), 3u);
+    m_dialogs.clear();
+
+    // The grid publishes its selection this way and has the toolbar enabled.
+    child<QWidget>("tex")->setProperty("SelectedItems", QStringLiteral("3,1"));
+    QAction* mail = child<QAction>("tb_button7");
+    mail->setEnabled(true);
+
+    bool opened = false;
+    QTimer::singleShot(0, [&] {
+        auto* window = qobject_cast<mailform*>(QApplication::activeModalWidget());
+        ASSERT_NE(window, nullptr);
+        opened = true;
+        EXPECT_TRUE(window->isModal());
+        EXPECT_EQ(window->parentWidget(), &form);
+        auto* prepare = window->findChild<QPushButton*>(QStringLiteral("prepare"));
+        EXPECT_TRUE(prepare->isEnabled()) << "the shipped component was registered and created";
+        m_dialogs.queue_answer(Answer::No);
+        window->prepare_Click();
+        const MailResult& result = window->last_result();
+        const std::string folder = result.folder;
+        EXPECT_EQ(folder.rfind(m_dir.path() + "xdg-cache/orvix/mail/mail-", 0), 0u) << folder;
+        // Item n is entry n of the transferred pictures (in the order the card listed them).
+        const auto& pictures = form.state().transferred_pictures;
+        EXPECT_EQ(result.attachments, "\"" + folder + file_name(pictures[2].picture_path, false) +
+                                          ".jpg\" \"" + folder +
+                                          file_name(pictures[0].picture_path, false) + ".jpg\"");
+        window->cancel_Click();
+    });
+    mail->trigger();
+    EXPECT_TRUE(opened);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << "closed again";
+}
+
+} // namespace
+} // namespace orvix::test
