@@ -84,8 +84,8 @@ private:
 
 class MailCopies {
 public:
-    MailCopies(const std::string& mail_root, const MailChoices& choices)
-        : m_root(mail_root), m_choices(choices) {}
+    MailCopies(const std::function<std::string()>& make_folder, const MailChoices& choices)
+        : m_make_folder(make_folder), m_choices(choices) {}
 
     // The file to attach for picture, "" when there is none.
     std::string file_for(const std::string& picture) {
@@ -100,7 +100,7 @@ public:
 private:
     bool have_folder() {
         if (m_folder.empty() && !m_failed) {
-            m_folder = new_mail_folder(m_root);
+            m_folder = m_make_folder();
             m_failed = m_folder.empty();
         }
         return !m_folder.empty();
@@ -130,7 +130,7 @@ private:
         return target;
     }
 
-    const std::string& m_root;
+    const std::function<std::string()>& m_make_folder;
     const MailChoices& m_choices;
     std::string m_folder;
     bool m_failed = false;
@@ -207,6 +207,15 @@ MailResult prepare_mail(const MailChoices& choices, const std::vector<Transferre
                         const std::string& mail_root, const LanguageTable& language,
                         Dialogs& dialogs, MailSender& sender, std::string& prefs_text,
                         const std::function<void(bool)>& set_busy) {
+    return prepare_mail(
+        choices, pictures, [&mail_root] { return new_mail_folder(mail_root); }, language, dialogs,
+        sender, prefs_text, set_busy);
+}
+
+MailResult prepare_mail(const MailChoices& choices, const std::vector<TransferredPicture>& pictures,
+                        const std::function<std::string()>& make_folder,
+                        const LanguageTable& language, Dialogs& dialogs, MailSender& sender,
+                        std::string& prefs_text, const std::function<void(bool)>& set_busy) {
     MailResult result;
     if (choices.selection.empty()) {
         dialogs.message_box(nothing_selected, "", Icon::None, Buttons::Ok);
@@ -214,7 +223,7 @@ MailResult prepare_mail(const MailChoices& choices, const std::vector<Transferre
     }
 
     BusyPointer busy(set_busy);
-    MailCopies copies(mail_root, choices);
+    MailCopies copies(make_folder, choices);
     for (const std::string& field : split(choices.selection, ",")) {
         const int n = numeric_value(field);
         // An item number with no record behind it (the grid and the list out of step) is

@@ -93,6 +93,13 @@ MailResult prepare_mail(const MailChoices& choices, const std::vector<Transferre
                         Dialogs& dialogs, MailSender& sender, std::string& prefs_text,
                         const std::function<void(bool)>& set_busy);
 
+// The same, with the mail's folder made by make_folder (called once, when the first copy is
+// made; "" when it cannot be made).
+MailResult prepare_mail(const MailChoices& choices, const std::vector<TransferredPicture>& pictures,
+                        const std::function<std::string()>& make_folder,
+                        const LanguageTable& language, Dialogs& dialogs, MailSender& sender,
+                        std::string& prefs_text, const std::function<void(bool)>& set_busy);
+
 // Removes the mail folders under mail_root whose last change is more than a day before now.
 void remove_old_mail_folders(const std::string& mail_root, std::time_t now);
 

@@ -12,6 +12,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <ctime>
+
 namespace orvix::test {
 namespace {
 
@@ -60,6 +62,20 @@ TEST_F(MailButtonTest, OpensTheMailWindowOverTheSelectedPictures) {
     mail->trigger();
     EXPECT_TRUE(opened);
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << "closed again";
+}
+
+TEST_F(MailButtonTest, StartingRemovesMailFoldersOlderThanADay) {
+    ScopedEnv env;
+    env.set("XDG_CACHE_HOME", m_dir.folder("xdg-cache"));
+    const std::string old = m_dir.folder("xdg-cache/orvix/mail/mail-aaaaaa");
+    const std::string recent = m_dir.folder("xdg-cache/orvix/mail/mail-bbbbbb");
+    write_file(old + "IMG_1.jpg", "sent two days ago");
+    write_file(recent + "IMG_1.jpg", "sent an hour ago");
+    set_mtime(old, std::time(nullptr) - 2 * 24 * 3600);
+    set_mtime(recent, std::time(nullptr) - 3600);
+    start({});
+    EXPECT_FALSE(folder_exists(old));
+    EXPECT_TRUE(file_exists(recent + "IMG_1.jpg"));
 }
 
 } // namespace

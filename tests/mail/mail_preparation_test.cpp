@@ -371,6 +371,21 @@ TEST_F(Preparation, RecipientTextIsShownAsTyped) {
     EXPECT_NE(text.find("to #1 \"Ann\" <ann@x.org>; #2?"), std::string::npos) << text;
 }
 
+TEST_F(Preparation, APictureWithoutAFreeNameIsLeftOut) {
+    const std::string folder = m_dir.folder("full");
+    for (int i = 1; i <= 9999; ++i)
+        test::write_file(folder + "~IMG" + pad_number(std::to_string(i), 4, 0, ".") + ".jpg", "");
+    m_dialogs.queue_answer(Answer::Yes);
+    const MailResult result = prepare_mail(
+        m_choices, m_pictures, [&folder] { return folder; }, m_language, m_dialogs, m_sender,
+        m_prefs, [this](bool busy) { m_busy.push_back(busy); });
+    // The first takes its own name; the second, of the same name, finds none left.
+    EXPECT_EQ(result.attachments, "\"" + folder + "IMG_1.jpg\"");
+    EXPECT_EQ(result.outcome, PrepareOutcome::Sent);
+    EXPECT_DOUBLE_EQ(result.total_kb,
+                     static_cast<double>(file_length(folder + "IMG_1.jpg")) / 1024.0);
+}
+
 TEST(MailCopyName, FallsBackToTildeNamesAndRunsOut) {
     test::TempDir dir;
     const std::string folder = dir.folder("mail");
