@@ -5,7 +5,6 @@
 #include "settings/prefs.h"
 #include "text/text.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
@@ -14,7 +13,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
-#include <QPointer>
 #include <QPushButton>
 #include <QSlider>
 
@@ -47,22 +45,14 @@ class SendixControl::WindowSite final : public component::Site {
 public:
     WindowSite(Dialogs& dialogs, QObject& control) : Site(dialogs), m_control(control) {}
 
+    // The program's other windows are blocked by the modal mail window already; disabling
+    // and enabling them again would also enable buttons they keep disabled themselves.
     void enable_modeless(bool enable) override {
-        if (!enable) {
-            for (QWidget* window : QApplication::topLevelWidgets()) {
-                if (window->isVisible() && window->isEnabled()) {
-                    window->setEnabled(false);
-                    m_disabled.push_back(window);
-                }
-            }
+        QWidget* owner = owner_window();
+        if (!owner)
             return;
-        }
-        for (auto it = m_disabled.rbegin(); it != m_disabled.rend(); ++it) {
-            if (*it)
-                (*it)->setEnabled(true);
-        }
-        m_disabled.clear();
-        if (QWidget* owner = owner_window()) {
+        owner->setEnabled(enable);
+        if (enable) {
             owner->activateWindow();
             owner->setFocus();
         }
@@ -80,7 +70,6 @@ private:
     }
 
     QObject& m_control;
-    std::vector<QPointer<QWidget>> m_disabled;
 };
 
 SendixControl::SendixControl(Dialogs& dialogs, const std::string& bundled_library)

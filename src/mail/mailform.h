@@ -37,7 +37,7 @@ public:
 // The sendix component, created by its class identifier from its registration (registering
 // the copy that ships with the program first when it has none), placed on the window that
 // owns this object: its prompts are that window's message boxes, and while it hands a mail
-// over the program's windows are disabled.
+// over that window is disabled.
 class SendixControl final : public MailControl {
 public:
     SendixControl(Dialogs& dialogs, const std::string& bundled_library);

@@ -5,12 +5,14 @@
 #include "fs/fs.h"
 #include "mail/mailform.h"
 #include "support/images.h"
+#include "support/mail_fakes.h"
 #include "support/scoped_env.h"
 
 #include <QAction>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QToolBar>
 
 #include <ctime>
 
@@ -62,6 +64,39 @@ TEST_F(MailButtonTest, OpensTheMailWindowOverTheSelectedPictures) {
     mail->trigger();
     EXPECT_TRUE(opened);
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << "closed again";
+}
+
+TEST_F(MailButtonTest, SendingLeavesTheMainWindowAsItWas) {
+    ScopedEnv env;
+    env.set("XDG_DATA_HOME", m_dir.folder("xdg-data"));
+    env.set("XDG_CACHE_HOME", m_dir.folder("xdg-cache"));
+    FakeXdgEmail xdg(m_dir);
+    const std::string card = m_dir.folder("card");
+    make_jpeg(card + "IMG_0001.jpg", 64, 48);
+    Form1& form =
+        start({{"SOURCE_PATH", card}, {"DEST_PATH", m_dir.folder("photos")}, {"SHOW_THUMBS", "1"}});
+    QTest::mouseClick(child<QPushButton>("xfer"), Qt::LeftButton);
+    child<QWidget>("tex")->setProperty("SelectedItems", QStringLiteral("1"));
+    QAction* mail = child<QAction>("tb_button7");
+    mail->setEnabled(true);
+    auto* toolbar = child<QToolBar>("tb");
+    std::vector<bool> before;
+    for (QAction* action : toolbar->actions())
+        before.push_back(toolbar->widgetForAction(action)->isEnabled());
+
+    QTimer::singleShot(0, [&] {
+        auto* window = qobject_cast<mailform*>(QApplication::activeModalWidget());
+        ASSERT_NE(window, nullptr);
+        m_dialogs.queue_answer(Answer::Yes);
+        window->prepare_Click();
+    });
+    mail->trigger();
+    ASSERT_EQ(xdg.calls().size(), 1u) << "the mail went to xdg-email";
+    std::vector<bool> after;
+    for (QAction* action : toolbar->actions())
+        after.push_back(toolbar->widgetForAction(action)->isEnabled());
+    EXPECT_EQ(after, before) << "disabling windows for the call must not enable buttons";
+    EXPECT_TRUE(form.isEnabled());
 }
 
 TEST_F(MailButtonTest, StartingRemovesMailFoldersOlderThanADay) {

@@ -245,6 +245,7 @@ TEST_F(MailWindow, TheMailClientReceivesTheMailAndCanReadItsPictures) {
     m_window->prepare_Click();
 
     EXPECT_EQ(m_dialogs.messages().size(), 1u) << "only the question, no failure";
+    EXPECT_TRUE(m_window->isEnabled()) << "enabled again after the hand-over";
     const auto received = client.received();
     ASSERT_EQ(received.size(), 1u);
     const test::Mailto mail = test::parse_mailto(received[0]);
