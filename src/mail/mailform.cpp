@@ -2,6 +2,7 @@
 
 #include "mailctl/sendix_ids.h"
 #include "platform/qt/hourglass.h"
+#include "platform/qt/widget_helpers.h"
 #include "settings/prefs.h"
 #include "text/text.h"
 
@@ -20,24 +21,9 @@
 
 namespace orvix {
 
-namespace {
-
-QString qt(const std::string& text) {
-    return QString::fromStdString(text);
-}
-
-template <class Widget> Widget* named(Widget* widget, const char* name) {
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
-
-QLabel* plain_label(QWidget* parent, const char* name) {
-    QLabel* label = named(new QLabel(parent), name);
-    label->setTextFormat(Qt::PlainText);
-    return label;
-}
-
-} // namespace
+using widgets::named;
+using widgets::plain_label;
+using widgets::qt;
 
 // --- The hosted control -------------------------------------------------------------------
 
