@@ -248,7 +248,7 @@ TEST_F(SimpleMapi, AClientThatStaysOpenHasTheMessage) {
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(Message().to("a@b.org").send(), SUCCESS_SUCCESS);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2500));
-    EXPECT_EQ(xdg.calls().size(), 1u);
+    EXPECT_EQ(xdg.wait_for_calls(1).size(), 1u);
 }
 
 TEST_F(SimpleMapi, RefusesWhatCannotBeSentBeforeStartingAnything) {

@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <spawn.h>
 #include <sstream>
 #include <sys/wait.h>
+#include <thread>
 
 extern char** environ;
 
@@ -38,6 +40,16 @@ int run(const std::vector<std::string>& args) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+template <class Read> auto wait_for(size_t count, const Read& read) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    auto result = read();
+    while (result.size() < count && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        result = read();
+    }
+    return result;
+}
+
 } // namespace
 
 FakeXdgEmail::FakeXdgEmail(const TempDir& dir) : m_log(dir.path() + "xdg-email.log") {
@@ -67,6 +79,10 @@ std::vector<std::vector<std::string>> FakeXdgEmail::calls() const {
         calls.push_back(std::move(args));
     }
     return calls;
+}
+
+std::vector<std::vector<std::string>> FakeXdgEmail::wait_for_calls(size_t count) const {
+    return wait_for(count, [this] { return calls(); });
 }
 
 std::vector<std::string> Mailto::values(const std::string& key) const {
@@ -133,8 +149,8 @@ FakeMailClient::FakeMailClient(const TempDir& dir) : m_log(dir.path() + "mail-cl
     m_ready = run({"xdg-mime", "default", "fakemail.desktop", "x-scheme-handler/mailto"}) == 0;
 }
 
-std::vector<std::string> FakeMailClient::received() const {
-    return lines_of(read_file(m_log));
+std::vector<std::string> FakeMailClient::received(size_t count) const {
+    return wait_for(count, [this] { return lines_of(read_file(m_log)); });
 }
 
 } // namespace orvix::test

@@ -22,6 +22,8 @@ public:
     void set_sleep_ms(int ms) { m_env.set("ORVIX_FAKE_XDG_SLEEP_MS", std::to_string(ms)); }
     // The arguments of every call so far (after the program name).
     std::vector<std::vector<std::string>> calls() const;
+    // The calls once there are at least count of them, or after a few seconds.
+    std::vector<std::vector<std::string>> wait_for_calls(size_t count) const;
 
 private:
     ScopedEnv m_env;
@@ -45,8 +47,9 @@ public:
     explicit FakeMailClient(const TempDir& dir);
 
     bool ready() const { return m_ready; }
-    // The addresses the client was opened with.
-    std::vector<std::string> received() const;
+    // The addresses the client was opened with, once there are at least count of them or
+    // after a few seconds (a mail handed over on a busy machine may still be on its way).
+    std::vector<std::string> received(size_t count = 1) const;
 
 private:
     ScopedEnv m_env;
