@@ -106,7 +106,7 @@ std::string value_of(const std::map<std::string, std::string>& values, const cha
 
 std::string xdg_base_folder(const char* variable, const char* fallback) {
     const char* value = std::getenv(variable);
-    // The specification of these variables says a relative value is to be ignored.
+    // The base-directory rules say a relative value is to be ignored.
     if (value && *value == '/')
         return add_trailing_separator(value);
     const std::string home = home_folder();

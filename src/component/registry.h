@@ -30,7 +30,7 @@ struct ClassRecord {
     uint32_t misc_status = 0;
 };
 
-// A per-user base folder of the XDG specification: the variable's value when it is an
+// A per-user base folder as freedesktop.org defines them: the variable's value when it is an
 // absolute path, else $HOME + fallback (".local/share", ".cache"); with a trailing '/'.
 // "" when neither is known.
 std::string xdg_base_folder(const char* variable, const char* fallback);

@@ -114,7 +114,7 @@ private:
         // Out of names: this picture is left out, as a failed conversion is.
         if (target.empty())
             return {};
-        convert_image3(picture, target, "", size_specification(m_choices.size_index), false,
+        convert_image3(picture, target, "", mail_resize_text(m_choices.size_index), false,
                        static_cast<int16_t>(std::clamp(m_choices.quality, 1, 100)), 0, false, "",
                        "", 0);
         return target;
@@ -147,7 +147,7 @@ std::string mail_copy_name(const std::string& folder, const std::string& base_na
     return temp_file_name(base_name, extension, where);
 }
 
-std::string size_specification(int index) {
+std::string mail_resize_text(int index) {
     if (index < 1 || index > static_cast<int>(mail_sizes.size()))
         return {};
     return std::string(mail_sizes[static_cast<size_t>(index - 1)]) + "*";

@@ -22,7 +22,7 @@ inline constexpr int recent_recipients_kept = 10;
 inline constexpr int default_mail_quality = 65;
 
 // The resize text of a size-list index: "500*" to "2048*" for 1 to 5, else "" (no resize).
-std::string size_specification(int index);
+std::string mail_resize_text(int index);
 
 // The subject a new mail starts with: default_object with "#1" replaced by today's date
 // (YYYY-MM-DD).

@@ -69,11 +69,11 @@ std::string size_of(const std::string& path) {
     return get_image_size(path);
 }
 
-TEST(MailChoices, SizeSpecifications) {
+TEST(MailChoices, ResizeTexts) {
     const Strings expected = {"", "500*", "640*", "800*", "1024*", "2048*", "", ""};
     const int indexes[] = {0, 1, 2, 3, 4, 5, 6, -1};
     for (size_t i = 0; i < expected.size(); ++i)
-        EXPECT_EQ(size_specification(indexes[i]), expected[i]) << indexes[i];
+        EXPECT_EQ(mail_resize_text(indexes[i]), expected[i]) << indexes[i];
 }
 
 struct StoredCase {
