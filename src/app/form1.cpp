@@ -331,6 +331,7 @@ void Form1::connect_handlers() {
     connect(m_formatchoice, &QComboBox::activated, this, &Form1::formatchoice_Click);
     connect(m_lng, &QComboBox::activated, this, &Form1::lng_Click);
     connect(m_xfer, &QPushButton::clicked, this, &Form1::xfer_Click);
+    connect(m_tb_buttons[6], &QAction::triggered, this, &Form1::tb_email_Click);
     connect(m_vsplit, &SplitterBar::EndMoving, this, &Form1::vsplit_EndMoving);
     connect(m_Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
     connect(m_tray.get(), &TrayIcon::clicked, this, &Form1::trayicon_Click);

@@ -90,6 +90,7 @@ public:
     void formatchoice_Click();
     void lng_Click();
     void xfer_Click();
+    void tb_email_Click();
     void vsplit_EndMoving();
     void tex_DblClick(qint32& item);
     void tex_MouseUp(qint16 Button, qint16 Shift, float x, float y);

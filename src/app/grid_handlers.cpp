@@ -5,9 +5,9 @@
 #include "app/grid_captions.h"
 #include "controls/thumbgrid/glimra.h"
 #include "platform/qt/desktop.h"
+#include "platform/qt/text_codec.h"
 #include "text/text.h"
 
-#include <QFile>
 #include <QFrame>
 
 namespace orvix {
@@ -18,7 +18,7 @@ namespace {
 constexpr qint16 kMultipleSelection = 2;
 
 QString path_text(const std::string& path) {
-    return QFile::decodeName(QByteArray::fromStdString(path));
+    return to_qt(path);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "app/form1.h"
 #include "fs/fs.h"
+#include "mail/mail_preparation.h"
 #include "platform/qt/tray.h"
 
 namespace orvix {
@@ -13,6 +14,8 @@ std::unique_ptr<Form1> Main(const std::string& program_folder, const std::string
     state.thumbs_dir = add_trailing_separator(thumbs_dir);
     // A folder that cannot be made is not reported: thumbnails then fail quietly.
     make_path(state.thumbs_dir);
+    // Mails handed to the mail client keep their pictures a day for it to read them.
+    remove_old_mail_folders(mail_folder_root(), std::time(nullptr));
     state.prefs_text = load_prefs(state.program_folder);
     state.language_names = load_language(state.program_folder, state.prefs_text, state.language);
 

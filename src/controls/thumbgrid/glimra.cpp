@@ -2,9 +2,9 @@
 
 #include "controls/thumbgrid/cell_loader.h"
 #include "platform/qt/system_colours.h"
+#include "platform/qt/text_codec.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QMouseEvent>
@@ -42,13 +42,13 @@ std::function<void()>& present_hook() {
     return hook;
 }
 
-// Paths and texts cross into Qt as the file system's bytes.
+// Paths and texts cross into Qt and back byte for byte: file names need not be UTF-8.
 QString qtext(const std::string& text) {
-    return QFile::decodeName(QByteArray::fromStdString(text));
+    return to_qt(text);
 }
 
 std::string bytes(const QString& text) {
-    return QFile::encodeName(text).toStdString();
+    return from_qt(text);
 }
 
 int16_t button_code(Qt::MouseButton button) {

@@ -1,0 +1,294 @@
+#include "mail/mail_preparation.h"
+
+#include "component/registry.h"
+#include "fs/fs.h"
+#include "fs/posix_handles.h"
+#include "imaging/imaging.h"
+#include "settings/prefs.h"
+#include "text/text.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace orvix {
+
+namespace {
+
+constexpr const char* nothing_selected = "No file ; you should not see this msg !";
+constexpr const char* mail_folder_prefix = "mail-";
+constexpr std::time_t kept_seconds = 24 * 60 * 60;
+
+std::string decoded_recipients(const std::string& prefs_text) {
+    return get_key_value("MAILDESTS", prefs_text, "$", "=", true);
+}
+
+// Attachments travel as quoted paths: a path holding a double quote would split into
+// other paths, so no path handed over may hold one.
+bool quote_free(const std::string& path) {
+    return path.find('"') == std::string::npos;
+}
+
+std::string without_quotes(std::string name) {
+    std::replace(name.begin(), name.end(), '"', '_');
+    return name;
+}
+
+// Each missing level made private to the user.
+bool make_private_path(const std::string& folder) {
+    const std::string full = add_trailing_separator(folder);
+    for (size_t end = full.find('/', 1); end != std::string::npos; end = full.find('/', end + 1)) {
+        const std::string level = full.substr(0, end);
+        if (::mkdir(level.c_str(), 0700) != 0 && errno != EEXIST)
+            return false;
+    }
+    return folder_exists(full);
+}
+
+// This mail's own folder: private, under mail_root, else under the temporary folder.
+std::string new_mail_folder(const std::string& mail_root) {
+    if (!mail_root.empty() && quote_free(mail_root) && make_private_path(mail_root)) {
+        std::string pattern = add_trailing_separator(mail_root) + mail_folder_prefix + "XXXXXX";
+        if (::mkdtemp(pattern.data()))
+            return pattern + "/";
+    }
+    const std::string folder = make_private_temp_folder("orvix-mail");
+    if (folder.empty() || quote_free(folder))
+        return folder;
+    ::rmdir(folder.c_str());
+    return {};
+}
+
+// Shows the busy pointer while it lives; it can be lifted and shown again.
+class BusyPointer {
+public:
+    explicit BusyPointer(const std::function<void(bool)>& set_busy) : m_set_busy(set_busy) {
+        show(true);
+    }
+    ~BusyPointer() { show(false); }
+    BusyPointer(const BusyPointer&) = delete;
+    BusyPointer& operator=(const BusyPointer&) = delete;
+
+    void show(bool busy) {
+        if (busy != m_busy && m_set_busy)
+            m_set_busy(busy);
+        m_busy = busy;
+    }
+
+private:
+    const std::function<void(bool)>& m_set_busy;
+    bool m_busy = false;
+};
+
+class MailCopies {
+public:
+    MailCopies(const std::function<std::string()>& make_folder, const MailChoices& choices,
+               Dialogs& dialogs)
+        : m_make_folder(make_folder), m_choices(choices), m_dialogs(dialogs) {}
+
+    // The file to attach for picture, "" when there is none.
+    std::string file_for(const std::string& picture) {
+        if (!m_choices.nojpeg)
+            return recompressed(picture);
+        // An original is attached as it is; only a name that cannot travel is copied.
+        return quote_free(picture) ? picture : copied(picture);
+    }
+
+    const std::string& folder() const { return m_folder; }
+
+private:
+    bool have_folder() {
+        if (m_folder.empty() && !m_failed) {
+            m_folder = m_make_folder();
+            m_failed = m_folder.empty();
+        }
+        return !m_folder.empty();
+    }
+
+    std::string recompressed(const std::string& picture) {
+        if (!have_folder())
+            return {};
+        const std::string target =
+            mail_copy_name(m_folder, without_quotes(file_name(picture, false)), "jpg");
+        // Out of names: this picture is left out, as a failed conversion is.
+        if (target.empty())
+            return {};
+        convert_image3(picture, target, "", mail_resize_text(m_choices.size_index), false,
+                       static_cast<int16_t>(std::clamp(m_choices.quality, 1, 100)), 0, false, "",
+                       "", 0);
+        return target;
+    }
+
+    std::string copied(const std::string& picture) {
+        if (!have_folder())
+            return {};
+        const std::string target = mail_copy_name(
+            m_folder, without_quotes(file_name(picture, false)), file_extension(picture));
+        if (target.empty() || copy_file(picture, target, m_dialogs) != 0)
+            return {};
+        return target;
+    }
+
+    const std::function<std::string()>& m_make_folder;
+    const MailChoices& m_choices;
+    Dialogs& m_dialogs;
+    std::string m_folder;
+    bool m_failed = false;
+};
+
+} // namespace
+
+std::string mail_copy_name(const std::string& folder, const std::string& base_name,
+                           const std::string& extension) {
+    const std::string wanted = add_trailing_separator(folder) + base_name + "." + extension;
+    if (!file_exists(wanted))
+        return wanted;
+    std::string where = folder;
+    return temp_file_name(base_name, extension, where);
+}
+
+std::string mail_resize_text(int index) {
+    if (index < 1 || index > static_cast<int>(mail_sizes.size()))
+        return {};
+    return std::string(mail_sizes[static_cast<size_t>(index - 1)]) + "*";
+}
+
+std::string mail_subject(const LanguageTable& language) {
+    const std::string date = get_tokens("1-3", timestamp(false, true), "-");
+    return Remplacer("#1", date, language.translate("default_object"));
+}
+
+std::vector<std::string> recent_recipients(const std::string& prefs_text) {
+    const std::string list = decoded_recipients(prefs_text);
+    if (list.empty())
+        return {};
+    return split(list, std::string(1, CR));
+}
+
+int stored_mail_size(const std::string& prefs_text, int entry_count) {
+    const int index = numeric_value(get_key_value("LASTMAILSIZE", prefs_text));
+    return index < 0 || index > entry_count - 1 ? 0 : index;
+}
+
+int stored_mail_quality(const std::string& prefs_text) {
+    const int quality = numeric_value(get_key_value("QUALITYMAIL", prefs_text));
+    return quality <= 0 || quality > 100 ? default_mail_quality : quality;
+}
+
+bool stored_nojpeg(const std::string& prefs_text) {
+    return numeric_value(get_key_value("NOJPEGMAIL", prefs_text)) == 1;
+}
+
+void remember_recipient(std::string& prefs_text, const std::string& recipient) {
+    if (recipient.empty())
+        return;
+    const std::string line_break(1, CR);
+    std::string list = decoded_recipients(prefs_text);
+    const std::vector<std::string> lines =
+        list.empty() ? std::vector<std::string>() : split(list, line_break);
+    if (std::find(lines.begin(), lines.end(), recipient) == lines.end()) {
+        if (list.empty()) {
+            list = recipient;
+        } else {
+            list = recipient + line_break + list;
+            while (nb_tokens(list, line_break) > recent_recipients_kept)
+                list = remove_token(recent_recipients_kept + 1, list, line_break);
+        }
+    }
+    set_key_value("MAILDESTS", prefs_text, list, "$", "=", true);
+}
+
+std::string mail_folder_root() {
+    const std::string cache = component::xdg_base_folder("XDG_CACHE_HOME", ".cache");
+    return cache.empty() ? std::string() : cache + "orvix/mail/";
+}
+
+MailResult prepare_mail(const MailChoices& choices, const std::vector<TransferredPicture>& pictures,
+                        const std::string& mail_root, const LanguageTable& language,
+                        Dialogs& dialogs, MailSender& sender, std::string& prefs_text,
+                        const std::function<void(bool)>& set_busy) {
+    return prepare_mail(
+        choices, pictures, [&mail_root] { return new_mail_folder(mail_root); }, language, dialogs,
+        sender, prefs_text, set_busy);
+}
+
+MailResult prepare_mail(const MailChoices& choices, const std::vector<TransferredPicture>& pictures,
+                        const std::function<std::string()>& make_folder,
+                        const LanguageTable& language, Dialogs& dialogs, MailSender& sender,
+                        std::string& prefs_text, const std::function<void(bool)>& set_busy) {
+    MailResult result;
+    if (choices.selection.empty()) {
+        dialogs.message_box(nothing_selected, "", Icon::None, Buttons::Ok);
+        return result;
+    }
+
+    BusyPointer busy(set_busy);
+    MailCopies copies(make_folder, choices, dialogs);
+    for (const std::string& field : split(choices.selection, ",")) {
+        const int n = numeric_value(field);
+        // An item number with no record behind it (the grid and the list out of step) is
+        // left out instead of reaching past the list.
+        if (n <= 0 || n > static_cast<int>(pictures.size()))
+            continue;
+        const std::string file = copies.file_for(pictures[static_cast<size_t>(n - 1)].picture_path);
+        if (file.empty() || !file_exists(file))
+            continue;
+        if (!result.attachments.empty())
+            result.attachments += ' ';
+        result.attachments += "\"" + file + "\"";
+        result.total_kb += static_cast<double>(file_length(file)) / 1024.0;
+    }
+    result.folder = copies.folder();
+
+    // The total goes in first, so a "#1" inside the recipient is shown as typed.
+    const std::string question = Remplacer("#2", choices.recipient,
+                                           Remplacer("#1", std::to_string(to_int(result.total_kb)),
+                                                     language.translate("confirm_send")));
+    busy.show(false);
+    const Answer answer = dialogs.message_box(question, "Orvix", Icon::Exclamation, Buttons::YesNo);
+    busy.show(true);
+
+    if (answer == Answer::Yes) {
+        sender.SendaMail(choices.recipient, choices.subject, "", result.attachments,
+                         choices.message);
+        remember_recipient(prefs_text, choices.recipient);
+        result.outcome = PrepareOutcome::Sent;
+        return result;
+    }
+    if (!result.folder.empty())
+        clear_folder(result.folder, true, true);
+    result.outcome = PrepareOutcome::Declined;
+    return result;
+}
+
+void remove_old_mail_folders(const std::string& mail_root, std::time_t now) {
+    if (mail_root.empty())
+        return;
+    const std::string root = add_trailing_separator(mail_root);
+    const detail::DirHandle dir = detail::open_dir(root);
+    if (!dir)
+        return;
+    std::vector<std::string> old;
+    while (const dirent* entry = ::readdir(dir.get())) {
+        const std::string name = entry->d_name;
+        if (!name.starts_with(mail_folder_prefix))
+            continue;
+        struct stat info {};
+        const std::string path = root + name;
+        // Only folders of this user's own, never through a link.
+        if (::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
+            info.st_uid == ::getuid() && info.st_mtime + kept_seconds < now)
+            old.push_back(path);
+    }
+    for (const std::string& folder : old)
+        clear_folder(folder, true, true);
+}
+
+std::string bundled_component_path(const std::string& program_folder) {
+    return add_trailing_separator(program_folder) + ORVIX_COMPONENT_FOLDER_FROM_PROGRAM + "/" +
+           ORVIX_SENDIX_FILE_NAME;
+}
+
+} // namespace orvix

@@ -1,0 +1,266 @@
+#include "mail/mailform.h"
+
+#include "mailctl/sendix_ids.h"
+#include "platform/qt/hourglass.h"
+#include "platform/qt/widget_helpers.h"
+#include "settings/prefs.h"
+#include "text/text.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSlider>
+
+#include <optional>
+
+namespace orvix {
+
+using widgets::named;
+using widgets::plain_label;
+using widgets::qt;
+
+// --- The hosted control -------------------------------------------------------------------
+
+class SendixControl::WindowSite final : public component::Site {
+public:
+    WindowSite(Dialogs& dialogs, QObject& control) : Site(dialogs), m_control(control) {}
+
+    // The program's other windows are blocked by the modal mail window already; disabling
+    // and enabling them again would also enable buttons they keep disabled themselves.
+    void enable_modeless(bool enable) override {
+        QWidget* owner = owner_window();
+        if (!owner)
+            return;
+        owner->setEnabled(enable);
+        if (enable) {
+            owner->activateWindow();
+            owner->setFocus();
+        }
+    }
+
+    uintptr_t window_handle() override {
+        QWidget* owner = owner_window();
+        return owner ? static_cast<uintptr_t>(owner->internalWinId()) : 0;
+    }
+
+private:
+    QWidget* owner_window() const {
+        auto* widget = qobject_cast<QWidget*>(m_control.parent());
+        return widget ? widget->window() : nullptr;
+    }
+
+    QObject& m_control;
+};
+
+SendixControl::SendixControl(Dialogs& dialogs, const std::string& bundled_library)
+    : m_site(std::make_unique<WindowSite>(dialogs, *this)) {
+    component::ensure_registered(sendix::control_class_id, bundled_library);
+    m_creation =
+        component::create_component(sendix::control_class_id, sendix::dispatch_interface_id,
+                                    sendix::dispatch_interface_version, m_site.get());
+}
+
+SendixControl::~SendixControl() {
+    m_creation.component.reset();
+}
+
+std::string SendixControl::problem() const {
+    return "No mail can be sent: the mail-sending component is not available.\n" +
+           component::describe(m_creation);
+}
+
+void SendixControl::SendaMail(const std::string& Url, const std::string& Sujet,
+                              const std::string& Cc, const std::string& Joindre,
+                              const std::string& Texte) {
+    if (!ready()) {
+        m_site->dialogs().message_box(problem(), "", Icon::Exclamation, Buttons::Ok);
+        return;
+    }
+    m_creation.component->invoke(sendix::dispid_SendaMail, {Url, Sujet, Cc, Joindre, Texte});
+}
+
+// --- The window ---------------------------------------------------------------------------
+
+mailform::mailform(MailContext context, std::unique_ptr<MailControl> control, QWidget* owner)
+    : QDialog(owner), m_context(std::move(context)) {
+    setObjectName(QStringLiteral("mailform"));
+    setModal(true);
+    m_sendix = control.release();
+    m_sendix->setParent(this);
+    m_sendix->setObjectName(QStringLiteral("sendix"));
+    create_controls();
+    Form_Load();
+    // Connected once the stored choices are in place, so loading writes no preference.
+    connect_handlers();
+}
+
+mailform::~mailform() = default;
+
+void mailform::create_controls() {
+    m_infolabel = plain_label(this, "infolabel");
+    m_infolabel->setWordWrap(true);
+    m_labeldest = plain_label(this, "labeldest");
+    m_destinataire = named(new QComboBox(this), "destinataire");
+    m_destinataire->setEditable(true);
+    m_destinataire->setInsertPolicy(QComboBox::NoInsert);
+    m_labelobjet = plain_label(this, "labelobjet");
+    m_objet = named(new QLineEdit(this), "objet");
+    m_labellemess = plain_label(this, "labellemess");
+    m_lemess = named(new QPlainTextEdit(this), "lemess");
+    m_labelsize = plain_label(this, "labelsize");
+    m_sizepic = named(new QListWidget(this), "sizepic");
+    m_sizepic->setFixedHeight(m_sizepic->sizeHintForRow(0) > 0 ? m_sizepic->sizeHintForRow(0) * 7
+                                                               : 110);
+    m_labelqual = plain_label(this, "labelqual");
+    m_qualslider = named(new QSlider(Qt::Horizontal, this), "qualslider");
+    m_qualslider->setRange(1, 100);
+    m_qualslider->setTickPosition(QSlider::TicksBelow);
+    m_qualslider->setTickInterval(10);
+    m_qualslider->setPageStep(5);
+    // The slider alone would not tell the quality chosen.
+    m_qualvalue = plain_label(this, "qualvalue");
+    m_qualvalue->setMinimumWidth(
+        m_qualvalue->fontMetrics().horizontalAdvance(QStringLiteral("100")));
+    m_nojpeg = named(new QCheckBox(this), "nojpeg");
+    m_prepare = named(new QPushButton(this), "prepare");
+    m_prepare->setDefault(true);
+    m_cancel = named(new QPushButton(this), "cancel");
+
+    auto* grid = new QGridLayout(this);
+    grid->addWidget(m_infolabel, 0, 0, 1, 2);
+    grid->addWidget(m_labeldest, 1, 0);
+    grid->addWidget(m_destinataire, 1, 1);
+    grid->addWidget(m_labelobjet, 2, 0);
+    grid->addWidget(m_objet, 2, 1);
+    grid->addWidget(m_labellemess, 3, 0, Qt::AlignTop);
+    grid->addWidget(m_lemess, 3, 1);
+    grid->addWidget(m_labelsize, 4, 0, Qt::AlignTop);
+    grid->addWidget(m_sizepic, 4, 1);
+    grid->addWidget(m_labelqual, 5, 0);
+    auto* quality = new QHBoxLayout;
+    quality->addWidget(m_qualslider, 1);
+    quality->addWidget(m_qualvalue);
+    grid->addLayout(quality, 5, 1);
+    grid->addWidget(m_nojpeg, 6, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(m_prepare);
+    buttons->addWidget(m_cancel);
+    grid->addLayout(buttons, 7, 0, 1, 2);
+    grid->setColumnStretch(1, 1);
+    grid->setRowStretch(3, 1);
+    resize(520, 560);
+}
+
+void mailform::connect_handlers() {
+    connect(m_sizepic, &QListWidget::currentRowChanged, this, &mailform::sizepic_Click);
+    connect(m_qualslider, &QSlider::valueChanged, this, &mailform::qualslider_Click);
+    connect(m_nojpeg, &QCheckBox::toggled, this, &mailform::nojpeg_Click);
+    connect(m_prepare, &QPushButton::clicked, this, &mailform::prepare_Click);
+    connect(m_cancel, &QPushButton::clicked, this, &mailform::cancel_Click);
+}
+
+QString mailform::qtext_of(const char* key) const {
+    return qt(m_context.language.translate(key));
+}
+
+void mailform::Form_Load() {
+    const LanguageTable& language = m_context.language;
+    const std::string& prefs = m_context.prefs_text;
+    setWindowTitle(qtext_of("send_mail"));
+    m_infolabel->setText(qt(Remplacer("<BR>", CRLF, language.translate("infolabel"))));
+    m_prepare->setText(qtext_of("btn_prepare"));
+    m_cancel->setText(qtext_of("btn_cancel"));
+    m_labeldest->setText(qtext_of("label_dest"));
+    m_labelobjet->setText(qtext_of("label_subject"));
+    m_labellemess->setText(qtext_of("label_message"));
+    m_labelsize->setText(qtext_of("label_size"));
+    m_labelqual->setText(qtext_of("label_quality"));
+    m_nojpeg->setText(qtext_of("noconversion"));
+
+    m_destinataire->clear();
+    for (const std::string& recipient : recent_recipients(prefs))
+        m_destinataire->addItem(qt(recipient));
+    m_destinataire->setEditText(m_destinataire->count() > 0 ? m_destinataire->itemText(0)
+                                                            : QString());
+
+    m_objet->setText(qt(mail_subject(language)));
+
+    m_sizepic->clear();
+    m_sizepic->addItem(qtext_of("dim_idem"));
+    const std::string big_axis = language.translate("big_axis");
+    for (const char* size : mail_sizes)
+        m_sizepic->addItem(qt(Remplacer("#1", size, big_axis)));
+    m_sizepic->setCurrentRow(stored_mail_size(prefs, m_sizepic->count()));
+
+    m_qualslider->setValue(stored_mail_quality(prefs));
+    show_quality();
+    m_nojpeg->setChecked(stored_nojpeg(prefs));
+    enable_conversion_controls();
+
+    if (!m_sendix->ready()) {
+        m_prepare->setEnabled(false);
+        m_context.dialogs.message_box(m_sendix->problem(), "Orvix", Icon::Exclamation, Buttons::Ok);
+    }
+}
+
+void mailform::show_quality() {
+    m_qualvalue->setText(QString::number(m_qualslider->value()));
+}
+
+// Size and quality do not apply to originals sent unchanged.
+void mailform::enable_conversion_controls() {
+    const bool converting = !m_nojpeg->isChecked();
+    m_sizepic->setEnabled(converting);
+    m_qualslider->setEnabled(converting);
+}
+
+void mailform::sizepic_Click() {
+    set_key_value("LASTMAILSIZE", m_context.prefs_text, std::to_string(m_sizepic->currentRow()));
+}
+
+void mailform::qualslider_Click() {
+    show_quality();
+    set_key_value("QUALITYMAIL", m_context.prefs_text, std::to_string(m_qualslider->value()));
+}
+
+void mailform::nojpeg_Click() {
+    enable_conversion_controls();
+    set_key_value("NOJPEGMAIL", m_context.prefs_text, m_nojpeg->isChecked() ? "1" : "0");
+}
+
+void mailform::prepare_Click() {
+    MailChoices choices;
+    choices.selection = m_context.selection;
+    choices.recipient = m_destinataire->currentText().toStdString();
+    choices.subject = m_objet->text().toStdString();
+    choices.message = m_lemess->toPlainText().toStdString();
+    choices.size_index = m_sizepic->currentRow();
+    choices.quality = m_qualslider->value();
+    choices.nojpeg = m_nojpeg->isChecked();
+
+    std::optional<Hourglass> hourglass;
+    const auto set_busy = [&hourglass](bool busy) {
+        if (busy)
+            hourglass.emplace();
+        else
+            hourglass.reset();
+    };
+    m_last_result =
+        prepare_mail(choices, m_context.pictures, m_context.mail_root, m_context.language,
+                     m_context.dialogs, *m_sendix, m_context.prefs_text, set_busy);
+    if (m_last_result.outcome == PrepareOutcome::Sent)
+        accept();
+}
+
+void mailform::cancel_Click() {
+    reject();
+}
+
+} // namespace orvix

@@ -1,0 +1,113 @@
+// The mail window: recipient, subject, message, size and quality of the pictures, and the
+// mail-sending control it hosts. Its handlers keep the names control + "_" + event.
+#pragma once
+
+#include "component/host.h"
+#include "component/site.h"
+#include "mail/mail_preparation.h"
+
+#include <QDialog>
+#include <QObject>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPlainTextEdit;
+class QPushButton;
+class QSlider;
+
+namespace orvix {
+
+// The mail-sending control as the window hosts it: an object of its own, named "sendix".
+class MailControl : public QObject, public MailSender {
+    Q_OBJECT
+
+public:
+    // Whether mails can be handed over; when not, problem() tells the user why.
+    virtual bool ready() const = 0;
+    virtual std::string problem() const = 0;
+};
+
+// The sendix component, created by its class identifier from its registration (registering
+// the copy that ships with the program first when it has none), placed on the window that
+// owns this object: its prompts are that window's message boxes, and while it hands a mail
+// over that window is disabled.
+class SendixControl final : public MailControl {
+public:
+    SendixControl(Dialogs& dialogs, const std::string& bundled_library);
+    ~SendixControl() override;
+
+    bool ready() const override { return m_creation.component != nullptr; }
+    std::string problem() const override;
+    void SendaMail(const std::string& Url, const std::string& Sujet, const std::string& Cc,
+                   const std::string& Joindre, const std::string& Texte) override;
+
+private:
+    class WindowSite;
+    std::unique_ptr<WindowSite> m_site;
+    component::Creation m_creation; // released before the site it was given
+};
+
+// What the window works on; it belongs to the main window.
+struct MailContext {
+    std::string& prefs_text;
+    const LanguageTable& language;
+    const std::vector<TransferredPicture>& pictures;
+    std::string selection; // the grid's SelectedItems when the window opened
+    std::string mail_root; // where each mail's copies get a folder of their own
+    Dialogs& dialogs;
+};
+
+class mailform : public QDialog {
+    Q_OBJECT
+
+public:
+    // Builds the controls, runs Form_Load and takes the control (never null).
+    mailform(MailContext context, std::unique_ptr<MailControl> control, QWidget* owner);
+    ~mailform() override;
+
+    void sizepic_Click();
+    void qualslider_Click();
+    void nojpeg_Click();
+    void prepare_Click();
+    void cancel_Click();
+
+    // What the last Prepare did (for the window's owner and for tests).
+    const MailResult& last_result() const { return m_last_result; }
+
+private:
+    void create_controls();
+    void connect_handlers();
+    void Form_Load();
+    void show_quality();
+    void enable_conversion_controls();
+    QString qtext_of(const char* key) const;
+
+    MailContext m_context;
+    MailResult m_last_result;
+    MailControl* m_sendix = nullptr; // a child of the window
+
+    QLabel* m_infolabel = nullptr;
+    QLabel* m_labeldest = nullptr;
+    QComboBox* m_destinataire = nullptr;
+    QLabel* m_labelobjet = nullptr;
+    QLineEdit* m_objet = nullptr;
+    QLabel* m_labellemess = nullptr;
+    QPlainTextEdit* m_lemess = nullptr;
+    QLabel* m_labelsize = nullptr;
+    QListWidget* m_sizepic = nullptr;
+    QLabel* m_labelqual = nullptr;
+    QSlider* m_qualslider = nullptr;
+    QLabel* m_qualvalue = nullptr;
+    QCheckBox* m_nojpeg = nullptr;
+    QPushButton* m_prepare = nullptr;
+    QPushButton* m_cancel = nullptr;
+};
+
+} // namespace orvix

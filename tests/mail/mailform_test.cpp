@@ -1,0 +1,267 @@
+#include "mail/mailform.h"
+
+#include "fs/fs.h"
+#include "imaging/imaging.h"
+#include "settings/language.h"
+#include "settings/prefs.h"
+#include "support/images.h"
+#include "support/mail_fakes.h"
+#include "support/temp_dir.h"
+#include "text/text.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSlider>
+
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+
+namespace orvix {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+// One application for the binary, ended with the tests rather than by a static destructor.
+std::unique_ptr<QApplication> application;
+
+class QtEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        static int argc = 1;
+        static char name[] = "test_mailform";
+        static char* argv[] = {name, nullptr};
+        application = std::make_unique<QApplication>(argc, argv);
+    }
+    void TearDown() override { application.reset(); }
+};
+
+const ::testing::Environment* const qt_environment =
+    ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+
+LanguageTable english() {
+    const char* source = std::getenv("ORVIX_SOURCE_DIR");
+    LanguageTable table;
+    table.parse_language_text(test::read_file(std::string(source ? source : ".") +
+                                              "/resources/extra/languages/ENGLISH.LNG"));
+    return table;
+}
+
+struct Sent {
+    std::string url, subject, cc, files, body;
+};
+
+class FakeControl final : public MailControl {
+public:
+    explicit FakeControl(std::vector<Sent>& sent, bool ready = true)
+        : m_sent(sent), m_ready(ready) {}
+    bool ready() const override { return m_ready; }
+    std::string problem() const override { return "The component is not registered."; }
+    void SendaMail(const std::string& Url, const std::string& Sujet, const std::string& Cc,
+                   const std::string& Joindre, const std::string& Texte) override {
+        m_sent.push_back({Url, Sujet, Cc, Joindre, Texte});
+    }
+
+private:
+    std::vector<Sent>& m_sent;
+    bool m_ready;
+};
+
+class MailWindow : public ::testing::Test {
+protected:
+    MailWindow() {
+        test::make_jpeg(m_first, 640, 480);
+        test::make_jpeg(m_second, 480, 640);
+        m_pictures = {{m_first, m_dir.path() + "thumbs/IMG_1.jpg"},
+                      {m_second, m_dir.path() + "thumbs/IMG_1_2.jpg"}};
+        set_clock([] { return LocalTime{2024, 5, 1, 10, 0, 0}; });
+    }
+    ~MailWindow() override { set_clock({}); }
+
+    mailform& open(const std::string& selection = "1,2", bool ready = true) {
+        m_window = std::make_unique<mailform>(
+            MailContext{m_prefs, m_language, m_pictures, selection, m_root, m_dialogs},
+            std::make_unique<FakeControl>(m_sent, ready), nullptr);
+        return *m_window;
+    }
+    template <class Widget> Widget* child(const char* name) const {
+        auto* widget = m_window->findChild<Widget*>(QString::fromLatin1(name));
+        EXPECT_NE(widget, nullptr) << name;
+        return widget;
+    }
+    void click(const char* button) { child<QPushButton>(button)->click(); }
+
+    test::TempDir m_dir;
+    const std::string m_root = m_dir.path() + "cache/orvix/mail/";
+    const std::string m_first = m_dir.file("dest/a/IMG_1.JPG");
+    const std::string m_second = m_dir.file("dest/b/IMG_1.JPG");
+    std::vector<TransferredPicture> m_pictures;
+    std::string m_prefs;
+    LanguageTable m_language = english();
+    ScriptedDialogs m_dialogs;
+    std::vector<Sent> m_sent;
+    std::unique_ptr<mailform> m_window;
+};
+
+TEST_F(MailWindow, LoadsItsTextsAndTheStoredChoices) {
+    set_key_value("MAILDESTS", m_prefs, "bob@x.org\rSmith, Ann <ann@x.org>", "$", "=", true);
+    set_key_value("LASTMAILSIZE", m_prefs, "3");
+    set_key_value("QUALITYMAIL", m_prefs, "80");
+    set_key_value("NOJPEGMAIL", m_prefs, "1");
+    const std::string before = m_prefs;
+    open();
+
+    for (const char* name :
+         {"infolabel", "labeldest", "labelobjet", "labellemess", "labelsize", "labelqual"})
+        EXPECT_FALSE(child<QLabel>(name)->text().isEmpty()) << name;
+    EXPECT_EQ(child<QLabel>("infolabel")->text().toStdString(),
+              Remplacer("<BR>", CRLF, m_language.translate("infolabel")));
+    EXPECT_EQ(child<QPushButton>("prepare")->text().toStdString(), "Prepare");
+    EXPECT_EQ(child<QPushButton>("cancel")->text().toStdString(), "Cancel");
+    EXPECT_EQ(child<QCheckBox>("nojpeg")->text().toStdString(),
+              m_language.translate("noconversion"));
+    EXPECT_EQ(m_window->findChild<MailControl*>(QStringLiteral("sendix")) != nullptr, true);
+
+    auto* recipients = child<QComboBox>("destinataire");
+    ASSERT_EQ(recipients->count(), 2);
+    EXPECT_EQ(recipients->itemText(1).toStdString(), "Smith, Ann <ann@x.org>");
+    EXPECT_EQ(recipients->currentText().toStdString(), "bob@x.org");
+    EXPECT_EQ(child<QLineEdit>("objet")->text().toStdString(), "Pictures of 2024-05-01");
+
+    auto* sizes = child<QListWidget>("sizepic");
+    ASSERT_EQ(sizes->count(), 6);
+    EXPECT_EQ(sizes->item(0)->text().toStdString(), m_language.translate("dim_idem"));
+    EXPECT_EQ(sizes->item(5)->text().toStdString(), "Longer side 2048 pixels");
+    EXPECT_EQ(sizes->currentRow(), 3);
+    EXPECT_EQ(child<QSlider>("qualslider")->value(), 80);
+    EXPECT_EQ(child<QLabel>("qualvalue")->text().toStdString(), "80");
+    EXPECT_TRUE(child<QCheckBox>("nojpeg")->isChecked());
+    EXPECT_FALSE(sizes->isEnabled()) << "sizes do not apply to originals";
+    EXPECT_EQ(m_prefs, before) << "loading writes no preference";
+}
+
+TEST_F(MailWindow, StartsWithTheDefaults) {
+    set_key_value("LASTMAILSIZE", m_prefs, "9");
+    open();
+    EXPECT_EQ(child<QComboBox>("destinataire")->count(), 0);
+    EXPECT_EQ(child<QComboBox>("destinataire")->currentText().toStdString(), "");
+    EXPECT_EQ(child<QListWidget>("sizepic")->currentRow(), 0);
+    EXPECT_EQ(child<QSlider>("qualslider")->value(), 65);
+    EXPECT_FALSE(child<QCheckBox>("nojpeg")->isChecked());
+    EXPECT_TRUE(child<QPushButton>("prepare")->isEnabled());
+    EXPECT_TRUE(m_dialogs.messages().empty());
+}
+
+TEST_F(MailWindow, ChoicesGoIntoThePreferencesAtOnce) {
+    open();
+    child<QListWidget>("sizepic")->setCurrentRow(4);
+    EXPECT_EQ(get_key_value("LASTMAILSIZE", m_prefs), "4");
+    child<QSlider>("qualslider")->setValue(42);
+    EXPECT_EQ(get_key_value("QUALITYMAIL", m_prefs), "42");
+    EXPECT_EQ(child<QLabel>("qualvalue")->text().toStdString(), "42");
+    child<QCheckBox>("nojpeg")->click();
+    EXPECT_EQ(get_key_value("NOJPEGMAIL", m_prefs), "1");
+    EXPECT_FALSE(child<QSlider>("qualslider")->isEnabled());
+    child<QCheckBox>("nojpeg")->click();
+    EXPECT_EQ(get_key_value("NOJPEGMAIL", m_prefs), "0");
+    EXPECT_TRUE(child<QSlider>("qualslider")->isEnabled());
+}
+
+TEST_F(MailWindow, PrepareSendsBothPicturesAndCloses) {
+    open();
+    child<QComboBox>("destinataire")->setEditText(QStringLiteral("ann@example.org"));
+    child<QPlainTextEdit>("lemess")->setPlainText(QStringLiteral("Line 1\nLine 2"));
+    child<QListWidget>("sizepic")->setCurrentRow(1);
+    m_dialogs.queue_answer(Answer::Yes);
+    click("prepare");
+
+    EXPECT_EQ(m_window->result(), QDialog::Accepted);
+    ASSERT_EQ(m_sent.size(), 1u);
+    const std::string folder = m_window->last_result().folder;
+    EXPECT_EQ(m_sent[0].url, "ann@example.org");
+    EXPECT_EQ(m_sent[0].subject, "Pictures of 2024-05-01");
+    EXPECT_EQ(m_sent[0].files, "\"" + folder + "IMG_1.jpg\" \"" + folder + "~IMG0001.jpg\"");
+    EXPECT_EQ(m_sent[0].body, "Line 1\nLine 2");
+    EXPECT_EQ(get_image_size(folder + "IMG_1.jpg"), "500,375");
+    EXPECT_EQ(recent_recipients(m_prefs), Strings{"ann@example.org"});
+}
+
+TEST_F(MailWindow, NoKeepsTheWindowOpenWithItsFields) {
+    open();
+    child<QComboBox>("destinataire")->setEditText(QStringLiteral("ann@example.org"));
+    m_dialogs.queue_answer(Answer::No);
+    click("prepare");
+    EXPECT_TRUE(m_sent.empty());
+    EXPECT_FALSE(folder_exists(m_window->last_result().folder));
+    EXPECT_EQ(child<QComboBox>("destinataire")->currentText().toStdString(), "ann@example.org");
+    EXPECT_EQ(m_window->last_result().outcome, PrepareOutcome::Declined);
+
+    m_dialogs.queue_answer(Answer::Yes);
+    click("prepare");
+    ASSERT_EQ(m_sent.size(), 1u);
+    EXPECT_TRUE(file_exists(m_window->last_result().folder + "~IMG0001.jpg"));
+}
+
+TEST_F(MailWindow, WithoutTheComponentPrepareIsOffAndTheReasonShown) {
+    open("1,2", false);
+    EXPECT_FALSE(child<QPushButton>("prepare")->isEnabled());
+    ASSERT_EQ(m_dialogs.messages().size(), 1u);
+    EXPECT_EQ(m_dialogs.messages()[0].text, "The component is not registered.");
+}
+
+TEST_F(MailWindow, CancelCloses) {
+    open();
+    click("cancel");
+    EXPECT_EQ(m_window->result(), QDialog::Rejected);
+    EXPECT_TRUE(m_sent.empty());
+}
+
+// The whole way: the window, the sendix component from its registration, the mail library,
+// the real xdg-email and a mail client registered as the mailto handler.
+TEST_F(MailWindow, TheMailClientReceivesTheMailAndCanReadItsPictures) {
+    test::FakeMailClient client(m_dir);
+    ASSERT_TRUE(client.ready());
+    char library[PATH_MAX];
+    ASSERT_NE(::realpath(SENDIX_LIBRARY, library), nullptr);
+    m_window = std::make_unique<mailform>(
+        MailContext{m_prefs, m_language, m_pictures, "1,2", m_root, m_dialogs},
+        std::make_unique<SendixControl>(m_dialogs, library), nullptr);
+    ASSERT_TRUE(child<QPushButton>("prepare")->isEnabled()) << m_dialogs.messages().at(0).text;
+
+    const std::string recipient = "-ann \"the boss\"@example.org";
+    const std::string subject = "Pictures; \"été\" 'x' $(id) C:\\new";
+    child<QComboBox>("destinataire")->setEditText(QString::fromStdString(recipient));
+    child<QLineEdit>("objet")->setText(QString::fromStdString(subject));
+    child<QPlainTextEdit>("lemess")->setPlainText(QStringLiteral("Hello;\n\"two\" pictures"));
+    m_dialogs.queue_answer(Answer::Yes);
+    m_window->prepare_Click();
+
+    EXPECT_EQ(m_dialogs.messages().size(), 1u) << "only the question, no failure";
+    EXPECT_TRUE(m_window->isEnabled()) << "enabled again after the hand-over";
+    const auto received = client.received();
+    ASSERT_EQ(received.size(), 1u);
+    const test::Mailto mail = test::parse_mailto(received[0]);
+    Strings to = mail.values("to");
+    if (!mail.path.empty())
+        to.push_back(mail.path);
+    EXPECT_EQ(to, Strings{recipient}) << received[0];
+    EXPECT_EQ(mail.values("subject"), Strings{subject});
+    EXPECT_EQ(mail.values("body"), Strings{"Hello;\r\n\"two\" pictures"});
+    const std::string folder = m_window->last_result().folder;
+    const Strings attachments = mail.values("attach");
+    EXPECT_EQ(attachments, (Strings{folder + "IMG_1.jpg", folder + "~IMG0001.jpg"}));
+    for (const std::string& path : attachments)
+        EXPECT_EQ(get_image_size(path), path.ends_with("~IMG0001.jpg") ? "480,640" : "640,480")
+            << path << " is still readable";
+}
+
+} // namespace
+} // namespace orvix
