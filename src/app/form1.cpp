@@ -343,7 +343,7 @@ void Form1::connect_handlers() {
 
 void Form1::Form_Load() {
     // The information text is optional: without it the page stays empty, without a box.
-    const std::string infos = m_state.program_folder + "extra/infos.txt";
+    const std::string infos = m_state.locations.data_folder + "infos.txt";
     if (file_exists(infos))
         m_infobox->setPlainText(qt(read_text_file(infos, true)));
 
@@ -497,7 +497,7 @@ void Form1::Form_QueryUnload() {
 void Form1::Form_Unload() {
     if (folder_exists(m_state.thumbs_dir))
         clear_folder(m_state.thumbs_dir, true, true);
-    save_prefs(m_state.program_folder, m_state.prefs_text, current_prefs());
+    save_prefs(m_state.locations, m_state.prefs_text, current_prefs());
 }
 
 MainWindowPrefs Form1::current_prefs() const {
@@ -698,8 +698,7 @@ void Form1::formatchoice_Click() {
 void Form1::lng_Click() {
     set_key_value("CURRENT_LANGUAGE", m_state.prefs_text,
                   m_lng->currentText().toStdString() + ".lng");
-    m_state.language_names =
-        load_language(m_state.program_folder, m_state.prefs_text, m_state.language);
+    m_state.language_names = load_language(m_state.locations, m_state.prefs_text, m_state.language);
     fill_language_list();
     traduce();
     update();

@@ -5,6 +5,7 @@
 
 #include "app/layout.h"
 #include "settings/language.h"
+#include "settings/locations.h"
 #include "settings/prefs.h"
 #include "transfer/transfer.h"
 
@@ -43,8 +44,8 @@ class Vumbar;
 
 // What the program keeps for its whole run.
 struct ProgramState {
-    std::string program_folder; // with a trailing separator; extra/ lies in it
-    std::string thumbs_dir;     // with a trailing separator
+    Locations locations;    // where the data and the preferences are
+    std::string thumbs_dir; // with a trailing separator
     std::string prefs_text;
     LanguageTable language;
     std::vector<std::string> language_names; // the entries of the language list

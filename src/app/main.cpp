@@ -13,7 +13,9 @@ int main(int argc, char** argv) {
     orvix::QtDialogs qt_dialogs;
     orvix::ScopedDialogs installed(qt_dialogs);
     orvix::QtDesktop desktop;
-    const auto window = orvix::Main(orvix::program_folder(), orvix::new_thumbs_dir(),
-                                    std::make_unique<orvix::SystemTrayIcon>(), desktop);
+    orvix::StartUp start;
+    start.locations = orvix::find_locations(orvix::system_location_facts(orvix::program_folder()));
+    start.thumbs_dir = orvix::new_thumbs_dir();
+    const auto window = orvix::Main(start, std::make_unique<orvix::SystemTrayIcon>(), desktop);
     return QApplication::exec();
 }

@@ -6,15 +6,15 @@
 
 namespace orvix {
 
-std::unique_ptr<Form1> Main(const std::string& program_folder, const std::string& thumbs_dir,
-                            std::unique_ptr<TrayIcon> tray, Desktop& desktop) {
+std::unique_ptr<Form1> Main(const StartUp& start, std::unique_ptr<TrayIcon> tray,
+                            Desktop& desktop) {
     ProgramState state;
-    state.program_folder = add_trailing_separator(program_folder);
-    state.thumbs_dir = add_trailing_separator(thumbs_dir);
+    state.locations = start.locations;
+    state.thumbs_dir = add_trailing_separator(start.thumbs_dir);
     // A folder that cannot be made is not reported: thumbnails then fail quietly.
     make_path(state.thumbs_dir);
-    state.prefs_text = load_prefs(state.program_folder);
-    state.language_names = load_language(state.program_folder, state.prefs_text, state.language);
+    state.prefs_text = load_prefs(state.locations);
+    state.language_names = load_language(state.locations, state.prefs_text, state.language);
 
     auto window = std::make_unique<Form1>(std::move(state), std::move(tray), desktop);
     window->updatetabs();

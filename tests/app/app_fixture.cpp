@@ -65,8 +65,15 @@ Form1& AppTest::start_with_text(const std::string& prefs_text, bool tray_availab
     write_file(prefs_path(m_program), prefs_text);
     auto tray = std::make_unique<FakeTray>(tray_available);
     m_tray = tray.get();
-    m_form = Main(m_program, m_thumbs, std::move(tray), m_desktop);
+    m_form = Main(start_up(), std::move(tray), m_desktop);
     return *m_form;
+}
+
+StartUp AppTest::start_up() const {
+    StartUp start;
+    start.locations = portable_locations(m_program);
+    start.thumbs_dir = m_thumbs;
+    return start;
 }
 
 std::string AppTest::shipped_text(const std::string& language, const std::string& key) {

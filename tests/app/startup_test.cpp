@@ -99,7 +99,7 @@ TEST_F(StartupTest, OpenAsleepWithoutNotificationAreaMinimisesInstead) {
 TEST_F(StartupTest, MissingPreferencesFileStartsWithDefaultsAfterOneErrorBox) {
     auto tray = std::make_unique<FakeTray>(true);
     std::filesystem::remove(prefs_path(m_program));
-    m_form = Main(m_program, m_thumbs, std::move(tray), m_desktop);
+    m_form = Main(start_up(), std::move(tray), m_desktop);
 
     ASSERT_EQ(m_dialogs.messages().size(), 1u);
     EXPECT_EQ(m_dialogs.messages()[0].title, "Error");
