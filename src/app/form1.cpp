@@ -1,5 +1,6 @@
 #include "app/form1.h"
 
+#include "app/qt_paths.h"
 #include "app/status_text.h"
 #include "app/widgets.h"
 #include "controls/progress/vumbar.h"
@@ -48,15 +49,6 @@ constexpr std::array<const char*, 11> image_keys = {"import2",  "setup", "setup2
 
 QString qt(const std::string& text) {
     return QString::fromStdString(text);
-}
-
-// Folder boxes hold paths: the file system's bytes, turned into text by QFile's codec.
-QString path_text(const std::string& path) {
-    return QFile::decodeName(QByteArray::fromStdString(path));
-}
-
-std::string path_of(const QLineEdit& box) {
-    return QFile::encodeName(box.text()).toStdString();
 }
 
 template <class Widget> Widget* named(Widget* widget, const char* name) {

@@ -73,6 +73,8 @@ public:
     void traduce();
     void go_asleep();
     void remove_tray_icon();
+    // Puts the folder in the source box as if the user had typed it.
+    void type_source(const std::string& folder);
 
     // Event handlers.
     void tabstrip_Click();

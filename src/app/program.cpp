@@ -18,6 +18,8 @@ std::unique_ptr<Form1> Main(const StartUp& start, std::unique_ptr<TrayIcon> tray
 
     auto window = std::make_unique<Form1>(std::move(state), std::move(tray), desktop);
     window->updatetabs();
+    if (start.source)
+        window->type_source(*start.source);
     window->update();
     if (window->starts_asleep())
         window->go_asleep();

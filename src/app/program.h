@@ -4,6 +4,7 @@
 #include "settings/locations.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace orvix {
@@ -16,6 +17,9 @@ class TrayIcon;
 struct StartUp {
     Locations locations;
     std::string thumbs_dir;
+    // The command line's folder: it replaces the source folder of the preferences as if
+    // the user had typed it.
+    std::optional<std::string> source;
 };
 
 // Creates the thumbnail folder, reads the preferences and the language file, builds the

@@ -77,6 +77,8 @@ protected:
     Form1& start_with_text(const std::string& prefs_text, bool tray_available = true);
     // The program folder's own extra/, the thumbnail folder of the test.
     StartUp start_up() const;
+    // Starts the program as Main does, with the preferences file as it stands.
+    Form1& run(const StartUp& start, bool tray_available = true);
 
     template <class Widget> Widget* child(const char* name) const {
         Widget* widget = m_form->findChild<Widget*>(QString::fromLatin1(name));

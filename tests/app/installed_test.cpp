@@ -24,11 +24,6 @@ protected:
         return start;
     }
 
-    Form1& run(const StartUp& start) {
-        m_form = Main(start, std::make_unique<FakeTray>(true), m_desktop);
-        return *m_form;
-    }
-
     std::string m_config = m_dir.folder("config");
     std::string m_shipped = read_file(m_program + "extra/prefs.prf");
 };

@@ -97,9 +97,8 @@ TEST_F(StartupTest, OpenAsleepWithoutNotificationAreaMinimisesInstead) {
 }
 
 TEST_F(StartupTest, MissingPreferencesFileStartsWithDefaultsAfterOneErrorBox) {
-    auto tray = std::make_unique<FakeTray>(true);
     std::filesystem::remove(prefs_path(m_program));
-    m_form = Main(start_up(), std::move(tray), m_desktop);
+    run(start_up());
 
     ASSERT_EQ(m_dialogs.messages().size(), 1u);
     EXPECT_EQ(m_dialogs.messages()[0].title, "Error");
