@@ -1,3 +1,4 @@
+#include "app/close_on_signals.h"
 #include "app/command_line.h"
 #include "app/form1.h"
 #include "app/program.h"
@@ -24,6 +25,7 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    orvix::CloseOnSignals closer;
     orvix::QtDialogs qt_dialogs;
     orvix::ScopedDialogs installed(qt_dialogs);
     orvix::QtDesktop desktop;
@@ -32,5 +34,6 @@ int main(int argc, char** argv) {
     start.thumbs_dir = orvix::new_thumbs_dir();
     start.source = command_line.source;
     const auto window = orvix::Main(start, std::make_unique<orvix::SystemTrayIcon>(), desktop);
+    closer.close_on_signal(window.get());
     return QApplication::exec();
 }
