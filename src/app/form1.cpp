@@ -135,7 +135,8 @@ private:
 } // namespace
 
 Form1::Form1(ProgramState state, std::unique_ptr<TrayIcon> tray, Desktop& desktop, QWidget* parent)
-    : QWidget(parent), m_state(std::move(state)), m_tray(std::move(tray)), m_desktop(desktop) {
+    : QWidget(parent), m_state(std::move(state)), m_tray(std::move(tray)), m_desktop(desktop),
+      m_card_watch(list_volumes(m_state.system_tables)) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Orvix"));
     load_images();
@@ -591,6 +592,7 @@ void Form1::update() {
         m_Command3->setEnabled(false);
     }
     m_statussrc->setText(qt(source_status(m_state.language, count)));
+    show_card_offer(count >= 0);
 
     if ((!isVisible() || isMinimized()) && count > 0)
         wake_up();
@@ -612,10 +614,6 @@ void Form1::update() {
         m_freedest->setText(QString());
         m_Command4->setEnabled(false);
     }
-}
-
-void Form1::statussrc_Click() {
-    update();
 }
 
 void Form1::Command2_Click() {
@@ -758,6 +756,7 @@ void Form1::trayicon_Click() {
 
 void Form1::Timer1_Timer() {
     m_drive_list = list_drives(true, true);
+    watch_cards();
     if (!m_drive_list.empty())
         update();
 }

@@ -3,6 +3,7 @@
 // names control + "_" + event so they read like the controls they serve.
 #pragma once
 
+#include "app/card_watch.h"
 #include "app/layout.h"
 #include "settings/language.h"
 #include "settings/locations.h"
@@ -15,6 +16,7 @@
 #include <array>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -50,6 +52,7 @@ struct ProgramState {
     LanguageTable language;
     std::vector<std::string> language_names; // the entries of the language list
     std::vector<TransferredPicture> transferred_pictures;
+    SystemTables system_tables; // where the card watch reads the mounted volumes
 };
 
 // The tip of the notification-area icon, the same in every language.
@@ -128,6 +131,8 @@ private:
     void apply_layout();
     void wake_up();
     void fill_language_list();
+    void watch_cards();
+    void show_card_offer(bool source_available);
 
     std::string text_of(const char* key) const;
     QString qtext_of(const char* key) const;
@@ -141,6 +146,8 @@ private:
     bool m_tray_flag = false;
     bool m_unloaded = false;
     std::string m_drive_list;
+    CardWatch m_card_watch;
+    std::optional<Volume> m_card_offer;    // the new card the source status offers
     std::map<std::string, QIcon> m_images; // the image list, by key
     MainLayout m_layout;
 

@@ -11,6 +11,7 @@ std::unique_ptr<Form1> Main(const StartUp& start, std::unique_ptr<TrayIcon> tray
     ProgramState state;
     state.locations = start.locations;
     state.thumbs_dir = add_trailing_separator(start.thumbs_dir);
+    state.system_tables = start.system_tables;
     // A folder that cannot be made is not reported: thumbnails then fail quietly.
     make_path(state.thumbs_dir);
     state.prefs_text = load_prefs(state.locations);

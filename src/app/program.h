@@ -1,6 +1,7 @@
 // The program's start: what Main does before the main window takes over.
 #pragma once
 
+#include "fs/fs.h"
 #include "settings/locations.h"
 
 #include <memory>
@@ -20,6 +21,8 @@ struct StartUp {
     // The command line's folder: it replaces the source folder of the preferences as if
     // the user had typed it.
     std::optional<std::string> source;
+    // Where the card watch reads the mounted volumes.
+    SystemTables system_tables;
 };
 
 // Creates the thumbnail folder, reads the preferences and the language file, builds the
