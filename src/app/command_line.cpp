@@ -9,16 +9,6 @@ namespace orvix {
 
 namespace {
 
-int hex_value(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // The path of a local file:// URL, its escapes decoded; none for a URL that names no
 // local folder or is malformed.
 std::optional<std::string> file_url_path(const std::string& url) {
@@ -40,8 +30,8 @@ std::optional<std::string> file_url_path(const std::string& url) {
             path += c;
             continue;
         }
-        const int high = i + 2 < url.size() ? hex_value(url[i + 1]) : -1;
-        const int low = high >= 0 ? hex_value(url[i + 2]) : -1;
+        const int high = i + 2 < url.size() ? hex_digit(url[i + 1]) : -1;
+        const int low = high >= 0 ? hex_digit(url[i + 2]) : -1;
         if (low < 0 || (high == 0 && low == 0))
             return std::nullopt;
         path += static_cast<char>(high * 16 + low);

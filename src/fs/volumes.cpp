@@ -57,16 +57,6 @@ std::string decode_octal(std::string_view field) {
     return out;
 }
 
-int hex_digit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 std::optional<Mount> parse_mount_line(const std::string& line) {
     const std::vector<std::string> fields = split(line, " ");
     // id, parent, major:minor, root, mount point, options, optional fields..., "-", type, source
