@@ -1,5 +1,6 @@
 #include "app/form1.h"
 
+#include "app/qt_paths.h"
 #include "app/status_text.h"
 #include "app/widgets.h"
 #include "controls/progress/vumbar.h"
@@ -51,10 +52,6 @@ constexpr std::array<const char*, 11> image_keys = {"import2",  "setup", "setup2
 // Every text reaches the widgets byte for byte: file names need not be UTF-8.
 QString qt(const std::string& text) {
     return to_qt(text);
-}
-
-std::string path_of(const QLineEdit& box) {
-    return from_qt(box.text());
 }
 
 template <class Widget> Widget* named(Widget* widget, const char* name) {
@@ -142,7 +139,8 @@ private:
 
 Form1::Form1(ProgramState state, std::unique_ptr<TrayIcon> tray, Desktop& desktop, QWidget* parent)
     : QWidget(parent), m_state(std::move(state)), m_tray(std::move(tray)), m_desktop(desktop),
-      m_qt_translation(std::make_unique<QtTranslation>()) {
+      m_qt_translation(std::make_unique<QtTranslation>()),
+      m_card_watch(list_volumes(m_state.system_tables)) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Orvix"));
     load_images();
@@ -342,7 +340,7 @@ void Form1::connect_handlers() {
 
 void Form1::Form_Load() {
     // The information text is optional: without it the page stays empty, without a box.
-    const std::string infos = m_state.program_folder + "extra/infos.txt";
+    const std::string infos = m_state.locations.data_folder + "infos.txt";
     if (file_exists(infos))
         m_infobox->setPlainText(qt(read_text_file(infos, true)));
 
@@ -501,7 +499,7 @@ void Form1::Form_QueryUnload() {
 void Form1::Form_Unload() {
     if (folder_exists(m_state.thumbs_dir))
         clear_folder(m_state.thumbs_dir, true, true);
-    save_prefs(m_state.program_folder, m_state.prefs_text, current_prefs());
+    save_prefs(m_state.locations, m_state.prefs_text, current_prefs());
 }
 
 MainWindowPrefs Form1::current_prefs() const {
@@ -605,6 +603,7 @@ void Form1::update() {
         m_Command3->setEnabled(false);
     }
     m_statussrc->setText(qt(source_status(m_state.language, count)));
+    show_card_offer(count >= 0);
 
     if ((!isVisible() || isMinimized()) && count > 0)
         wake_up();
@@ -626,10 +625,6 @@ void Form1::update() {
         m_freedest->setText(QString());
         m_Command4->setEnabled(false);
     }
-}
-
-void Form1::statussrc_Click() {
-    update();
 }
 
 void Form1::Command2_Click() {
@@ -703,8 +698,7 @@ void Form1::formatchoice_Click() {
 
 void Form1::lng_Click() {
     set_key_value("CURRENT_LANGUAGE", m_state.prefs_text, from_qt(m_lng->currentText()) + ".lng");
-    m_state.language_names =
-        load_language(m_state.program_folder, m_state.prefs_text, m_state.language);
+    m_state.language_names = load_language(m_state.locations, m_state.prefs_text, m_state.language);
     fill_language_list();
     traduce();
     arrange_controls();
@@ -781,6 +775,7 @@ void Form1::trayicon_Click() {
 
 void Form1::Timer1_Timer() {
     m_drive_list = list_drives(true, true);
+    watch_cards();
     if (!m_drive_list.empty())
         update();
 }

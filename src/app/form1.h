@@ -3,8 +3,10 @@
 // names control + "_" + event so they read like the controls they serve.
 #pragma once
 
+#include "app/card_watch.h"
 #include "app/layout.h"
 #include "settings/language.h"
+#include "settings/locations.h"
 #include "settings/prefs.h"
 #include "transfer/transfer.h"
 
@@ -14,6 +16,7 @@
 #include <array>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -45,12 +48,13 @@ class Vumbar;
 
 // What the program keeps for its whole run.
 struct ProgramState {
-    std::string program_folder; // with a trailing separator; extra/ lies in it
-    std::string thumbs_dir;     // with a trailing separator
+    Locations locations;    // where the data and the preferences are
+    std::string thumbs_dir; // with a trailing separator
     std::string prefs_text;
     LanguageTable language;
     std::vector<std::string> language_names; // the entries of the language list
     std::vector<TransferredPicture> transferred_pictures;
+    SystemTables system_tables; // where the card watch reads the mounted volumes
 };
 
 // The tip of the notification-area icon, the same in every language.
@@ -74,6 +78,8 @@ public:
     void traduce();
     void go_asleep();
     void remove_tray_icon();
+    // Puts the folder in the source box as if the user had typed it.
+    void type_source(const std::string& folder);
 
     // Event handlers.
     void tabstrip_Click();
@@ -131,6 +137,8 @@ private:
     void apply_layout();
     void wake_up();
     void fill_language_list();
+    void watch_cards();
+    void show_card_offer(bool source_available);
 
     // The thumbnail grid (grid_handlers.cpp).
     void create_grid();
@@ -152,6 +160,8 @@ private:
     bool m_tray_flag = false;
     bool m_unloaded = false;
     std::string m_drive_list;
+    CardWatch m_card_watch;
+    std::optional<Volume> m_card_offer;    // the new card the source status offers
     std::map<std::string, QIcon> m_images; // the image list, by key
     MainLayout m_layout;
 

@@ -7,20 +7,23 @@
 
 namespace orvix {
 
-std::unique_ptr<Form1> Main(const std::string& program_folder, const std::string& thumbs_dir,
-                            std::unique_ptr<TrayIcon> tray, Desktop& desktop) {
+std::unique_ptr<Form1> Main(const StartUp& start, std::unique_ptr<TrayIcon> tray,
+                            Desktop& desktop) {
     ProgramState state;
-    state.program_folder = add_trailing_separator(program_folder);
-    state.thumbs_dir = add_trailing_separator(thumbs_dir);
+    state.locations = start.locations;
+    state.thumbs_dir = add_trailing_separator(start.thumbs_dir);
+    state.system_tables = start.system_tables;
     // A folder that cannot be made is not reported: thumbnails then fail quietly.
     make_path(state.thumbs_dir);
     // Mails handed to the mail client keep their pictures a day for it to read them.
     remove_old_mail_folders(mail_folder_root(), std::time(nullptr));
-    state.prefs_text = load_prefs(state.program_folder);
-    state.language_names = load_language(state.program_folder, state.prefs_text, state.language);
+    state.prefs_text = load_prefs(state.locations);
+    state.language_names = load_language(state.locations, state.prefs_text, state.language);
 
     auto window = std::make_unique<Form1>(std::move(state), std::move(tray), desktop);
     window->updatetabs();
+    if (start.source)
+        window->type_source(*start.source);
     window->update();
     if (window->starts_asleep())
         window->go_asleep();

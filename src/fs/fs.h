@@ -117,6 +117,18 @@ std::string volume_label(const std::string& path);
 // devpts, mqueue, tmpfs, ...) is no volume and is left out. skip_floppy_label leaves the
 // label of a floppy drive (/dev/fd0, ...) unread ("mountpoint,").
 std::string list_drives(bool with_labels, bool skip_floppy_label);
+// Where the volume services read the system's tables; tests give fake ones.
+struct SystemTables {
+    std::string mount_table = "/proc/self/mountinfo";
+    std::string sysfs = "/sys/"; // with a trailing separator
+};
+struct Volume {
+    unsigned mount_id = 0; // the kernel's number of the mount: a card mounted again gets a new one
+    std::string mount_point;
+    std::string type; // as drive_type names it
+};
+// The mounted volumes of the mount table, kernel plumbing left out, in the table's order.
+std::vector<Volume> list_volumes(const SystemTables& tables = {});
 // Free bytes of the volume that holds the path (not a per-user quota), less the blocks
 // kept for root when the program does not run as root; 0 on failure.
 double free_space(const std::string& path);

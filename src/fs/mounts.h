@@ -10,6 +10,7 @@
 namespace orvix::detail {
 
 struct Mount {
+    unsigned id = 0; // the kernel's number of the mount; a volume mounted again gets a new one
     unsigned major = 0;
     unsigned minor = 0;
     std::string mount_point;

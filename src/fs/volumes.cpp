@@ -14,8 +14,8 @@
 #include <sstream>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
-#include <unistd.h>
 #include <sys/sysmacros.h>
+#include <unistd.h>
 #include <utility>
 
 namespace orvix {
@@ -57,16 +57,6 @@ std::string decode_octal(std::string_view field) {
     return out;
 }
 
-int hex_digit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 std::optional<Mount> parse_mount_line(const std::string& line) {
     const std::vector<std::string> fields = split(line, " ");
     // id, parent, major:minor, root, mount point, options, optional fields..., "-", type, source
@@ -76,7 +66,8 @@ std::optional<Mount> parse_mount_line(const std::string& line) {
     if (dash + 2 >= fields.size())
         return std::nullopt;
     Mount mount;
-    if (std::sscanf(fields[2].c_str(), "%u:%u", &mount.major, &mount.minor) != 2)
+    if (std::sscanf(fields[0].c_str(), "%u", &mount.id) != 1 ||
+        std::sscanf(fields[2].c_str(), "%u:%u", &mount.major, &mount.minor) != 2)
         return std::nullopt;
     mount.mount_point = decode_octal(fields[4]);
     mount.fs_type = fields[dash + 1];
@@ -180,8 +171,8 @@ std::string read_small_file(const std::string& path) {
     return text.str();
 }
 
-std::vector<Mount> current_mounts() {
-    return detail::parse_mountinfo(read_small_file("/proc/self/mountinfo"));
+std::vector<Mount> current_mounts(const std::string& mount_table = SystemTables().mount_table) {
+    return detail::parse_mountinfo(read_small_file(mount_table));
 }
 
 std::string real_path(const std::string& path) {
@@ -203,8 +194,8 @@ std::optional<dev_t> volume_device(const Mount& mount) {
 }
 
 // The sysfs folder of the whole disk: a partition's folder sits inside its disk's.
-std::string disk_sysfs_folder(dev_t device) {
-    const std::string node = real_path("/sys/dev/block/" + std::to_string(major(device)) + ":" +
+std::string disk_sysfs_folder(dev_t device, const std::string& sysfs) {
+    const std::string node = real_path(sysfs + "dev/block/" + std::to_string(major(device)) + ":" +
                                        std::to_string(minor(device)));
     if (node.empty())
         return {};
@@ -215,11 +206,11 @@ std::string disk_sysfs_folder(dev_t device) {
 
 // Card readers and sticks set the removable flag; an SD card in a built-in reader does not,
 // but its mmc device says "SD" (built-in eMMC storage says "MMC").
-bool is_removable(const Mount& mount) {
+bool is_removable(const Mount& mount, const std::string& sysfs) {
     const std::optional<dev_t> device = volume_device(mount);
     if (!device)
         return false;
-    const std::string disk = disk_sysfs_folder(*device);
+    const std::string disk = disk_sysfs_folder(*device, sysfs);
     return !disk.empty() && (read_small_file(disk + "removable").starts_with('1') ||
                              read_small_file(disk + "device/type").starts_with("SD"));
 }
@@ -262,7 +253,8 @@ const Mount* find_mount(const std::vector<Mount>& mounts, const std::string& pat
 std::string drive_type(const std::string& path) {
     const std::vector<Mount> mounts = current_mounts();
     const Mount* mount = find_mount(mounts, path);
-    return mount ? detail::volume_type_name(*mount, is_removable(*mount)) : "Unknown";
+    return mount ? detail::volume_type_name(*mount, is_removable(*mount, SystemTables().sysfs))
+                 : "Unknown";
 }
 
 std::string volume_label(const std::string& path) {
@@ -275,6 +267,16 @@ std::string list_drives(bool with_labels, bool skip_floppy_label) {
     const LabelTable labels = with_labels ? read_labels() : LabelTable();
     return detail::drive_list(current_mounts(), with_labels, skip_floppy_label,
                               [&labels](const Mount& mount) { return label_of(mount, labels); });
+}
+
+std::vector<Volume> list_volumes(const SystemTables& tables) {
+    std::vector<Volume> volumes;
+    for (const Mount& mount : current_mounts(tables.mount_table)) {
+        if (!detail::is_pseudo_file_system(mount.fs_type))
+            volumes.push_back({mount.id, mount.mount_point,
+                               detail::volume_type_name(mount, is_removable(mount, tables.sysfs))});
+    }
+    return volumes;
 }
 
 double free_space(const std::string& path) {

@@ -2,8 +2,11 @@
 
 #include "fs/fs.h"
 #include "platform/dialogs.h"
+#include "settings/locations.h"
 #include "settings/prefs.h"
 #include "text/text.h"
+
+#include <algorithm>
 
 namespace orvix {
 
@@ -51,16 +54,37 @@ std::string find_language_file(const std::vector<std::string>& listing, const st
     return "";
 }
 
-std::string chosen_language_file(const std::vector<std::string>& listing, const std::string& folder,
+// One listing for each language folder, in the same order.
+using Listings = std::vector<std::vector<std::string>>;
+
+// A user's own file wins over a shipped one of the same name, so the folders are searched
+// from the last.
+std::string find_in_folders(const Listings& listings, const std::vector<std::string>& folders,
+                            const std::string& name) {
+    for (size_t i = folders.size(); i-- > 0;) {
+        std::string path = find_language_file(listings[i], folders[i], name);
+        if (!path.empty())
+            return path;
+    }
+    return "";
+}
+
+std::string chosen_language_file(const Listings& listings, const std::vector<std::string>& folders,
                                  const std::string& prefs_text) {
     std::string name = get_key_value("CURRENT_LANGUAGE", prefs_text);
     if (name.empty())
         name = DEFAULT_LANGUAGE;
-    std::string path = find_language_file(listing, folder, name);
+    std::string path = find_in_folders(listings, folders, name);
     if (path.empty())
-        path = find_language_file(listing, folder, DEFAULT_LANGUAGE);
+        path = find_in_folders(listings, folders, DEFAULT_LANGUAGE);
+    if (!path.empty())
+        return path;
     // Any language reads better than an interface with every text empty.
-    return path.empty() ? listing.front() : path;
+    for (const std::vector<std::string>& listing : listings) {
+        if (!listing.empty())
+            return listing.front();
+    }
+    return "";
 }
 
 } // namespace
@@ -88,26 +112,31 @@ std::string languages_folder(const std::string& program_folder) {
     return program_folder + "extra/languages/";
 }
 
-std::vector<std::string> load_language(const std::string& program_folder,
-                                       const std::string& prefs_text, LanguageTable& table) {
-    const std::string folder = languages_folder(program_folder);
-    std::vector<std::string> listing;
-    list_files(folder, listing, "lng", true);
+std::vector<std::string> load_language(const Locations& where, const std::string& prefs_text,
+                                       LanguageTable& table) {
+    Listings listings(where.language_folders.size());
+    for (size_t i = 0; i < listings.size(); ++i)
+        list_files(where.language_folders[i], listings[i], "lng", true);
+    const std::string chosen = chosen_language_file(listings, where.language_folders, prefs_text);
 
     std::string text;
-    if (listing.empty()) {
+    if (chosen.empty()) {
         dialogs().message_box(
             "No language file found. Interface errors may occur... Re-install Orvix.", "",
             Icon::None, Buttons::Ok);
     } else {
-        text = read_text_file(chosen_language_file(listing, folder, prefs_text), false);
+        text = read_text_file(chosen, false);
     }
     table.parse_language_text(text);
 
     std::vector<std::string> names;
-    names.reserve(listing.size());
-    for (const std::string& path : listing)
-        names.push_back(file_name(path, false));
+    for (const std::vector<std::string>& listing : listings) {
+        for (const std::string& path : listing) {
+            std::string name = file_name(path, false);
+            if (std::find(names.begin(), names.end(), name) == names.end())
+                names.push_back(std::move(name));
+        }
+    }
     return names;
 }
 

@@ -8,6 +8,8 @@
 
 namespace orvix {
 
+struct Locations;
+
 class LanguageTable {
 public:
     // Replaces the table by the entries of text (CR, CR LF and LF all end a line, a leading
@@ -31,13 +33,15 @@ private:
 std::string languages_folder(const std::string& program_folder);
 
 // Loads the language named by CURRENT_LANGUAGE in prefs_text (default "ENGLISH.LNG") into
-// table. The name is looked up among the listed language files: as a path under the
-// languages folder, then as a file name anywhere below it, then ignoring case. When it is
-// not found, "ENGLISH.LNG" is looked up the same way, then the first listed file is taken;
-// no message. With no language file at all, shows "No language file found. Interface
-// errors may occur... Re-install Orvix." and leaves the table empty. Returns the names for
-// the language list: each listed file's name without extension, in listing order.
-std::vector<std::string> load_language(const std::string& program_folder,
-                                       const std::string& prefs_text, LanguageTable& table);
+// table. The language files are those listed in where's language folders; a later folder
+// (the user's own) wins over an earlier one for a file of the same name. In each folder the
+// name is looked up as a path under the folder, then as a file name anywhere below it, then
+// ignoring case. When it is not found, "ENGLISH.LNG" is looked up the same way, then the
+// first listed file is taken; no message. With no language file at all, shows "No language
+// file found. Interface errors may occur... Re-install Orvix." and leaves the table empty.
+// Returns the names for the language list: each listed file's name without extension, in
+// listing order, folder after folder, each name once.
+std::vector<std::string> load_language(const Locations& where, const std::string& prefs_text,
+                                       LanguageTable& table);
 
 } // namespace orvix

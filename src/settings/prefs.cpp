@@ -3,6 +3,7 @@
 #include "fs/file_io.h"
 #include "fs/fs.h"
 #include "platform/dialogs.h"
+#include "settings/locations.h"
 #include "text/text.h"
 
 #include <cerrno>
@@ -137,15 +138,15 @@ std::string prefs_path(const std::string& program_folder) {
     return program_folder + "extra/prefs.prf";
 }
 
-std::string load_prefs(const std::string& program_folder) {
-    std::string text = read_text_file(prefs_path(program_folder), false);
+std::string load_prefs(const Locations& where) {
+    const std::string first_run = first_run_prefs(where);
+    std::string text = read_text_file(first_run.empty() ? where.prefs_file : first_run, false);
     if (text.find(CR) == std::string::npos)
         text = Remplacer("\n", CR_TEXT, text);
     return text;
 }
 
-bool save_prefs(const std::string& program_folder, std::string& prefs_text,
-                const MainWindowPrefs& values) {
+bool save_prefs(const Locations& where, std::string& prefs_text, const MainWindowPrefs& values) {
     set_key_value("RENAME_PATTERN", prefs_text, values.rename_pattern);
     set_key_value("QUALITYFACTOR", prefs_text, values.quality);
     set_key_value("RENAME_WITH", prefs_text, values.rename_with);
@@ -156,14 +157,14 @@ bool save_prefs(const std::string& program_folder, std::string& prefs_text,
     set_key_value("SHOW_THUMBS", prefs_text, std::to_string(values.show_thumbs));
     set_key_value("OPEN_ASLEEP", prefs_text, std::to_string(values.open_asleep));
 
-    const std::string extra = program_folder + "extra/";
-    if (!folder_exists(extra)) {
-        if (const int err = make_path(extra)) {
+    const std::string folder = parent_folder(where.prefs_file);
+    if (!folder_exists(folder)) {
+        if (const int err = make_path(folder)) {
             show_system_error(err);
             return false;
         }
     }
-    return write_text_file(prefs_path(program_folder), prefs_text);
+    return write_text_file(where.prefs_file, prefs_text);
 }
 
 } // namespace orvix

@@ -6,6 +6,8 @@
 
 namespace orvix {
 
+struct Locations;
+
 // Whole-file read of a regular file of at most 16 MiB. Unless keep_crlf, every CR LF
 // becomes a single CR. A file that cannot be read, a folder (EISDIR), a fifo or device
 // (EINVAL, and never waited on) and a larger file (EFBIG) show the "Error" box (system
@@ -30,9 +32,10 @@ void set_key_value(const std::string& key, std::string& text, const std::string&
 // program_folder + "extra/prefs.prf", the one preferences file.
 std::string prefs_path(const std::string& program_folder);
 
-// Reads the preferences file; bare-LF files are read as CR lines. A missing file shows
-// the "Error" box once and gives "".
-std::string load_prefs(const std::string& program_folder);
+// Reads the preferences file of where (on a user's first run, the shipped default that
+// first_run_prefs names); bare-LF files are read as CR lines. A missing file shows the
+// "Error" box once and gives "".
+std::string load_prefs(const Locations& where);
 
 // What the main window stores when it closes, as the texts to write.
 struct MainWindowPrefs {
@@ -48,8 +51,8 @@ struct MainWindowPrefs {
 };
 
 // Sets the nine keys in their fixed order (each moves to the end of prefs_text), makes
-// program_folder + "extra/" when missing and writes the file. False when the write failed.
-bool save_prefs(const std::string& program_folder, std::string& prefs_text,
-                const MainWindowPrefs& values);
+// the folder of where's preferences file when missing and writes the file. False when the
+// write failed.
+bool save_prefs(const Locations& where, std::string& prefs_text, const MainWindowPrefs& values);
 
 } // namespace orvix

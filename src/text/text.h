@@ -79,6 +79,8 @@ int numeric_value(std::string_view text);
 
 std::string to_lower(std::string_view text);
 std::string to_upper(std::string_view text);
+// The value of a hexadecimal digit in either case; -1 for any other character.
+int hex_digit(char c);
 
 // Splits at every occurrence of separator; an empty text gives one empty field.
 std::vector<std::string> split(std::string_view text, std::string_view separator);

@@ -63,10 +63,23 @@ Form1& AppTest::start(const Prefs& prefs, bool tray_available) {
 
 Form1& AppTest::start_with_text(const std::string& prefs_text, bool tray_available) {
     write_file(prefs_path(m_program), prefs_text);
+    return run(start_up(), tray_available);
+}
+
+Form1& AppTest::run(const StartUp& start, bool tray_available) {
+    // The window of an earlier run closes first, as a program that ended would have.
+    m_form.reset();
     auto tray = std::make_unique<FakeTray>(tray_available);
     m_tray = tray.get();
-    m_form = Main(m_program, m_thumbs, std::move(tray), m_desktop);
+    m_form = Main(start, std::move(tray), m_desktop);
     return *m_form;
+}
+
+StartUp AppTest::start_up() const {
+    StartUp start;
+    start.locations = portable_locations(m_program);
+    start.thumbs_dir = m_thumbs;
+    return start;
 }
 
 std::string AppTest::shipped_text(const std::string& language, const std::string& key) {

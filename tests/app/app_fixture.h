@@ -4,6 +4,7 @@
 #pragma once
 
 #include "app/form1.h"
+#include "app/program.h"
 #include "platform/dialogs.h"
 #include "platform/qt/desktop.h"
 #include "platform/qt/tray.h"
@@ -74,6 +75,10 @@ protected:
     // Writes the preferences and starts the program as Main does.
     Form1& start(const Prefs& prefs, bool tray_available = true);
     Form1& start_with_text(const std::string& prefs_text, bool tray_available = true);
+    // The program folder's own extra/, the thumbnail folder of the test.
+    StartUp start_up() const;
+    // Starts the program as Main does, with the preferences file as it stands.
+    Form1& run(const StartUp& start, bool tray_available = true);
 
     template <class Widget> Widget* child(const char* name) const {
         Widget* widget = m_form->findChild<Widget*>(QString::fromLatin1(name));

@@ -104,9 +104,8 @@ TEST_F(StartupTest, OpenAsleepWithoutNotificationAreaMinimisesInstead) {
 }
 
 TEST_F(StartupTest, MissingPreferencesFileStartsWithDefaultsAfterOneErrorBox) {
-    auto tray = std::make_unique<FakeTray>(true);
     std::filesystem::remove(prefs_path(m_program));
-    m_form = Main(m_program, m_thumbs, std::move(tray), m_desktop);
+    run(start_up());
 
     ASSERT_EQ(m_dialogs.messages().size(), 1u);
     EXPECT_EQ(m_dialogs.messages()[0].title, "Error");
@@ -143,7 +142,7 @@ TEST_F(StartupTest, APreferencesFileThatIsNoTextFileStartsWithDefaultsAfterOneEr
             std::filesystem::remove(path);
         c.make(path);
         m_dialogs.clear();
-        m_form = Main(m_program, m_thumbs, std::make_unique<FakeTray>(true), m_desktop);
+        m_form = Main(start_up(), std::make_unique<FakeTray>(true), m_desktop);
         ASSERT_EQ(m_dialogs.messages().size(), 1u) << c.label;
         EXPECT_EQ(m_dialogs.messages()[0].title, "Error") << c.label;
         EXPECT_EQ(m_dialogs.messages()[0].text, std::strerror(c.error)) << c.label;

@@ -1,5 +1,6 @@
 #include "fs/fs.h"
 #include "fs/mounts.h"
+#include "support/fake_volumes.h"
 #include "support/temp_dir.h"
 #include "text/text.h"
 
@@ -107,6 +108,36 @@ TEST(Volumes, ARamDiskAndAPathOnNoVolume) {
     EXPECT_LE(empty, 4.0 * 1024 * 1024);
     test::write_file(volume.path() + "sub/a.jpg", std::string(1024 * 1024, 'x'));
     EXPECT_NEAR(empty - free_space(volume.path() + "sub"), 1024 * 1024, 16 * 1024);
+}
+
+TEST(Volumes, TheVolumeListReadsTheTablesItIsGiven) {
+    test::TempDir dir;
+    test::FakeVolumes fake;
+    const unsigned card = fake.mount(dir.path() + "card", test::Disk::Removable);
+    const unsigned disk = fake.mount(dir.path() + "disk", test::Disk::Fixed, "ext4");
+    const unsigned sd = fake.mount(dir.path() + "sd", test::Disk::SdCard, "exfat");
+    const unsigned share = fake.mount(dir.path() + "share", test::Disk::Fixed, "nfs4");
+    const unsigned ram = fake.mount(dir.path() + "ram", test::Disk::Fixed, "tmpfs");
+    auto listed = [&fake] {
+        std::vector<std::string> lines;
+        for (const Volume& volume : list_volumes(fake.tables()))
+            lines.push_back(std::to_string(volume.mount_id) + " " + volume.mount_point + " " +
+                            volume.type);
+        return lines;
+    };
+    const std::string d = dir.path();
+    EXPECT_EQ(listed(), (std::vector<std::string>{
+                            "1 / Fixed Drive",
+                            std::to_string(card) + " " + d + "card Removable Drive",
+                            std::to_string(disk) + " " + d + "disk Fixed Drive",
+                            std::to_string(sd) + " " + d + "sd Removable Drive",
+                            std::to_string(share) + " " + d + "share Remote Drive",
+                        }))
+        << "proc and the tmpfs are no volumes: " << ram;
+
+    fake.unmount(d + "card");
+    EXPECT_EQ(listed().size(), 4u);
+    EXPECT_EQ(listed()[1], std::to_string(disk) + " " + d + "disk Fixed Drive");
 }
 
 } // namespace

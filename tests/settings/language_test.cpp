@@ -1,5 +1,6 @@
 #include "platform/dialogs.h"
 #include "settings/language.h"
+#include "settings/locations.h"
 #include "settings/prefs.h"
 #include "support/temp_dir.h"
 #include "text/text.h"
@@ -52,7 +53,7 @@ protected:
         write_file(languages_folder(m_dir.path()) + relative, "# test file\rname=" + name);
     }
     std::vector<std::string> load(const std::string& prefs_text) {
-        return load_language(m_dir.path(), prefs_text, m_table);
+        return load_language(portable_locations(m_dir.path()), prefs_text, m_table);
     }
 };
 
@@ -131,6 +132,7 @@ const std::pair<const char*, const char*> MARKED_KEYS[] = {
     {"same_name", "#1 <BR>"},     {"copy_error", "#1"},      {"end_transfer", "#1"},
     {"x_failed", "#1"},           {"confirm_delete", "#1"},  {"infolabel", "<BR>"},
     {"default_object", "#1"},     {"confirm_send", "#1 #2"}, {"x_not_deleted", "#1"},
+    {"use_card", "#1"},
 };
 const char* const PLAIN_KEYS =
     "qt_translation language tab_imagetransfer tab_setup tab_info generic_source "
@@ -177,7 +179,7 @@ TEST(ShippedFilesTest, FirstRunStartsInEnglishFromTheDefaultPreferences) {
     EXPECT_EQ(raw.find('\n'), std::string::npos);
     EXPECT_NE(raw.back(), '\r');
 
-    const std::string prefs = load_prefs(program.path());
+    const std::string prefs = load_prefs(portable_locations(program.path()));
     EXPECT_EQ(get_key_value("QUALITYFACTOR", prefs), "80");
     EXPECT_EQ(get_key_value("SHOW_THUMBS", prefs), "1");
     // The stored name is the shipped file's exact name, so no lookup ignoring case is needed.
@@ -185,7 +187,7 @@ TEST(ShippedFilesTest, FirstRunStartsInEnglishFromTheDefaultPreferences) {
     EXPECT_TRUE(std::filesystem::is_regular_file(languages_folder(program.path()) + language));
 
     LanguageTable table;
-    EXPECT_EQ(load_language(program.path(), prefs, table).size(), 2u);
+    EXPECT_EQ(load_language(portable_locations(program.path()), prefs, table).size(), 2u);
     EXPECT_EQ(table.translate("tb_crop"), "Crop");
     EXPECT_TRUE(dialogs.messages().empty());
 }

@@ -1,4 +1,5 @@
 #include "platform/dialogs.h"
+#include "settings/locations.h"
 #include "settings/prefs.h"
 #include "support/temp_dir.h"
 #include "text/text.h"
@@ -43,7 +44,7 @@ protected:
 };
 
 TEST_F(PrefsTest, MissingFileShowsOneErrorAndGivesEmptyText) {
-    EXPECT_EQ(load_prefs(m_dir.path()), "");
+    EXPECT_EQ(load_prefs(portable_locations(m_dir.path())), "");
     expect_one_system_error(ENOENT);
 }
 
@@ -85,11 +86,11 @@ TEST_F(PrefsTest, LineEndsOfEveryKindAreReadAndSavedAsCarriageReturns) {
     for (const auto& [on_disk, loaded] : cases) {
         SCOPED_TRACE(on_disk);
         write_file(prefs_path(m_dir.path()), on_disk);
-        std::string text = load_prefs(m_dir.path());
+        std::string text = load_prefs(portable_locations(m_dir.path()));
         EXPECT_EQ(text, loaded);
-        ASSERT_TRUE(save_prefs(m_dir.path(), text, {}));
+        ASSERT_TRUE(save_prefs(portable_locations(m_dir.path()), text, {}));
         EXPECT_TRUE(read_file(prefs_path(m_dir.path())).starts_with(lines("$A=")));
-        EXPECT_EQ(get_key_value("B", load_prefs(m_dir.path())), "2");
+        EXPECT_EQ(get_key_value("B", load_prefs(portable_locations(m_dir.path()))), "2");
     }
     EXPECT_TRUE(m_dialogs.messages().empty());
 }
@@ -146,8 +147,10 @@ TEST_F(PrefsTest, MailRecipientsWithCommasAndLineBreaksSurviveSaveAndLoad) {
         std::string text;
         set_key_value("MAILDESTS", text, dests, "$", "=", true);
         EXPECT_EQ(get_key_value("MAILDESTS", text).find_first_of(",\r"), std::string::npos);
-        ASSERT_TRUE(save_prefs(m_dir.path(), text, {}));
-        EXPECT_EQ(get_key_value("MAILDESTS", load_prefs(m_dir.path()), "$", "=", true), dests);
+        ASSERT_TRUE(save_prefs(portable_locations(m_dir.path()), text, {}));
+        EXPECT_EQ(get_key_value("MAILDESTS", load_prefs(portable_locations(m_dir.path())), "$", "=",
+                                true),
+                  dests);
     }
     EXPECT_TRUE(m_dialogs.messages().empty());
 }
@@ -157,7 +160,7 @@ TEST_F(PrefsTest, SaveMakesExtraAndWritesTheNineKeysLastInTheirOrder) {
     std::string text = lines("$OPEN_ASLEEP=1|$CURRENT_LANGUAGE=ENGLISH.LNG|$SOURCE_PATH=/old");
     const MainWindowPrefs values{"{same}", "75abc", "OTHER", "/media/cam", "/home/Été=1", 1,
                                  0,        1,       0};
-    ASSERT_TRUE(save_prefs(program, text, values));
+    ASSERT_TRUE(save_prefs(portable_locations(program), text, values));
     const std::string expected =
         lines("$CURRENT_LANGUAGE=ENGLISH.LNG|$RENAME_PATTERN={same}|$QUALITYFACTOR=75abc|"
               "$RENAME_WITH=OTHER|$SOURCE_PATH=/media/cam|$DEST_PATH=/home/Été=1|$CREATE_SUBDIR=1|"

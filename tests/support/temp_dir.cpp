@@ -89,3 +89,27 @@ SmallVolume::~SmallVolume() {
 }
 
 } // namespace orvix::test
+
+namespace orvix::test {
+
+ReadOnlyFolder::ReadOnlyFolder(const std::string& folder) : m_folder(folder) {
+    if (running_as_root()) {
+        m_mounted = ::mount(folder.c_str(), folder.c_str(), nullptr, MS_BIND, nullptr) == 0;
+        if (m_mounted && ::mount(nullptr, folder.c_str(), nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY,
+                                 nullptr) != 0) {
+            ::umount2(folder.c_str(), MNT_DETACH);
+            m_mounted = false;
+        }
+        return;
+    }
+    m_chmodded = ::chmod(folder.c_str(), 0555) == 0;
+}
+
+ReadOnlyFolder::~ReadOnlyFolder() {
+    if (m_mounted)
+        ::umount2(m_folder.c_str(), MNT_DETACH);
+    if (m_chmodded)
+        ::chmod(m_folder.c_str(), 0755);
+}
+
+} // namespace orvix::test

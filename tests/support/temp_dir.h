@@ -56,3 +56,25 @@ private:
 };
 
 } // namespace orvix::test
+
+namespace orvix::test {
+
+// Makes an existing folder read-only for this process until destruction: as root, whom
+// permission bits do not stop, through a read-only bind mount of the folder on itself;
+// otherwise by taking its write permissions away. ok() is false when neither worked.
+class ReadOnlyFolder {
+public:
+    explicit ReadOnlyFolder(const std::string& folder);
+    ~ReadOnlyFolder();
+    ReadOnlyFolder(const ReadOnlyFolder&) = delete;
+    ReadOnlyFolder& operator=(const ReadOnlyFolder&) = delete;
+
+    bool ok() const { return m_mounted || m_chmodded; }
+
+private:
+    std::string m_folder;
+    bool m_mounted = false;
+    bool m_chmodded = false;
+};
+
+} // namespace orvix::test

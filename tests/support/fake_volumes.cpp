@@ -1,0 +1,83 @@
+#include "support/fake_volumes.h"
+
+#include <algorithm>
+#include <filesystem>
+
+namespace orvix::test {
+
+namespace {
+
+// One disk of each kind, with its block-device number and its sysfs folder.
+struct DiskInfo {
+    unsigned major;
+    const char* name;
+};
+
+DiskInfo info(Disk disk) {
+    switch (disk) {
+    case Disk::Fixed:
+        return {8, "sda"};
+    case Disk::Removable:
+        return {9, "sdb"};
+    case Disk::SdCard:
+        return {179, "mmcblk0"};
+    }
+    return {0, ""};
+}
+
+} // namespace
+
+FakeVolumes::FakeVolumes() {
+    m_tables.mount_table = m_dir.path() + "mountinfo";
+    m_tables.sysfs = m_dir.folder("sys");
+    for (const Disk disk : {Disk::Fixed, Disk::Removable, Disk::SdCard}) {
+        const std::string folder = m_tables.sysfs + "devices/" + info(disk).name + "/";
+        write_file(folder + "removable", disk == Disk::Removable ? "1\n" : "0\n");
+        if (disk == Disk::SdCard)
+            write_file(folder + "device/type", "SD\n");
+    }
+    m_dir.folder("sys/dev/block");
+    // The root of the machine, never a card.
+    m_lines.push_back({1, 0, Disk::Fixed, "/", "ext4"});
+    write_table();
+}
+
+unsigned FakeVolumes::mount(const std::string& mount_point, Disk disk, const std::string& fs_type) {
+    std::filesystem::create_directories(mount_point);
+    const unsigned id = m_next_id++;
+    const unsigned minor = id; // a partition of its own for every mount
+    const std::string name = info(disk).name + std::string("p") + std::to_string(minor);
+    const std::string partition = "devices/" + std::string(info(disk).name) + "/" + name;
+    write_file(m_tables.sysfs + partition + "/partition", std::to_string(minor) + "\n");
+    std::filesystem::create_symlink("../../" + partition, m_tables.sysfs + "dev/block/" +
+                                                              std::to_string(info(disk).major) +
+                                                              ":" + std::to_string(minor));
+    std::string point = mount_point;
+    if (point.size() > 1 && point.back() == '/')
+        point.pop_back();
+    m_lines.push_back({id, minor, disk, point, fs_type});
+    write_table();
+    return id;
+}
+
+void FakeVolumes::unmount(const std::string& mount_point) {
+    std::string point = mount_point;
+    if (point.size() > 1 && point.back() == '/')
+        point.pop_back();
+    std::erase_if(m_lines, [&point](const Line& line) { return line.mount_point == point; });
+    write_table();
+}
+
+void FakeVolumes::write_table() const {
+    std::string text = "20 1 0:20 / /proc rw,relatime - proc proc rw\n";
+    for (const Line& line : m_lines) {
+        const unsigned major = line.id == 1 ? 254 : info(line.disk).major;
+        // No /dev node of these names exists, so the numbers of the table are used.
+        text += std::to_string(line.id) + " 1 " + std::to_string(major) + ":" +
+                std::to_string(line.minor) + " / " + line.mount_point + " rw shared:1 - " +
+                line.fs_type + " /dev/orvix-test-" + std::to_string(line.id) + " rw\n";
+    }
+    write_file(m_tables.mount_table, text);
+}
+
+} // namespace orvix::test
