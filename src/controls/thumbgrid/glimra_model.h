@@ -200,6 +200,8 @@ private:
         bool operator==(const PlacedFor&) const = default;
     } m_placed_for;
     bool m_needs_layout = true;
+    // Cells placed in item order lie row after row, which lets a search find the visible ones.
+    bool m_cells_in_order = false;
     bool m_drawing = false;
     bool m_resize_pending = false;
     bool m_abort_draw = false;
