@@ -238,24 +238,19 @@ ThumbItem* GlimraModel::item_at(int32_t index) {
 // --- Per-item properties -----------------------------------------------------------------
 
 std::string GlimraModel::File_Path(int32_t index) const {
-    const ThumbItem* it = m_loaded ? item(index) : nullptr;
-    return it ? it->Path : "";
+    return field(index, &ThumbItem::Path, std::string());
 }
 int32_t GlimraModel::File_Size(int32_t index) const {
-    const ThumbItem* it = m_loaded ? item(index) : nullptr;
-    return it ? it->Size : -1;
+    return field(index, &ThumbItem::Size, -1);
 }
 int32_t GlimraModel::File_Type(int32_t index) const {
-    const ThumbItem* it = m_loaded ? item(index) : nullptr;
-    return it ? it->Type : -1;
+    return field(index, &ThumbItem::Type, -1);
 }
 int32_t GlimraModel::File_Width(int32_t index) const {
-    const ThumbItem* it = m_loaded ? item(index) : nullptr;
-    return it ? it->Width : -1;
+    return field(index, &ThumbItem::Width, -1);
 }
 int32_t GlimraModel::File_Height(int32_t index) const {
-    const ThumbItem* it = m_loaded ? item(index) : nullptr;
-    return it ? it->Height : -1;
+    return field(index, &ThumbItem::Height, -1);
 }
 std::string GlimraModel::File_Bounds(int32_t index) const {
     const ThumbItem* it = m_loaded ? item(index) : nullptr;
@@ -266,35 +261,23 @@ std::string GlimraModel::File_BoundsGrid(int32_t index) const {
     return it ? rect_text(it->BoundsGrid) : "";
 }
 std::string GlimraModel::File_Tooltip(int32_t index) const {
-    const ThumbItem* it = m_loaded ? item(index) : nullptr;
-    return it ? it->Tooltip : "";
+    return field(index, &ThumbItem::Tooltip, std::string());
 }
 std::string GlimraModel::File_Titlestring(int32_t index) const {
-    const ThumbItem* it = m_loaded ? item(index) : nullptr;
-    return it ? it->Titlestring : "";
+    return field(index, &ThumbItem::Titlestring, std::string());
 }
 std::string GlimraModel::File_Tag(int32_t index) const {
-    const ThumbItem* it = m_loaded ? item(index) : nullptr;
-    return it ? it->Tag : "";
+    return field(index, &ThumbItem::Tag, std::string());
 }
 
 bool GlimraModel::set_File_Tooltip(int32_t index, const std::string& text) {
-    ThumbItem* it = m_loaded ? item_at(index) : nullptr;
-    if (it)
-        it->Tooltip = text;
-    return it != nullptr;
+    return set_field(index, &ThumbItem::Tooltip, text);
 }
 bool GlimraModel::set_File_Titlestring(int32_t index, const std::string& text) {
-    ThumbItem* it = m_loaded ? item_at(index) : nullptr;
-    if (it)
-        it->Titlestring = text;
-    return it != nullptr;
+    return set_field(index, &ThumbItem::Titlestring, text);
 }
 bool GlimraModel::set_File_Tag(int32_t index, const std::string& text) {
-    ThumbItem* it = m_loaded ? item_at(index) : nullptr;
-    if (it)
-        it->Tag = text;
-    return it != nullptr;
+    return set_field(index, &ThumbItem::Tag, text);
 }
 
 // --- Drawing -----------------------------------------------------------------------------
