@@ -470,6 +470,10 @@ TEST_F(GlimraTest, ScrollingShowsTheLowerRows) {
     EXPECT_EQ(m_grid.get_xy_pict(float(last.center().x() * m_grid.twips_per_pixel_x()),
                                  float(last.center().y() * m_grid.twips_per_pixel_y())),
               40);
+
+    m_grid.setFilelist(QString());
+    EXPECT_FALSE(bar->isVisible()) << "an empty list hides the scroll bar";
+    EXPECT_TRUE(near_colour(shot().pixel(last.center()), 0, 0, 0)) << "and clears the grid";
 }
 
 // --- The cell loader ---------------------------------------------------------------------------
