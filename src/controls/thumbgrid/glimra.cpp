@@ -827,6 +827,12 @@ void Glimra::draw_title(QPainter& painter, int32_t index, const QRect& cell) {
 }
 
 void Glimra::prepare_titles() {
+    // The visible pictures come first: the titles ahead wait for them.
+    if (m_loader->missing_among_first(m_pass_cells) > 0) {
+        m_title_timer->start(kFrameMs);
+        return;
+    }
+    m_title_timer->setInterval(0);
     for (int done = 0; done < kTitlesPerTurn && !m_titles_ahead.empty(); ++done) {
         const int32_t index = m_titles_ahead.back();
         m_titles_ahead.pop_back();
