@@ -8,6 +8,7 @@
 #include "fs/fs.h"
 #include "support/images.h"
 #include "text/text.h"
+#include "transfer/transfer.h"
 
 #include <QAction>
 #include <QLineEdit>
@@ -145,6 +146,27 @@ TEST_F(GridWindowTest, ADoubleClickOpensThePictureOfThatItem) {
     EXPECT_NE(m_desktop.opened[0], m_desktop.opened[1]);
     for (const std::string& opened : m_desktop.opened)
         EXPECT_EQ(parent_folder(opened), m_photos);
+}
+
+TEST_F(GridWindowTest, AThumbnailGoneBeforeTheGridIsFilledShiftsNoCaption) {
+    start_with_card({"IMG_0001.jpg", "IMG_0002.jpg", "IMG_0003.jpg"});
+    // When the second picture is copied the first one's thumbnail exists: remove it.
+    int copies = 0;
+    set_after_copy_hook([&](const std::string&, const std::string&) {
+        if (++copies == 2)
+            delete_file(m_thumbs + "*.*", false, true);
+    });
+    transfer();
+    set_after_copy_hook({});
+    ASSERT_EQ(m_form->state().transferred_pictures.size(), 3u);
+    ASSERT_EQ(m_tex->model().count(), 2) << "the missing thumbnail is left out";
+    for (int item : {1, 2}) {
+        const std::string picture = picture_of(item);
+        ASSERT_FALSE(picture.empty());
+        EXPECT_TRUE(m_tex->File_Titlestring(item).startsWith(
+            QString::fromStdString(file_name(picture, true) + "\r\n")))
+            << item;
+    }
 }
 
 TEST_F(GridWindowTest, AnUnreadablePictureIsCaptionedAsAnError) {

@@ -4,6 +4,7 @@
 #include "controls/thumbgrid/glimra.h"
 
 #include "support/images.h"
+#include "support/qt_environment.h"
 #include "support/temp_dir.h"
 #include "text/text.h"
 
@@ -22,25 +23,9 @@
 
 #include <memory>
 #include <new>
-#include <thread>
 
 namespace orvix {
 namespace {
-
-class QtEnvironment : public testing::Environment {
-public:
-    void SetUp() override { m_app = std::make_unique<QApplication>(m_argc, m_argv); }
-    void TearDown() override { m_app.reset(); }
-
-private:
-    int m_argc = 1;
-    char m_name[16] = "test_glimra";
-    char* m_argv[2] = {m_name, nullptr};
-    std::unique_ptr<QApplication> m_app;
-};
-
-[[maybe_unused]] testing::Environment* const qt_environment =
-    testing::AddGlobalTestEnvironment(new QtEnvironment);
 
 void solid_jpeg(const std::string& path, int width, int height, uint8_t r, uint8_t g, uint8_t b) {
     test::RgbImage image{width, height, {}};
@@ -485,6 +470,10 @@ TEST_F(GlimraTest, ScrollingShowsTheLowerRows) {
     EXPECT_EQ(m_grid.get_xy_pict(float(last.center().x() * m_grid.twips_per_pixel_x()),
                                  float(last.center().y() * m_grid.twips_per_pixel_y())),
               40);
+
+    m_grid.setFilelist(QString());
+    EXPECT_FALSE(bar->isVisible()) << "an empty list hides the scroll bar";
+    EXPECT_TRUE(near_colour(shot().pixel(last.center()), 0, 0, 0)) << "and clears the grid";
 }
 
 // --- The cell loader ---------------------------------------------------------------------------
@@ -500,11 +489,14 @@ TEST(CellLoader, DecodesWhatIsWantedNowAndForgetsWhatWasReplaced) {
     QStringList ready;
     QObject::connect(&loader, &CellLoader::cell_ready,
                      [&](const QString& path) { ready << QFileInfo(path).fileName(); });
-    loader.request(cells);      // c0 starts, c1 to c3 wait
+    loader.request(cells);      // c0 may start at once; the others wait
     loader.request({cells[3]}); // the waiting ones are replaced
-    EXPECT_TRUE(QTest::qWaitFor([&] { return loader.in_flight() == 0 && ready.size() >= 2; }));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return loader.in_flight() == 0 && ready.contains(QStringLiteral("c3.jpg")); }));
     QTest::qWait(20);
-    EXPECT_EQ(ready, (QStringList{"c0.jpg", "c3.jpg"}));
+    EXPECT_FALSE(ready.contains(QStringLiteral("c1.jpg")));
+    EXPECT_FALSE(ready.contains(QStringLiteral("c2.jpg")));
+    EXPECT_EQ(ready.count(QStringLiteral("c3.jpg")), 1);
     const CellLoader::Found found = loader.find(cells[3].path, QSize(40, 30));
     ASSERT_NE(found.image, nullptr);
     EXPECT_TRUE(found.fresh);

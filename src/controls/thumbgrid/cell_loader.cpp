@@ -35,12 +35,15 @@ QImage decode_with_picture_layer(const std::string& path, QSize size) {
     source.seek(0);
     if (!picture::format_readable(code))
         return {};
-    picture::RgbImage rgb = picture::read_picture(source, code, {size.width(), size.height()});
+    const picture::RgbImage rgb =
+        picture::read_picture(source, code, {size.width(), size.height()});
     if (rgb.empty())
         return {};
-    if (rgb.width() != size.width() || rgb.height() != size.height())
-        rgb = picture::resize(rgb, size.width(), size.height());
-    return rgb.empty() ? QImage() : to_qimage(rgb);
+    const QImage image = to_qimage(rgb);
+    // Area averaging: the decode is already within twice the cell's size.
+    return image.size() == size
+               ? image
+               : image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
 // Qt's own readers, for the formats the picture layer leaves to the platform (GIF).
@@ -74,7 +77,10 @@ CellLoader::CellLoader(qint64 budget_bytes, int threads, QObject* parent)
 
 CellLoader::~CellLoader() {
     // The workers post their results to this object: none may still run when it goes.
-    m_pool.clear();
+    {
+        const std::lock_guard lock(m_mutex);
+        m_waiting.clear();
+    }
     m_pool.waitForDone();
 }
 
@@ -86,14 +92,22 @@ CellLoader::Found CellLoader::find(const std::string& path, QSize size) const {
     return {&entry.image, entry.size == size && entry.generation == m_generation};
 }
 
+int CellLoader::in_flight() const {
+    const std::lock_guard lock(m_mutex);
+    return static_cast<int>(m_decoding.size());
+}
+
 void CellLoader::request(const std::vector<CellRequest>& wanted) {
     m_wanted = wanted;
     m_wanted_paths.clear();
-    m_waiting.clear();
-    for (const CellRequest& cell : wanted) {
-        m_wanted_paths.insert(cell.path);
-        if (!find(cell.path, cell.size).fresh && !m_busy.contains(cell.path))
-            m_waiting.push_back(cell);
+    {
+        const std::lock_guard lock(m_mutex);
+        m_waiting.clear();
+        for (const CellRequest& cell : wanted) {
+            m_wanted_paths.insert(cell.path);
+            if (!find(cell.path, cell.size).fresh && !m_decoding.contains(cell.path))
+                m_waiting.push_back({cell, m_generation});
+        }
     }
     // The most needed become the most recently used.
     for (auto cell = wanted.rbegin(); cell != wanted.rend(); ++cell) {
@@ -101,7 +115,7 @@ void CellLoader::request(const std::vector<CellRequest>& wanted) {
         if (found != m_cache.end())
             m_lru.splice(m_lru.end(), m_lru, found->second.lru);
     }
-    pump();
+    start_workers();
 }
 
 void CellLoader::reload() {
@@ -116,30 +130,41 @@ int CellLoader::missing_among_first(int count) const {
     return missing;
 }
 
-void CellLoader::pump() {
-    while (m_in_flight < m_threads && !m_waiting.empty()) {
-        CellRequest cell = std::move(m_waiting.front());
-        m_waiting.pop_front();
-        if (!m_busy.insert(cell.path).second)
-            continue;
-        ++m_in_flight;
-        const uint64_t generation = m_generation;
-        m_pool.start([this, cell = std::move(cell), generation] {
-            QImage image = decode_cell(cell.path, cell.size);
-            QMetaObject::invokeMethod(
-                this,
-                [this, path = cell.path, size = cell.size, generation,
-                 image = std::move(image)]() mutable {
-                    finished(path, size, generation, std::move(image));
-                },
-                Qt::QueuedConnection);
-        });
+void CellLoader::start_workers() {
+    const std::lock_guard lock(m_mutex);
+    while (m_workers < m_threads && static_cast<size_t>(m_workers) < m_waiting.size()) {
+        ++m_workers;
+        m_pool.start([this] { work(); });
+    }
+}
+
+void CellLoader::work() {
+    for (;;) {
+        Job job;
+        {
+            const std::lock_guard lock(m_mutex);
+            while (!m_waiting.empty() && m_decoding.contains(m_waiting.front().cell.path))
+                m_waiting.pop_front();
+            if (m_waiting.empty()) {
+                --m_workers;
+                return;
+            }
+            job = std::move(m_waiting.front());
+            m_waiting.pop_front();
+            m_decoding.insert(job.cell.path);
+        }
+        QImage image = decode_cell(job.cell.path, job.cell.size);
+        QMetaObject::invokeMethod(
+            this,
+            [this, path = job.cell.path, size = job.cell.size, generation = job.generation,
+             image = std::move(image)]() mutable {
+                finished(path, size, generation, std::move(image));
+            },
+            Qt::QueuedConnection);
     }
 }
 
 void CellLoader::finished(const std::string& path, QSize size, uint64_t generation, QImage image) {
-    --m_in_flight;
-    m_busy.erase(path);
     auto [found, inserted] = m_cache.try_emplace(path);
     Entry& entry = found->second;
     if (inserted)
@@ -152,16 +177,20 @@ void CellLoader::finished(const std::string& path, QSize size, uint64_t generati
     entry.generation = generation;
     m_bytes += entry.image.sizeInBytes();
     evict();
-    emit cell_ready(QString::fromStdString(path));
-    // Wanted again at another size, or since a reload: decode it once more.
-    if (m_wanted_paths.contains(path)) {
-        for (const CellRequest& cell : m_wanted)
-            if (cell.path == path && !find(cell.path, cell.size).fresh) {
-                m_waiting.push_front(cell);
-                break;
-            }
+    {
+        const std::lock_guard lock(m_mutex);
+        m_decoding.erase(path);
+        // Wanted again at another size, or since a reload: decode it once more.
+        if (m_wanted_paths.contains(path)) {
+            for (const CellRequest& cell : m_wanted)
+                if (cell.path == path && !find(cell.path, cell.size).fresh) {
+                    m_waiting.push_front({cell, m_generation});
+                    break;
+                }
+        }
     }
-    pump();
+    start_workers();
+    emit cell_ready(QString::fromStdString(path));
 }
 
 void CellLoader::evict() {

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <deque>
 #include <list>
+#include <mutex>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -52,7 +53,8 @@ public:
     // How many of the first `count` cells of the last request are still missing.
     int missing_among_first(int count) const;
     qint64 cached_bytes() const { return m_bytes; }
-    int in_flight() const { return m_in_flight; }
+    // Pictures being decoded now.
+    int in_flight() const;
 
 signals:
     void cell_ready(const QString& path);
@@ -65,17 +67,28 @@ private:
         std::list<std::string>::iterator lru;
     };
 
-    void pump();
+    struct Job {
+        CellRequest cell;
+        uint64_t generation = 0;
+    };
+
+    // Workers take the next job themselves, so decoding never waits for the
+    // user-interface thread to hand it out.
+    void start_workers();
+    void work();
     void finished(const std::string& path, QSize size, uint64_t generation, QImage image);
     void evict();
 
     qint64 m_budget;
     QThreadPool m_pool;
     int m_threads;
-    int m_in_flight = 0;
     uint64_t m_generation = 1;
-    std::unordered_set<std::string> m_busy; // paths being decoded now
-    std::deque<CellRequest> m_waiting;
+    // Shared with the workers, under m_mutex.
+    mutable std::mutex m_mutex;
+    std::deque<Job> m_waiting;
+    std::unordered_set<std::string> m_decoding;
+    int m_workers = 0;
+    // The user-interface thread's own.
     std::vector<CellRequest> m_wanted;
     std::unordered_set<std::string> m_wanted_paths;
     std::unordered_map<std::string, Entry> m_cache;

@@ -32,6 +32,12 @@ constexpr qint64 kCacheBudget = 64ll << 20;
 constexpr qint64 kAnimationAfterMs = 250;
 constexpr qint64 kBarAfterMs = 5000;
 constexpr int kAnimationTickMs = 250;
+// Pictures arriving are shown at most this often, so painting never crowds out the rest.
+constexpr int kFrameMs = 16;
+// Titles kept drawn: several screens' worth. Beyond it those far from view go.
+constexpr int kTitlesKept = 1024;
+// Titles drawn ahead at each turn of the event loop.
+constexpr int kTitlesPerTurn = 12;
 // How far beyond the visible rows the neighbours are read ahead, in heights of the area.
 constexpr int32_t kPagesAhead = 2;
 constexpr uint32_t kColourApplicationWorkspace = system_colour_flag | 12;
@@ -199,11 +205,15 @@ public:
     void GlimraDrawingStart() override { emit m_grid.GlimraDrawingStart(); }
     void GlimraDrawingEnd() override { emit m_grid.GlimraDrawingEnd(); }
     void GlimraLoadStart() override { emit m_grid.GlimraLoadStart(); }
-    void GlimraLoadEnd() override { emit m_grid.GlimraLoadEnd(); }
+    void GlimraLoadEnd() override {
+        m_grid.m_titles.clear();
+        emit m_grid.GlimraLoadEnd();
+    }
 
     void render(bool force) override {
         if (force)
             m_grid.m_loader->reload();
+        ++m_grid.m_layouts;
         m_grid.m_pass_clock.restart();
         m_grid.m_fond->repaint();
     }
@@ -309,6 +319,10 @@ Glimra::Glimra(QWidget* parent)
     m_Timer1->setInterval(kTimer1Interval);
     m_animation = new QTimer(this);
     m_animation->setInterval(kAnimationTickMs);
+    m_frame = new QTimer(this);
+    m_frame->setSingleShot(true);
+    m_title_timer = new QTimer(this);
+    m_title_timer->setInterval(0);
     m_anim1 = animation_frame(0);
     m_anim2 = animation_frame(1);
 
@@ -318,13 +332,12 @@ Glimra::Glimra(QWidget* parent)
     });
     connect(m_Timer1, &QTimer::timeout, this, [this] { m_model.Timer1_Timer(); });
     connect(m_animation, &QTimer::timeout, this, [this] {
-        m_fond->update();
+        m_fond->update(busy_rect());
         update_bar();
     });
-    connect(m_loader.get(), &CellLoader::cell_ready, this, [this] {
-        m_fond->update();
-        update_bar();
-    });
+    connect(m_frame, &QTimer::timeout, this, &Glimra::show_arrived);
+    connect(m_title_timer, &QTimer::timeout, this, &Glimra::prepare_titles);
+    connect(m_loader.get(), &CellLoader::cell_ready, this, &Glimra::cell_arrived);
 
     m_model.set_screen(twips_per_pixel_x(), twips_per_pixel_y());
     m_model.load_list();
@@ -351,6 +364,8 @@ void Glimra::set_present_hook(std::function<void()> hook) {
 template <class T>
 void Glimra::set_and_redraw(T& member, const T& value, void (Glimra::*changed)()) {
     member = value;
+    // The colours, font and background treatment are drawn into the kept titles.
+    m_titles.clear();
     if (!LockScreen())
         m_model.Redraw(false);
     emit(this->*changed)();
@@ -523,6 +538,7 @@ void Glimra::ReadProperties(const PropertyBag& bag) {
     m_model.ReadProperties(bag);
     const std::string& font = m_model.properties().Font;
     m_font_set = !font.empty() && m_font.fromString(QString::fromStdString(font));
+    m_titles.clear();
     m_fond->update();
 }
 
@@ -604,7 +620,34 @@ void Glimra::schedule_redraw() {
         Qt::QueuedConnection);
 }
 
+void Glimra::cell_arrived(const QString& path) {
+    update_bar();
+    const auto cell = m_visible_cells.find(path.toStdString());
+    if (cell == m_visible_cells.end())
+        return;
+    m_arrived += cell->second;
+    const qint64 since = m_last_paint.isValid() ? m_last_paint.elapsed() : kFrameMs;
+    if (since >= kFrameMs)
+        show_arrived();
+    else if (!m_frame->isActive())
+        m_frame->start(int(kFrameMs - since));
+}
+
+void Glimra::show_arrived() {
+    // The busy animation goes with the last of the visible pictures.
+    if (m_loader->missing_among_first(m_pass_cells) == 0)
+        m_arrived += busy_rect();
+    m_fond->update(m_arrived);
+    m_arrived = QRegion();
+}
+
+QRect Glimra::busy_rect() const {
+    return QRect(m_fond->rect().center() - QPoint(m_anim1.width() / 2, m_anim1.height() / 2),
+                 m_anim1.size());
+}
+
 void Glimra::paint_fond(QPainter& painter, const QRect& dirty) {
+    m_last_paint.restart();
     try {
         if (present_hook())
             present_hook()();
@@ -619,7 +662,9 @@ void Glimra::paint_fond(QPainter& painter, const QRect& dirty) {
                 if (pixel_rect(item.BoundsGrid, offset).intersects(dirty))
                     draw_item(painter, item, index, offset);
             }
-            request_cells(offset);
+            if (offset != m_requested_offset || m_model.area_height() != m_requested_height ||
+                m_layouts != m_requested_layout)
+                request_cells(offset);
             draw_busy(painter);
         }
         if (BorderStyle() == 1)
@@ -634,6 +679,9 @@ void Glimra::paint_fond(QPainter& painter, const QRect& dirty) {
 
 void Glimra::request_cells(int32_t offset) {
     const int32_t height = m_model.area_height();
+    m_requested_offset = offset;
+    m_requested_height = height;
+    m_requested_layout = m_layouts;
     const std::vector<int32_t> visible = m_model.items_between(offset, offset + height);
     std::vector<int32_t> near =
         m_model.items_between(offset - kPagesAhead * height, offset + (kPagesAhead + 1) * height);
@@ -651,13 +699,31 @@ void Glimra::request_cells(int32_t offset) {
         if (item.Type != kTypeUnknown && !size.isEmpty())
             wanted.push_back({item.ThumbPath, size});
     };
-    for (int32_t index : visible)
+    m_visible_cells.clear();
+    for (int32_t index : visible) {
         want(index);
+        const ThumbItem& item = *m_model.item(index);
+        QRect& cell = m_visible_cells[item.ThumbPath];
+        cell = cell.united(pixel_rect(item.BoundsGrid, offset));
+    }
     m_pass_cells = static_cast<int>(wanted.size());
     for (int32_t index : near)
         if (distance(index) > 0)
             want(index);
     m_loader->request(wanted);
+
+    if (!ShowTitle() || near.empty())
+        return;
+    const auto [lowest, highest] = std::minmax_element(near.begin(), near.end());
+    if (m_titles.size() > kTitlesKept)
+        m_titles.removeIf([low = *lowest, high = *highest](const auto& title) {
+            return title.key() < low || title.key() > high;
+        });
+    // Nearest last: they are taken from the back.
+    m_titles_ahead.assign(near.rbegin(), near.rend());
+    std::erase_if(m_titles_ahead, [this](int32_t index) { return m_titles.contains(index); });
+    if (!m_titles_ahead.empty())
+        m_title_timer->start();
 }
 
 void Glimra::draw_item(QPainter& painter, const ThumbItem& item, int32_t index, int32_t offset) {
@@ -716,33 +782,65 @@ void Glimra::draw_picture(QPainter& painter, const ThumbItem& item, const QRect&
     }
 }
 
-void Glimra::draw_title(QPainter& painter, int32_t index, const QRect& cell) {
+const QImage& Glimra::title_image(int32_t index, int width) {
     int32_t item = index;
+    const QString text = qtext(m_model.ExpandTemplate(m_model.properties().TitleText, item));
+    Title& title = m_titles[index];
+    if (title.text == text && title.width == width && !title.image.isNull())
+        return title.image;
     const QFont font = Font();
     const QFontMetrics metrics(font);
-    const QString text = fitted_title(
-        qtext(m_model.ExpandTemplate(m_model.properties().TitleText, item)), metrics, cell.width());
+    const QString lines = fitted_title(text, metrics, width);
     const int flags = Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap;
-    const int height =
-        metrics.boundingRect(QRect(0, 0, cell.width(), INT_MAX / 2), flags, text).height();
-    const QRect title(cell.left(), cell.bottom() + 1 - height, cell.width(), height);
-    const QColor background = colour(ColorBackground());
-    const int dither = DitherTextBackground();
+    const int height = metrics.boundingRect(QRect(0, 0, width, INT_MAX / 2), flags, lines).height();
+    title.text = text;
+    title.width = width;
+    title.image = QImage(width + 1, height + 1, QImage::Format_ARGB32_Premultiplied);
+    title.image.fill(Qt::transparent);
+    QPainter painter(&title.image);
     painter.setFont(font);
+    const int dither = DitherTextBackground();
+    if (dither == 1 || dither == 3) {
+        painter.setPen(colour(ColorBackground()));
+        painter.drawText(QRect(0, 0, width, height), flags, lines);
+    }
+    painter.setPen(colour(ColorText()));
+    painter.drawText(QRect(1, 1, width, height), flags, lines);
+    return title.image;
+}
+
+void Glimra::draw_title(QPainter& painter, int32_t index, const QRect& cell) {
+    const QImage& image = title_image(index, cell.width());
+    // The title sits on the cell's bottom, its shadow one pixel up and left.
+    const QRect band(cell.left(), cell.bottom() + 2 - image.height(), cell.width(),
+                     image.height() - 1);
+    const int dither = DitherTextBackground();
     if (dither == 1) {
         // Darkens what lies under the title: the picture AND the workspace colour.
         painter.setCompositionMode(QPainter::RasterOp_SourceAndDestination);
-        painter.fillRect(title, colour(kColourApplicationWorkspace));
+        painter.fillRect(band, colour(kColourApplicationWorkspace));
         painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     } else if (dither == 2) {
-        painter.fillRect(title, background);
+        painter.fillRect(band, colour(ColorBackground()));
     }
-    if (dither == 1 || dither == 3) {
-        painter.setPen(background);
-        painter.drawText(title.translated(-1, -1), flags, text);
+    painter.drawImage(band.topLeft() - QPoint(1, 1), image);
+}
+
+void Glimra::prepare_titles() {
+    // The visible pictures come first: the titles ahead wait for them.
+    if (m_loader->missing_among_first(m_pass_cells) > 0) {
+        m_title_timer->start(kFrameMs);
+        return;
     }
-    painter.setPen(colour(ColorText()));
-    painter.drawText(title, flags, text);
+    m_title_timer->setInterval(0);
+    for (int done = 0; done < kTitlesPerTurn && !m_titles_ahead.empty(); ++done) {
+        const int32_t index = m_titles_ahead.back();
+        m_titles_ahead.pop_back();
+        if (const ThumbItem* item = m_model.item(index))
+            title_image(index, pixel_rect(item->BoundsGrid, 0).width());
+    }
+    if (m_titles_ahead.empty())
+        m_title_timer->stop();
 }
 
 void Glimra::draw_busy(QPainter& painter) {
@@ -759,8 +857,7 @@ void Glimra::draw_busy(QPainter& painter) {
     if (elapsed < kAnimationAfterMs)
         return;
     const QImage& frame = (elapsed / 1000) % 2 == 0 ? m_anim1 : m_anim2;
-    painter.drawImage(m_fond->rect().center() - QPoint(frame.width() / 2, frame.height() / 2),
-                      frame);
+    painter.drawImage(busy_rect().topLeft(), frame);
 }
 
 void Glimra::update_bar() {

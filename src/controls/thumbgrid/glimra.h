@@ -8,12 +8,15 @@
 
 #include <QElapsedTimer>
 #include <QFont>
+#include <QHash>
 #include <QImage>
+#include <QRegion>
 #include <QString>
 #include <QWidget>
 
 #include <functional>
 #include <memory>
+#include <unordered_map>
 
 class QLabel;
 class QPainter;
@@ -218,8 +221,13 @@ private:
     void draw_item(QPainter& painter, const ThumbItem& item, int32_t index, int32_t offset);
     void draw_picture(QPainter& painter, const ThumbItem& item, const QRect& picture);
     void draw_title(QPainter& painter, int32_t index, const QRect& cell);
+    const QImage& title_image(int32_t index, int width);
+    void prepare_titles();
     void draw_busy(QPainter& painter);
     void update_bar();
+    void cell_arrived(const QString& path);
+    void show_arrived();
+    QRect busy_rect() const;
     QColor colour(quint32 value) const;
     QRect pixel_rect(const Rect& twips, int32_t offset) const;
 
@@ -233,13 +241,35 @@ private:
     QLabel* m_dragpic = nullptr;
     QTimer* m_Timer1 = nullptr;
     QTimer* m_animation = nullptr;
+    QTimer* m_frame = nullptr; // paces the repaints while pictures arrive
     QImage m_anim1, m_anim2;
     QFont m_font;
     bool m_font_set = false;
     bool m_model_busy = false;
     bool m_redraw_scheduled = false;
     QElapsedTimer m_pass_clock;
+    QElapsedTimer m_last_paint;
     int m_pass_cells = 0; // cells wanted by the current pass, for the progress bar
+    // What the cells were last asked for: a new layout or scroll position asks again.
+    uint64_t m_layouts = 0;
+    uint64_t m_requested_layout = 0;
+    int32_t m_requested_offset = -1;
+    int32_t m_requested_height = -1;
+    // The visible cells of each picture asked for, so an arriving picture repaints only
+    // where it shows (and nothing when it is a neighbour out of view).
+    std::unordered_map<std::string, QRect> m_visible_cells;
+    QRegion m_arrived;
+    // Titles drawn once, shadow and all, for as long as their text and cell width stay the
+    // same; a change of font, colours or background treatment draws them again.
+    struct Title {
+        QString text;
+        int width = 0;
+        QImage image; // one pixel larger left and up, where the shadow goes
+    };
+    QHash<int32_t, Title> m_titles;
+    // Titles of the cells near the visible ones, drawn ahead a few at a time.
+    std::vector<int32_t> m_titles_ahead;
+    QTimer* m_title_timer = nullptr;
 };
 
 } // namespace orvix

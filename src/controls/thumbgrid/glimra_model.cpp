@@ -4,6 +4,12 @@
 #include "text/text.h"
 
 #include <algorithm>
+#include <dirent.h>
+#include <memory>
+#include <optional>
+#include <thread>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 namespace orvix {
@@ -24,6 +30,87 @@ bool folder_holds_file(const std::string& folder) {
     return !files.empty();
 }
 
+// The companion thumbnails of each folder of a list, from one reading of the folder, so a
+// list of thousands of pictures does not look for thousands of missing files one by one.
+// A folder that cannot be read is left unlisted: its companions are looked for by path.
+class CompanionNames {
+public:
+    explicit CompanionNames(const std::vector<std::string>& paths) {
+        for (const std::string& path : paths) {
+            const std::string folder = parent_folder(path);
+            if (!m_folders.contains(folder))
+                m_folders.emplace(folder, read(folder));
+        }
+    }
+
+    // False only when the folder was listed and holds no file of that name.
+    bool may_exist(const std::string& folder, const std::string& name) const {
+        const auto found = m_folders.find(folder);
+        return found == m_folders.end() || !found->second || found->second->contains(name);
+    }
+
+private:
+    using Names = std::unordered_set<std::string>;
+
+    static std::optional<Names> read(const std::string& folder) {
+        const std::unique_ptr<DIR, int (*)(DIR*)> dir(
+            ::opendir(folder.empty() ? "." : folder.c_str()), &::closedir);
+        if (!dir)
+            return std::nullopt;
+        Names names;
+        while (const dirent* entry = ::readdir(dir.get()))
+            if (std::string_view(entry->d_name).starts_with(kCompanionPrefix))
+                names.insert(entry->d_name);
+        return names;
+    }
+
+    std::unordered_map<std::string, std::optional<Names>> m_folders;
+};
+
+// What one path of the list gives; read on any thread.
+struct ListEntry {
+    bool stands = false;
+    ImageInfo info;
+    std::optional<ImageInfo> companion;
+};
+
+ListEntry read_entry(const std::string& path, const CompanionNames& companions) {
+    ListEntry entry;
+    const std::string name = file_name(path, true);
+    if (is_companion_name(name))
+        return entry;
+    if (path.ends_with(SEP)) {
+        entry.stands = folder_holds_file(path);
+    } else if (const std::optional<ImageInfo> header = read_header_if_file(path)) {
+        entry.stands = true;
+        entry.info = *header;
+    }
+    const std::string folder = parent_folder(path);
+    const std::string companion = std::string(kCompanionPrefix) + name;
+    if (entry.stands && companions.may_exist(folder, companion))
+        entry.companion = read_header_if_file(folder + companion);
+    return entry;
+}
+
+// The entries of the whole list, read on a few threads: each one waits mostly for the
+// file system, and a long list is read many times faster so.
+std::vector<ListEntry> read_entries(const std::vector<std::string>& paths) {
+    const CompanionNames companions(paths);
+    std::vector<ListEntry> entries(paths.size());
+    constexpr size_t kPerThread = 256;
+    const size_t threads = std::clamp<size_t>(
+        std::min<size_t>(std::thread::hardware_concurrency(), paths.size() / kPerThread), 1, 4);
+    const auto read_range = [&](size_t first, size_t step) {
+        for (size_t i = first; i < paths.size(); i += step)
+            entries[i] = read_entry(paths[i], companions);
+    };
+    std::vector<std::jthread> workers;
+    for (size_t t = 1; t < threads; ++t)
+        workers.emplace_back(read_range, t, threads);
+    read_range(0, threads);
+    return entries;
+}
+
 std::string rect_text(const Rect& r) {
     return std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) +
            "," + std::to_string(r.bottom);
@@ -42,6 +129,18 @@ std::string type_name(int32_t type) {
     default:
         return "";
     }
+}
+
+// The text with a comma before and after it, unless it has them already.
+std::string between_commas(std::string_view text) {
+    std::string result;
+    result.reserve(text.size() + 2);
+    if (!text.starts_with(','))
+        result += ',';
+    result += text;
+    if (!text.ends_with(','))
+        result += ',';
+    return result;
 }
 
 std::string text_after_last(const std::string& text, char mark) {
@@ -91,37 +190,30 @@ void GlimraModel::load_list() {
     m_twipsPerPixelY = m_screen_y;
     m_host.GlimraLoadStart();
     m_items.clear();
+    m_cells_in_order = false;
     // Indices of the old list mean nothing in the new one.
     m_hoverItem = m_lastHoverItem = m_clickedItem = m_dragItem = 0;
     m_dragStartCell = {};
     if (!m_props.filelist.empty()) {
-        for (const std::string& path : split(m_props.filelist, std::string_view(&CR, 1))) {
-            const std::string name = file_name(path, true);
-            if (is_companion_name(name))
+        const std::vector<std::string> paths = split(m_props.filelist, std::string_view(&CR, 1));
+        const std::vector<ListEntry> entries = read_entries(paths);
+        for (size_t i = 0; i < paths.size(); ++i) {
+            const ListEntry& entry = entries[i];
+            if (!entry.stands)
                 continue;
-            ImageInfo info;
-            if (path.ends_with(SEP)) {
-                if (!folder_holds_file(path))
-                    continue;
-            } else if (const std::optional<ImageInfo> header = read_header_if_file(path)) {
-                info = *header;
-            } else {
-                continue;
-            }
             ThumbItem& item = m_items.emplace_back();
-            item.Path = path;
-            item.Width = info.Width;
-            item.Height = info.Height;
-            item.Size = info.FileSize;
-            item.Type = info.FileType;
-            const std::string companion =
-                parent_folder(path) + std::string(kCompanionPrefix) + name;
+            item.Path = paths[i];
+            item.Width = entry.info.Width;
+            item.Height = entry.info.Height;
+            item.Size = entry.info.FileSize;
+            item.Type = entry.info.FileType;
+            item.ThumbPath = item.Path;
             int32_t thumb_width = item.Width, thumb_height = item.Height;
-            item.ThumbPath = path;
-            if (const std::optional<ImageInfo> thumb = read_header_if_file(companion)) {
-                item.ThumbPath = companion;
-                thumb_width = thumb->Width;
-                thumb_height = thumb->Height;
+            if (entry.companion) {
+                item.ThumbPath = parent_folder(item.Path) + std::string(kCompanionPrefix) +
+                                 file_name(item.Path, true);
+                thumb_width = entry.companion->Width;
+                thumb_height = entry.companion->Height;
             }
             item.ThumbWidth = to_twips(thumb_width, m_twipsPerPixelX);
             item.ThumbHeight = to_twips(thumb_height, m_twipsPerPixelY);
@@ -146,24 +238,19 @@ ThumbItem* GlimraModel::item_at(int32_t index) {
 // --- Per-item properties -----------------------------------------------------------------
 
 std::string GlimraModel::File_Path(int32_t index) const {
-    const ThumbItem* it = m_loaded ? item(index) : nullptr;
-    return it ? it->Path : "";
+    return field(index, &ThumbItem::Path, std::string());
 }
 int32_t GlimraModel::File_Size(int32_t index) const {
-    const ThumbItem* it = m_loaded ? item(index) : nullptr;
-    return it ? it->Size : -1;
+    return field(index, &ThumbItem::Size, -1);
 }
 int32_t GlimraModel::File_Type(int32_t index) const {
-    const ThumbItem* it = m_loaded ? item(index) : nullptr;
-    return it ? it->Type : -1;
+    return field(index, &ThumbItem::Type, -1);
 }
 int32_t GlimraModel::File_Width(int32_t index) const {
-    const ThumbItem* it = m_loaded ? item(index) : nullptr;
-    return it ? it->Width : -1;
+    return field(index, &ThumbItem::Width, -1);
 }
 int32_t GlimraModel::File_Height(int32_t index) const {
-    const ThumbItem* it = m_loaded ? item(index) : nullptr;
-    return it ? it->Height : -1;
+    return field(index, &ThumbItem::Height, -1);
 }
 std::string GlimraModel::File_Bounds(int32_t index) const {
     const ThumbItem* it = m_loaded ? item(index) : nullptr;
@@ -174,35 +261,23 @@ std::string GlimraModel::File_BoundsGrid(int32_t index) const {
     return it ? rect_text(it->BoundsGrid) : "";
 }
 std::string GlimraModel::File_Tooltip(int32_t index) const {
-    const ThumbItem* it = m_loaded ? item(index) : nullptr;
-    return it ? it->Tooltip : "";
+    return field(index, &ThumbItem::Tooltip, std::string());
 }
 std::string GlimraModel::File_Titlestring(int32_t index) const {
-    const ThumbItem* it = m_loaded ? item(index) : nullptr;
-    return it ? it->Titlestring : "";
+    return field(index, &ThumbItem::Titlestring, std::string());
 }
 std::string GlimraModel::File_Tag(int32_t index) const {
-    const ThumbItem* it = m_loaded ? item(index) : nullptr;
-    return it ? it->Tag : "";
+    return field(index, &ThumbItem::Tag, std::string());
 }
 
 bool GlimraModel::set_File_Tooltip(int32_t index, const std::string& text) {
-    ThumbItem* it = m_loaded ? item_at(index) : nullptr;
-    if (it)
-        it->Tooltip = text;
-    return it != nullptr;
+    return set_field(index, &ThumbItem::Tooltip, text);
 }
 bool GlimraModel::set_File_Titlestring(int32_t index, const std::string& text) {
-    ThumbItem* it = m_loaded ? item_at(index) : nullptr;
-    if (it)
-        it->Titlestring = text;
-    return it != nullptr;
+    return set_field(index, &ThumbItem::Titlestring, text);
 }
 bool GlimraModel::set_File_Tag(int32_t index, const std::string& text) {
-    ThumbItem* it = m_loaded ? item_at(index) : nullptr;
-    if (it)
-        it->Tag = text;
-    return it != nullptr;
+    return set_field(index, &ThumbItem::Tag, text);
 }
 
 // --- Drawing -----------------------------------------------------------------------------
@@ -254,6 +329,7 @@ void GlimraModel::place_cells() {
         it.BoundsGrid = cells[i];
         it.Bounds = picture_rect(cells[i], m_props.Margin, it.ThumbWidth, it.ThumbHeight);
     }
+    m_cells_in_order = true;
 }
 
 void GlimraModel::fond_Resize(int32_t width, int32_t height) {
@@ -279,10 +355,17 @@ std::vector<int32_t> GlimraModel::items_between(int32_t top, int32_t bottom) con
     std::vector<int32_t> found;
     if (m_needs_layout)
         return found;
-    for (int32_t i = 1; i <= count(); ++i) {
-        const Rect& cell = m_items[static_cast<size_t>(i - 1)].BoundsGrid;
+    auto first = m_items.begin();
+    if (m_cells_in_order)
+        first = std::partition_point(m_items.begin(), m_items.end(), [top](const ThumbItem& it) {
+            return it.BoundsGrid.bottom < top;
+        });
+    for (auto it = first; it != m_items.end(); ++it) {
+        const Rect& cell = it->BoundsGrid;
+        if (m_cells_in_order && cell.top > bottom)
+            break;
         if (cell.bottom >= top && cell.top <= bottom)
-            found.push_back(i);
+            found.push_back(static_cast<int32_t>(it - m_items.begin()) + 1);
     }
     return found;
 }
@@ -319,14 +402,10 @@ void GlimraModel::set_SelectedItems(std::string_view text) {
         m_host.draw_items(changed);
         m_host.set_busy(false);
     } else {
-        std::string list(text);
-        if (!list.starts_with(','))
-            list.insert(0, 1, ',');
-        if (!list.ends_with(','))
-            list += ',';
+        const std::string list = between_commas(text);
         for (int32_t i = 1; i <= count(); ++i) {
             ThumbItem& it = m_items[static_cast<size_t>(i - 1)];
-            const bool selected = list.find("," + std::to_string(i) + ",") != std::string::npos;
+            const bool selected = list.find(between_commas(std::to_string(i))) != std::string::npos;
             if (it.Selected != selected) {
                 it.Selected = selected;
                 changed.push_back(i);
@@ -461,6 +540,7 @@ void GlimraModel::fond_MouseUp(int16_t Button, int16_t Shift, float x, float y) 
         m_host.hide_dragpic();
         if (dragged && onto) {
             std::swap(*dragged, *onto);
+            m_cells_in_order = false;
             Redraw(true);
         }
         m_host.Reorder(m_dragItem, target);

@@ -174,6 +174,18 @@ public:
 
 private:
     ThumbItem* item_at(int32_t index);
+    // A field of a loaded item, or `missing` outside the range.
+    template <class T> T field(int32_t index, T ThumbItem::*member, T missing) const {
+        const ThumbItem* it = m_loaded ? item(index) : nullptr;
+        return it ? it->*member : missing;
+    }
+    // False, and nothing written, outside the range.
+    bool set_field(int32_t index, std::string ThumbItem::*member, const std::string& text) {
+        ThumbItem* it = m_loaded ? item_at(index) : nullptr;
+        if (it)
+            it->*member = text;
+        return it != nullptr;
+    }
     void place_cells();
     bool toggle(int32_t index, std::vector<int32_t>& changed);
     void clear_selection(std::vector<int32_t>& changed);
@@ -200,6 +212,8 @@ private:
         bool operator==(const PlacedFor&) const = default;
     } m_placed_for;
     bool m_needs_layout = true;
+    // Cells placed in item order lie row after row, which lets a search find the visible ones.
+    bool m_cells_in_order = false;
     bool m_drawing = false;
     bool m_resize_pending = false;
     bool m_abort_draw = false;

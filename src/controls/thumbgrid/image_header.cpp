@@ -14,9 +14,9 @@ namespace orvix {
 
 namespace {
 
-// Enough for every fixed header and for most JPEGs' markers up to the frame; the rest of a
-// JPEG is reached by seeking over whole segments.
-constexpr size_t kFirstRead = 4096;
+// Enough for every fixed header and for the markers of a plain JPEG up to its frame; the
+// rest of a JPEG (past an EXIF segment) is reached by seeking over whole segments.
+constexpr size_t kFirstRead = 512;
 
 // Bytes of a file read on demand at any offset, keeping the first block.
 class HeaderBytes {
@@ -66,7 +66,7 @@ private:
     int m_fd;
     std::array<uint8_t, kFirstRead> m_head{};
     size_t m_head_length = 0;
-    std::array<uint8_t, 16> m_window{};
+    std::array<uint8_t, 64> m_window{};
     int64_t m_window_start = 0;
     int64_t m_window_length = 0;
 };
