@@ -130,7 +130,7 @@ const std::pair<const char*, const char*> MARKED_KEYS[] = {
     {"how_free", "#1"},           {"how_freepics", "#1"},    {"progress_transfer", "#1 #2"},
     {"same_name", "#1 <BR>"},     {"copy_error", "#1"},      {"end_transfer", "#1"},
     {"x_failed", "#1"},           {"confirm_delete", "#1"},  {"infolabel", "<BR>"},
-    {"default_object", "#1"},     {"confirm_send", "#1 #2"},
+    {"default_object", "#1"},     {"confirm_send", "#1 #2"},  {"edit_failed", "#1 <BR>"},
 };
 const char* const PLAIN_KEYS =
     "language tab_imagetransfer tab_setup tab_info generic_source generic_destination browse "
