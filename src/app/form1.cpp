@@ -3,10 +3,13 @@
 #include "app/status_text.h"
 #include "app/widgets.h"
 #include "controls/progress/vumbar.h"
+#include "controls/thumbgrid/glimra.h"
 #include "fs/fs.h"
 #include "platform/dialogs.h"
 #include "platform/qt/desktop.h"
 #include "platform/qt/hourglass.h"
+#include "platform/qt/qt_translation.h"
+#include "platform/qt/text_codec.h"
 #include "platform/qt/tray.h"
 #include "text/text.h"
 
@@ -14,7 +17,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QFile>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -46,17 +48,13 @@ constexpr std::array<const char*, 11> image_keys = {"import2",  "setup", "setup2
                                                     "refresh2", "sel",   "ajust",  "cross",
                                                     "mail",     "open",  "inet"};
 
+// Every text reaches the widgets byte for byte: file names need not be UTF-8.
 QString qt(const std::string& text) {
-    return QString::fromStdString(text);
-}
-
-// Folder boxes hold paths: the file system's bytes, turned into text by QFile's codec.
-QString path_text(const std::string& path) {
-    return QFile::decodeName(QByteArray::fromStdString(path));
+    return to_qt(text);
 }
 
 std::string path_of(const QLineEdit& box) {
-    return QFile::encodeName(box.text()).toStdString();
+    return from_qt(box.text());
 }
 
 template <class Widget> Widget* named(Widget* widget, const char* name) {
@@ -143,7 +141,8 @@ private:
 } // namespace
 
 Form1::Form1(ProgramState state, std::unique_ptr<TrayIcon> tray, Desktop& desktop, QWidget* parent)
-    : QWidget(parent), m_state(std::move(state)), m_tray(std::move(tray)), m_desktop(desktop) {
+    : QWidget(parent), m_state(std::move(state)), m_tray(std::move(tray)), m_desktop(desktop),
+      m_qt_translation(std::make_unique<QtTranslation>()) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Orvix"));
     load_images();
@@ -223,8 +222,7 @@ void Form1::create_transfer_page() {
     m_xfer->setIcon(image("import2"));
     m_vsplit = named(new SplitterBar(m_frame_transfert), "vsplit");
     create_toolbar();
-    // The thumbnail grid takes this place; until then the area stays empty.
-    m_tex = named(new QWidget(m_frame_transfert), "tex");
+    create_grid();
 }
 
 void Form1::style_folder_frame(QPushButton* browse, QPushButton* open, QLabel* status) {
@@ -336,6 +334,7 @@ void Form1::connect_handlers() {
     connect(m_vsplit, &SplitterBar::EndMoving, this, &Form1::vsplit_EndMoving);
     connect(m_Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
     connect(m_tray.get(), &TrayIcon::clicked, this, &Form1::trayicon_Click);
+    connect_grid_handlers();
 }
 
 // --- Loading, arranging and closing --------------------------------------------------------
@@ -347,8 +346,8 @@ void Form1::Form_Load() {
         m_infobox->setPlainText(qt(read_text_file(infos, true)));
 
     const std::string& prefs = m_state.prefs_text;
-    m_chemin->setText(path_text(get_key_value("SOURCE_PATH", prefs)));
-    m_destin->setText(path_text(get_key_value("DEST_PATH", prefs)));
+    m_chemin->setText(qt(get_key_value("SOURCE_PATH", prefs)));
+    m_destin->setText(qt(get_key_value("DEST_PATH", prefs)));
     const std::string rename_with = get_key_value("RENAME_WITH", prefs);
     set_option(*m_cre, rename_with == "CRE");
     set_option(*m_modific, rename_with == "MOD");
@@ -379,14 +378,14 @@ void Form1::Form_Load() {
     m_tb_buttons[4]->setIcon(image("cross"));
     m_tb_buttons[6]->setIcon(image("mail"));
 
+    // Cells fitted to the grid, but never smaller than 1300 twips.
+    m_tex->setThumbnailsSize(-1300);
     enable_toolbar();
     fill_language_list();
     traduce();
 
-    int quality = numeric_value(get_key_value("QUALITYFACTOR", prefs));
-    if (quality == 0 || quality > 100)
-        quality = 100;
-    m_quality->setText(QString::number(quality));
+    m_quality->setText(
+        QString::number(jpeg_quality_of(numeric_value(get_key_value("QUALITYFACTOR", prefs)))));
 }
 
 void Form1::fill_language_list() {
@@ -430,6 +429,11 @@ void Form1::arrange_controls() {
     if (isMinimized())
         go_asleep();
     const double tpp = twips_per_pixel();
+    auto needed = [tpp](const QPushButton* a, const QPushButton* b) {
+        return to_int(std::max(a->sizeHint().width(), b->sizeHint().width()) * tpp);
+    };
+    m_layout.captions = {needed(m_Command2, m_dest), needed(m_Command3, m_Command4),
+                         needed(m_xfer, m_xfer)};
     arrange_layout(m_layout, to_int(width() * tpp), to_int(height() * tpp),
                    m_showthumbs->isChecked());
     apply_layout();
@@ -501,8 +505,8 @@ void Form1::Form_Unload() {
 
 MainWindowPrefs Form1::current_prefs() const {
     MainWindowPrefs values;
-    values.rename_pattern = m_renpattern->text().toStdString();
-    values.quality = m_quality->text().toStdString();
+    values.rename_pattern = from_qt(m_renpattern->text());
+    values.quality = from_qt(m_quality->text());
     values.rename_with = m_cre->isChecked()           ? "CRE"
                          : m_modific->isChecked()     ? "MOD"
                          : m_otherrename->isChecked() ? "OTHER"
@@ -531,6 +535,8 @@ QString Form1::qtext_of(const char* key) const {
 }
 
 void Form1::traduce() {
+    // The standard buttons of every box speak the window's language too.
+    m_qt_translation->use(text_of("qt_translation"));
     m_lnglabel->setText(qtext_of("language"));
     m_tabstrip->setTabText(0, qtext_of("tab_imagetransfer"));
     m_tabstrip->setTabText(1, qtext_of("tab_setup"));
@@ -629,7 +635,7 @@ void Form1::Command2_Click() {
     const std::string folder = m_desktop.browse_for_folder(this, text_of("select_sourcedir"));
     if (folder.empty())
         return;
-    m_chemin->setText(path_text(folder));
+    m_chemin->setText(qt(folder));
     update();
 }
 
@@ -637,7 +643,7 @@ void Form1::dest_Click() {
     const std::string folder = m_desktop.browse_for_folder(this, text_of("select_destdir"));
     if (folder.empty())
         return;
-    m_destin->setText(path_text(folder));
+    m_destin->setText(qt(folder));
     update();
 }
 
@@ -650,7 +656,7 @@ void Form1::Command4_Click() {
 }
 
 void Form1::updatecombos() {
-    const std::string pattern = m_renpattern->text().toStdString();
+    const std::string pattern = from_qt(m_renpattern->text());
     const bool dated_pattern = pattern.find("{modificationdate}") != std::string::npos ||
                                pattern.find("{creationdate}") != std::string::npos;
     const bool other = m_otherrename->isChecked();
@@ -695,12 +701,12 @@ void Form1::formatchoice_Click() {
 }
 
 void Form1::lng_Click() {
-    set_key_value("CURRENT_LANGUAGE", m_state.prefs_text,
-                  m_lng->currentText().toStdString() + ".lng");
+    set_key_value("CURRENT_LANGUAGE", m_state.prefs_text, from_qt(m_lng->currentText()) + ".lng");
     m_state.language_names =
         load_language(m_state.program_folder, m_state.prefs_text, m_state.language);
     fill_language_list();
     traduce();
+    arrange_controls();
     update();
 }
 
@@ -714,11 +720,11 @@ TransferOptions Form1::transfer_options() const {
                      : m_modific->isChecked()     ? NamingMode::ModificationDate
                      : m_otherrename->isChecked() ? NamingMode::Pattern
                                                   : NamingMode::Keep;
-    options.pattern = m_renpattern->text().toStdString();
+    options.pattern = from_qt(m_renpattern->text());
     options.subdir_enabled = m_subdir->isEnabled();
     options.subdir_checked = m_subdir->isChecked();
     options.format_index = m_formatchoice->currentIndex();
-    options.quality_text = m_quality->text().toStdString();
+    options.quality_text = from_qt(m_quality->text());
     options.show_thumbs = m_showthumbs->isChecked();
     options.delete_originals = m_delete->isChecked();
     return options;
@@ -727,8 +733,16 @@ TransferOptions Form1::transfer_options() const {
 void Form1::xfer_Click() {
     Hourglass hourglass;
     PbarProgress progress(*m_pbar, *m_quality);
-    run_transfer(transfer_options(), m_state.thumbs_dir, m_state.language, dialogs(), progress,
-                 m_state.transferred_pictures, [this] { update(); });
+    const TransferOutcome outcome =
+        run_transfer(transfer_options(), m_state.thumbs_dir, m_state.language, dialogs(), progress,
+                     m_state.transferred_pictures, [this] {
+                         update();
+                         fill_thumbnail_grid();
+                     });
+    // A run stopped by an early message has emptied its records: the grid follows, so no
+    // item is left without its picture.
+    if (!outcome.ran)
+        fill_thumbnail_grid();
 }
 
 // --- Notification area and camera watch --------------------------------------------------

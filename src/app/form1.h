@@ -37,6 +37,8 @@ namespace orvix {
 
 class ClickableLabel;
 class Desktop;
+class Glimra;
+class QtTranslation;
 class SplitterBar;
 class TrayIcon;
 class Vumbar;
@@ -89,6 +91,9 @@ public:
     void lng_Click();
     void xfer_Click();
     void vsplit_EndMoving();
+    void tex_DblClick(qint32& item);
+    void tex_MouseUp(qint16 Button, qint16 Shift, float x, float y);
+    void tex_GlimraDrawingEnd();
     void Timer1_Timer();
     void trayicon_Click();
 
@@ -126,6 +131,13 @@ private:
     void wake_up();
     void fill_language_list();
 
+    // The thumbnail grid (grid_handlers.cpp).
+    void create_grid();
+    void connect_grid_handlers();
+    void fill_thumbnail_grid();
+    // The picture behind grid item `item`; "" when none is known for it.
+    std::string find_picture_of_item(int item) const;
+
     std::string text_of(const char* key) const;
     QString qtext_of(const char* key) const;
     const QIcon& image(const char* key) const;
@@ -135,6 +147,7 @@ private:
     ProgramState m_state;
     std::unique_ptr<TrayIcon> m_tray;
     Desktop& m_desktop;
+    std::unique_ptr<QtTranslation> m_qt_translation;
     bool m_tray_flag = false;
     bool m_unloaded = false;
     std::string m_drive_list;
@@ -160,7 +173,7 @@ private:
     std::array<QAction*, 7> m_tb_buttons{}; // buttons 1 to 7; 4 and 6 are separators
     QMenu* m_rotate_menu = nullptr;
     QMenu* m_resize_menu = nullptr;
-    QWidget* m_tex = nullptr;
+    Glimra* m_tex = nullptr;
     QFrame* m_frame_setup = nullptr;
     QRadioButton* m_none = nullptr;
     QRadioButton* m_cre = nullptr;

@@ -1,5 +1,7 @@
 #include "app/layout.h"
 
+#include <algorithm>
+
 namespace orvix {
 
 namespace {
@@ -9,9 +11,15 @@ constexpr int page_top = 400;
 constexpr int tabstrip_top = 50;
 constexpr int pbar_gap = 50;
 constexpr int pbar_right_margin = 150;
+constexpr int button_width = 1150;
+constexpr int xfer_width = 2400;
+constexpr int label_gap = 150;
 
 // Places the controls inside a folder frame of the given width.
 void arrange_folder_frame(MainLayout& layout, int frame_width) {
+    set_width(layout.browse_button, std::max(button_width, layout.captions.browse));
+    layout.status_label.move_to(layout.browse_button.right + label_gap, layout.status_label.top);
+    set_width(layout.open_button, std::max(button_width, layout.captions.open));
     layout.open_button.move_to(frame_width - margin - layout.open_button.width(),
                                layout.open_button.top);
     set_width(layout.folder_box, layout.open_button.left - margin - layout.folder_box.left);
@@ -38,11 +46,11 @@ MainLayout design_layout(int status_bar_height, int toolbar_height) {
     layout.tb = Rect::sized(5675, margin, 4000, toolbar_height);
     layout.frame1 = Rect::sized(margin, margin, 5400, 1650);
     layout.frame2 = Rect::sized(margin, layout.frame1.bottom + 150, 5400, 1650);
-    layout.xfer = Rect::sized(1900, layout.frame2.bottom + 300, 2400, 540);
+    layout.xfer = Rect::sized(1900, layout.frame2.bottom + 300, xfer_width, 540);
     layout.folder_box = Rect::sized(150, 380, 3900, 330);
-    layout.open_button = Rect::sized(4150, 360, 1150, 370);
-    layout.browse_button = Rect::sized(150, 860, 1150, 370);
-    layout.status_label = Rect::sized(1450, 840, 3850, 720);
+    layout.open_button = Rect::sized(4150, 360, button_width, 370);
+    layout.browse_button = Rect::sized(150, 860, button_width, 370);
+    layout.status_label = Rect::sized(layout.browse_button.right + label_gap, 840, 3850, 720);
     return layout;
 }
 
@@ -78,6 +86,7 @@ void arrange_layout(MainLayout& layout, int inner_width, int inner_height, bool 
     set_width(layout.frame1, column_width - 2 * margin);
     layout.frame2.move_to(margin, layout.frame2.top);
     set_width(layout.frame2, layout.frame1.width());
+    set_width(layout.xfer, std::max(xfer_width, layout.captions.transfer));
     layout.xfer.move_to((column_width - layout.xfer.width()) / 2, layout.xfer.top);
     arrange_folder_frame(layout, layout.frame1.width());
 

@@ -11,6 +11,13 @@ namespace orvix {
 void set_width(Rect& box, int width);
 void set_height(Rect& box, int height);
 
+// The widths, in twips, that the buttons' captions need in the current language.
+struct CaptionWidths {
+    int browse = 0;   // Command2, dest
+    int open = 0;     // Command3, Command4
+    int transfer = 0; // xfer
+};
+
 struct MainLayout {
     // Controls of the window itself.
     Rect status_bar;
@@ -30,6 +37,9 @@ struct MainLayout {
     Rect browse_button; // Command2, dest
     Rect open_button;   // Command3, Command4
     Rect status_label;  // statussrc, freedest
+    // A button grows to fit its caption, never below its design width; the controls
+    // beside it make room.
+    CaptionWidths captions;
 };
 
 // The placement of a new window: the design sizes that arrange_layout keeps. The status

@@ -93,6 +93,8 @@ int keep_mode_and_time(int out, const struct stat& source) {
 }
 
 int open_source(const std::string& source, UniqueFd& in, struct stat& st) {
+    if (!path_usable(source))
+        return ENOENT;
     in = UniqueFd(::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!in.valid())
         return errno;
@@ -137,14 +139,16 @@ bool same_contents(int a, int b) {
 
 } // namespace
 
-int copy_file(const std::string& source, const std::string& destination) {
+int copy_file(const std::string& source, const std::string& destination, Dialogs& dialogs) {
     const int error = copy_file_quietly(source, destination);
     if (error)
-        show_system_error(error);
+        show_system_error(dialogs, error);
     return error;
 }
 
 bool verify_copy(const std::string& source, const std::string& copy) {
+    if (!path_usable(source) || !path_usable(copy))
+        return false;
     const UniqueFd original(::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     const UniqueFd written(::open(copy.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat a;

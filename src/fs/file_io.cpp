@@ -88,6 +88,10 @@ std::string link_target(const std::string& path) {
 
 ReplacementFile::ReplacementFile(const std::string& destination)
     : m_destination(link_target(destination)) {
+    if (!path_usable(m_destination)) {
+        m_error = ENOENT;
+        return;
+    }
     struct stat existing {};
     m_replaces_existing = ::stat(m_destination.c_str(), &existing) == 0;
     const std::string folder = parent_folder(m_destination, "/");

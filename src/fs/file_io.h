@@ -7,6 +7,12 @@
 
 namespace orvix {
 
+// The system's calls end a path at its first NUL byte, so "/card\0x" would name "/card":
+// a path holding one names nothing, and no routine hands it to the system.
+inline bool path_usable(const std::string& path) {
+    return !path.empty() && path.find('\0') == std::string::npos;
+}
+
 // Owns a file descriptor; closed on every path.
 class UniqueFd {
 public:

@@ -19,13 +19,14 @@ namespace {
 constexpr std::string_view WILDCARD_ALL = "*.*";
 
 bool stat_path(const std::string& path, struct stat& st) {
-    return !path.empty() && ::stat(path.c_str(), &st) == 0;
+    return path_usable(path) && ::stat(path.c_str(), &st) == 0;
 }
 
 // Any entry at all, links included (dangling ones too): a name that cannot be taken.
+// A name the system cannot be given counts as taken.
 bool name_taken(const std::string& path) {
     struct stat st;
-    return ::lstat(path.c_str(), &st) == 0;
+    return !path_usable(path) || ::lstat(path.c_str(), &st) == 0;
 }
 
 std::string time_text(const struct statx_timestamp& ts) {
@@ -73,19 +74,22 @@ std::string executable_path() {
     return n > 0 ? std::string(buffer, static_cast<size_t>(n)) : std::string();
 }
 
-void delete_one(const std::string& path, bool clear_readonly) {
+int delete_one(const std::string& path, bool clear_readonly) {
+    if (!path_usable(path))
+        return ENOENT;
     struct stat st;
     if (clear_readonly && ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
         (st.st_mode & S_IWUSR) == 0)
         ::chmod(path.c_str(), (st.st_mode & 07777) | S_IWUSR);
-    ::unlink(path.c_str());
+    return ::unlink(path.c_str()) == 0 ? 0 : errno;
 }
 
 // Every entry of the folder but its subfolders; a link is removed, never what it names.
-void delete_all_files(const std::string& folder, bool clear_readonly) {
+// The errno of the first entry that stayed, or 0.
+int delete_all_files(const std::string& folder, bool clear_readonly) {
     const detail::DirHandle dir = detail::open_dir(folder);
     if (!dir)
-        return;
+        return path_usable(folder) ? errno : ENOENT;
     std::vector<std::string> names;
     while (const dirent* entry = ::readdir(dir.get())) {
         if (detail::is_dot_or_dotdot(entry->d_name))
@@ -96,8 +100,13 @@ void delete_all_files(const std::string& folder, bool clear_readonly) {
             names.emplace_back(entry->d_name);
     }
     // Deleting while reading could make readdir skip or repeat entries.
-    for (const std::string& name : names)
-        delete_one(folder + name, clear_readonly);
+    int first_error = 0;
+    for (const std::string& name : names) {
+        const int error = delete_one(folder + name, clear_readonly);
+        if (first_error == 0)
+            first_error = error;
+    }
+    return first_error;
 }
 
 } // namespace
@@ -106,7 +115,7 @@ void delete_all_files(const std::string& folder, bool clear_readonly) {
 
 std::string file_info(const std::string& path) {
     struct statx sx {};
-    if (path.empty() ||
+    if (!path_usable(path) ||
         ::statx(AT_FDCWD, path.c_str(), 0, STATX_BASIC_STATS | STATX_BTIME, &sx) != 0)
         return {};
     const bool has_birth = (sx.stx_mask & STATX_BTIME) && sx.stx_btime.tv_sec != 0;
@@ -158,6 +167,8 @@ std::string parent_folder(const std::string& path, const std::string& separator)
 }
 
 int make_path(const std::string& path) {
+    if (!path_usable(path))
+        return ENOENT;
     const std::string full = add_trailing_separator(path);
     // The root of an absolute path is never made, as a drive never was.
     for (size_t end = full.find(SEP, full.starts_with(SEP) ? 1 : 0); end != std::string::npos;
@@ -165,8 +176,11 @@ int make_path(const std::string& path) {
         const std::string level = full.substr(0, end + 1);
         if (level == "/" || folder_exists(level))
             continue;
-        if (::mkdir(level.c_str(), 0777) != 0 && !(errno == EEXIST && folder_exists(level)))
-            return errno;
+        if (::mkdir(level.c_str(), 0777) != 0) {
+            const int error = errno;
+            if (!(error == EEXIST && folder_exists(level)))
+                return error;
+        }
     }
     return 0;
 }
@@ -220,17 +234,16 @@ std::string temp_file_name(const std::string& prefix, const std::string& extensi
 
 // --- Delete ----------------------------------------------------------------------------
 
-void delete_file(const std::string& path, bool must_exist, bool clear_readonly) {
+int delete_file(const std::string& path, bool must_exist, bool clear_readonly) {
     if (path.empty() || path == WILDCARD_ALL)
-        return;
+        return 0;
     if (file_name(path, true) == WILDCARD_ALL) {
         // Each file found exists, so must_exist holds for all of them.
-        delete_all_files(path.substr(0, path.size() - WILDCARD_ALL.size()), clear_readonly);
-        return;
+        return delete_all_files(path.substr(0, path.size() - WILDCARD_ALL.size()), clear_readonly);
     }
     if (must_exist && !file_exists(path))
-        return;
-    delete_one(path, clear_readonly);
+        return 0;
+    return delete_one(path, clear_readonly);
 }
 
 void clear_folder(const std::string& folder, bool remove_folder, bool must_exist) {

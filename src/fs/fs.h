@@ -10,6 +10,8 @@
 
 namespace orvix {
 
+class Dialogs;
+
 inline constexpr char SEP = '/';
 
 // --- Listing and file information ---------------------------------------------------
@@ -25,8 +27,11 @@ inline constexpr char SEP = '/';
 // Entries are read with the system's own directory calls, so names that are not
 // valid UTF-8 are listed like any other. An unreadable or missing folder adds nothing.
 // A symbolic link counts as what it names (a dangling one is skipped), but a linked
-// folder is never entered, so a link back up the tree cannot loop. Devices, fifos and
-// sockets are no files here (a fifo would block whoever reads it).
+// folder is never entered, and a folder that the scan is already inside (the same device
+// and inode, as a bind mount can make) is never entered again, so no tree can make the
+// scan recurse without end. Devices, fifos and sockets are no files here (a fifo would
+// block whoever reads it). A path holding a NUL byte names nothing, here and in every
+// routine of this module.
 void list_files(const std::string& folder, std::vector<std::string>& result,
                 const std::string& filter, bool recurse, const std::string& separator = "",
                 int max_count = 0);
@@ -123,8 +128,8 @@ double free_space(const std::string& path);
 // complete; the copy keeps the source's modification time and permission bits. Only a
 // regular file is copied (EISDIR for a folder, EINVAL for a device or fifo). No fsync:
 // verify_copy flushes. On failure the temporary file is removed, the "Error" box shows
-// the system's description, and the errno value is returned; 0 on success.
-int copy_file(const std::string& source, const std::string& destination);
+// the system's description through dialogs, and the errno value is returned; 0 on success.
+int copy_file(const std::string& source, const std::string& destination, Dialogs& dialogs);
 
 // Flushes copy to disk, drops it from the page cache and compares what the disk holds
 // with source, byte for byte. True only when both read completely and are equal.
@@ -134,8 +139,10 @@ bool verify_copy(const std::string& source, const std::string& copy);
 // deletes every entry of that folder but its subfolders (a link is removed, never what
 // it names); other '*' are ordinary name characters. must_exist: only when file_exists
 // (with the wildcard, every entry found exists). clear_readonly: give the owner write
-// permission first. Errors are swallowed.
-void delete_file(const std::string& path, bool must_exist, bool clear_readonly);
+// permission first. Nothing is shown; the result is 0 when everything asked for is gone
+// (or there was nothing to do), else the errno of the first entry that could not be
+// deleted (EROFS on a write-protected card, EACCES, ENOENT without must_exist, ...).
+int delete_file(const std::string& path, bool must_exist, bool clear_readonly);
 
 // Deletes every regular file of the folder and, with remove_folder, the folder itself
 // when it is then empty. Nothing for a path of 0 or 1 characters, or when must_exist is

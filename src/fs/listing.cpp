@@ -5,6 +5,7 @@
 #include "fs/posix_handles.h"
 #include "text/text.h"
 
+#include <algorithm>
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -133,15 +134,37 @@ bool scan_entries(const std::string& folder, const Scan& scan, Collector& out,
     return true;
 }
 
+// The folders the scan is inside, by device and inode: a bind mount can show a folder
+// inside itself, and entering it again would never end.
+struct FolderId {
+    dev_t device;
+    ino_t inode;
+    bool operator==(const FolderId&) const = default;
+};
+
 // A folder's own entries first, then each subfolder in the order met. Every subfolder
 // call makes its own count test, so once the count is reached each later branch can
 // still add its first name.
-void scan_folder(const std::string& folder, const Scan& scan, Collector& out) {
+void scan_folder(const std::string& folder, const Scan& scan, Collector& out,
+                 std::vector<FolderId>& inside) {
+    struct stat st;
+    if (!path_usable(folder) || ::stat(folder.c_str(), &st) != 0)
+        return;
+    const FolderId id{st.st_dev, st.st_ino};
+    if (std::find(inside.begin(), inside.end(), id) != inside.end())
+        return;
     std::vector<std::string> subfolders;
     if (!scan_entries(folder, scan, out, subfolders))
         return;
+    inside.push_back(id);
     for (const std::string& subfolder : subfolders)
-        scan_folder(subfolder, scan, out);
+        scan_folder(subfolder, scan, out, inside);
+    inside.pop_back();
+}
+
+void scan_tree(const std::string& folder, const Scan& scan, Collector& out) {
+    std::vector<FolderId> inside;
+    scan_folder(add_trailing_separator(folder), scan, out, inside);
 }
 
 Scan make_scan(const std::string& filter, bool recurse, int max_count) {
@@ -154,14 +177,14 @@ void list_files(const std::string& folder, std::vector<std::string>& result,
                 const std::string& filter, bool recurse, const std::string& /*separator*/,
                 int max_count) {
     ListCollector out(result);
-    scan_folder(add_trailing_separator(folder), make_scan(filter, recurse, max_count), out);
+    scan_tree(folder, make_scan(filter, recurse, max_count), out);
 }
 
 void list_files(const std::string& folder, std::string& result, const std::string& filter,
                 bool recurse, const std::string& separator, int max_count) {
     const std::string sep = separator.empty() ? std::string(1, CR) : separator;
     TextCollector out(result, sep);
-    scan_folder(add_trailing_separator(folder), make_scan(filter, recurse, max_count), out);
+    scan_tree(folder, make_scan(filter, recurse, max_count), out);
     out.finish();
 }
 

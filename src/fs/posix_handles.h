@@ -17,7 +17,7 @@ struct DirCloser {
 using DirHandle = std::unique_ptr<DIR, DirCloser>;
 
 inline DirHandle open_dir(const std::string& folder) {
-    return DirHandle(::opendir(folder.c_str()));
+    return path_usable(folder) ? DirHandle(::opendir(folder.c_str())) : DirHandle();
 }
 
 inline bool is_dot_or_dotdot(const char* name) {

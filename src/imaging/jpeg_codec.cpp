@@ -37,6 +37,9 @@ struct JpegHeader {
     // entropy coding is arithmetic (else Huffman).
     int64_t blocks = 0;
     bool arithmetic = false;
+    // TurboJPEG refuses a few valid layouts (4:1:0 and other rare chroma subsamplings);
+    // such a picture is decoded by the general reader instead.
+    bool general_reader = false;
 
     // libjpeg holds every block's 64 coefficients at once for progressive and multi-scan
     // pictures and for lossless transforms.
@@ -72,6 +75,10 @@ bool read_frame(uint8_t marker, std::span<const uint8_t> segment, JpegHeader& he
                          blocks_across(height, factors & 15, largest_v);
     }
     header.arithmetic = marker >= 0xC9;
+    if (header.width <= 0 || header.height <= 0) {
+        header.width = int(width);
+        header.height = int(height);
+    }
     return true;
 }
 
@@ -132,11 +139,14 @@ std::optional<JpegHeader> parse_header(tjhandle handle, std::span<const uint8_t>
                                        &header.height, &subsampling, &header.colorspace);
     // A warning (stray bytes before the frame header) still gives a usable size; a header
     // cut short gives none.
-    if (rc != 0 &&
-        (tjGetErrorCode(handle) != TJERR_WARNING || header.width <= 0 || header.height <= 0))
+    const bool usable = rc == 0 || (tjGetErrorCode(handle) == TJERR_WARNING && header.width > 0 &&
+                                    header.height > 0);
+    if (!usable)
+        header.width = header.height = 0;
+    if (!find_frame(bytes, header) || header.width <= 0 || header.height <= 0)
         return std::nullopt;
-    if (!find_frame(bytes, header))
-        return std::nullopt;
+    // A frame header that holds together but that TurboJPEG will not take.
+    header.general_reader = !usable;
     return header;
 }
 
@@ -241,6 +251,8 @@ RgbImage read_jpeg(PictureSource& source, PictureSize min_size) {
     const std::optional<JpegHeader> header = read_header(handle.get(), source);
     if (!header)
         return {};
+    if (header->general_reader)
+        return read_magick(source, "JPEG");
     const std::span<const uint8_t> bytes = source.contents();
     if (bytes.empty())
         return {};
@@ -324,6 +336,12 @@ bool transform_jpeg(PictureSource& source, PictureTarget& target, int code) {
     const std::optional<JpegHeader> header = read_header(handle.get(), source);
     if (!header)
         return false;
+    // TurboJPEG transforms only the layouts it can read itself; the others cannot be
+    // turned without decoding.
+    if (header->general_reader) {
+        set_last_error(kTransformFailed);
+        return false;
+    }
     // The coefficients of the source and of the turned picture are held at once.
     if (2 * header->coefficient_bytes() > kMaxPictureBytes) {
         set_last_error(kTooLarge);

@@ -13,8 +13,9 @@ namespace {
 // The only coders Magick++ may use here. Each read names its coder explicitly, so the
 // content can never select another one (a delegate, a script, a URL or a text file);
 // the coder that answers is checked against this list as well.
-constexpr std::string_view kAllowedCoders[] = {"BMP",  "BMP3", "PNG", "PNG24", "PCX",
-                                               "TIFF", "TGA",  "PSD", "WBMP",  "WMF"};
+// JPEG is read here only for the layouts TurboJPEG refuses.
+constexpr std::string_view kAllowedCoders[] = {"BMP", "BMP3", "PNG",  "PNG24", "PCX", "TIFF",
+                                               "TGA", "PSD",  "WBMP", "WMF",   "JPEG"};
 
 bool coder_allowed(const std::string& coder) {
     for (std::string_view allowed : kAllowedCoders)
@@ -201,6 +202,19 @@ void flatten_on_background(Magick::Image& image) {
     image = canvas;
 }
 
+// The TGA reader keeps the rows in file order and only notes where the picture starts.
+// Most files start at the bottom left, so their first row is the bottom one; a file that
+// starts at the right holds each row right to left.
+void apply_tga_origin(Magick::Image& image, const Magick::Blob& blob) {
+    if (blob.length() < 18)
+        return;
+    const uint8_t descriptor = static_cast<const uint8_t*>(blob.data())[17];
+    if ((descriptor & 0x20) == 0)
+        image.flip();
+    if (descriptor & 0x10)
+        image.flop();
+}
+
 // 24-bit RGB from whatever the coder produced: CMYK and other spaces are converted; grey
 // pictures already hold equal channels.
 RgbImage export_rgb(Magick::Image& image) {
@@ -303,6 +317,8 @@ RgbImage read_magick(PictureSource& source, const char* coder) {
         }
         if (std::string_view(coder) == "WMF")
             flatten_on_background(image);
+        if (std::string_view(coder) == "TGA")
+            apply_tga_origin(image, blob);
         return export_rgb(image);
     } catch (const Magick::Exception& e) {
         set_last_error(error_of(e, kDecodeFailed));
@@ -332,6 +348,9 @@ bool write_magick(PictureTarget& target, const RgbImage& image, TargetFormat for
         picture.type(Magick::TrueColorType);
         if (format == TargetFormat::Tiff)
             picture.compressType(Magick::NoCompression);
+        // Rows go out top first; without an orientation the TGA writer would mark them as
+        // stored from the bottom and every other program would show the picture upside down.
+        picture.orientation(Magick::TopLeftOrientation);
         // The same pixels give the same file: no time stamps in PNG chunks.
         picture.defineValue("png", "exclude-chunks", "date,time");
         picture.magick(coder);

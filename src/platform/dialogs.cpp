@@ -52,20 +52,23 @@ ScopedDialogs::~ScopedDialogs() {
     current = m_previous;
 }
 
+void show_system_error(Dialogs& dialogs, int errno_value) {
+    dialogs.message_box(std::strerror(errno_value), "Error", Icon::Exclamation, Buttons::Ok);
+}
+
 void show_system_error(int errno_value) {
-    dialogs().message_box(std::strerror(errno_value), "Error", Icon::Exclamation, Buttons::Ok);
+    show_system_error(dialogs(), errno_value);
 }
 
 Answer StderrDialogs::message_box(const std::string& text, const std::string& title, Icon icon,
                                   Buttons buttons) {
-    std::cerr << "[" << (title.empty() ? "Orvix" : title) << " " << icon_word(icon) << "] "
-              << text << std::endl;
+    std::cerr << "[" << (title.empty() ? "Orvix" : title) << " " << icon_word(icon) << "] " << text
+              << std::endl;
     return first_button(buttons);
 }
 
 std::optional<std::string> StderrDialogs::input_box(const std::string& prompt,
-                                                    const std::string& title,
-                                                    const std::string&) {
+                                                    const std::string& title, const std::string&) {
     std::cerr << "[" << title << " question, cancelled] " << prompt << std::endl;
     return std::nullopt;
 }

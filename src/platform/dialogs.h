@@ -43,7 +43,9 @@ private:
     Dialogs* m_previous;
 };
 
-// The "Error" box of the low-level file routines: the system's description of errno_value.
+// The "Error" box of the low-level file routines: the system's description of errno_value,
+// shown through the given dialogs or the process-wide ones.
+void show_system_error(Dialogs& dialogs, int errno_value);
 void show_system_error(int errno_value);
 
 // Prints every message on stderr; input boxes are cancelled, message boxes answer their

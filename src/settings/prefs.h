@@ -6,8 +6,10 @@
 
 namespace orvix {
 
-// Whole-file read. Unless keep_crlf, every CR LF becomes a single CR. A file that cannot
-// be read shows the "Error" box (system description) and gives "".
+// Whole-file read of a regular file of at most 16 MiB. Unless keep_crlf, every CR LF
+// becomes a single CR. A file that cannot be read, a folder (EISDIR), a fifo or device
+// (EINVAL, and never waited on) and a larger file (EFBIG) show the "Error" box (system
+// description) and give "".
 std::string read_text_file(const std::string& path, bool keep_crlf);
 // Writes text as it is, through a temporary file renamed over the old one, so a failed
 // write leaves the old file intact. On failure shows the "Error" box and returns false.

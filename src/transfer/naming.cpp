@@ -135,7 +135,9 @@ std::optional<SettledTarget> settle_collision(const std::string& target_folder,
             dialogs.input_box(prompt, std::string(kTwinsTitle), proposal);
         if (!answer || answer->empty())
             return std::nullopt;
-        if (contains(*answer, "."))
+        // The program's own proposal is free and stands as it is, even when the picture's
+        // name holds a dot (IMG.0010-bis); only a name the user typed may not hold one.
+        if (*answer != proposal && contains(*answer, "."))
             continue;
         target = {file_target(target_folder, *answer, extension), *answer};
     }

@@ -64,8 +64,9 @@ struct SettledTarget {
 
 // The collision rule. While a file of the target's name exists, asks for another name in
 // the "Twins !!!" input box (default: the base name of the first free "-bis" proposal);
-// an answer holding "." is asked again. std::nullopt when the user gives an empty answer
-// or cancels: the picture is skipped. The prompt names name + "." + extension.
+// an answer holding "." is asked again, unless it is the proposal itself, unchanged. std::nullopt
+// when the user gives an empty answer or cancels: the picture is skipped. The prompt names name +
+// "." + extension.
 std::optional<SettledTarget> settle_collision(const std::string& target_folder,
                                               const std::string& name, const std::string& extension,
                                               const LanguageTable& language, Dialogs& dialogs);

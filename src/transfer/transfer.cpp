@@ -22,6 +22,7 @@ constexpr std::string_view kPictureFilter = "jpg,tif,bmp";
 constexpr int16_t kThumbQuality = 100;
 constexpr std::string_view kThumbResize = "100";
 constexpr int kMin = 0;
+constexpr size_t kMaxNamedOriginals = 10;
 
 using AfterCopyHook = std::function<void(const std::string&, const std::string&)>;
 
@@ -60,15 +61,6 @@ bool lies_within(const std::string& folder, const std::string& outer) {
         return false;
     const std::string prefix = base.back() == SEP ? base : base + SEP;
     return inner == base || inner.starts_with(prefix);
-}
-
-// Quality factors are 16-bit; anything typed beyond that range is held at its edge.
-int16_t to_quality(int value) {
-    if (value < INT16_MIN)
-        return INT16_MIN;
-    if (value > INT16_MAX)
-        return INT16_MAX;
-    return static_cast<int16_t>(value);
 }
 
 // Every road out of the run leaves the bar at its minimum and hidden.
@@ -159,8 +151,12 @@ private:
             m_destination, date_folder(m_options.naming, m_options.pattern, subdir_on, dates));
         if (!is_plain_name(name))
             return copy_failed(file_target(folder, name, extension));
-        if (!folder_exists(folder))
-            make_path(folder);
+        if (!folder_exists(folder)) {
+            if (const int error = make_path(folder)) {
+                show_system_error(m_dialogs, error);
+                return copy_failed(file_target(folder, name, extension));
+            }
+        }
 
         const std::optional<SettledTarget> copy =
             settle_collision(folder, name, extension, m_language, m_dialogs);
@@ -171,8 +167,7 @@ private:
 
         const std::optional<SourceStamp> before =
             m_options.delete_originals ? stamp_of(source) : std::nullopt;
-        copy_file(source, copy->path);
-        if (!file_exists(copy->path))
+        if (copy_file(source, copy->path, m_dialogs) != 0 || !file_exists(copy->path))
             return copy_failed(copy->path);
         ++m_outcome.copied;
         if (after_copy_hook())
@@ -223,7 +218,10 @@ private:
                          const std::optional<SourceStamp>& before) {
         const bool unchanged = before && stamp_of(source) == before;
         if (verified && unchanged && file_exists(replacement)) {
-            delete_file(source, false, false);
+            // A write-protected card keeps its pictures: the copy stands, the report names
+            // the original that is still there.
+            if (delete_file(source, false, false) != 0)
+                m_outcome.originals_kept.push_back(source);
             return;
         }
         --m_outcome.copied;
@@ -232,13 +230,13 @@ private:
 
     void read_quality() {
         const int value = numeric_value(m_quality_text);
-        if (value == 0 || value > 100) {
+        if (jpeg_quality_of(value) != value) {
             m_quality = 100;
             m_quality_text = "100";
             m_progress.set_quality_text(m_quality_text);
             return;
         }
-        m_quality = to_quality(value);
+        m_quality = static_cast<int16_t>(value);
     }
 
     void copy_failed(const std::string& target) {
@@ -247,18 +245,37 @@ private:
     }
 
     void report() {
-        if (m_outcome.failed == 0) {
-            message(Remplacer("#1", std::to_string(m_outcome.copied),
-                              m_language.translate("end_transfer")) +
-                        std::string(CRLF) + m_language.translate("no_error"),
+        const std::string end = m_language.translate("end_transfer");
+        const std::string paragraph = std::string(CRLF) + std::string(CRLF);
+        if (m_outcome.failed == 0 && m_outcome.originals_kept.empty()) {
+            message(Remplacer("#1", std::to_string(m_outcome.copied), end) + std::string(CRLF) +
+                        m_language.translate("no_error"),
                     Icon::Information);
             return;
         }
-        message(
-            Remplacer("#1", std::to_string(m_outcome.found), m_language.translate("end_transfer")) +
-                std::string(CRLF) + std::string(CRLF) +
-                Remplacer("#1", std::to_string(m_outcome.failed), m_language.translate("x_failed")),
-            Icon::Critical);
+        std::string text;
+        if (m_outcome.failed > 0)
+            text =
+                Remplacer("#1", std::to_string(m_outcome.found), end) + paragraph +
+                Remplacer("#1", std::to_string(m_outcome.failed), m_language.translate("x_failed"));
+        else
+            text = Remplacer("#1", std::to_string(m_outcome.copied), end);
+        if (!m_outcome.originals_kept.empty())
+            text += paragraph + originals_kept_text();
+        message(text, Icon::Critical);
+    }
+
+    // The count, then the originals still on the source, one a line; a long list ends
+    // after a few names so the box stays on the screen.
+    std::string originals_kept_text() const {
+        const std::vector<std::string>& kept = m_outcome.originals_kept;
+        std::string text =
+            Remplacer("#1", std::to_string(kept.size()), m_language.translate("x_not_deleted"));
+        for (size_t i = 0; i < kept.size() && i < kMaxNamedOriginals; ++i)
+            text += std::string(CRLF) + kept[i];
+        if (kept.size() > kMaxNamedOriginals)
+            text += std::string(CRLF) + "...";
+        return text;
     }
 
     bool stop_with(const std::string& key, Icon icon) {
@@ -284,6 +301,10 @@ private:
 };
 
 } // namespace
+
+int jpeg_quality_of(int typed) {
+    return typed < 1 || typed > 100 ? 100 : typed;
+}
 
 TransferOutcome run_transfer(const TransferOptions& options, const std::string& thumbs_dir,
                              const LanguageTable& language, Dialogs& dialogs,

@@ -53,7 +53,14 @@ struct TransferOutcome {
     int copied = 0;   // copies made (and, when originals are deleted, verified)
     int failed = 0;   // copies missing or, when originals are deleted, not verified
     bool ran = false; // false when an early message ended the run
+    // Originals whose verified copy was made but which could not be deleted (a
+    // write-protected card); they count as copied and the report names them.
+    std::vector<std::string> originals_kept;
 };
+
+// The JPEG quality a typed value stands for: 1 to 100 as typed; 0, a negative value or
+// anything above 100 is read as 100.
+int jpeg_quality_of(int typed);
 
 // Runs the whole transfer. transferred_pictures is emptied, then gets one record per
 // picture whose thumbnail was made. before_report runs after the loop and before the
@@ -63,6 +70,9 @@ struct TransferOutcome {
 // picture fails as a copy error. An original is deleted only when its copy was read back
 // from disk equal to it, the file that replaces it exists, and the source has not
 // changed since it was copied; otherwise it stays and the picture counts as failed.
+// An original that the system refuses to delete stays too; its copy counts as copied, and
+// the report, then critical, names it ("x_not_deleted"). A quality below 1 or above 100
+// is read as 100 and written back. Every box goes through dialogs.
 TransferOutcome run_transfer(const TransferOptions& options, const std::string& thumbs_dir,
                              const LanguageTable& language, Dialogs& dialogs,
                              ProgressSink& progress,

@@ -3,13 +3,18 @@
 
 #include "platform/qt/hourglass.h"
 #include "platform/qt/qt_dialogs.h"
+#include "platform/qt/text_codec.h"
 
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
 
+#include <QTest>
+
 #include <functional>
+#include <random>
 
 namespace orvix::test {
 namespace {
@@ -49,6 +54,64 @@ TEST(QtDialogs, BoxesShowTheProgramTitleAndPlainTextAndReturnTheAnswer) {
     EXPECT_EQ(dialogs.input_box("Name?", "Twins !!!", "IMG_0001-bis"), "holiday");
     when_box_opens([](QWidget* widget) { qobject_cast<QDialog*>(widget)->reject(); });
     EXPECT_EQ(dialogs.input_box("Name?", "", "x"), std::nullopt);
+}
+
+TEST(TextCodec, EveryByteStringComesBackAsItWas) {
+    const std::string cases[] = {
+        "",
+        "IMG_0001.JPG",
+        "caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x93\xb7", // valid UTF-8
+        "\xff\xfeIMG_0021.JPG",
+        "caf\xe9.jpg", // Latin-1
+        "\xc0\xaf",
+        "\xe0\x80\xaf",             // overlong
+        "\xed\xa0\x80\xed\xb0\x80", // surrogates
+        "\xf4\x90\x80\x80",
+        "\xc3",
+        "\xe2\x82",
+        std::string("a\x80") + "b", // beyond, cut, stray
+        std::string("nul\0inside", 11),
+    };
+    for (const std::string& bytes : cases)
+        EXPECT_EQ(from_qt(to_qt(bytes)), bytes) << bytes;
+    std::mt19937 random(7);
+    for (int round = 0; round < 2000; ++round) {
+        std::string bytes(random() % 12, '\0');
+        for (char& c : bytes)
+            c = static_cast<char>(random() % 256);
+        ASSERT_EQ(from_qt(to_qt(bytes)), bytes);
+    }
+    // Valid text reads as its characters; only the stray bytes are escaped.
+    EXPECT_EQ(to_qt("caf\xc3\xa9"), QString::fromUtf8("caf\xc3\xa9"));
+    EXPECT_EQ(to_qt(std::string("\xff") + "A").size(), 2);
+    EXPECT_EQ(from_qt(QString::fromUtf8("\xe2\x82\xac")), "\xe2\x82\xac");
+}
+
+TEST(QtDialogs, AnAnswerKeepsTheBytesOfANameThatIsNotUtf8) {
+    qt_app();
+    QtDialogs dialogs;
+    const std::string proposal = "\xff\xfeIMG_0021-bis";
+    when_box_opens([](QWidget* widget) { qobject_cast<QInputDialog*>(widget)->accept(); });
+    EXPECT_EQ(dialogs.input_box("Name?", "Twins !!!", proposal), proposal);
+
+    // Typing at the end keeps the bytes the user did not touch.
+    when_box_opens([](QWidget* widget) {
+        auto* edit = widget->findChild<QLineEdit*>();
+        ASSERT_NE(edit, nullptr);
+        edit->end(false);
+        QTest::keyClicks(edit, "_2");
+        qobject_cast<QInputDialog*>(widget)->accept();
+    });
+    EXPECT_EQ(dialogs.input_box("Name?", "Twins !!!", proposal), proposal + "_2");
+}
+
+TEST(Desktop, TheShellGetsTheFileUrlOfThePathsOwnBytes) {
+    EXPECT_EQ(shell_url("/media/card/\xff\xfe a.jpg").toEncoded(),
+              "file:///media/card/%FF%FE%20a.jpg");
+    EXPECT_EQ(shell_url("/home/me/caf\xc3\xa9").toLocalFile(),
+              QString::fromUtf8("/home/me/caf\xc3\xa9"));
+    EXPECT_EQ(shell_url("https://example.org/a b").toString(), "https://example.org/a b");
+    EXPECT_TRUE(shell_url("relative/x.jpg").toLocalFile().endsWith("/relative/x.jpg"));
 }
 
 TEST(Hourglass, NestedGuardsRestoreThePointerAtTheOutermost) {

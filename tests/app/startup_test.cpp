@@ -8,12 +8,19 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
+#include <functional>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace orvix::test {
 namespace {
@@ -22,8 +29,8 @@ using StartupTest = AppTest;
 
 TEST_F(StartupTest, QualityFactorOutOfRangeOrNotANumberShows100) {
     const std::vector<std::pair<std::string, std::string>> cases = {
-        {"0", "100"}, {"abc", "100"}, {"150", "100"}, {"250", "100"},
-        {"75", "75"}, {"100", "100"}, {"1", "1"},     {"74.5", "74"},
+        {"0", "100"},   {"abc", "100"}, {"150", "100"}, {"250", "100"}, {"75", "75"},
+        {"100", "100"}, {"1", "1"},     {"74.5", "74"}, {"-5", "100"},
     };
     for (const auto& [stored, shown] : cases) {
         start({{"QUALITYFACTOR", stored}});
@@ -112,6 +119,61 @@ TEST_F(StartupTest, MissingPreferencesFileStartsWithDefaultsAfterOneErrorBox) {
         EXPECT_FALSE(child<QCheckBox>(box)->isChecked()) << box;
     EXPECT_EQ(child<QTabWidget>("tabstrip")->tabText(0).toStdString(),
               shipped_text("ENGLISH", "tab_imagetransfer"));
+}
+
+TEST_F(StartupTest, APreferencesFileThatIsNoTextFileStartsWithDefaultsAfterOneErrorBox) {
+    struct Case {
+        const char* label;
+        std::function<void(const std::string&)> make;
+        int error;
+    };
+    const Case cases[] = {
+        {"fifo", [](const std::string& path) { ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0); },
+         EINVAL},
+        {"link to /dev/zero",
+         [](const std::string& path) { ASSERT_EQ(::symlink("/dev/zero", path.c_str()), 0); },
+         EINVAL},
+        {"100 MiB", [](const std::string& path) { std::filesystem::resize_file(path, 100 << 20); },
+         EFBIG},
+    };
+    for (const Case& c : cases) {
+        const std::string path = prefs_path(m_program);
+        write_file(path, "$SOURCE_PATH=/media/card");
+        if (std::string(c.label) != "100 MiB")
+            std::filesystem::remove(path);
+        c.make(path);
+        m_dialogs.clear();
+        m_form = Main(m_program, m_thumbs, std::make_unique<FakeTray>(true), m_desktop);
+        ASSERT_EQ(m_dialogs.messages().size(), 1u) << c.label;
+        EXPECT_EQ(m_dialogs.messages()[0].title, "Error") << c.label;
+        EXPECT_EQ(m_dialogs.messages()[0].text, std::strerror(c.error)) << c.label;
+        EXPECT_TRUE(m_form->isVisible()) << c.label;
+        EXPECT_EQ(child<QLineEdit>("chemin")->text(), "") << c.label;
+        EXPECT_EQ(child<QLineEdit>("quality")->text(), "100") << c.label;
+        m_form.reset();
+        std::filesystem::remove(path);
+    }
+}
+
+TEST_F(StartupTest, ASourcePathHoldingANulByteIsAMissingSource) {
+    const std::string card = m_dir.folder("card");
+    write_file(card + "DCIM/IMG_0001.JPG", "x");
+    Form1& form = start_with_text("$SOURCE_PATH=" + card + std::string("\0", 1) + "x");
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_FALSE(child<QPushButton>("Command3")->isEnabled());
+    EXPECT_EQ(child<QLabel>("statussrc")->text().toStdString(),
+              shipped_text("ENGLISH", "source_unavailable"));
+}
+
+TEST_F(StartupTest, FolderNamesThatAreNotUtf8ComeBackByteForByte) {
+    const std::string source = "/media/\xff\xfe"
+                               "card";
+    const std::string destination = "/home/me/caf\xe9";
+    Form1& form = start({{"SOURCE_PATH", source}, {"DEST_PATH", destination}});
+    EXPECT_TRUE(form.close());
+    const std::string saved = read_file(prefs_path(m_program));
+    EXPECT_NE(saved.find("$SOURCE_PATH=" + source + "\r"), std::string::npos);
+    EXPECT_NE(saved.find("$DEST_PATH=" + destination + "\r"), std::string::npos);
 }
 
 TEST_F(StartupTest, ClosingWritesTheNineKeysInOrderAndRemovesTheThumbnails) {

@@ -3,6 +3,7 @@
 
 #include "app/layout.h"
 #include "controls/progress/vumbar.h"
+#include "platform/qt/qt_dialogs.h"
 #include "text/text.h"
 
 #include <QAction>
@@ -12,12 +13,16 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+
+#include <algorithm>
 
 namespace orvix::test {
 namespace {
@@ -135,6 +140,42 @@ TEST_F(WindowTest, ChoosingALanguageRelabelsEverythingAndKeepsTheFormat) {
         << "status texts are rebuilt in the new language";
 }
 
+// The texts of the standard buttons of a Yes/No box and of an input box, as shown.
+std::vector<QString> box_button_texts(Dialogs& dialogs) {
+    std::vector<QString> texts;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        texts.push_back(box->button(QMessageBox::Yes)->text());
+        texts.push_back(box->button(QMessageBox::No)->text());
+        box->button(QMessageBox::No)->click();
+    });
+    dialogs.message_box("?", "", Icon::Question, Buttons::YesNo);
+    QTimer::singleShot(0, [&] {
+        QWidget* box = QApplication::activeModalWidget();
+        for (QPushButton* button : box->findChildren<QPushButton*>())
+            texts.push_back(button->text());
+        qobject_cast<QDialog*>(box)->reject();
+    });
+    dialogs.input_box("?", "Twins !!!", "a-bis");
+    return texts;
+}
+
+TEST_F(WindowTest, TheStandardButtonsOfTheBoxesFollowTheChosenLanguage) {
+    Form1& form = start({{"CURRENT_LANGUAGE", "FRENCH.LNG"}});
+    QtDialogs boxes(&form);
+    std::vector<QString> french = box_button_texts(boxes);
+    std::sort(french.begin(), french.end());
+    EXPECT_EQ(french, (std::vector<QString>{"&Non", "&Oui", "Annuler", "OK"}));
+
+    QComboBox* languages = child<QComboBox>("lng");
+    languages->setCurrentIndex(languages->findText("ENGLISH"));
+    form.lng_Click();
+    std::vector<QString> english = box_button_texts(boxes);
+    std::sort(english.begin(), english.end());
+    EXPECT_EQ(english, (std::vector<QString>{"&No", "&Yes", "Cancel", "OK"}));
+}
+
 TEST_F(WindowTest, ToolbarStaysDisabledWithoutASelection) {
     start({{"SHOW_THUMBS", "1"}});
     const QList<QAction*> buttons = child<QToolBar>("tb")->actions();
@@ -177,6 +218,45 @@ TEST(Layout, FramesSpanThePageWithoutThumbnailsAndTheColumnWithThem) {
     EXPECT_EQ(layout.vsplit.height(), layout.page.height());
     EXPECT_EQ(layout.infobox, (Rect::sized(100, 150, 11600, layout.page.height() - 200)));
     EXPECT_EQ(layout.pbar.right, 12000 - 150);
+}
+
+TEST(Layout, ButtonsGrowToTheirCaptionsAndNeverShrinkBelowTheirDesignWidth) {
+    MainLayout layout = design_layout(300, 400);
+    const MainLayout design = layout;
+    arrange_layout(layout, 12000, 9000, false);
+    const Rect folder_box = layout.folder_box;
+
+    layout.captions = {1600, 1300, 3000};
+    arrange_layout(layout, 12000, 9000, false);
+    EXPECT_EQ(layout.browse_button.width(), 1600);
+    EXPECT_EQ(layout.browse_button.left, design.browse_button.left);
+    EXPECT_EQ(layout.status_label.left, layout.browse_button.right + 150);
+    EXPECT_EQ(layout.status_label.right, layout.frame1.width() - 100);
+    EXPECT_EQ(layout.open_button.width(), 1300);
+    EXPECT_EQ(layout.open_button.right, layout.frame1.width() - 100);
+    EXPECT_EQ(layout.folder_box.right, layout.open_button.left - 100);
+    EXPECT_EQ(layout.folder_box.width(), folder_box.width() - 150);
+    EXPECT_EQ(layout.xfer.width(), 3000);
+    EXPECT_EQ(layout.xfer.left, (11800 - 3000) / 2);
+
+    layout.captions = {500, 0, 100};
+    arrange_layout(layout, 12000, 9000, false);
+    EXPECT_EQ(layout.browse_button, design.browse_button);
+    EXPECT_EQ(layout.status_label.left, design.status_label.left);
+    EXPECT_EQ(layout.open_button.width(), design.open_button.width());
+    EXPECT_EQ(layout.folder_box, folder_box);
+    EXPECT_EQ(layout.xfer.width(), design.xfer.width());
+}
+
+TEST_F(WindowTest, FrenchCaptionsFitTheirButtons) {
+    Form1& form = start({{"CURRENT_LANGUAGE", "FRENCH.LNG"}});
+    form.resize(800, 560);
+    for (const char* name : {"Command2", "dest", "Command3", "Command4", "xfer"}) {
+        const QPushButton* button = child<QPushButton>(name);
+        EXPECT_GE(button->width(), button->sizeHint().width()) << name;
+    }
+    const auto* browse = child<QPushButton>("Command2");
+    EXPECT_GE(child<QLabel>("statussrc")->x(), browse->geometry().right()) << "no overlap";
 }
 
 } // namespace

@@ -40,17 +40,20 @@ protected:
     void expect_refused(const std::string& folder, int error) {
         const std::string source = m_dir.path() + "source.jpg";
         write_file(source, pattern_bytes(1024 * 1024));
-        EXPECT_EQ(copy_file(source, folder + "a.jpg"), error);
+        EXPECT_EQ(copy_file(source, folder + "a.jpg", m_dialogs), error);
         ASSERT_EQ(m_dialogs.messages().size(), 1u);
         EXPECT_EQ(m_dialogs.messages()[0].title, "Error");
         EXPECT_EQ(m_dialogs.messages()[0].text, std::strerror(error));
         EXPECT_EQ(m_dialogs.messages()[0].icon, Icon::Exclamation);
+        EXPECT_TRUE(m_process_wide.messages().empty());
         EXPECT_EQ(read_file(folder + "a.jpg"), "old");
         EXPECT_EQ(names_in(folder), std::vector<std::string>{"a.jpg"});
     }
 
     ScriptedDialogs m_dialogs;
-    ScopedDialogs m_guard{m_dialogs};
+    // The boxes go through the dialogs the caller gives, never the process-wide ones.
+    ScriptedDialogs m_process_wide;
+    ScopedDialogs m_guard{m_process_wide};
     TempDir m_dir;
 };
 
@@ -62,7 +65,7 @@ TEST_F(CopyFile, OverwritesWithTheSameBytesModeAndModificationTime) {
     test::set_mtime(source, 1234567890);
     ASSERT_EQ(::chmod(source.c_str(), 0640), 0);
 
-    EXPECT_EQ(copy_file(source, destination), 0);
+    EXPECT_EQ(copy_file(source, destination, m_dialogs), 0);
 
     EXPECT_EQ(read_file(destination), read_file(source));
     struct stat st;
@@ -79,18 +82,18 @@ TEST_F(CopyFile, CopiesOntoAnotherVolumeAndFromFilesThatReportNoSize) {
     const std::string source = m_dir.path() + "big.tif";
     write_file(source, pattern_bytes(2 * 1024 * 1024 + 3));
 
-    EXPECT_EQ(copy_file(source, folder + "big.tif"), 0);
+    EXPECT_EQ(copy_file(source, folder + "big.tif", m_dialogs), 0);
     EXPECT_EQ(read_file(folder + "big.tif"), read_file(source));
     // /proc files claim a size of 0; their bytes must still arrive.
-    EXPECT_EQ(copy_file("/proc/version", folder + "version"), 0);
+    EXPECT_EQ(copy_file("/proc/version", folder + "version", m_dialogs), 0);
     EXPECT_EQ(read_file(folder + "version"), read_file("/proc/version"));
     EXPECT_FALSE(read_file(folder + "version").empty());
 }
 
 TEST_F(CopyFile, AMissingSourceOrAFolderIsRefused) {
     write_file(m_dir.path() + "a.jpg", "old");
-    EXPECT_EQ(copy_file(m_dir.path() + "missing.jpg", m_dir.path() + "a.jpg"), ENOENT);
-    EXPECT_EQ(copy_file(m_dir.path(), m_dir.path() + "a.jpg"), EISDIR);
+    EXPECT_EQ(copy_file(m_dir.path() + "missing.jpg", m_dir.path() + "a.jpg", m_dialogs), ENOENT);
+    EXPECT_EQ(copy_file(m_dir.path(), m_dir.path() + "a.jpg", m_dialogs), EISDIR);
     EXPECT_EQ(m_dialogs.messages().size(), 2u);
     EXPECT_EQ(names_in(m_dir.path()), std::vector<std::string>{"a.jpg"});
 }
@@ -103,7 +106,7 @@ TEST_F(CopyFile, ASimulatedFullDiskLeavesNoPartialFile) {
 
     // Exactly as much room as the file needs is enough.
     set_copy_fault_after(1024 * 1024);
-    EXPECT_EQ(copy_file(m_dir.path() + "source.jpg", folder + "a.jpg"), 0);
+    EXPECT_EQ(copy_file(m_dir.path() + "source.jpg", folder + "a.jpg", m_dialogs), 0);
     EXPECT_EQ(read_file(folder + "a.jpg"), read_file(m_dir.path() + "source.jpg"));
 }
 

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <linux/capability.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -176,6 +177,35 @@ TEST(ListFiles, OddNamesDotFilesAndLinks) {
     EXPECT_TRUE(file_exists(latin1));
     EXPECT_TRUE(file_exists(dot));
     EXPECT_TRUE(file_info(dot).ends_with("\rHA"));
+}
+
+TEST(ListFiles, APathHoldingANulByteNamesNothing) {
+    TempDir dir;
+    write_files(dir.path(), {"a.jpg", "sub/b.jpg"});
+    // The system would read only the part before the NUL, which names a real folder.
+    const std::string path = dir.path() + std::string("\0x", 2);
+    EXPECT_FALSE(folder_exists(path));
+    EXPECT_FALSE(file_exists(dir.path() + "a.jpg" + std::string(1, '\0')));
+    EXPECT_EQ(file_info(path), "");
+    EXPECT_TRUE(listed(path, "jpg", true).empty());
+    std::string text;
+    list_files(path, text, "", true);
+    EXPECT_EQ(text, "");
+}
+
+TEST(ListFiles, AFolderMountedInsideItselfIsEnteredOnce) {
+    TempDir dir;
+    write_files(dir.path(), {"a.jpg", "inner/b.jpg"});
+    const std::string inner = dir.path() + "inner";
+    if (::mount(dir.path().c_str(), inner.c_str(), nullptr, MS_BIND, nullptr) != 0)
+        GTEST_SKIP() << "a bind mount needs root";
+    const std::vector<std::string> found = listed(dir.path(), "jpg", true);
+    std::string text;
+    list_files(dir.path(), text, "folders", true);
+    ::umount2(inner.c_str(), MNT_DETACH);
+    // inner now shows the tree itself again: its b.jpg is hidden, its a.jpg is the same file.
+    EXPECT_EQ(found, (std::vector<std::string>{dir.path() + "a.jpg"}));
+    EXPECT_EQ(text, inner);
 }
 
 } // namespace

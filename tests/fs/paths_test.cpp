@@ -2,10 +2,12 @@
 #include "support/temp_dir.h"
 #include "text/text.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <ctime>
 #include <gtest/gtest.h>
 #include <optional>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -140,7 +142,7 @@ TEST(DeleteFile, WildcardDeletesTheFolderFilesButNoSubfolder) {
     ASSERT_EQ(::symlink("sub/kept.jpg", (dir.path() + "link").c_str()), 0);
     ASSERT_EQ(::chmod((dir.path() + "b").c_str(), 0444), 0);
 
-    delete_file(dir.path() + "*.*", true, false);
+    EXPECT_EQ(delete_file(dir.path() + "*.*", true, false), 0);
 
     std::vector<std::string> left;
     list_files(dir.path(), left, "", true);
@@ -158,6 +160,26 @@ TEST(DeleteFile, EmptyPathAndBareWildcardDeleteNothing) {
     delete_file("", false, false);
     ASSERT_EQ(::chdir(previous), 0);
     EXPECT_TRUE(file_exists(dir.path() + "keep.jpg"));
+}
+
+TEST(DeleteFile, ReportsWhatKeptAFileInPlace) {
+    TempDir dir;
+    EXPECT_EQ(delete_file(dir.path() + "missing.jpg", false, false), ENOENT);
+    EXPECT_EQ(delete_file(dir.path() + "missing.jpg", true, false), 0);
+    EXPECT_EQ(delete_file(dir.path() + "missing/*.*", true, false), ENOENT);
+    write_file(dir.path() + "a.jpg", "x");
+    EXPECT_EQ(delete_file(dir.path() + "a.jpg" + std::string(1, '\0') + "b", false, false), ENOENT);
+    EXPECT_TRUE(file_exists(dir.path() + "a.jpg"));
+
+    const test::SmallVolume card(1024 * 1024);
+    if (!card.ok())
+        GTEST_SKIP() << "mounting a small volume needs root";
+    write_file(card.path() + "IMG_0001.JPG", "x");
+    write_file(card.path() + "IMG_0002.JPG", "x");
+    ASSERT_EQ(::mount(nullptr, card.path().c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0);
+    EXPECT_EQ(delete_file(card.path() + "IMG_0001.JPG", false, false), EROFS);
+    EXPECT_EQ(delete_file(card.path() + "*.*", true, true), EROFS);
+    EXPECT_TRUE(file_exists(card.path() + "IMG_0002.JPG"));
 }
 
 TEST(ClearFolder, EmptiesFilesAndKeepsAFolderThatStillHoldsSubfolders) {

@@ -209,6 +209,77 @@ TEST(ReadPicture, TiffVariantsGiveWhatImageMagickReads) {
     }
 }
 
+TEST(ReadPicture, TgaPicturesStandTheRightWayUpWhereverTheirOriginIs) {
+    TempDir dir;
+    // A 3 x 2 picture, top row red green blue, bottom row white black grey, stored from
+    // each of the four corners that the header's descriptor byte can name.
+    const uint32_t top[] = {0xFF0000, 0x00FF00, 0x0000FF};
+    const uint32_t bottom[] = {0xFFFFFF, 0x000000, 0x808080};
+    auto row = [](const uint32_t* pixels, bool right_to_left) {
+        std::string bytes;
+        for (int i = 0; i < 3; ++i) {
+            const uint32_t p = pixels[right_to_left ? 2 - i : i];
+            bytes += {char(p & 0xFF), char((p >> 8) & 0xFF), char(p >> 16)}; // BGR
+        }
+        return bytes;
+    };
+    const struct {
+        const char* name;
+        uint8_t descriptor;
+    } origins[] = {
+        {"bottom_left", 0x00}, {"bottom_right", 0x10}, {"top_left", 0x20}, {"top_right", 0x30}};
+    for (const auto& origin : origins) {
+        const bool from_top = origin.descriptor & 0x20;
+        const bool from_right = origin.descriptor & 0x10;
+        std::string file = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+        file += u16(3) + u16(2) + std::string{24, char(origin.descriptor)};
+        file += row(from_top ? top : bottom, from_right) + row(from_top ? bottom : top, from_right);
+        const std::string path = dir.file(std::string(origin.name) + ".tga");
+        test::write_file(path, file);
+        const test::RgbImage image = test_image(read_file_as(path, kFormatTga));
+        ASSERT_EQ(image.width, 3) << origin.name;
+        ASSERT_EQ(image.height, 2) << origin.name;
+        for (int x = 0; x < 3; ++x) {
+            EXPECT_EQ(test::pixel_value(image, x, 0), int(top[x])) << origin.name << " x " << x;
+            EXPECT_EQ(test::pixel_value(image, x, 1), int(bottom[x])) << origin.name << " x " << x;
+        }
+        // What we write says where it starts: the top row first, marked as such.
+        const std::string written = dir.file(std::string(origin.name) + "_out.tga");
+        ASSERT_TRUE(write_file_as(written, layer_image(image), TargetFormat::Tga));
+        const std::string bytes = test::read_file(written);
+        ASSERT_GE(bytes.size(), 18u + 18u);
+        EXPECT_EQ(uint8_t(bytes[17]) & 0x30, 0x20) << origin.name;
+        EXPECT_EQ(bytes.substr(18 + uint8_t(bytes[0]), 9), row(top, false)) << origin.name;
+    }
+}
+
+TEST(ReadPicture, JpegLayoutsThatTurboJpegRefusesAreDecodedAllTheSame) {
+    TempDir dir;
+    const std::string original = dir.file("original.ppm");
+    test::run_command("/usr/bin/convert -size 64x48 gradient:red-blue " + test::quoted(original));
+    // 4:1:0: chroma at a quarter of the width and half the height.
+    const std::string path = dir.file("q50.410.jpeg");
+    int status = -1;
+    test::run_command("/usr/bin/cjpeg -sample 4x2,1x1,1x1 -quality 50 -outfile " +
+                          test::quoted(path) + " " + test::quoted(original),
+                      &status);
+    ASSERT_EQ(status, 0);
+    PictureSource source;
+    ASSERT_TRUE(source.open(path));
+    const std::optional<PictureSize> size = read_picture_size(source, kFormatJpeg);
+    ASSERT_TRUE(size) << last_error();
+    EXPECT_EQ(size->width, 64);
+    EXPECT_EQ(size->height, 48);
+    const RgbImage image = read_file_as(path, kFormatJpeg);
+    ASSERT_FALSE(image.empty()) << last_error();
+    const std::string expected = test::run_command("/usr/bin/djpeg -pnm " + test::quoted(path) +
+                                                   " | tail -c " + std::to_string(64 * 48 * 3));
+    ASSERT_EQ(expected.size(), image.byte_size());
+    const test::RgbImage decoded = test_image(image);
+    const test::RgbImage reference{64, 48, std::vector<uint8_t>(expected.begin(), expected.end())};
+    EXPECT_LE(test::max_difference(decoded, reference), 8);
+}
+
 // --- Readers and writers --------------------------------------------------------------------
 
 struct FormatCase {

@@ -130,10 +130,12 @@ const std::pair<const char*, const char*> MARKED_KEYS[] = {
     {"how_free", "#1"},           {"how_freepics", "#1"},    {"progress_transfer", "#1 #2"},
     {"same_name", "#1 <BR>"},     {"copy_error", "#1"},      {"end_transfer", "#1"},
     {"x_failed", "#1"},           {"confirm_delete", "#1"},  {"infolabel", "<BR>"},
-    {"default_object", "#1"},     {"confirm_send", "#1 #2"},  {"edit_failed", "#1 <BR>"},
+    {"default_object", "#1"},     {"confirm_send", "#1 #2"}, {"x_not_deleted", "#1"},
+    {"edit_failed", "#1 <BR>"},
 };
 const char* const PLAIN_KEYS =
-    "language tab_imagetransfer tab_setup tab_info generic_source generic_destination browse "
+    "qt_translation language tab_imagetransfer tab_setup tab_info generic_source "
+    "generic_destination browse "
     "explore btn_transfer copy_nochange copy_creationdate copy_modificationdate "
     "copy_otherrename create_subdirs delete_originals start_aspleep show_thumbs fileformat "
     "noconversion qualitylabel tb_rotate tb_rotate90CW tb_rotate180CW tb_rotate270CW tb_fliph "

@@ -10,6 +10,7 @@
 #include <optional>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace orvix {
 namespace {
@@ -44,6 +45,34 @@ protected:
 TEST_F(PrefsTest, MissingFileShowsOneErrorAndGivesEmptyText) {
     EXPECT_EQ(load_prefs(m_dir.path()), "");
     expect_one_system_error(ENOENT);
+}
+
+TEST_F(PrefsTest, OnlyRegularFilesOfASaneSizeAreRead) {
+    const std::string fifo = m_dir.path() + "fifo.lng";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string zero = m_dir.path() + "zero.prf";
+    ASSERT_EQ(::symlink("/dev/zero", zero.c_str()), 0);
+    const std::string large = m_dir.path() + "large.txt";
+    write_file(large, "");
+    std::filesystem::resize_file(large, (16 << 20) + 1);
+    const std::string limit = m_dir.path() + "limit.txt";
+    write_file(limit, "");
+    std::filesystem::resize_file(limit, 16 << 20);
+    const std::pair<std::string, int> refused[] = {
+        {fifo, EINVAL},
+        {zero, EINVAL},
+        {large, EFBIG},
+        {m_dir.path(), EISDIR},
+        {m_dir.path() + "a" + std::string(1, '\0') + "b", ENOENT},
+    };
+    for (const auto& [path, error] : refused) {
+        m_dialogs.clear();
+        EXPECT_EQ(read_text_file(path, false), "") << path;
+        expect_one_system_error(error);
+    }
+    m_dialogs.clear();
+    EXPECT_EQ(read_text_file(limit, true).size(), size_t{16} << 20);
+    EXPECT_TRUE(m_dialogs.messages().empty());
 }
 
 TEST_F(PrefsTest, LineEndsOfEveryKindAreReadAndSavedAsCarriageReturns) {

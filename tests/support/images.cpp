@@ -148,6 +148,9 @@ void write_picture(const std::string& path, const RgbImage& image, int jpeg_qual
                               image.pixels.data());
         picture.depth(8);
         picture.type(Magick::TrueColorType);
+        // Without it the TGA writer marks the rows as stored from the bottom, which they
+        // are not.
+        picture.orientation(Magick::TopLeftOrientation);
         picture.magick(format);
         picture.write(format + ":" + path);
     } catch (const Magick::Exception& e) {
@@ -174,6 +177,8 @@ RgbImage read_rgb(const std::string& path) {
     try {
         Magick::Image picture;
         picture.read(path);
+        // Readers such as TGA's keep the stored row order and only note the orientation.
+        picture.autoOrient();
         RgbImage image{static_cast<int>(picture.columns()), static_cast<int>(picture.rows()), {}};
         image.pixels.resize(static_cast<size_t>(image.width) * image.height * 3);
         picture.write(0, 0, image.width, image.height, "RGB", Magick::CharPixel,

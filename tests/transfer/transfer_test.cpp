@@ -9,9 +9,11 @@
 #include "text/text.h"
 
 #include <algorithm>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 
 namespace orvix {
@@ -29,7 +31,8 @@ constexpr const char* kTexts = "progress_transfer=From #1 to #2 [%]\r"
                                "source_notfound=No source\r"
                                "dest_notfound=No destination\r"
                                "no_picture_transferable=No picture\r"
-                               "dest_inside_source=Destination inside source\r";
+                               "dest_inside_source=Destination inside source\r"
+                               "x_not_deleted=#1 kept\r";
 
 class RecordingProgress : public ProgressSink {
 public:
@@ -265,6 +268,32 @@ TEST_F(Transfer, SettlesCollisionsWithTheUser) {
     expect_report("0 pictures\r\nNo error", Icon::Information);
 }
 
+TEST_F(Transfer, TheProposalForANameWithDotsIsTakenAsItStands) {
+    // Every question answered with its default, as a user pressing Enter would: the run
+    // must end, each picture under its proposal.
+    add("IMG.0010.JPG");
+    add(".IMG_9999.JPG");
+    add("\xff\xfeIMG_0021.JPG");
+    for (const char* taken : {"IMG.0010.jpg", ".IMG_9999.jpg", "\xff\xfeIMG_0021.jpg"})
+        test::write_file(dest(taken), "mine");
+    EXPECT_EQ(run().copied, 3);
+    EXPECT_EQ(m_dialogs.inputs().size(), 3u);
+    EXPECT_EQ(files_in(m_dest),
+              (std::vector<std::string>{".IMG_9999-bis.jpg", ".IMG_9999.jpg", "IMG.0010-bis.jpg",
+                                        "IMG.0010.jpg", "\xff\xfeIMG_0021-bis.jpg",
+                                        "\xff\xfeIMG_0021.jpg"}));
+
+    // A typed name holding a dot is still refused.
+    start_over("typed");
+    add("IMG.0010.JPG");
+    test::write_file(dest("IMG.0010.jpg"), "mine");
+    m_dialogs.queue_input("IMG.0011");
+    m_dialogs.queue_input("IMG_0011");
+    EXPECT_EQ(run().copied, 1);
+    EXPECT_EQ(m_dialogs.inputs().size(), 2u);
+    EXPECT_TRUE(file_exists(dest("IMG_0011.jpg")));
+}
+
 TEST_F(Transfer, CancellingEveryQuestionCopiesNothingAndKeepsOriginals) {
     const std::string a = add("a.jpg");
     const std::string b = add("b.bmp");
@@ -324,7 +353,7 @@ TEST_F(Transfer, QualityOutOfRangeBecomesAHundredAndIsWrittenBack) {
     const std::string x = add("x.bmp");
     add("y.bmp");
     const std::string reference = m_dir.file("reference.jpg");
-    for (const char* typed : {"0", "250", "abc", "60", "59.5"}) {
+    for (const char* typed : {"0", "250", "abc", "60", "59.5", "-5"}) {
         test::TempDir dir;
         m_options.destination_text = dir.path();
         m_options.format_index = 1;
@@ -332,7 +361,7 @@ TEST_F(Transfer, QualityOutOfRangeBecomesAHundredAndIsWrittenBack) {
         m_progress.quality_texts.clear();
         run();
         const int quality = numeric_value(typed);
-        const bool corrected = quality == 0 || quality > 100;
+        const bool corrected = quality < 1 || quality > 100;
         // Written back once: the box then reads "100" for the next picture.
         EXPECT_EQ(m_progress.quality_texts.size(), corrected ? 1u : 0u) << typed;
         ASSERT_EQ(convert_image3(x, reference, "", "", false, corrected ? 100 : quality, 0, false,
@@ -459,6 +488,48 @@ TEST_F(Transfer, KeepsOriginalsWhoseCopyFailedOrWasSpoiled) {
         EXPECT_EQ(m_dialogs.messages()[0].icon, Icon::Critical);
         expect_report("1 pictures\r\n\r\n1 failed", Icon::Critical);
     }
+}
+
+TEST_F(Transfer, AWriteProtectedCardKeepsItsOriginalsAndTheReportNamesThem) {
+    test::SmallVolume volume(1 << 20);
+    if (!volume.ok())
+        GTEST_SKIP() << "needs a tmpfs mount";
+    std::vector<std::string> sources;
+    stdfs::create_directory(volume.path() + "DCIM");
+    for (const char* name : {"a.jpg", "DCIM/b.jpg"}) {
+        sources.push_back(volume.path() + name);
+        test::make_picture(sources.back(), 64, 48);
+    }
+    ASSERT_EQ(::mount(nullptr, volume.path().c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0);
+    m_options.source_text = volume.path();
+    m_options.delete_originals = true;
+    const TransferOutcome outcome = run();
+    EXPECT_EQ(outcome.copied, 2);
+    EXPECT_EQ(outcome.failed, 0);
+    EXPECT_EQ(outcome.originals_kept, sources);
+    EXPECT_EQ(files_in(m_dest), (std::vector<std::string>{"a.jpg", "b.jpg"}));
+    for (const std::string& source : sources)
+        EXPECT_TRUE(file_exists(source));
+    expect_report("2 pictures\r\n\r\n2 kept\r\n" + sources[0] + "\r\n" + sources[1],
+                  Icon::Critical);
+    EXPECT_EQ(m_dialogs.messages().size(), 1u);
+}
+
+TEST_F(Transfer, ADateFolderThatCannotBeMadeIsACopyErrorWithTheSystemsReason) {
+    const std::string a = add("a.jpg");
+    test::set_mtime(a, 1009290600);
+    const std::string folder = local_date_text(1009290600).substr(0, 8);
+    test::write_file(dest(folder), "a file where the folder would go");
+    m_options.naming = NamingMode::ModificationDate;
+    m_options.subdir_enabled = m_options.subdir_checked = true;
+    m_options.delete_originals = true;
+    EXPECT_EQ(run().failed, 1);
+    EXPECT_TRUE(file_exists(a));
+    ASSERT_EQ(m_dialogs.messages().size(), 3u);
+    EXPECT_EQ(m_dialogs.messages()[0].title, "Error");
+    EXPECT_EQ(m_dialogs.messages()[0].text, std::strerror(EEXIST));
+    EXPECT_TRUE(m_dialogs.messages()[1].text.starts_with("Cannot copy " + dest(folder + "/")));
+    expect_report("1 pictures\r\n\r\n1 failed", Icon::Critical);
 }
 
 TEST_F(Transfer, KeepsOriginalsWhenACopyBreaksOff) {

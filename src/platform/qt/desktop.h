@@ -2,11 +2,17 @@
 // application, and the folder chooser. Behind an interface so tests answer for the user.
 #pragma once
 
+#include <QUrl>
+
 #include <string>
 
 class QWidget;
 
 namespace orvix {
+
+// The URL the desktop gets for a path: a URL as it is, a path (made absolute) as a file
+// URL percent-encoded from its bytes.
+QUrl shell_url(const std::string& path);
 
 // Hands the path (or a URL, when it holds "://") to the desktop's "open" action, which
 // shows a folder in the file manager. The answer is not examined.

@@ -1,5 +1,7 @@
 #include "platform/qt/qt_dialogs.h"
 
+#include "platform/qt/text_codec.h"
+
 #include <QApplication>
 #include <QInputDialog>
 
@@ -8,7 +10,7 @@ namespace orvix {
 namespace {
 
 QString box_title(const std::string& title) {
-    return QString::fromStdString(title.empty() ? std::string(application_title) : title);
+    return to_qt(title.empty() ? std::string(application_title) : title);
 }
 
 } // namespace
@@ -63,8 +65,8 @@ QWidget* QtDialogs::owner() const {
 
 Answer QtDialogs::message_box(const std::string& text, const std::string& title, Icon icon,
                               Buttons buttons) {
-    QMessageBox box(message_icon(icon), box_title(title), QString::fromStdString(text),
-                    message_buttons(buttons), owner());
+    QMessageBox box(message_icon(icon), box_title(title), to_qt(text), message_buttons(buttons),
+                    owner());
     box.setTextFormat(Qt::PlainText);
     return message_answer(static_cast<QMessageBox::StandardButton>(box.exec()));
 }
@@ -73,11 +75,11 @@ std::optional<std::string> QtDialogs::input_box(const std::string& prompt, const
                                                 const std::string& default_answer) {
     QInputDialog box(owner());
     box.setWindowTitle(box_title(title));
-    box.setLabelText(QString::fromStdString(prompt));
-    box.setTextValue(QString::fromStdString(default_answer));
+    box.setLabelText(to_qt(prompt));
+    box.setTextValue(to_qt(default_answer));
     if (box.exec() != QDialog::Accepted)
         return std::nullopt;
-    return box.textValue().toStdString();
+    return from_qt(box.textValue());
 }
 
 } // namespace orvix

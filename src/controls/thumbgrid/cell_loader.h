@@ -1,0 +1,86 @@
+// The pictures of the grid's cells, decoded off the user-interface thread into a bounded
+// cache. The grid asks for the cells it wants in order of need (the visible ones first,
+// then their neighbours); each new request replaces the waiting ones, so scrolling never
+// leaves a queue of pictures nobody looks at any more.
+#pragma once
+
+#include <QImage>
+#include <QObject>
+#include <QSize>
+#include <QString>
+#include <QThreadPool>
+
+#include <cstdint>
+#include <deque>
+#include <list>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+namespace orvix {
+
+struct CellRequest {
+    std::string path;
+    QSize size; // pixels the picture is drawn at
+};
+
+// The picture of a file at a size, decoded and resampled; a null image when it cannot be
+// read. Runs on any thread.
+QImage decode_cell(const std::string& path, QSize size);
+
+class CellLoader : public QObject {
+    Q_OBJECT
+
+public:
+    explicit CellLoader(qint64 budget_bytes, int threads, QObject* parent = nullptr);
+    ~CellLoader() override;
+
+    struct Found {
+        const QImage* image = nullptr; // null when never decoded; may be a null image
+        bool fresh = false;            // decoded at the size asked and since the last reload
+    };
+    // The cached picture of the file, at whatever size it was last decoded.
+    Found find(const std::string& path, QSize size) const;
+
+    // The cells wanted now, most needed first. Pictures cached fresh are not decoded again;
+    // the ones wanted are kept in the cache before any other.
+    void request(const std::vector<CellRequest>& wanted);
+    // Every cached picture becomes stale: it is still shown, but decoded again when wanted
+    // (the files may have changed).
+    void reload();
+    // How many of the first `count` cells of the last request are still missing.
+    int missing_among_first(int count) const;
+    qint64 cached_bytes() const { return m_bytes; }
+    int in_flight() const { return m_in_flight; }
+
+signals:
+    void cell_ready(const QString& path);
+
+private:
+    struct Entry {
+        QImage image;
+        QSize size;
+        uint64_t generation = 0;
+        std::list<std::string>::iterator lru;
+    };
+
+    void pump();
+    void finished(const std::string& path, QSize size, uint64_t generation, QImage image);
+    void evict();
+
+    qint64 m_budget;
+    QThreadPool m_pool;
+    int m_threads;
+    int m_in_flight = 0;
+    uint64_t m_generation = 1;
+    std::unordered_set<std::string> m_busy; // paths being decoded now
+    std::deque<CellRequest> m_waiting;
+    std::vector<CellRequest> m_wanted;
+    std::unordered_set<std::string> m_wanted_paths;
+    std::unordered_map<std::string, Entry> m_cache;
+    std::list<std::string> m_lru; // least recently used first
+    qint64 m_bytes = 0;
+};
+
+} // namespace orvix

@@ -1,0 +1,203 @@
+// The thumbnail grid on the main window: filled by a transfer, captioned, opened by a
+// double click, and the toolbar following its selection.
+#include "app_fixture.h"
+
+#include "app/grid_captions.h"
+#include "controls/thumbgrid/cell_loader.h"
+#include "controls/thumbgrid/glimra.h"
+#include "fs/fs.h"
+#include "support/images.h"
+#include "text/text.h"
+
+#include <QAction>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+
+#include <cmath>
+
+namespace orvix::test {
+namespace {
+
+class GridWindowTest : public AppTest {
+protected:
+    Form1& start_with_card(const std::vector<std::string>& pictures) {
+        m_card = m_dir.folder("card");
+        m_photos = m_dir.folder("photos");
+        for (const std::string& picture : pictures)
+            make_picture(m_card + picture, 64, 48);
+        Form1& form = start({{"SOURCE_PATH", m_card},
+                             {"DEST_PATH", m_photos},
+                             {"RENAME_WITH", "NO"},
+                             {"SHOW_THUMBS", "1"}});
+        form.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&form));
+        m_tex = child<Glimra>("tex");
+        // The grid puts its first layout off to the next tick of its timer; no waiting here.
+        settle();
+        m_dialogs.clear();
+        return form;
+    }
+
+    void settle() {
+        QMetaObject::invokeMethod(m_tex->findChild<QTimer*>(QStringLiteral("Timer1")), "timeout");
+        EXPECT_TRUE(QTest::qWaitFor([this] {
+            return m_tex->loader().in_flight() == 0 &&
+                   m_tex->loader().missing_among_first(100) == 0;
+        }));
+    }
+
+    void transfer() {
+        QTest::mouseClick(child<QPushButton>("xfer"), Qt::LeftButton);
+        settle();
+    }
+
+    QWidget* fond() const { return m_tex->findChild<QWidget*>(QStringLiteral("fond")); }
+
+    QPoint centre_of(int item) const {
+        const QStringList v = m_tex->File_Bounds(item).split(QLatin1Char(','));
+        const double tx = m_tex->twips_per_pixel_x(), ty = m_tex->twips_per_pixel_y();
+        return {qRound((v[0].toInt() + v[2].toInt()) / 2 / tx),
+                qRound((v[1].toInt() + v[3].toInt()) / 2 / ty)};
+    }
+
+    void click(QPoint at, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QTest::mouseClick(fond(), Qt::LeftButton, modifiers, at);
+    }
+    // As the desktop delivers one: a click, then the second press as a double click.
+    void double_click(QPoint at) {
+        click(at);
+        QTest::mouseDClick(fond(), Qt::LeftButton, Qt::NoModifier, at);
+        QTest::mouseRelease(fond(), Qt::LeftButton, Qt::NoModifier, at);
+    }
+
+    // Rotate, crop, resize, delete and mail.
+    std::vector<bool> toolbar() const {
+        std::vector<bool> enabled;
+        for (QAction* button : child<QToolBar>("tb")->actions())
+            if (!button->isSeparator())
+                enabled.push_back(button->isEnabled());
+        return enabled;
+    }
+
+    // The picture of grid item i, from the records of the transfer.
+    std::string picture_of(int item) const {
+        return picture_of_thumbnail(m_form->state().transferred_pictures,
+                                    m_tex->File_Path(item).toStdString());
+    }
+
+    std::string m_card, m_photos;
+    Glimra* m_tex = nullptr;
+};
+
+TEST_F(GridWindowTest, TheGridTakesSeveralPicturesAndNeverSmallCells) {
+    start_with_card({});
+    EXPECT_EQ(m_tex->SelectionMode(), 2);
+    EXPECT_EQ(m_tex->ThumbnailsSize(), -1300);
+    EXPECT_EQ(m_tex->Margin(), 50) << "the other properties keep their defaults";
+    EXPECT_EQ(m_tex->SelectionDrawStyle(), 1);
+}
+
+TEST_F(GridWindowTest, ATransferEndsWithItsPicturesCaptionedInTheGrid) {
+    Form1& form = start_with_card({"IMG_0001.jpg", "IMG_0002.jpg", "IMG_0003.jpg"});
+    transfer();
+
+    const std::vector<TransferredPicture>& pictures = form.state().transferred_pictures;
+    ASSERT_EQ(pictures.size(), 3u);
+    std::vector<std::string> thumbs;
+    for (const TransferredPicture& picture : pictures)
+        thumbs.push_back(picture.thumb_path);
+    EXPECT_EQ(m_tex->filelist().toStdString(), join(thumbs, "\r"));
+    EXPECT_EQ(m_tex->TitleText(), "#CUSTOM#");
+    for (int item = 1; item <= 3; ++item) {
+        const std::string picture = pictures[static_cast<size_t>(item - 1)].picture_path;
+        const long kb = std::lround(static_cast<double>(file_length(picture)) / 1024);
+        EXPECT_EQ(m_tex->File_Titlestring(item).toStdString(),
+                  file_name(picture, true) + "\r\n(64 x 48)\r\n" + std::to_string(kb) + " Kb");
+    }
+    EXPECT_EQ(m_dialogs.messages().size(), 1u) << "the report comes after the grid is filled";
+
+    EXPECT_EQ(toolbar(), (std::vector<bool>{false, false, false, false, false}));
+    click(centre_of(2));
+    EXPECT_EQ(m_tex->SelectedItems(), "2");
+    EXPECT_EQ(toolbar(), (std::vector<bool>{true, true, true, true, true}));
+    click(centre_of(3), Qt::ControlModifier);
+    EXPECT_EQ(m_tex->SelectedItems(), "2,3");
+    EXPECT_EQ(toolbar(), (std::vector<bool>{true, false, true, true, true})) << "crop takes one";
+    click(QPoint(2, 2));
+    EXPECT_EQ(toolbar(), (std::vector<bool>{false, false, false, false, false}));
+}
+
+TEST_F(GridWindowTest, ADoubleClickOpensThePictureOfThatItem) {
+    start_with_card({"IMG_0011.jpg", "IMG_0011.tif"});
+    transfer();
+    ASSERT_EQ(m_tex->model().count(), 2);
+    // Both thumbnails are named after IMG_0011; each item still opens its own picture.
+    for (int item : {1, 2}) {
+        double_click(centre_of(item));
+        ASSERT_FALSE(m_desktop.opened.empty());
+        EXPECT_EQ(m_desktop.opened.back(), picture_of(item));
+    }
+    ASSERT_EQ(m_desktop.opened.size(), 2u);
+    EXPECT_NE(m_desktop.opened[0], m_desktop.opened[1]);
+    for (const std::string& opened : m_desktop.opened)
+        EXPECT_EQ(parent_folder(opened), m_photos);
+}
+
+TEST_F(GridWindowTest, AnUnreadablePictureIsCaptionedAsAnError) {
+    start_with_card({"IMG_0001.jpg"});
+    transfer();
+    const std::string picture = picture_of(1);
+    ASSERT_FALSE(picture.empty());
+    write_file(picture, "damaged");
+    EXPECT_EQ(thumbnail_caption(picture), "IMG_0001.jpg\r\n(ERROR)\r\n0 Kb");
+}
+
+TEST_F(GridWindowTest, ATransferStoppedByAMessageEmptiesTheGrid) {
+    start_with_card({"IMG_0001.jpg"});
+    transfer();
+    ASSERT_EQ(m_tex->model().count(), 1);
+    child<QLineEdit>("chemin")->setText(QString::fromStdString(m_dir.file("no-card")));
+    transfer();
+    EXPECT_EQ(m_tex->model().count(), 0) << "no item is left without its record";
+    EXPECT_TRUE(m_form->state().transferred_pictures.empty());
+}
+
+struct RecordCase {
+    const char* name;
+    std::vector<TransferredPicture> records;
+    const char* thumb;
+    const char* expected;
+};
+
+class PictureOfThumbnail : public testing::TestWithParam<RecordCase> {};
+
+TEST_P(PictureOfThumbnail, IsTheOneRecordOfThatThumbnail) {
+    EXPECT_EQ(picture_of_thumbnail(GetParam().records, GetParam().thumb), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Records, PictureOfThumbnail,
+    testing::Values(RecordCase{"Found",
+                               {{"/d/IMG_1.jpg", "/t/IMG_1.jpg"},
+                                {"/d/IMG_1.tif", "/t/IMG_1_2.jpg"}},
+                               "/t/IMG_1_2.jpg",
+                               "/d/IMG_1.tif"},
+                    // The base name alone would match both records.
+                    RecordCase{"SameBaseNameElsewhere",
+                               {{"/d/IMG_1.jpg", "/t/IMG_1.jpg"}, {"/e/IMG_1.jpg", "/u/IMG_1.jpg"}},
+                               "/u/IMG_1.jpg",
+                               "/e/IMG_1.jpg"},
+                    RecordCase{"NoRecord", {{"/d/a.jpg", "/t/a.jpg"}}, "/t/b.jpg", ""},
+                    RecordCase{"TwoRecordsOneThumbnail",
+                               {{"/d/a.jpg", "/t/a.jpg"}, {"/d/b.jpg", "/t/a.jpg"}},
+                               "/t/a.jpg",
+                               ""},
+                    RecordCase{"EmptyItem", {{"/d/a.jpg", "/t/a.jpg"}}, "", ""}),
+    [](const testing::TestParamInfo<RecordCase>& info) { return std::string(info.param.name); });
+
+} // namespace
+} // namespace orvix::test

@@ -1,0 +1,548 @@
+// The grid widget on the offscreen platform: properties, events as the container sees
+// them, redraw rules, and what actually lands in the pixels.
+#include "controls/thumbgrid/cell_loader.h"
+#include "controls/thumbgrid/glimra.h"
+
+#include "support/images.h"
+#include "support/temp_dir.h"
+#include "text/text.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMetaMethod>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <new>
+#include <thread>
+
+namespace orvix {
+namespace {
+
+class QtEnvironment : public testing::Environment {
+public:
+    void SetUp() override { m_app = std::make_unique<QApplication>(m_argc, m_argv); }
+    void TearDown() override { m_app.reset(); }
+
+private:
+    int m_argc = 1;
+    char m_name[16] = "test_glimra";
+    char* m_argv[2] = {m_name, nullptr};
+    std::unique_ptr<QApplication> m_app;
+};
+
+[[maybe_unused]] testing::Environment* const qt_environment =
+    testing::AddGlobalTestEnvironment(new QtEnvironment);
+
+void solid_jpeg(const std::string& path, int width, int height, uint8_t r, uint8_t g, uint8_t b) {
+    test::RgbImage image{width, height, {}};
+    for (int i = 0; i < width * height; ++i)
+        image.pixels.insert(image.pixels.end(), {r, g, b});
+    test::write_picture(path, image, 95);
+}
+
+bool near_colour(QRgb pixel, int r, int g, int b, int tolerance = 12) {
+    return std::abs(qRed(pixel) - r) <= tolerance && std::abs(qGreen(pixel) - g) <= tolerance &&
+           std::abs(qBlue(pixel) - b) <= tolerance;
+}
+
+// Records the nine events as text, in the order they come.
+class EventLog : public QObject {
+public:
+    explicit EventLog(Glimra& grid) {
+        const auto mouse = [this](const char* name) {
+            return [this, name](qint16 b, qint16 s, float x, float y) {
+                add(QStringLiteral("%1 %2 %3 %4 %5")
+                        .arg(QLatin1String(name))
+                        .arg(b)
+                        .arg(s)
+                        .arg(qRound(x))
+                        .arg(qRound(y)));
+            };
+        };
+        connect(&grid, &Glimra::MouseDown, this, mouse("MouseDown"));
+        connect(&grid, &Glimra::MouseUp, this, mouse("MouseUp"));
+        connect(&grid, &Glimra::MouseMove, this, mouse("MouseMove"));
+        connect(&grid, &Glimra::Reorder, this, [this](qint32& a, qint32& b) {
+            add(QStringLiteral("Reorder %1 %2").arg(a).arg(b));
+        });
+        connect(&grid, &Glimra::DblClick, this,
+                [this](qint32& item) { add(QStringLiteral("DblClick %1").arg(item)); });
+        for (auto [signal, name] : {std::pair{&Glimra::GlimraDrawingStart, "GlimraDrawingStart"},
+                                    std::pair{&Glimra::GlimraDrawingEnd, "GlimraDrawingEnd"},
+                                    std::pair{&Glimra::GlimraLoadStart, "GlimraLoadStart"},
+                                    std::pair{&Glimra::GlimraLoadEnd, "GlimraLoadEnd"}})
+            connect(&grid, signal, this, [this, name = name] { add(QLatin1String(name)); });
+    }
+    int count(const QString& name) const { return int(events.count(name)); }
+
+    QStringList events;
+
+private:
+    void add(const QString& text) { events.append(text); }
+};
+
+// Ten 80 x 60 pictures in fixed 1300-twip cells.
+class GlimraTest : public testing::Test {
+protected:
+    GlimraTest() {
+        for (int i = 1; i <= 10; ++i) {
+            m_paths.push_back(m_dir.file("p" + std::to_string(i) + ".jpg"));
+            solid_jpeg(m_paths.back(), 80, 60, 250, 0, 0);
+        }
+        m_grid.resize(400, 300);
+        m_grid.setThumbnailsSize(1300);
+        m_grid.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&m_grid));
+        tick();
+    }
+    ~GlimraTest() override { Glimra::set_present_hook({}); }
+
+    QString list() const {
+        QStringList paths;
+        for (const std::string& path : m_paths)
+            paths << QString::fromStdString(path);
+        return paths.join(QLatin1Char('\r'));
+    }
+
+    // Sizing the grid put its redraw off to the next tick of its timer; the tests do not
+    // wait a second for it.
+    void tick() { QMetaObject::invokeMethod(timer(), "timeout"); }
+    QTimer* timer() const { return m_grid.findChild<QTimer*>(QStringLiteral("Timer1")); }
+
+    void load() {
+        m_grid.setFilelist(list());
+        wait_for_pictures();
+    }
+
+    void wait_for_pictures() {
+        EXPECT_TRUE(QTest::qWaitFor([this] {
+            return m_grid.loader().in_flight() == 0 &&
+                   m_grid.loader().missing_among_first(1000) == 0;
+        }));
+    }
+
+    QWidget* fond() const { return m_grid.findChild<QWidget*>(QStringLiteral("fond")); }
+
+    // Item i's cell or picture in pixels, from its twips text.
+    QRect pixels(const QString& twips) const {
+        const QStringList v = twips.split(QLatin1Char(','));
+        const double tx = m_grid.twips_per_pixel_x(), ty = m_grid.twips_per_pixel_y();
+        return {QPoint(qRound(v[0].toInt() / tx), qRound(v[1].toInt() / ty)),
+                QPoint(qRound(v[2].toInt() / tx) - 1, qRound(v[3].toInt() / ty) - 1)};
+    }
+    QRect cell(int i) const { return pixels(m_grid.File_BoundsGrid(i)); }
+    QRect picture(int i) const { return pixels(m_grid.File_Bounds(i)); }
+
+    void mouse(QEvent::Type type, Qt::MouseButton button, Qt::MouseButtons buttons, QPoint at,
+               Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QMouseEvent event(type, QPointF(at), fond()->mapToGlobal(QPointF(at)), button, buttons,
+                          modifiers);
+        QCoreApplication::sendEvent(fond(), &event);
+    }
+    void click(QPoint at, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        mouse(QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton, at, modifiers);
+        mouse(QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton, at, modifiers);
+    }
+    void hover(QPoint at) { mouse(QEvent::MouseMove, Qt::NoButton, Qt::NoButton, at); }
+
+    QImage shot() { return m_grid.grab().toImage().convertToFormat(QImage::Format_RGB32); }
+
+    test::TempDir m_dir;
+    std::vector<std::string> m_paths;
+    Glimra m_grid;
+};
+
+// --- Properties and events ---------------------------------------------------------------------
+
+TEST(GlimraProperties, HaveTheirDefaultsAndTellEachChange) {
+    Glimra grid;
+    const std::pair<const char*, QVariant> defaults[] = {
+        {"filelist", QString()},
+        {"ThumbnailsSize", QVariant::fromValue<qint16>(0)},
+        {"ColorBackground", QVariant::fromValue<quint32>(0)},
+        {"ColorGrid", QVariant::fromValue<quint32>(0xC0C0C0)},
+        {"ColorText", QVariant::fromValue<quint32>(0xFFFFFF)},
+        {"ShowGrid", false},
+        {"ShowStatus", false},
+        {"ShowTitle", true},
+        {"ShowFrames", false},
+        {"BorderWidth", QVariant::fromValue<quint8>(2)},
+        {"Enabled", true},
+        {"ShowTooltips", true},
+        {"ShowFolderIcon", true},
+        {"StatusText", QStringLiteral("#FILENAME#   #DIMENSIONS#")},
+        {"BorderStyle", QVariant::fromValue<qint16>(1)},
+        {"TitleText", QStringLiteral("#SHORTFILENAME#")},
+        {"SelectionMode", QVariant::fromValue<qint16>(1)},
+        {"ColorSelection", QVariant::fromValue<quint32>(0x8000000D)},
+        {"SelectionDrawStyle", QVariant::fromValue<qint16>(1)},
+        {"Margin", QVariant::fromValue<qint16>(50)},
+        {"SelectedItems", QString()},
+        {"LockScreen", false},
+        {"AllowReorder", false},
+        {"DitherTextBackground", QVariant::fromValue<qint16>(3)},
+    };
+    for (const auto& [name, value] : defaults) {
+        EXPECT_EQ(grid.property(name), value) << name;
+        const QMetaProperty property =
+            grid.metaObject()->property(grid.metaObject()->indexOfProperty(name));
+        ASSERT_TRUE(property.hasNotifySignal()) << name;
+        QSignalSpy spy(&grid, property.notifySignal());
+        grid.setProperty(name, value);
+        EXPECT_EQ(spy.count(), 1) << name;
+    }
+    EXPECT_EQ(grid.Font(), grid.font()) << "the container's font until one is set";
+}
+
+TEST(GlimraEvents, AreDeclaredInTheirFixedOrder) {
+    Glimra grid;
+    const QMetaObject& meta = *grid.metaObject();
+    QStringList signals_;
+    for (int i = meta.methodOffset(); i < meta.methodCount() && signals_.size() < 9; ++i)
+        if (meta.method(i).methodType() == QMetaMethod::Signal)
+            signals_ << QString::fromLatin1(meta.method(i).name());
+    EXPECT_EQ(signals_, (QStringList{"MouseDown", "MouseUp", "MouseMove", "Reorder", "DblClick",
+                                     "GlimraDrawingStart", "GlimraDrawingEnd", "GlimraLoadStart",
+                                     "GlimraLoadEnd"}));
+}
+
+TEST_F(GlimraTest, EventsComeWithTheirArgumentsOnAnEmptyGrid) {
+    EventLog log(m_grid);
+    const double tx = m_grid.twips_per_pixel_x(), ty = m_grid.twips_per_pixel_y();
+    const QPoint at(10, 20);
+    const QString where = QStringLiteral("%1 %2").arg(qRound(10 * tx)).arg(qRound(20 * ty));
+    mouse(QEvent::MouseButtonPress, Qt::RightButton, Qt::RightButton, at, Qt::ShiftModifier);
+    mouse(QEvent::MouseButtonRelease, Qt::RightButton, Qt::NoButton, at, Qt::ShiftModifier);
+    click(at, Qt::ControlModifier);
+    mouse(QEvent::MouseButtonDblClick, Qt::LeftButton, Qt::LeftButton, at);
+    mouse(QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton, at);
+    hover(at);
+    EXPECT_EQ(log.events,
+              (QStringList{"MouseDown 2 1 " + where, "MouseUp 2 1 " + where,
+                           "MouseDown 1 2 " + where, "MouseUp 1 2 " + where, "DblClick 0",
+                           "MouseUp 1 0 " + where, "MouseMove 0 0 " + where}));
+}
+
+TEST_F(GlimraTest, ADisabledGridStillRaisesEveryEventButSelectsNothing) {
+    load();
+    m_grid.setGridEnabled(false);
+    EventLog log(m_grid);
+    const QPoint at = picture(2).center();
+    click(at);
+    mouse(QEvent::MouseButtonDblClick, Qt::LeftButton, Qt::LeftButton, at);
+    EXPECT_EQ(log.count(QStringLiteral("DblClick 0")), 1) << "no press reached the item";
+    EXPECT_EQ(log.events.size(), 3);
+    EXPECT_EQ(m_grid.SelectedItems(), "");
+    hover(at);
+    EXPECT_NE(fond()->cursor().shape(), Qt::PointingHandCursor);
+}
+
+TEST_F(GlimraTest, AClickSelectsAndADoubleClickTellsWhichItem) {
+    load();
+    m_grid.setSelectionMode(2);
+    EventLog log(m_grid);
+    click(picture(2).center());
+    click(picture(5).center(), Qt::ShiftModifier);
+    EXPECT_EQ(m_grid.SelectedItems(), "2,3,4,5");
+    mouse(QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton, picture(7).center());
+    mouse(QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton, picture(7).center());
+    mouse(QEvent::MouseButtonDblClick, Qt::LeftButton, Qt::LeftButton, picture(7).center());
+    EXPECT_EQ(log.events.last(), "DblClick 7");
+}
+
+TEST_F(GlimraTest, DraggingOnePictureOntoAnotherSwapsThemAndTellsTheContainer) {
+    load();
+    m_grid.setAllowReorder(true);
+    EventLog log(m_grid);
+    const QString third = m_grid.File_Path(3), eighth = m_grid.File_Path(8);
+    mouse(QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton, picture(3).center());
+    mouse(QEvent::MouseMove, Qt::NoButton, Qt::LeftButton, picture(8).center());
+    auto* dragpic = m_grid.findChild<QLabel*>(QStringLiteral("dragpic"));
+    EXPECT_TRUE(dragpic->isVisible());
+    EXPECT_EQ(dragpic->size(), cell(3).size());
+    mouse(QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton, picture(8).center());
+    EXPECT_FALSE(dragpic->isVisible());
+    EXPECT_EQ(m_grid.File_Path(3), eighth);
+    EXPECT_EQ(m_grid.File_Path(8), third);
+    const int reorder = int(log.events.indexOf(QStringLiteral("Reorder 3 8")));
+    ASSERT_GE(reorder, 0);
+    EXPECT_TRUE(log.events[reorder + 1].startsWith(QStringLiteral("MouseUp")));
+}
+
+// --- Redrawing ---------------------------------------------------------------------------------
+
+TEST_F(GlimraTest, LockScreenHoldsBackRedrawsButNotRefresh) {
+    load();
+    EventLog log(m_grid);
+    m_grid.setLockScreen(true);
+    m_grid.setColorBackground(0x202020);
+    m_grid.setMargin(80);
+    m_grid.setFilelist(list());
+    EXPECT_EQ(log.count(QStringLiteral("GlimraDrawingStart")), 0);
+    m_grid.refresh();
+    EXPECT_EQ(log.count(QStringLiteral("GlimraDrawingStart")), 1);
+    EXPECT_EQ(log.count(QStringLiteral("GlimraDrawingEnd")), 1);
+    m_grid.setLockScreen(false);
+    m_grid.setMargin(50);
+    EXPECT_EQ(log.count(QStringLiteral("GlimraDrawingEnd")), 2);
+}
+
+TEST_F(GlimraTest, ABurstOfResizesRedrawsOnceAtTheNextTimerTick) {
+    load();
+    ASSERT_NE(timer(), nullptr);
+    EXPECT_EQ(timer()->interval(), 1000);
+    const QString before = m_grid.File_BoundsGrid(7);
+    EventLog log(m_grid);
+    for (int width : {500, 560, 640})
+        m_grid.resize(width, 300);
+    EXPECT_TRUE(timer()->isActive());
+    EXPECT_EQ(m_grid.File_BoundsGrid(7), before) << "the cells wait for the timer";
+    const int passes = log.count(QStringLiteral("GlimraDrawingEnd"));
+    tick();
+    EXPECT_EQ(log.count(QStringLiteral("GlimraDrawingEnd")), passes + 1);
+    EXPECT_NE(m_grid.File_BoundsGrid(7), before) << "seven a row now fit";
+    tick();
+    EXPECT_EQ(log.count(QStringLiteral("GlimraDrawingEnd")), passes + 1);
+}
+
+TEST_F(GlimraTest, PicturesArriveAfterTheirPlaceholders) {
+    m_grid.setFilelist(list());
+    // Painted at once, before any picture could be decoded: the placeholder's grey-red.
+    const QImage first = shot();
+    EXPECT_FALSE(near_colour(first.pixel(picture(1).center()), 250, 0, 0, 40));
+    wait_for_pictures();
+    EXPECT_TRUE(near_colour(shot().pixel(picture(1).center()), 250, 0, 0));
+}
+
+TEST_F(GlimraTest, ThePresentationFailingForLackOfMemorySaysSo) {
+    load();
+    Glimra::set_present_hook([] { throw std::bad_alloc(); });
+    const QImage image = shot();
+    int white = 0;
+    for (int y = 50; y < 200; ++y)
+        for (int x = 50; x < 300; ++x)
+            white += near_colour(image.pixel(x, y), 255, 255, 255, 30);
+    EXPECT_GT(white, 20);
+}
+
+// --- Pixels ------------------------------------------------------------------------------------
+
+struct StyleCase {
+    const char* name;
+    int16_t style;
+    bool cell_margin_selected;  // the cell around the picture takes the selection colour
+    bool picture_tinted;        // the picture is covered by the selection colour
+    bool frame_on_picture_edge; // a frame of the selection colour on the picture's edge
+};
+
+class SelectionStyles : public GlimraTest, public testing::WithParamInterface<StyleCase> {};
+
+TEST_P(SelectionStyles, PaintTheSelectedItem) {
+    const StyleCase& c = GetParam();
+    m_grid.setShowTitle(false);
+    m_grid.setBorderWidth(2);
+    m_grid.setColorSelection(0x00FF00); // green
+    m_grid.setSelectionDrawStyle(c.style);
+    load();
+    m_grid.setSelectedItems(QStringLiteral("1"));
+    const QImage image = shot();
+    const QRect pic = picture(1), inside = pic.adjusted(6, 6, -6, -6);
+    const QPoint margin(cell(1).left() + 1, cell(1).top() + 1);
+    const QRgb centre = image.pixel(inside.center());
+
+    EXPECT_EQ(near_colour(image.pixel(margin), 0, 255, 0), c.cell_margin_selected);
+    if (!c.cell_margin_selected) {
+        EXPECT_TRUE(near_colour(image.pixel(margin), 0, 0, 0)) << "the background";
+    }
+    if (c.picture_tinted) {
+        EXPECT_GT(qGreen(centre), 60);
+        EXPECT_GT(qRed(centre), 60);
+    } else {
+        EXPECT_TRUE(near_colour(centre, 250, 0, 0));
+    }
+    EXPECT_EQ(near_colour(image.pixel(pic.left(), pic.center().y()), 0, 255, 0),
+              c.frame_on_picture_edge);
+    EXPECT_TRUE(near_colour(shot().pixel(picture(2).center()), 250, 0, 0)) << "not selected";
+}
+
+INSTANTIATE_TEST_SUITE_P(Styles, SelectionStyles,
+                         testing::Values(StyleCase{"None", 0, false, false, false},
+                                         StyleCase{"Overlay", 1, false, true, true},
+                                         StyleCase{"OpaqueBack", 2, true, false, false},
+                                         StyleCase{"Frame", 3, false, false, true}),
+                         [](const testing::TestParamInfo<StyleCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+struct DitherCase {
+    const char* name;
+    int16_t mode;
+    bool shadow;   // dark pixels of the background colour among the letters
+    bool filled;   // the band behind the title in the background colour
+    bool darkened; // the band behind the title darker than the picture
+};
+
+class TitleBackground : public GlimraTest, public testing::WithParamInterface<DitherCase> {};
+
+// A white title over the bottom of a red picture on black.
+TEST_P(TitleBackground, TreatsTheBandBehindTheTitle) {
+    const DitherCase& c = GetParam();
+    for (const std::string& path : m_paths)
+        solid_jpeg(path, 60, 80, 250, 0, 0); // tall, so the picture reaches the title
+    m_grid.setTitleText(QStringLiteral("WWWW"));
+    m_grid.setDitherTextBackground(c.mode);
+    load();
+    const QImage image = shot();
+    const QRect pic = picture(1);
+    const QFontMetrics metrics(m_grid.Font());
+    const QRect band(pic.left() + 1, cell(1).bottom() - metrics.height() + 2, pic.width() - 2,
+                     pic.bottom() - (cell(1).bottom() - metrics.height() + 2));
+    ASSERT_GT(band.height(), 2);
+    int dark = 0, black = 0, red = 0, dimmed = 0;
+    for (int y = band.top(); y <= band.bottom(); ++y)
+        for (int x = band.left(); x <= band.right(); ++x) {
+            const QRgb p = image.pixel(x, y);
+            dark += qRed(p) < 120 && qGreen(p) < 60;
+            black += near_colour(p, 0, 0, 0, 20);
+            red += near_colour(p, 250, 0, 0, 15);
+            dimmed += qRed(p) > 60 && qRed(p) < 230 && qGreen(p) < 40;
+        }
+    const int area = band.width() * band.height();
+    EXPECT_EQ(dark > 0, c.shadow || c.filled || c.darkened) << dark;
+    EXPECT_EQ(black > area / 3, c.filled) << black;
+    EXPECT_EQ(dimmed > area / 3, c.darkened) << dimmed;
+    if (!c.filled && !c.darkened) {
+        EXPECT_GT(red, area / 3) << "the picture shows behind the letters";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, TitleBackground,
+                         testing::Values(DitherCase{"Nothing", 0, false, false, false},
+                                         DitherCase{"Darkened", 1, true, false, true},
+                                         DitherCase{"Filled", 2, false, true, false},
+                                         DitherCase{"Shadow", 3, true, false, false}),
+                         [](const testing::TestParamInfo<DitherCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+// --- Pointer, tooltips and the status strip ----------------------------------------------------
+
+TEST_F(GlimraTest, HoveringAPictureShowsItsTooltipAndTheHand) {
+    load();
+    m_grid.setFile_Tooltip(3, QStringLiteral("#SHORTFILENAME# (#CURRENTNUM#/#TOTAL#)"));
+    hover(picture(2).center());
+    EXPECT_EQ(fond()->toolTip(), m_grid.File_Path(2));
+    EXPECT_EQ(fond()->cursor().shape(), Qt::PointingHandCursor);
+    hover(picture(3).center());
+    EXPECT_EQ(fond()->toolTip(), "p3.jpg (3/10)");
+    hover(QPoint(1, 1));
+    EXPECT_NE(fond()->cursor().shape(), Qt::PointingHandCursor);
+}
+
+TEST_F(GlimraTest, TheStatusStripDescribesTheHoveredPicture) {
+    m_grid.setShowStatus(true);
+    load();
+    auto* status = m_grid.findChild<QLabel*>(QStringLiteral("status"));
+    hover(picture(4).center());
+    EXPECT_TRUE(status->isVisible());
+    EXPECT_EQ(status->text(), m_grid.File_Path(4) + "   80 x 60");
+    hover(QPoint(1, 1));
+    EXPECT_EQ(status->text(), "");
+}
+
+TEST_F(GlimraTest, PerItemPropertiesOutsideTheRange) {
+    load();
+    EXPECT_EQ(m_grid.File_Width(0), -1);
+    EXPECT_EQ(m_grid.File_Path(11), "");
+    QSignalSpy spy(&m_grid, &Glimra::File_TagChanged);
+    m_grid.setFile_Tag(0, QStringLiteral("x"));
+    m_grid.setFile_Tag(2, QStringLiteral("x"));
+    EXPECT_EQ(spy.count(), 1);
+    EXPECT_EQ(m_grid.File_Tag(2), "x");
+}
+
+TEST_F(GlimraTest, ScrollingShowsTheLowerRows) {
+    for (int i = 11; i <= 40; ++i) {
+        m_paths.push_back(m_dir.file("p" + std::to_string(i) + ".jpg"));
+        solid_jpeg(m_paths.back(), 80, 60, 0, 0, 250);
+    }
+    load();
+    auto* bar = m_grid.findChild<QScrollBar*>(QStringLiteral("VScroll"));
+    ASSERT_TRUE(bar->isVisible());
+    bar->setValue(bar->maximum());
+    wait_for_pictures();
+    const QRect last = picture(40).translated(0, -bar->maximum());
+    EXPECT_TRUE(near_colour(shot().pixel(last.center()), 0, 0, 250));
+    EXPECT_EQ(m_grid.get_xy_pict(float(last.center().x() * m_grid.twips_per_pixel_x()),
+                                 float(last.center().y() * m_grid.twips_per_pixel_y())),
+              40);
+}
+
+// --- The cell loader ---------------------------------------------------------------------------
+
+TEST(CellLoader, DecodesWhatIsWantedNowAndForgetsWhatWasReplaced) {
+    test::TempDir dir;
+    std::vector<CellRequest> cells;
+    for (int i = 0; i < 4; ++i) {
+        cells.push_back({dir.file("c" + std::to_string(i) + ".jpg"), QSize(40, 30)});
+        solid_jpeg(cells.back().path, 80, 60, 0, 200, 0);
+    }
+    CellLoader loader(1 << 20, 1);
+    QStringList ready;
+    QObject::connect(&loader, &CellLoader::cell_ready,
+                     [&](const QString& path) { ready << QFileInfo(path).fileName(); });
+    loader.request(cells);      // c0 starts, c1 to c3 wait
+    loader.request({cells[3]}); // the waiting ones are replaced
+    EXPECT_TRUE(QTest::qWaitFor([&] { return loader.in_flight() == 0 && ready.size() >= 2; }));
+    QTest::qWait(20);
+    EXPECT_EQ(ready, (QStringList{"c0.jpg", "c3.jpg"}));
+    const CellLoader::Found found = loader.find(cells[3].path, QSize(40, 30));
+    ASSERT_NE(found.image, nullptr);
+    EXPECT_TRUE(found.fresh);
+    EXPECT_EQ(found.image->size(), QSize(40, 30));
+    EXPECT_FALSE(loader.find(cells[3].path, QSize(20, 15)).fresh) << "another size";
+    loader.reload();
+    EXPECT_FALSE(loader.find(cells[3].path, QSize(40, 30)).fresh) << "stale after a reload";
+}
+
+TEST(CellLoader, StaysWithinItsBudgetDroppingWhatIsNoLongerWanted) {
+    test::TempDir dir;
+    std::vector<CellRequest> first, second;
+    for (int i = 0; i < 6; ++i) {
+        auto& list = i < 3 ? first : second;
+        list.push_back({dir.file("c" + std::to_string(i) + ".jpg"), QSize(100, 100)});
+        solid_jpeg(list.back().path, 100, 100, 0, 0, 200);
+    }
+    const qint64 one = QImage(100, 100, QImage::Format_RGB32).sizeInBytes();
+    CellLoader loader(3 * one, 2);
+    loader.request(first);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return loader.in_flight() == 0 && loader.missing_among_first(3) == 0; }));
+    loader.request(second);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return loader.in_flight() == 0 && loader.missing_among_first(3) == 0; }));
+    EXPECT_LE(loader.cached_bytes(), 3 * one);
+    EXPECT_EQ(loader.find(first[0].path, QSize(100, 100)).image, nullptr);
+}
+
+TEST(CellLoader, AFileThatCannotBeReadLeavesAnEmptyPicture) {
+    test::TempDir dir;
+    const std::string path = dir.file("broken.jpg");
+    test::write_file(path, std::string("\xFF\xD8\xFF\xE0 not really", 15));
+    EXPECT_TRUE(decode_cell(path, QSize(10, 10)).isNull());
+    EXPECT_TRUE(decode_cell(dir.file("missing.jpg"), QSize(10, 10)).isNull());
+    test::make_picture(dir.file("ok.png"), 30, 20);
+    EXPECT_EQ(decode_cell(dir.file("ok.png"), QSize(15, 10)).size(), QSize(15, 10));
+}
+
+} // namespace
+} // namespace orvix
