@@ -4,6 +4,7 @@
 
 #include "fs/fs.h"
 #include "imaging/imaging.h"
+#include "imaging/picture_layer.h"
 #include "platform/dialogs.h"
 #include "settings/language.h"
 #include "text/text.h"
@@ -11,7 +12,6 @@
 #include <algorithm>
 #include <array>
 #include <sys/stat.h>
-#include <unordered_map>
 #include <utility>
 
 namespace orvix {
@@ -50,33 +50,22 @@ std::string item_file(const ThumbnailGrid& grid, int32_t item) {
     return get_line(item, list);
 }
 
-// The record whose thumbnail is the grid item's file: record `item` when it is (the grid
-// dropped nothing), else the one that is; none when no record belongs to the item.
+// The record whose thumbnail is the grid item's file; none when no record, or more than
+// one, has it, so that a command never reaches a picture that is not the item's own.
 std::optional<size_t> record_of_item(const EditContext& context, int32_t item) {
     const std::string file = item_file(context.grid, item);
+    std::optional<size_t> found;
     if (file.empty())
-        return std::nullopt;
+        return found;
     const std::vector<TransferredPicture>& records = context.transferred_pictures;
-    if (size_t(item) <= records.size() && records[size_t(item) - 1].thumb_path == file)
-        return size_t(item) - 1;
-    for (size_t i = 0; i < records.size(); ++i)
-        if (records[i].thumb_path == file)
-            return i;
-    return std::nullopt;
-}
-
-// The last record whose thumbnail has the item file's name, as the rotate command and the
-// size menu find their pictures.
-std::optional<size_t> record_by_name(const EditContext& context, int32_t item) {
-    const std::string file = item_file(context.grid, item);
-    if (file.empty())
-        return std::nullopt;
-    const std::string name = file_name(file, false);
-    const std::vector<TransferredPicture>& records = context.transferred_pictures;
-    for (size_t i = records.size(); i-- > 0;)
-        if (file_name(records[i].thumb_path, false) == name)
-            return i;
-    return std::nullopt;
+    for (size_t i = 0; i < records.size(); ++i) {
+        if (records[i].thumb_path != file)
+            continue;
+        if (found)
+            return std::nullopt;
+        found = i;
+    }
+    return found;
 }
 
 std::shared_ptr<void> busy(const EditContext& context) {
@@ -159,24 +148,15 @@ void fill_thumbnail_grid(EditContext& context) {
     for (const TransferredPicture& record : context.transferred_pictures)
         thumbs.push_back(record.thumb_path);
     grid.set_filelist(join(thumbs, std::string(1, CR)));
-    // Captions go by the items the grid took, which leave out a thumbnail it could not
-    // find, so that no caption lands under another picture.
-    std::unordered_map<std::string, const TransferredPicture*> by_thumb;
-    for (const TransferredPicture& record : context.transferred_pictures)
-        by_thumb.emplace(record.thumb_path, &record);
+    // Each item takes the caption of its own picture: a thumbnail the grid could not find
+    // is left out and the items after it move up.
     const std::string list = grid.filelist();
     const int32_t count = list.empty() ? 0 : nb_tokens(list, std::string(1, CR));
     for (int32_t i = 1; i <= count; ++i) {
-        const auto found = by_thumb.find(get_line(i, list));
-        if (found == by_thumb.end())
-            continue;
-        const std::string& picture = found->second->picture_path;
-        const int64_t length = file_length(picture);
-        const std::string caption =
-            file_name(picture, true) + std::string(CRLF) + "(" +
-            Remplacer(",", " x ", get_image_size(picture)) + ")" + std::string(CRLF) +
-            std::to_string(to_int(double(std::max<int64_t>(length, 0)) / 1024)) + " Kb";
-        grid.set_File_Titlestring(i, caption);
+        const std::string picture =
+            picture_of_thumbnail(context.transferred_pictures, get_line(i, list));
+        if (!picture.empty())
+            grid.set_File_Titlestring(i, thumbnail_caption(picture));
     }
     grid.set_TitleText("#CUSTOM#");
     grid.set_LockScreen(false);
@@ -184,8 +164,28 @@ void fill_thumbnail_grid(EditContext& context) {
 }
 
 std::string find_picture_of_item(const EditContext& context, int32_t item) {
-    const std::optional<size_t> record = record_by_name(context, item);
-    return record ? context.transferred_pictures[*record].picture_path : "";
+    return picture_of_thumbnail(context.transferred_pictures, item_file(context.grid, item));
+}
+
+std::string thumbnail_caption(const std::string& picture_path) {
+    const int64_t length = std::max<int64_t>(file_length(picture_path), 0);
+    const int kilobytes = to_int(static_cast<double>(length) / 1024);
+    return file_name(picture_path, true) + std::string(CRLF) + "(" +
+           Remplacer(",", " x ", get_image_size(picture_path)) + ")" + std::string(CRLF) +
+           std::to_string(kilobytes) + " Kb";
+}
+
+std::string picture_of_thumbnail(const std::vector<TransferredPicture>& pictures,
+                                 const std::string& thumb_path) {
+    std::string found;
+    int matches = 0;
+    for (const TransferredPicture& picture : pictures) {
+        if (picture.thumb_path == thumb_path) {
+            found = picture.picture_path;
+            ++matches;
+        }
+    }
+    return matches == 1 ? found : "";
 }
 
 int16_t transform_code(std::string_view key) {
@@ -208,7 +208,7 @@ EditReport transform_selected(EditContext& context, std::string_view key) {
     const int16_t code = transform_code(key);
     EditReport report;
     for (const int32_t item : selected_items(context.grid)) {
-        const std::optional<size_t> index = record_by_name(context, item);
+        const std::optional<size_t> index = record_of_item(context, item);
         if (!index || code == 0) {
             report.push_back(skipped(item));
             continue;
@@ -219,8 +219,14 @@ EditReport transform_selected(EditContext& context, std::string_view key) {
         // the result in place only when it is complete.
         const bool jpeg = extension == "jpg" || extension == "jpeg";
         report.push_back(rewrite(item, record, [&] {
-            return jpeg ? jpeg_lossless_transform(record.picture_path, record.picture_path, code)
-                        : convert_in_place(record.picture_path, "", "", kEditQuality, code);
+            if (jpeg) {
+                const int32_t rc =
+                    jpeg_lossless_transform(record.picture_path, record.picture_path, code);
+                // The few layouts that cannot be turned without decoding are re-encoded.
+                if (rc != picture::kTransformFailed)
+                    return rc;
+            }
+            return convert_in_place(record.picture_path, "", "", kEditQuality, code);
         }));
     }
     refill(context, selection);
@@ -234,7 +240,7 @@ EditReport resize_selected(EditContext& context, int size, int16_t quality) {
     const std::string resize = "*" + std::to_string(size);
     EditReport report;
     for (const int32_t item : selected_items(context.grid)) {
-        const std::optional<size_t> index = record_by_name(context, item);
+        const std::optional<size_t> index = record_of_item(context, item);
         if (!index) {
             report.push_back(skipped(item));
             continue;

@@ -80,15 +80,26 @@ using EditReport = std::vector<EditResult>;
 // caption of its picture (name, size in pixels, size in Kb), the custom title shown.
 void fill_thumbnail_grid(EditContext& context);
 
-// The picture of grid item `item`: that of the last record whose thumbnail has the item's
-// file name (without extension, exact). "" when none.
+// The picture of grid item `item`: that of the one record whose thumbnail is the item's
+// file. "" when none, or more than one, has it. Every command finds its pictures so: a
+// base name may be shared by two pictures, the thumbnail's path never.
 std::string find_picture_of_item(const EditContext& context, int32_t item);
+
+// The picture's file name, its size "(W x H)" ("(ERROR)" when it cannot be read) and its
+// weight in kilobytes, on three lines: its caption in the grid.
+std::string thumbnail_caption(const std::string& picture_path);
+
+// The picture whose thumbnail is the file the grid shows; "" when no record, or more than
+// one, has that thumbnail.
+std::string picture_of_thumbnail(const std::vector<TransferredPicture>& pictures,
+                                 const std::string& thumb_path);
 
 // The code of a rotate menu key (qvd 5, cqv 6, dcsd 7, fliph 1, flipv 2); 0 for others.
 int16_t transform_code(std::string_view key);
 
-// Turns or flips each selected picture: a JPEG without re-encoding, other formats
-// re-encoded in their own format. The grid is refilled with the selection kept.
+// Turns or flips each selected picture: a JPEG without re-encoding (re-encoded only when
+// its layout cannot be turned so), other formats re-encoded in their own format. The grid
+// is refilled with the selection kept.
 EditReport transform_selected(EditContext& context, std::string_view key);
 
 // Resizes each selected picture to `size` pixels on its longer side, at the JPEG quality

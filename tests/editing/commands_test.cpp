@@ -75,6 +75,29 @@ INSTANTIATE_TEST_SUITE_P(
                     TurnCase{"flipv", "-flip vertical"}),
     [](const testing::TestParamInfo<TurnCase>& info) { return std::string(info.param.key); });
 
+// TurboJPEG can turn only the layouts it reads itself; a 4:1:0 picture is re-encoded,
+// and its EXIF block follows the turn all the same.
+TEST_F(EditTest, AJpegThatCannotTurnLosslesslyIsReencodedTurned) {
+    const std::string original = m_dir.file("original.ppm");
+    run_command("/usr/bin/convert -size 64x48 gradient:red-blue " + quoted(original));
+    const std::string picture = m_pictures + "IMG_410.jpg";
+    int status = -1;
+    run_command("/usr/bin/cjpeg -sample 4x2,1x1,1x1 -outfile " + quoted(picture) + " " +
+                    quoted(original),
+                &status);
+    ASSERT_EQ(status, 0);
+    add_exif(picture, ExifFields{6, 64, 48, true});
+    const std::string thumb = m_context.thumbs_dir + "IMG_410.jpg";
+    ASSERT_EQ(remake_thumbnail({picture, thumb}), 0);
+    m_records.push_back({picture, thumb});
+    show("1");
+    const EditReport report = transform_selected(m_context, "qvd");
+    EXPECT_EQ(report.at(0).outcome, EditOutcome::Changed);
+    EXPECT_EQ(get_image_size(picture), "48,64");
+    EXPECT_EQ(read_exif(picture), (ExifFields{1, 48, 64, false}));
+    EXPECT_TRUE(m_dialogs.messages().empty());
+}
+
 TEST_F(EditTest, ABmpIsTurnedInPlaceAndStaysABmp) {
     const std::string picture = add_picture("scan.bmp", 40, 20);
     const RgbImage before = read_rgb(picture);

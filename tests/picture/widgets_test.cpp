@@ -2,6 +2,7 @@
 // their names, what lands in the pixels, the mouse forwarded, clicks let through.
 #include "controls/picture/getrect.h"
 #include "controls/picture/picture_plus.h"
+#include "platform/qt/text_codec.h"
 #include "support/exif.h"
 #include "support/images.h"
 #include "support/qt_app.h"
@@ -111,6 +112,19 @@ TEST(PicturePlusWidget, AMissingFileShowsTheBackgroundOnly) {
     const QImage shown = render(viewer);
     EXPECT_EQ(shown.pixel(100, 100), qRgb(255, 0, 0));
     EXPECT_EQ(shown.pixel(3, 197), qRgb(255, 0, 0));
+}
+
+TEST(PicturePlusWidget, ANameThatIsNotUtf8StillLoads) {
+    TempDir dir;
+    const std::string path = dir.file("caf\xE9.jpg");
+    test::make_jpeg(path, 40, 30);
+    PicturePlus viewer;
+    viewer.setFilePath(to_qt(path));
+    EXPECT_EQ(from_qt(viewer.FilePath()), path);
+    EXPECT_EQ(viewer.picture_dimensions(), "40,30");
+    PictureBox box;
+    viewer.copy_picture_in(box);
+    EXPECT_EQ(box.picture().size(), QSize(40, 30));
 }
 
 TEST(PicturePlusWidget, SetPictureShowsTheGivenPictureAtItsOwnSize) {

@@ -1,10 +1,13 @@
 #include "controls/picture/picture_plus.h"
 
 #include "controls/thumbgrid/image_header.h"
+#include "fs/file_io.h"
+#include "fs/fs.h"
 #include "platform/qt/mouse_codes.h"
 #include "platform/qt/system_colours.h"
+#include "platform/qt/text_codec.h"
 
-#include <QFile>
+#include <QBuffer>
 #include <QImageReader>
 #include <QMouseEvent>
 #include <QPainter>
@@ -12,6 +15,7 @@
 #include <QStyle>
 
 #include <algorithm>
+#include <fcntl.h>
 
 namespace orvix {
 
@@ -98,7 +102,7 @@ PicturePlus::PicturePlus(QWidget* parent) : QWidget(parent) {
 }
 
 QString PicturePlus::FilePath() const {
-    return QFile::decodeName(QByteArray::fromStdString(m_model.properties().FilePath));
+    return to_qt(m_model.properties().FilePath);
 }
 
 void PicturePlus::setColorBackground(quint32 colour) {
@@ -141,7 +145,7 @@ void PicturePlus::setTransparent(bool transparent) {
 }
 
 void PicturePlus::setFilePath(const QString& path) {
-    m_model.properties().FilePath = QFile::encodeName(path).toStdString();
+    m_model.properties().FilePath = from_qt(path);
     // Loaded before the layout, so that the scroll bars are those of the new picture.
     load_picture();
     lay_out();
@@ -208,7 +212,7 @@ void PicturePlus::TransparentBlt(QImage& target, int x, int y, const QImage& sou
 }
 
 bool PicturePlus::FileExists(const QString& path) {
-    return orvix::FileExists(QFile::encodeName(path).toStdString());
+    return orvix::FileExists(from_qt(path));
 }
 
 void PicturePlus::resizeEvent(QResizeEvent*) {
@@ -225,9 +229,15 @@ void PicturePlus::load_picture() {
         return;
     const ImageInfo header = ReadImageHeader(path);
     m_model.set_picture_size(header.Width, header.Height);
+    // Opened by its bytes, which name the file whatever the encoding of its name.
+    QByteArray bytes(qsizetype(std::max<int64_t>(file_length(path), 0)), Qt::Uninitialized);
+    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!fd.valid() || read_full(fd.get(), bytes.data(), size_t(bytes.size())) != bytes.size())
+        return;
+    QBuffer buffer(&bytes);
     QImageReader::setAllocationLimit(
         std::max(QImageReader::allocationLimit(), kReaderLimitMegabytes));
-    QImageReader reader(FilePath());
+    QImageReader reader(&buffer);
     // The stored pixels as they are: crops and turns work on them, not on a view of
     // them turned by the EXIF orientation.
     reader.setAutoTransform(false);
