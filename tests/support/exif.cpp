@@ -17,10 +17,9 @@ class TiffWriter {
 public:
     explicit TiffWriter(bool little) : m_little(little) {}
     void u16(uint32_t v) {
-        if (m_little)
-            bytes += {char(v & 0xFF), char((v >> 8) & 0xFF)};
-        else
-            bytes += {char((v >> 8) & 0xFF), char(v & 0xFF)};
+        const char low = char(v & 0xFF), high = char((v >> 8) & 0xFF);
+        bytes.push_back(m_little ? low : high);
+        bytes.push_back(m_little ? high : low);
     }
     void u32(uint32_t v) {
         if (m_little) {
