@@ -1,6 +1,7 @@
 // The progress bar widget on the offscreen platform: properties, notifications, colours and
 // what actually lands in the pixels.
 #include "controls/progress/vumbar.h"
+#include "support/qt_app.h"
 
 #include <QApplication>
 #include <QImage>
@@ -13,22 +14,6 @@
 
 namespace orvix {
 namespace {
-
-// One QApplication for the whole test binary.
-class QtEnvironment : public testing::Environment {
-public:
-    void SetUp() override { m_app = std::make_unique<QApplication>(m_argc, m_argv); }
-    void TearDown() override { m_app.reset(); }
-
-private:
-    int m_argc = 1;
-    char m_name[16] = "test_progress";
-    char* m_argv[2] = {m_name, nullptr};
-    std::unique_ptr<QApplication> m_app;
-};
-
-[[maybe_unused]] testing::Environment* const qt_environment =
-    testing::AddGlobalTestEnvironment(new QtEnvironment);
 
 const QRgb red = qRgb(255, 0, 0);
 const QRgb blue = qRgb(0, 0, 255);

@@ -4,6 +4,7 @@
 #include "controls/thumbgrid/glimra.h"
 
 #include "support/images.h"
+#include "support/qt_app.h"
 #include "support/temp_dir.h"
 #include "text/text.h"
 
@@ -26,21 +27,6 @@
 
 namespace orvix {
 namespace {
-
-class QtEnvironment : public testing::Environment {
-public:
-    void SetUp() override { m_app = std::make_unique<QApplication>(m_argc, m_argv); }
-    void TearDown() override { m_app.reset(); }
-
-private:
-    int m_argc = 1;
-    char m_name[16] = "test_glimra";
-    char* m_argv[2] = {m_name, nullptr};
-    std::unique_ptr<QApplication> m_app;
-};
-
-[[maybe_unused]] testing::Environment* const qt_environment =
-    testing::AddGlobalTestEnvironment(new QtEnvironment);
 
 void solid_jpeg(const std::string& path, int width, int height, uint8_t r, uint8_t g, uint8_t b) {
     test::RgbImage image{width, height, {}};
