@@ -44,7 +44,6 @@ constexpr int sample_count = 20;
 // The window's first inner size, in twips.
 constexpr int design_width = 11400;
 constexpr int design_height = 7900;
-constexpr std::array<const char*, 6> big_axis_sizes = {"480", "640", "800", "1024", "1280", "2048"};
 constexpr std::array<const char*, 11> image_keys = {"import2",  "setup", "setup2", "lang",
                                                     "refresh2", "sel",   "ajust",  "cross",
                                                     "mail",     "open",  "inet"};
@@ -231,37 +230,6 @@ void Form1::style_folder_frame(QPushButton* browse, QPushButton* open, QLabel* s
     status->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 }
 
-void Form1::create_toolbar() {
-    m_tb = named(new QToolBar(m_frame_transfert), "tb");
-    m_tb->setIconSize(QSize(24, 24));
-    m_rotate_menu = named(new QMenu(m_tb), "tb_rotate_menu");
-    for (int i = 0; i < 5; ++i)
-        m_rotate_menu->addAction(QString());
-    m_resize_menu = named(new QMenu(m_tb), "tb_resize_menu");
-    for (size_t i = 0; i < big_axis_sizes.size(); ++i)
-        m_resize_menu->addAction(QString());
-
-    auto add_button = [this](int number) {
-        QAction* action = m_tb->addAction(QString());
-        action->setObjectName(QStringLiteral("tb_button%1").arg(number));
-        m_tb_buttons[number - 1] = action;
-        return action;
-    };
-    auto add_menu_button = [this, &add_button](int number, QMenu* menu) {
-        QAction* action = add_button(number);
-        action->setMenu(menu);
-        if (auto* button = qobject_cast<QToolButton*>(m_tb->widgetForAction(action)))
-            button->setPopupMode(QToolButton::MenuButtonPopup);
-    };
-    add_menu_button(1, m_rotate_menu);
-    add_button(2);
-    add_menu_button(3, m_resize_menu);
-    m_tb_buttons[3] = m_tb->addSeparator();
-    add_button(5);
-    m_tb_buttons[5] = m_tb->addSeparator();
-    add_button(7);
-}
-
 void Form1::create_setup_page() {
     m_frame_setup = named(new QFrame(this), "frame_setup");
     QWidget* page = m_frame_setup;
@@ -329,11 +297,11 @@ void Form1::connect_handlers() {
     connect(m_formatchoice, &QComboBox::activated, this, &Form1::formatchoice_Click);
     connect(m_lng, &QComboBox::activated, this, &Form1::lng_Click);
     connect(m_xfer, &QPushButton::clicked, this, &Form1::xfer_Click);
-    connect(m_tb_buttons[6], &QAction::triggered, this, &Form1::tb_email_Click);
     connect(m_vsplit, &SplitterBar::EndMoving, this, &Form1::vsplit_EndMoving);
     connect(m_Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
     connect(m_tray.get(), &TrayIcon::clicked, this, &Form1::trayicon_Click);
     connect_grid_handlers();
+    connect_edit_handlers();
 }
 
 // --- Loading, arranging and closing --------------------------------------------------------
@@ -568,20 +536,7 @@ void Form1::traduce() {
     m_formatchoice->setCurrentIndex(format >= 0 && format < m_formatchoice->count() ? format : -1);
     m_qualitylabel->setText(qtext_of("qualitylabel"));
 
-    m_tb_buttons[0]->setToolTip(qtext_of("tb_rotate"));
-    const std::array<const char*, 5> rotations = {"tb_rotate90CW", "tb_rotate180CW",
-                                                  "tb_rotate270CW", "tb_fliph", "tb_flipv"};
-    for (size_t i = 0; i < rotations.size(); ++i)
-        m_rotate_menu->actions().at(static_cast<int>(i))->setText(qtext_of(rotations[i]));
-    m_tb_buttons[1]->setToolTip(qtext_of("tb_crop"));
-    m_tb_buttons[2]->setToolTip(qtext_of("tb_resize"));
-    const std::string big_axis = text_of("big_axis");
-    for (size_t i = 0; i < big_axis_sizes.size(); ++i)
-        m_resize_menu->actions()
-            .at(static_cast<int>(i))
-            ->setText(qt(Remplacer("#1", big_axis_sizes[i], big_axis)));
-    m_tb_buttons[4]->setToolTip(qtext_of("tb_delete"));
-    m_tb_buttons[6]->setToolTip(qtext_of("send_mail"));
+    traduce_toolbar();
 }
 
 // --- Source and destination --------------------------------------------------------------

@@ -5,6 +5,7 @@
 
 #include "app/card_watch.h"
 #include "app/layout.h"
+#include "editing/edit_commands.h"
 #include "settings/language.h"
 #include "settings/locations.h"
 #include "settings/prefs.h"
@@ -55,6 +56,9 @@ struct ProgramState {
     std::vector<std::string> language_names; // the entries of the language list
     std::vector<TransferredPicture> transferred_pictures;
     SystemTables system_tables; // where the card watch reads the mounted volumes
+    // The crop window's answer: "x1/y1/x2/y2" in picture pixels, empty while it is open or
+    // when it was closed without accepting.
+    std::string crop_result;
 };
 
 // The tip of the notification-area icon, the same in every language.
@@ -98,6 +102,8 @@ public:
     void xfer_Click();
     void tb_email_Click();
     void vsplit_EndMoving();
+    void tb_ButtonClick(QAction* button);
+    void tb_ButtonMenuClick(QAction* entry);
     void tex_DblClick(qint32& item);
     void tex_MouseUp(qint16 Button, qint16 Shift, float x, float y);
     void tex_GlimraDrawingEnd();
@@ -124,7 +130,6 @@ private:
     void style_folder_frame(QPushButton* browse, QPushButton* open, QLabel* status);
     void create_setup_page();
     void create_info_page();
-    void create_toolbar();
     void connect_handlers();
     void load_images();
 
@@ -143,9 +148,17 @@ private:
     // The thumbnail grid (grid_handlers.cpp).
     void create_grid();
     void connect_grid_handlers();
+
+    // The toolbar's commands (edit_handlers.cpp).
+    void create_toolbar();
+    void traduce_toolbar();
+    void connect_edit_handlers();
+    EditContext edit_context();
     void fill_thumbnail_grid();
     // The picture behind grid item `item`; "" when none is known for it.
-    std::string find_picture_of_item(int item) const;
+    std::string find_picture_of_item(int item);
+    // Shows the crop window modally on the picture and returns crop_result.
+    std::string show_crop_window(const std::string& picture);
 
     std::string text_of(const char* key) const;
     QString qtext_of(const char* key) const;
@@ -157,6 +170,7 @@ private:
     std::unique_ptr<TrayIcon> m_tray;
     Desktop& m_desktop;
     std::unique_ptr<QtTranslation> m_qt_translation;
+    std::unique_ptr<ThumbnailGrid> m_edit_grid; // the editing module's view of tex
     bool m_tray_flag = false;
     bool m_unloaded = false;
     std::string m_drive_list;

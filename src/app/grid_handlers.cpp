@@ -2,7 +2,6 @@
 // picture on a double click, and the toolbar following its selection.
 #include "app/form1.h"
 
-#include "app/grid_captions.h"
 #include "controls/thumbgrid/glimra.h"
 #include "platform/qt/desktop.h"
 #include "platform/qt/text_codec.h"
@@ -17,10 +16,6 @@ namespace {
 // Delete, resize and mail act on several pictures at once.
 constexpr qint16 kMultipleSelection = 2;
 
-QString path_text(const std::string& path) {
-    return to_qt(path);
-}
-
 } // namespace
 
 void Form1::create_grid() {
@@ -33,31 +28,6 @@ void Form1::connect_grid_handlers() {
     connect(m_tex, &Glimra::DblClick, this, &Form1::tex_DblClick);
     connect(m_tex, &Glimra::MouseUp, this, &Form1::tex_MouseUp);
     connect(m_tex, &Glimra::GlimraDrawingEnd, this, &Form1::tex_GlimraDrawingEnd);
-}
-
-void Form1::fill_thumbnail_grid() {
-    const std::vector<TransferredPicture>& pictures = m_state.transferred_pictures;
-    m_tex->setLockScreen(true);
-    std::vector<std::string> thumbs;
-    thumbs.reserve(pictures.size());
-    for (const TransferredPicture& picture : pictures)
-        thumbs.push_back(picture.thumb_path);
-    m_tex->setFilelist(path_text(join(thumbs, std::string(1, CR))));
-    // Each item takes the caption of its own picture: a thumbnail the grid could not find
-    // is left out and the items after it move up.
-    const int count = m_tex->model().count();
-    for (int item = 1; item <= count; ++item) {
-        const std::string picture = picture_of_thumbnail(pictures, m_tex->model().File_Path(item));
-        if (!picture.empty())
-            m_tex->setFile_Titlestring(item, path_text(thumbnail_caption(picture)));
-    }
-    m_tex->setTitleText(QStringLiteral("#CUSTOM#"));
-    m_tex->setLockScreen(false);
-    m_tex->refresh();
-}
-
-std::string Form1::find_picture_of_item(int item) const {
-    return picture_of_thumbnail(m_state.transferred_pictures, m_tex->model().File_Path(item));
 }
 
 void Form1::tex_DblClick(qint32& item) {

@@ -24,7 +24,9 @@ inline uint32_t be32(const uint8_t* p) {
 
 std::optional<PictureSize> jpeg_size(PictureSource& source);
 RgbImage read_jpeg(PictureSource& source, PictureSize min_size);
-bool write_jpeg(PictureTarget& target, const RgbImage& image, int quality);
+// With metadata, those segments of another JPEG go after the header (write_jpeg_keeping).
+bool write_jpeg(PictureTarget& target, const RgbImage& image, int quality,
+                std::span<const uint8_t> metadata = {}, const ExifChange& change = {});
 bool transform_jpeg(PictureSource& source, PictureTarget& target, int code);
 
 // Decodes interleaved 8-bit RGB strip TIFFs with libtiff alone, several times faster than

@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <sys/stat.h>
 #include <utility>
+#include <vector>
 
 namespace orvix {
 
@@ -116,6 +118,18 @@ int format_code(pl::PictureSource& source, const std::string& extension) {
 
 bool swaps_sides(int16_t transform) {
     return transform == 5 || transform == 7;
+}
+
+bool turns_or_flips(int16_t transform) {
+    return transform == 1 || transform == 2 || swaps_sides(transform) || transform == 6;
+}
+
+// Two names of one existing file.
+bool same_file(const std::string& a, const std::string& b) {
+    struct stat first {
+    }, second{};
+    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
+           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
 // A JPEG that is only going to shrink is decoded at a reduced DCT scale, still at least
@@ -229,6 +243,13 @@ int32_t convert_steps(const std::string& source_path, const std::string& target_
     const std::optional<DecodeHint> hint =
         decode_hint(source, code, crop_rect.has_value(), request, transform);
     pl::RgbImage image = pl::read_picture(source, code, hint ? hint->min_size : pl::PictureSize{});
+    // A JPEG edited in place keeps its metadata (dates, camera, colour profile); a new file
+    // made from it (a thumbnail, a mail copy, a conversion) starts without.
+    const std::optional<pl::TargetFormat> format = pl::target_format(target_extension);
+    std::vector<uint8_t> metadata;
+    if (!image.empty() && code == pl::kFormatJpeg && format == pl::TargetFormat::Jpeg &&
+        same_file(source_path, target_path))
+        metadata = pl::jpeg_metadata(source);
     source.close();
     if (image.empty())
         return pl::last_error() == pl::kUnknownFormat ? kSourceUnreadable : failure_code();
@@ -254,12 +275,17 @@ int32_t convert_steps(const std::string& source_path, const std::string& target_
     if (plan.active && !apply_resize(image, plan))
         return failure_code();
 
-    const std::optional<pl::TargetFormat> format = pl::target_format(target_extension);
     if (!format)
         return kTargetUnsupported;
     pl::PictureTarget target;
-    if (!target.open(target_path) || !pl::write_picture(target, image, *format, quality) ||
-        !target.commit())
+    if (!target.open(target_path))
+        return failure_code();
+    const bool written =
+        metadata.empty()
+            ? pl::write_picture(target, image, *format, quality)
+            : pl::write_jpeg_keeping(target, image, quality, metadata,
+                                     {turns_or_flips(transform), image.width(), image.height()});
+    if (!written || !target.commit())
         return failure_code();
     return 0;
 }

@@ -1,4 +1,5 @@
 #include "imaging/codecs.h"
+#include "imaging/jpeg_metadata.h"
 
 #include <algorithm>
 #include <cstring>
@@ -278,7 +279,8 @@ RgbImage read_jpeg(PictureSource& source, PictureSize min_size) {
     return image;
 }
 
-bool write_jpeg(PictureTarget& target, const RgbImage& image, int quality) {
+bool write_jpeg(PictureTarget& target, const RgbImage& image, int quality,
+                std::span<const uint8_t> metadata, const ExifChange& change) {
     TjHandle handle(tjInitCompress());
     if (!handle) {
         set_last_error(kOutOfMemory);
@@ -296,7 +298,9 @@ bool write_jpeg(PictureTarget& target, const RgbImage& image, int quality) {
         set_last_error(kEncodeFailed);
         return false;
     }
-    return target.write({out, size});
+    if (metadata.empty())
+        return target.write({out, size});
+    return write_jpeg_with_metadata(target, {out, size}, metadata, change);
 }
 
 bool transform_jpeg(PictureSource& source, PictureTarget& target, int code) {
@@ -377,7 +381,10 @@ bool transform_jpeg(PictureSource& source, PictureTarget& target, int code) {
         set_last_error(kTransformFailed);
         return false;
     }
-    return target.write({out, size});
+    const std::span<const uint8_t> result(out, size);
+    const std::optional<PictureSize> turned = frame_size(result);
+    const ExifChange change{true, turned ? turned->width : 0, turned ? turned->height : 0};
+    return write_jpeg_with_metadata(target, result, {}, change);
 }
 
 } // namespace orvix::picture::detail

@@ -397,6 +397,15 @@ bool write_picture(PictureTarget& target, const RgbImage& image, TargetFormat fo
     return detail::write_magick(target, image, format);
 }
 
+bool write_jpeg_keeping(PictureTarget& target, const RgbImage& image, int quality,
+                        std::span<const uint8_t> metadata, const ExifChange& change) {
+    if (image.empty()) {
+        set_last_error(kEmptyPicture);
+        return false;
+    }
+    return detail::write_jpeg(target, image, std::clamp(quality, 1, 100), metadata, change);
+}
+
 bool jpeg_transform(PictureSource& source, PictureTarget& target, int code) {
     return detail::transform_jpeg(source, target, code);
 }

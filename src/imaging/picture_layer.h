@@ -18,6 +18,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace orvix::picture {
 
@@ -192,6 +193,26 @@ std::optional<TargetFormat> target_format(const std::string& extension);
 // Encodes the picture (JPEG quality 1..100) and writes it to the target.
 bool write_picture(PictureTarget& target, const RgbImage& image, TargetFormat format, int quality);
 
+// --- JPEG metadata ------------------------------------------------------------------------
+
+// How a JPEG's EXIF block follows its pixels: the orientation set to 1 (the pixels were
+// turned to stand as the user saw them), the pixel dimensions set to width x height. The
+// embedded thumbnail, which would show the old pixels, always goes.
+struct ExifChange {
+    bool reset_orientation = false;
+    int width = 0;
+    int height = 0;
+};
+
+// The APPn and COM segments of a JPEG ahead of its first scan, as they stand in the file,
+// but its JFIF and Adobe segments (an encoder writes its own). Empty for other files.
+std::vector<uint8_t> jpeg_metadata(PictureSource& source);
+
+// Encodes the picture as JPEG with those segments of another JPEG after its own header,
+// their EXIF block brought in line with change.
+bool write_jpeg_keeping(PictureTarget& target, const RgbImage& image, int quality,
+                        std::span<const uint8_t> metadata, const ExifChange& change);
+
 // --- Pixel operations (false / empty with last_error set on failure) ----------------------
 
 bool flip_horizontal(RgbImage& image);
@@ -214,7 +235,9 @@ void copy_buffer(const uint8_t* from, size_t from_stride, size_t row_bytes, int 
 
 // Codes: 1 flip horizontally, 2 flip vertically, 5/6/7 rotate 90/180/270 clockwise. Partial
 // blocks at the edges that the operation would move are trimmed off (as jpegtran -trim);
-// every marker of the source (EXIF and the rest) is kept. The result goes to target.
+// every marker of the source is kept, byte for byte but the EXIF block: its orientation
+// becomes 1 and its pixel dimensions those of the result, and its embedded thumbnail goes,
+// so that no viewer turns the picture a second time. The result goes to target.
 bool jpeg_transform(PictureSource& source, PictureTarget& target, int code);
 
 } // namespace orvix::picture

@@ -74,12 +74,15 @@ TEST_F(MailButtonTest, SendingLeavesTheMainWindowAsItWas) {
     FakeXdgEmail xdg(m_dir);
     const std::string card = m_dir.folder("card");
     make_jpeg(card + "IMG_0001.jpg", 64, 48);
+    make_jpeg(card + "IMG_0002.jpg", 64, 48);
     Form1& form =
         start({{"SOURCE_PATH", card}, {"DEST_PATH", m_dir.folder("photos")}, {"SHOW_THUMBS", "1"}});
     QTest::mouseClick(child<QPushButton>("xfer"), Qt::LeftButton);
-    child<QWidget>("tex")->setProperty("SelectedItems", QStringLiteral("1"));
+    // Two pictures selected: every button but crop enabled, as the grid leaves them.
+    child<QWidget>("tex")->setProperty("SelectedItems", QStringLiteral("1,2"));
+    form.tex_GlimraDrawingEnd();
     QAction* mail = child<QAction>("tb_button7");
-    mail->setEnabled(true);
+    ASSERT_FALSE(child<QAction>("tb_button2")->isEnabled());
     auto* toolbar = child<QToolBar>("tb");
     std::vector<bool> before;
     for (QAction* action : toolbar->actions())

@@ -127,12 +127,12 @@ std::string markers(const std::string& value) {
 // Every key the program asks for, with the markers its caller replaces. "<BR>" belongs
 // only where the caller turns it into a line break; anywhere else it would show as is.
 const std::pair<const char*, const char*> MARKED_KEYS[] = {
-    {"otherrename_info", "<BR>"}, {"big_axis", "#1"},        {"x_pictures_transferable", "#1"},
-    {"how_free", "#1"},           {"how_freepics", "#1"},    {"progress_transfer", "#1 #2"},
-    {"same_name", "#1 <BR>"},     {"copy_error", "#1"},      {"end_transfer", "#1"},
-    {"x_failed", "#1"},           {"confirm_delete", "#1"},  {"infolabel", "<BR>"},
-    {"default_object", "#1"},     {"confirm_send", "#1 #2"}, {"x_not_deleted", "#1"},
-    {"use_card", "#1"},
+    {"otherrename_info", "<BR>"}, {"big_axis", "#1"},         {"x_pictures_transferable", "#1"},
+    {"how_free", "#1"},           {"how_freepics", "#1"},     {"progress_transfer", "#1 #2"},
+    {"same_name", "#1 <BR>"},     {"copy_error", "#1"},       {"end_transfer", "#1"},
+    {"x_failed", "#1"},           {"confirm_delete", "#1"},   {"infolabel", "<BR>"},
+    {"default_object", "#1"},     {"confirm_send", "#1 #2"},  {"x_not_deleted", "#1"},
+    {"use_card", "#1"},           {"edit_failed", "#1 <BR>"},
 };
 const char* const PLAIN_KEYS =
     "qt_translation language tab_imagetransfer tab_setup tab_info generic_source "

@@ -83,6 +83,11 @@ SmallVolume::SmallVolume(int64_t bytes, bool read_only) {
     m_mounted = ::mount("tmpfs", m_dir.path().c_str(), "tmpfs", flags, options.c_str()) == 0;
 }
 
+bool SmallVolume::remount_read_only() {
+    return m_mounted &&
+           ::mount(nullptr, m_dir.path().c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+}
+
 SmallVolume::~SmallVolume() {
     if (m_mounted)
         ::umount2(m_dir.path().c_str(), MNT_DETACH);

@@ -47,6 +47,8 @@ public:
     SmallVolume& operator=(const SmallVolume&) = delete;
 
     bool ok() const { return m_mounted; }
+    // Makes the mounted volume read-only with what it holds; false when that fails.
+    bool remount_read_only();
     // The mount point with a trailing '/'.
     const std::string& path() const { return m_dir.path(); }
 

@@ -485,6 +485,10 @@ TEST(CellLoader, DecodesWhatIsWantedNowAndForgetsWhatWasReplaced) {
         cells.push_back({dir.file("c" + std::to_string(i) + ".jpg"), QSize(40, 30)});
         solid_jpeg(cells.back().path, 80, 60, 0, 200, 0);
     }
+    // The first picture is large and wanted whole, so the one worker is still busy with it
+    // when the request is replaced, however loaded the machine.
+    solid_jpeg(cells[0].path, 4000, 3000, 0, 200, 0);
+    cells[0].size = QSize(4000, 3000);
     CellLoader loader(1 << 20, 1);
     QStringList ready;
     QObject::connect(&loader, &CellLoader::cell_ready,

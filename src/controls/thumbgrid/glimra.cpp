@@ -1,6 +1,7 @@
 #include "controls/thumbgrid/glimra.h"
 
 #include "controls/thumbgrid/cell_loader.h"
+#include "platform/qt/mouse_codes.h"
 #include "platform/qt/system_colours.h"
 #include "platform/qt/text_codec.h"
 
@@ -55,38 +56,6 @@ QString qtext(const std::string& text) {
 
 std::string bytes(const QString& text) {
     return from_qt(text);
-}
-
-int16_t button_code(Qt::MouseButton button) {
-    switch (button) {
-    case Qt::LeftButton:
-        return 1;
-    case Qt::RightButton:
-        return 2;
-    case Qt::MiddleButton:
-        return 4;
-    default:
-        return 0;
-    }
-}
-
-int16_t buttons_code(Qt::MouseButtons buttons) {
-    int16_t code = 0;
-    for (Qt::MouseButton b : {Qt::LeftButton, Qt::RightButton, Qt::MiddleButton})
-        if (buttons & b)
-            code = static_cast<int16_t>(code | button_code(b));
-    return code;
-}
-
-int16_t shift_code(Qt::KeyboardModifiers modifiers) {
-    int16_t code = 0;
-    if (modifiers & Qt::ShiftModifier)
-        code |= 1;
-    if (modifiers & Qt::ControlModifier)
-        code |= 2;
-    if (modifiers & Qt::AltModifier)
-        code |= 4;
-    return code;
 }
 
 // One frame of the busy animation: a ring of dots, the bright one at `lit`.
@@ -151,19 +120,20 @@ protected:
     void resizeEvent(QResizeEvent*) override { m_owner.fond_resized(); }
     void mousePressEvent(QMouseEvent* event) override {
         const QPointF at = twips(event);
-        m_owner.m_model.fond_MouseDown(button_code(event->button()), shift_code(event->modifiers()),
-                                       float(at.x()), float(at.y()));
+        m_owner.m_model.fond_MouseDown(mouse_button_code(event->button()),
+                                       shift_code(event->modifiers()), float(at.x()),
+                                       float(at.y()));
     }
     void mouseMoveEvent(QMouseEvent* event) override {
         const QPointF at = twips(event);
-        m_owner.m_model.fond_MouseMove(buttons_code(event->buttons()),
+        m_owner.m_model.fond_MouseMove(mouse_button_code(event->buttons()),
                                        shift_code(event->modifiers()), float(at.x()),
                                        float(at.y()));
     }
     void mouseReleaseEvent(QMouseEvent* event) override {
         const QPointF at = twips(event);
-        m_owner.m_model.fond_MouseUp(button_code(event->button()), shift_code(event->modifiers()),
-                                     float(at.x()), float(at.y()));
+        m_owner.m_model.fond_MouseUp(mouse_button_code(event->button()),
+                                     shift_code(event->modifiers()), float(at.x()), float(at.y()));
     }
     // The second press of a double click is the double click alone, without a press.
     void mouseDoubleClickEvent(QMouseEvent* event) override {

@@ -1,0 +1,422 @@
+#include "editing/edit_commands.h"
+
+#include "controls/picture/getrect_model.h"
+
+#include "fs/fs.h"
+#include "imaging/imaging.h"
+#include "imaging/picture_layer.h"
+#include "platform/dialogs.h"
+#include "settings/language.h"
+#include "text/text.h"
+
+#include <algorithm>
+#include <array>
+#include <sys/stat.h>
+#include <utility>
+
+namespace orvix {
+
+namespace {
+
+constexpr int16_t kEditQuality = 100;
+constexpr const char* kThumbnailResize = "100";
+// Formats the crop window shows as they are; the others go through a JPEG copy.
+constexpr std::array<std::string_view, 3> kShownAsTheyAre = {"jpeg", "jpg", "bmp"};
+constexpr const char* kTitle = "Orvix";
+
+int32_t convert_in_place(const std::string& picture, const std::string& crop,
+                         const std::string& resize, int16_t quality, int16_t transform) {
+    return convert_image3(picture, picture, crop, resize, false, quality, 0, false, "", "",
+                          transform);
+}
+
+// The selected item numbers, in the grid's (ascending) order; numbers below 1 left out.
+std::vector<int32_t> selected_items(const ThumbnailGrid& grid) {
+    std::vector<int32_t> items;
+    const std::string selection = grid.SelectedItems();
+    if (selection.empty())
+        return items;
+    for (const std::string& field : split(selection, ","))
+        if (const int32_t item = numeric_value(field); item > 0)
+            items.push_back(item);
+    return items;
+}
+
+// The grid item's file: the item-th line of its file list.
+std::string item_file(const ThumbnailGrid& grid, int32_t item) {
+    const std::string list = grid.filelist();
+    if (item < 1 || list.empty() || item > nb_tokens(list, std::string(1, CR)))
+        return "";
+    return get_line(item, list);
+}
+
+// The record whose thumbnail is the grid item's file; none when no record, or more than
+// one, has it, so that a command never reaches a picture that is not the item's own.
+std::optional<size_t> record_of_item(const EditContext& context, int32_t item) {
+    const std::string file = item_file(context.grid, item);
+    std::optional<size_t> found;
+    if (file.empty())
+        return found;
+    const std::vector<TransferredPicture>& records = context.transferred_pictures;
+    for (size_t i = 0; i < records.size(); ++i) {
+        if (records[i].thumb_path != file)
+            continue;
+        if (found)
+            return std::nullopt;
+        found = i;
+    }
+    return found;
+}
+
+std::shared_ptr<void> busy(const EditContext& context) {
+    return context.busy ? context.busy() : nullptr;
+}
+
+EditResult skipped(int32_t item) {
+    return {item, "", EditOutcome::Skipped, 0};
+}
+
+// A picture whose owner may not write it is one the user protected: it is never
+// rewritten (the rename that replaces a file would not ask).
+bool read_only(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && (info.st_mode & S_IWUSR) == 0;
+}
+
+// Runs edit on the record's picture, unless the picture is read-only, and remakes its
+// thumbnail after a success when asked.
+EditResult rewrite(int32_t item, const TransferredPicture& record,
+                   const std::function<int32_t()>& edit, bool remake = true) {
+    const int32_t rc = read_only(record.picture_path) ? kPictureReadOnly : edit();
+    if (rc != 0)
+        return {item, record.picture_path, EditOutcome::Failed, rc};
+    if (remake)
+        remake_thumbnail(record);
+    return {item, record.picture_path, EditOutcome::Changed, 0};
+}
+
+// One message naming every picture that could not be changed.
+void report_failures(const EditContext& context, const EditReport& report) {
+    std::string names;
+    for (const EditResult& result : report)
+        if (result.outcome == EditOutcome::Failed)
+            names += std::string(CRLF) + file_name(result.picture, true);
+    if (names.empty())
+        return;
+    const std::string text =
+        Remplacer("#1", names, Remplacer("<BR>", CRLF, context.language.translate("edit_failed")));
+    context.dialogs.message_box(text, kTitle, Icon::Exclamation);
+}
+
+// Refills the grid and selects again what was selected.
+void refill(EditContext& context, const std::string& selection) {
+    fill_thumbnail_grid(context);
+    context.grid.set_SelectedItems(selection);
+}
+
+// Removes a file of the thumbnail folder when it goes out of scope, on every path.
+class TemporaryFile {
+public:
+    explicit TemporaryFile(std::string path) : m_path(std::move(path)) {}
+    ~TemporaryFile() {
+        if (!m_path.empty())
+            delete_file(m_path, false, false);
+    }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+    const std::string& path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
+
+// Whether a resize text names a size at all (markers aside).
+bool names_a_size(const std::string& text) {
+    std::string numbers = text;
+    std::erase(numbers, '*');
+    std::erase(numbers, '>');
+    return numeric_value(get_tokens(1, numbers, ",")) != 0 ||
+           numeric_value(get_tokens(2, numbers, ",")) != 0;
+}
+
+} // namespace
+
+void fill_thumbnail_grid(EditContext& context) {
+    ThumbnailGrid& grid = context.grid;
+    grid.set_LockScreen(true);
+    std::vector<std::string> thumbs;
+    for (const TransferredPicture& record : context.transferred_pictures)
+        thumbs.push_back(record.thumb_path);
+    grid.set_filelist(join(thumbs, std::string(1, CR)));
+    // Each item takes the caption of its own picture: a thumbnail the grid could not find
+    // is left out and the items after it move up.
+    const std::string list = grid.filelist();
+    const int32_t count = list.empty() ? 0 : nb_tokens(list, std::string(1, CR));
+    for (int32_t i = 1; i <= count; ++i) {
+        const std::string picture =
+            picture_of_thumbnail(context.transferred_pictures, get_line(i, list));
+        if (!picture.empty())
+            grid.set_File_Titlestring(i, thumbnail_caption(picture));
+    }
+    grid.set_TitleText("#CUSTOM#");
+    grid.set_LockScreen(false);
+    grid.refresh();
+}
+
+std::string find_picture_of_item(const EditContext& context, int32_t item) {
+    return picture_of_thumbnail(context.transferred_pictures, item_file(context.grid, item));
+}
+
+std::string thumbnail_caption(const std::string& picture_path) {
+    const int64_t length = std::max<int64_t>(file_length(picture_path), 0);
+    const int kilobytes = to_int(static_cast<double>(length) / 1024);
+    return file_name(picture_path, true) + std::string(CRLF) + "(" +
+           Remplacer(",", " x ", get_image_size(picture_path)) + ")" + std::string(CRLF) +
+           std::to_string(kilobytes) + " Kb";
+}
+
+std::string picture_of_thumbnail(const std::vector<TransferredPicture>& pictures,
+                                 const std::string& thumb_path) {
+    std::string found;
+    int matches = 0;
+    for (const TransferredPicture& picture : pictures) {
+        if (picture.thumb_path == thumb_path) {
+            found = picture.picture_path;
+            ++matches;
+        }
+    }
+    return matches == 1 ? found : "";
+}
+
+int16_t transform_code(std::string_view key) {
+    if (key == "qvd")
+        return 5;
+    if (key == "cqv")
+        return 6;
+    if (key == "dcsd")
+        return 7;
+    if (key == "fliph")
+        return 1;
+    if (key == "flipv")
+        return 2;
+    return 0;
+}
+
+EditReport transform_selected(EditContext& context, std::string_view key) {
+    const auto guard = busy(context);
+    const std::string selection = context.grid.SelectedItems();
+    const int16_t code = transform_code(key);
+    EditReport report;
+    for (const int32_t item : selected_items(context.grid)) {
+        const std::optional<size_t> index = record_of_item(context, item);
+        if (!index || code == 0) {
+            report.push_back(skipped(item));
+            continue;
+        }
+        const TransferredPicture record = context.transferred_pictures[*index];
+        const std::string extension = file_extension(record.picture_path);
+        // A JPEG turns without re-encoding, straight over itself: the imaging module puts
+        // the result in place only when it is complete.
+        const bool jpeg = extension == "jpg" || extension == "jpeg";
+        report.push_back(rewrite(item, record, [&] {
+            if (jpeg) {
+                const int32_t rc =
+                    jpeg_lossless_transform(record.picture_path, record.picture_path, code);
+                // The few layouts that cannot be turned without decoding are re-encoded.
+                if (rc != picture::kTransformFailed)
+                    return rc;
+            }
+            return convert_in_place(record.picture_path, "", "", kEditQuality, code);
+        }));
+    }
+    refill(context, selection);
+    report_failures(context, report);
+    return report;
+}
+
+EditReport resize_selected(EditContext& context, int size, int16_t quality) {
+    const auto guard = busy(context);
+    const std::string selection = context.grid.SelectedItems();
+    const std::string resize = "*" + std::to_string(size);
+    EditReport report;
+    for (const int32_t item : selected_items(context.grid)) {
+        const std::optional<size_t> index = record_of_item(context, item);
+        if (!index) {
+            report.push_back(skipped(item));
+            continue;
+        }
+        const TransferredPicture& record = context.transferred_pictures[*index];
+        // The thumbnail keeps its proportions, so it is not made again.
+        report.push_back(rewrite(
+            item, record,
+            [&] { return convert_in_place(record.picture_path, "", resize, quality, 0); }, false));
+    }
+    refill(context, selection);
+    report_failures(context, report);
+    return report;
+}
+
+EditReport resize_to_typed_size(EditContext& context) {
+    const std::string selection = context.grid.SelectedItems();
+    const std::vector<int32_t> items = selected_items(context.grid);
+    EditReport report;
+    if (items.empty())
+        return report;
+    // The question is asked with the normal pointer; the hourglass comes with the work.
+    const std::optional<std::string> answer =
+        context.dialogs.input_box(context.language.translate("choose_size"), "", ",");
+    // The offered "," names no size: accepting it would only re-encode every picture.
+    if (!answer || answer->empty() || !names_a_size(*answer))
+        return report;
+    const auto guard = busy(context);
+    for (auto item = items.rbegin(); item != items.rend(); ++item) {
+        const std::optional<size_t> index = record_of_item(context, *item);
+        if (!index) {
+            report.push_back(skipped(*item));
+            continue;
+        }
+        const TransferredPicture record = context.transferred_pictures[*index];
+        report.push_back(rewrite(*item, record, [&] {
+            return convert_in_place(record.picture_path, "", *answer, kEditQuality, 0);
+        }));
+    }
+    refill(context, selection);
+    report_failures(context, report);
+    return report;
+}
+
+EditReport delete_selected(EditContext& context) {
+    const std::vector<int32_t> items = selected_items(context.grid);
+    EditReport report;
+    if (items.empty())
+        return report;
+    const std::string question =
+        Remplacer("#1", std::to_string(items.size()), context.language.translate("confirm_delete"));
+    if (context.dialogs.message_box(question, kTitle, Icon::Exclamation, Buttons::YesNo) !=
+        Answer::Yes)
+        return report;
+    const auto guard = busy(context);
+    std::vector<TransferredPicture>& records = context.transferred_pictures;
+    // From the last item to the first, as the records move down behind each removal.
+    for (auto item = items.rbegin(); item != items.rend(); ++item) {
+        const std::optional<size_t> index = record_of_item(context, *item);
+        if (!index) {
+            report.push_back(skipped(*item));
+            continue;
+        }
+        const TransferredPicture record = records[*index];
+        delete_file(record.picture_path, false, true);
+        if (file_exists(record.picture_path)) {
+            report.push_back({*item, record.picture_path, EditOutcome::Failed, 0});
+            continue;
+        }
+        delete_file(record.thumb_path, false, true);
+        records.erase(records.begin() + std::ptrdiff_t(*index));
+        report.push_back({*item, record.picture_path, EditOutcome::Changed, 0});
+    }
+    fill_thumbnail_grid(context);
+    report_failures(context, report);
+    return report;
+}
+
+EditReport crop_selected(EditContext& context, const CropWindow& crop_window) {
+    const std::string selection = context.grid.SelectedItems();
+    const std::vector<int32_t> items = selected_items(context.grid);
+    EditReport report;
+    if (items.empty())
+        return report;
+    const int32_t item = items.front();
+    const std::optional<size_t> index = record_of_item(context, item);
+    if (!index) {
+        report.push_back(skipped(item));
+        return report;
+    }
+    const TransferredPicture record = context.transferred_pictures[*index];
+    const std::string& picture = record.picture_path;
+
+    std::string crop_result;
+    {
+        std::string shown = picture;
+        std::optional<TemporaryFile> stand_in;
+        const std::string extension = file_extension(picture);
+        if (std::find(kShownAsTheyAre.begin(), kShownAsTheyAre.end(), extension) ==
+            kShownAsTheyAre.end()) {
+            // A free name of the thumbnail folder: "temp.jpg" could be the thumbnail of a
+            // picture called temp.
+            std::string folder = context.thumbs_dir;
+            stand_in.emplace(temp_file_name("crop", "jpg", folder));
+            const auto guard = busy(context);
+            const int32_t rc = stand_in->path().empty()
+                                   ? kRuntimeFailure
+                                   : convert_image3(picture, stand_in->path(), "", "", false,
+                                                    kEditQuality, 0, false, "", "", 0);
+            if (rc != 0) {
+                report.push_back({item, picture, EditOutcome::Failed, rc});
+                report_failures(context, report);
+                return report;
+            }
+            shown = stand_in->path();
+        }
+        crop_result = crop_window(shown);
+    }
+    if (!crop_result.empty()) {
+        const std::string size = get_image_size(picture);
+        const std::optional<std::string> crop =
+            size == "ERROR" ? std::nullopt
+                            : crop_text_for(crop_result, numeric_value(get_tokens(1, size, ",")),
+                                            numeric_value(get_tokens(2, size, ",")));
+        if (!crop) {
+            report.push_back({item, picture, EditOutcome::Unchanged, 0});
+        } else {
+            const auto guard = busy(context);
+            report.push_back(rewrite(item, record, [&] {
+                return convert_in_place(picture, *crop, "", kEditQuality, 0);
+            }));
+        }
+    }
+    refill(context, selection);
+    report_failures(context, report);
+    return report;
+}
+
+int32_t remake_thumbnail(const TransferredPicture& record) {
+    return convert_image3(record.picture_path, record.thumb_path, "", kThumbnailResize, false,
+                          kEditQuality, 0, false, "", "", 0);
+}
+
+std::optional<std::string> crop_text_for(const std::string& crop_result, int width, int height) {
+    std::array<int, 4> v{};
+    for (int i = 0; i < 4; ++i)
+        v[size_t(i)] = numeric_value(get_tokens(i + 1, crop_result, "/"));
+    const int left = std::clamp(std::min(v[0], v[2]), 0, width);
+    const int right = std::clamp(std::max(v[0], v[2]), 0, width);
+    const int top = std::clamp(std::min(v[1], v[3]), 0, height);
+    const int bottom = std::clamp(std::max(v[1], v[3]), 0, height);
+    if (left >= right || top >= bottom)
+        return std::nullopt;
+    if (left == 0 && top == 0 && right == width && bottom == height)
+        return std::nullopt;
+    return std::to_string(left) + "," + std::to_string(top) + "," + std::to_string(right) + "," +
+           std::to_string(bottom);
+}
+
+} // namespace orvix
+
+namespace orvix {
+
+std::string crop_result_of(const std::string& fractions, const std::string& dimensions,
+                           std::string_view decimal_separator) {
+    const std::optional<std::array<double, 4>> f = read_fractions(fractions, decimal_separator);
+    if (!f)
+        return "";
+    const double width = leading_number(get_tokens(1, dimensions, ","));
+    const double height = leading_number(get_tokens(2, dimensions, ","));
+    auto part = [](double fraction, double length) {
+        return std::to_string(int(
+            std::clamp(round_half_even(fraction * length), double(INT16_MIN), double(INT16_MAX))));
+    };
+    return part((*f)[0], width) + "/" + part((*f)[1], height) + "/" + part((*f)[2], width) + "/" +
+           part((*f)[3], height);
+}
+
+} // namespace orvix

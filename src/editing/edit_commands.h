@@ -1,0 +1,138 @@
+// The edit commands of the toolbar, free of widgets: turn, flip, crop, resize and delete
+// the pictures selected in the thumbnail grid, remake their thumbnails and refill the grid
+// once at the end with the selection kept. The main window hands over the records of the
+// last transfer, the grid (behind ThumbnailGrid), the dialogs, the busy pointer and the
+// crop window; tests hand over scripted ones.
+//
+// Every picture is rewritten through the imaging module, which replaces a file only by a
+// complete one, so a failed edit leaves the picture as it was. Failures are told in one
+// message at the end of a command, naming the pictures.
+#pragma once
+
+#include "transfer/transfer.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace orvix {
+
+class Dialogs;
+class LanguageTable;
+
+// What the commands read from and write to the thumbnail grid `tex`.
+class ThumbnailGrid {
+public:
+    virtual ~ThumbnailGrid() = default;
+    // The accepted items' paths in item order, joined by carriage returns (a file the grid
+    // dropped at load is not among them).
+    virtual std::string filelist() const = 0;
+    virtual void set_filelist(const std::string& text) = 0;
+    // Item numbers from 1, joined by commas; "" when nothing is selected.
+    virtual std::string SelectedItems() const = 0;
+    virtual void set_SelectedItems(const std::string& text) = 0;
+    virtual void set_LockScreen(bool lock) = 0;
+    virtual void set_File_Titlestring(int32_t index, const std::string& text) = 0;
+    virtual void set_TitleText(const std::string& text) = 0;
+    virtual void refresh() = 0;
+};
+
+// Shows the busy pointer for as long as the returned guard lives.
+using BusyPointer = std::function<std::shared_ptr<void>()>;
+
+// Shows the crop window with the picture at path, modally; returns crop_result: the
+// rectangle "x1/y1/x2/y2" in the picture's pixels, or "" when the window was closed
+// without accepting.
+using CropWindow = std::function<std::string(const std::string& path)>;
+
+struct EditContext {
+    std::vector<TransferredPicture>& transferred_pictures;
+    std::string thumbs_dir; // with a trailing separator
+    const LanguageTable& language;
+    Dialogs& dialogs;
+    ThumbnailGrid& grid;
+    BusyPointer busy; // may be empty
+};
+
+enum class EditOutcome {
+    Changed,   // the picture was rewritten (or deleted) and its thumbnail remade
+    Unchanged, // nothing to do for it (an empty crop, a crop of the whole picture)
+    Skipped,   // no record of the last transfer belongs to the grid item
+    Failed,    // the picture could not be changed; it is as it was
+};
+
+// The code of a picture left alone because its owner may not write it.
+inline constexpr int32_t kPictureReadOnly = -300;
+
+struct EditResult {
+    int32_t item = 0;
+    std::string picture;
+    EditOutcome outcome = EditOutcome::Skipped;
+    int32_t code = 0; // the imaging result of a failure, or kPictureReadOnly
+};
+using EditReport = std::vector<EditResult>;
+
+// Shows the records in the grid: their thumbnails as the file list, each with the
+// caption of its picture (name, size in pixels, size in Kb), the custom title shown.
+void fill_thumbnail_grid(EditContext& context);
+
+// The picture of grid item `item`: that of the one record whose thumbnail is the item's
+// file. "" when none, or more than one, has it. Every command finds its pictures so: a
+// base name may be shared by two pictures, the thumbnail's path never.
+std::string find_picture_of_item(const EditContext& context, int32_t item);
+
+// The picture's file name, its size "(W x H)" ("(ERROR)" when it cannot be read) and its
+// weight in kilobytes, on three lines: its caption in the grid.
+std::string thumbnail_caption(const std::string& picture_path);
+
+// The picture whose thumbnail is the file the grid shows; "" when no record, or more than
+// one, has that thumbnail.
+std::string picture_of_thumbnail(const std::vector<TransferredPicture>& pictures,
+                                 const std::string& thumb_path);
+
+// The code of a rotate menu key (qvd 5, cqv 6, dcsd 7, fliph 1, flipv 2); 0 for others.
+int16_t transform_code(std::string_view key);
+
+// Turns or flips each selected picture: a JPEG without re-encoding (re-encoded only when
+// its layout cannot be turned so), other formats re-encoded in their own format. The grid
+// is refilled with the selection kept.
+EditReport transform_selected(EditContext& context, std::string_view key);
+
+// Resizes each selected picture to `size` pixels on its longer side, at the JPEG quality
+// of the main window's quality box.
+EditReport resize_selected(EditContext& context, int size, int16_t quality);
+
+// Asks for a size ("choose_size") and resizes each selected picture to it, as the resize
+// text of the imaging module reads it. Nothing is asked with nothing selected; a Cancel,
+// an empty answer or one that names no size changes nothing.
+EditReport resize_to_typed_size(EditContext& context);
+
+// Asks ("confirm_delete") and, on Yes, deletes each selected picture and its thumbnail,
+// from the last item to the first, and drops its record. A picture that stays on disk
+// keeps its record and thumbnail.
+EditReport delete_selected(EditContext& context);
+
+// Shows the first selected picture in the crop window (a JPEG copy in the thumbnail folder
+// for formats the window cannot show, removed when it closes) and crops the picture itself
+// to the accepted rectangle.
+EditReport crop_selected(EditContext& context, const CropWindow& crop_window);
+
+// Remakes the record's thumbnail from its picture, always into its own thumb_path.
+int32_t remake_thumbnail(const TransferredPicture& record);
+
+// crop_result for an accepted crop window: the crop rectangle's fractions ("l/t/r/b", in
+// the locale's decimal form) times the picture's dimensions ("width,height"), each
+// rounded to a 16-bit integer, as "x1/y1/x2/y2". "" when the fractions cannot be read.
+std::string crop_result_of(const std::string& fractions, const std::string& dimensions,
+                           std::string_view decimal_separator);
+
+// The crop text "left,top,right,bottom" for a crop_result on a width x height picture:
+// corners dragged past each other put back in order, edges kept inside the picture.
+// std::nullopt when nothing would be left, or nothing cut off.
+std::optional<std::string> crop_text_for(const std::string& crop_result, int width, int height);
+
+} // namespace orvix

@@ -1,0 +1,47 @@
+// A JPEG's metadata segments and its EXIF block, brought in line with pixels that were
+// turned, cropped or resized. Internal to the imaging module.
+#pragma once
+
+#include "imaging/picture_layer.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace orvix::picture::detail {
+
+// One marker segment: its marker byte and where it lies, from the 0xFF of its marker to
+// the end of its data.
+struct Segment {
+    uint8_t marker = 0;
+    size_t begin = 0;
+    size_t end = 0;
+};
+
+// The segments that follow one another from offset `from` until the first scan, the end
+// of the picture or the first byte that starts no segment (bytes that follow a cut-off
+// segment are not taken).
+std::vector<Segment> leading_segments(std::span<const uint8_t> bytes, size_t from);
+
+// True for an APP1 segment that holds an EXIF block.
+bool is_exif(std::span<const uint8_t> bytes, const Segment& segment);
+
+// The size in the frame header; std::nullopt when none comes before the first scan.
+std::optional<PictureSize> frame_size(std::span<const uint8_t> jpeg);
+
+// The EXIF segment (marker included) rewritten: the orientation set to 1 when asked, the
+// pixel dimensions (and an image size, where the block has one) set to the picture's,
+// the embedded thumbnail unlinked and, when it ends the block, cut off. std::nullopt when
+// the block cannot be read; it then stays as it is.
+std::optional<std::vector<uint8_t>> rewrite_exif(std::span<const uint8_t> segment,
+                                                 const ExifChange& change);
+
+// Writes jpeg (a whole file) with metadata (whole segments of another JPEG) inserted after
+// its SOI and JFIF segment, and the EXIF segment among them, or else jpeg's own, brought in
+// line with change. Every other byte is written as it stands.
+bool write_jpeg_with_metadata(PictureTarget& target, std::span<const uint8_t> jpeg,
+                              std::span<const uint8_t> metadata, const ExifChange& change);
+
+} // namespace orvix::picture::detail

@@ -1,0 +1,175 @@
+// The toolbar on the main window: each button and menu entry reaches its command on the
+// selected pictures, the pointer is back to normal afterwards and the toolbar follows
+// the selection that is left.
+#include "grid_fixture.h"
+
+#include "controls/picture/getrect.h"
+#include "controls/picture/picture_plus.h"
+#include "editing/cropwindow.h"
+#include "fs/fs.h"
+#include "imaging/helpers.h"
+#include "imaging/imaging.h"
+#include "text/text.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+
+namespace orvix::test {
+namespace {
+
+class ToolbarTest : public GridWindowTest {
+protected:
+    void SetUp() override {
+        start_with_card({"IMG_1.jpg", "IMG_2.jpg", "IMG_3.bmp"});
+        transfer();
+        m_dialogs.clear();
+    }
+    QAction* button(int number) const {
+        return child<QToolBar>("tb")->findChild<QAction*>(
+            QStringLiteral("tb_button%1").arg(number));
+    }
+    QAction* entry(const char* menu, const char* key) const {
+        for (QAction* action : child<QMenu>(menu)->actions())
+            if (action->data().toString() == QLatin1String(key))
+                return action;
+        ADD_FAILURE() << "no entry " << key;
+        return nullptr;
+    }
+    void select(const char* items) {
+        m_tex->setSelectedItems(QString::fromLatin1(items));
+        QMetaObject::invokeMethod(m_tex, "GlimraDrawingEnd");
+    }
+    // The commands have ended: no hourglass left, the grid drawn again.
+    void after_command() {
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "the pointer is back";
+        settle();
+    }
+    std::string size_of(int item) const { return get_image_size(picture_of(item)); }
+    // The item that shows the picture of that name.
+    int item_of(const std::string& name) const {
+        for (int item = 1; item <= m_tex->model().count(); ++item)
+            if (file_name(picture_of(item), true) == name)
+                return item;
+        ADD_FAILURE() << name;
+        return 0;
+    }
+};
+
+TEST_F(ToolbarTest, EveryRotateEntryTurnsTheSelectedPictures) {
+    const std::pair<const char*, const char*> entries[] = {{"qvd", "48,64"},
+                                                           {"cqv", "48,64"},
+                                                           {"dcsd", "64,48"},
+                                                           {"fliph", "64,48"},
+                                                           {"flipv", "64,48"}};
+    select("1,3");
+    for (const auto& [key, size] : entries) {
+        SCOPED_TRACE(key);
+        const test::RgbImage before = read_rgb(picture_of(3));
+        entry("tb_rotate_menu", key)->trigger();
+        after_command();
+        EXPECT_EQ(size_of(1), size);
+        EXPECT_EQ(size_of(3), size);
+        EXPECT_EQ(size_of(2), "64,48") << "not selected";
+        EXPECT_NE(read_rgb(picture_of(3)).pixels, before.pixels);
+        EXPECT_EQ(m_tex->SelectedItems(), "1,3");
+    }
+    EXPECT_TRUE(m_dialogs.messages().empty());
+}
+
+TEST_F(ToolbarTest, TheRotateButtonTurnsClockwise) {
+    select("2");
+    button(1)->trigger();
+    after_command();
+    EXPECT_EQ(size_of(2), "48,64");
+    EXPECT_EQ(m_tex->File_Titlestring(2).contains(QStringLiteral("(48 x 64)")), true);
+    EXPECT_EQ(toolbar(), (std::vector<bool>{true, true, true, true, true}));
+}
+
+TEST_F(ToolbarTest, EverySizeEntryResizesTheLongerSideAtTheBoxQuality) {
+    const std::pair<const char*, int> entries[] = {{"qcqv", 480}, {"scq", 640},    {"hc", 800},
+                                                   {"mvq", 1024}, {"mdcqv", 1280}, {"dmqh", 2048}};
+    child<QLineEdit>("quality")->setText(QStringLiteral("40"));
+    const int jpeg = item_of("IMG_1.jpg");
+    select(std::to_string(jpeg).c_str());
+    for (const auto& [key, size] : entries) {
+        SCOPED_TRACE(key);
+        entry("tb_resize_menu", key)->trigger();
+        after_command();
+        EXPECT_EQ(size_of(jpeg), std::to_string(size) + "," + std::to_string(size * 3 / 4));
+    }
+    // Quality 40 against 100: the same pixels in far fewer bytes.
+    const std::string same = m_dir.file("same.jpg");
+    ASSERT_EQ(convert_image3(picture_of(jpeg), same, "", "", false, 100, 0, false, "", "", 0), 0);
+    EXPECT_LT(file_length(picture_of(jpeg)) * 2, file_length(same));
+}
+
+TEST_F(ToolbarTest, ResizeAsksForASize) {
+    select("1,2");
+    m_dialogs.queue_input("32");
+    button(3)->trigger();
+    after_command();
+    EXPECT_EQ(m_dialogs.inputs().size(), 1u);
+    EXPECT_EQ(size_of(1), "32,24");
+    EXPECT_EQ(size_of(2), "32,24");
+    EXPECT_EQ(size_of(3), "64,48");
+}
+
+TEST_F(ToolbarTest, DeleteAsksThenRemovesAndTheToolbarFollows) {
+    const std::string first = picture_of(1), third = picture_of(3);
+    select("1,3");
+    m_dialogs.queue_answer(Answer::Yes);
+    button(5)->trigger();
+    after_command();
+    ASSERT_EQ(m_dialogs.messages().size(), 1u);
+    EXPECT_EQ(m_dialogs.messages()[0].buttons, Buttons::YesNo);
+    EXPECT_FALSE(file_exists(first));
+    EXPECT_FALSE(file_exists(third));
+    EXPECT_EQ(m_form->state().transferred_pictures.size(), 1u);
+    EXPECT_EQ(m_tex->model().count(), 1);
+    EXPECT_EQ(toolbar(), (std::vector<bool>{false, false, false, false, false}));
+}
+
+TEST_F(ToolbarTest, CropShowsTheWindowAndCropsWhatIsAccepted) {
+    select("2");
+    bool shown = false;
+    QTimer::singleShot(0, [&] {
+        auto* window = qobject_cast<cropwindow*>(QApplication::activeModalWidget());
+        ASSERT_NE(window, nullptr);
+        shown = true;
+        EXPECT_EQ(window->pplus()->picture_dimensions(), "64,48");
+        window->gr()->set_selrect_as_percents(0, 0, 0.5f, 0.5f);
+        QWidget* bk = window->pplus()->findChild<QWidget*>(QStringLiteral("bk"));
+        QMouseEvent twice(QEvent::MouseButtonDblClick, QPointF(bk->rect().center()),
+                          bk->mapToGlobal(QPointF(bk->rect().center())), Qt::LeftButton,
+                          Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(bk, &twice);
+    });
+    button(2)->trigger();
+    after_command();
+    EXPECT_TRUE(shown);
+    // Half of each side, give or take the frame's half pixel.
+    const std::string size = size_of(2);
+    EXPECT_NEAR(numeric_value(get_tokens(1, size, ",")), 32, 1) << size;
+    EXPECT_NEAR(numeric_value(get_tokens(2, size, ",")), 24, 1) << size;
+    EXPECT_EQ(m_tex->SelectedItems(), "2");
+    EXPECT_EQ(m_form->state().crop_result.substr(0, 4), "0/0/");
+}
+
+TEST_F(ToolbarTest, ClosingTheCropWindowChangesNothing) {
+    select("3");
+    const std::string before = read_file(picture_of(3));
+    QTimer::singleShot(0, [] {
+        if (QWidget* window = QApplication::activeModalWidget())
+            window->close();
+    });
+    button(2)->trigger();
+    after_command();
+    EXPECT_EQ(read_file(picture_of(3)), before);
+    EXPECT_EQ(m_form->state().crop_result, "");
+    EXPECT_EQ(test::folder_entries(m_form->state().thumbs_dir).size(), 3u) << "no stand-in left";
+}
+
+} // namespace
+} // namespace orvix::test

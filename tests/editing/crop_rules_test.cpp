@@ -1,0 +1,62 @@
+// How an accepted crop window becomes a crop of the picture.
+#include "editing/edit_commands.h"
+
+#include <gtest/gtest.h>
+
+namespace orvix {
+namespace {
+
+TEST(CropResult, FractionsTimesThePicturesDimensions) {
+    struct Case {
+        const char* fractions;
+        const char* separator;
+        const char* dimensions;
+        const char* expected;
+    };
+    for (const Case& c : {
+             Case{"0/0/1/1", ".", "1600,1200", "0/0/1600/1200"},
+             Case{"0,25/0,5/0,75/1", ",", "1600,1200", "400/600/1200/1200"},
+             Case{"0.25/0.5/0.75/1", ".", "1600,1200", "400/600/1200/1200"},
+             // 0.5 x 5 = 2.5 and 0.5 x 7 = 3.5 round to the even 2 and 4.
+             Case{"0.5/0.5/1/1", ".", "5,7", "2/4/5/7"},
+             // An inverted rectangle stays inverted here; the crop puts it in order.
+             Case{"0.75/0/0.25/1", ".", "100,100", "75/0/25/100"},
+             Case{"0/0/1/1", ".", "0,0", "0/0/0/0"},
+             Case{"0/0/1", ".", "100,100", ""},
+             Case{"a/b/c/d", ".", "100,100", ""},
+         })
+        EXPECT_EQ(crop_result_of(c.fractions, c.dimensions, c.separator), c.expected)
+            << c.fractions << " on " << c.dimensions;
+}
+
+TEST(CropText, IsInOrderInsideThePictureAndOnlyWhenItCutsSomething) {
+    struct Case {
+        const char* crop_result;
+        int width, height;
+        std::optional<std::string> expected;
+    };
+    for (const Case& c : {
+             Case{"10/20/110/70", 200, 100, "10,20,110,70"},
+             Case{"110/70/10/20", 200, 100, "10,20,110,70"},
+             Case{"-5/-5/500/50", 200, 100, "0,0,200,50"},
+             Case{"0/0/200/100", 200, 100, std::nullopt},
+             Case{"0/0/300/300", 200, 100, std::nullopt},
+             Case{"5/5/5/50", 200, 100, std::nullopt},
+             Case{"250/5/300/50", 200, 100, std::nullopt},
+             Case{"", 200, 100, std::nullopt},
+         })
+        EXPECT_EQ(crop_text_for(c.crop_result, c.width, c.height), c.expected) << c.crop_result;
+}
+
+TEST(TransformCode, OfEveryRotateMenuKey) {
+    EXPECT_EQ(transform_code("qvd"), 5);
+    EXPECT_EQ(transform_code("cqv"), 6);
+    EXPECT_EQ(transform_code("dcsd"), 7);
+    EXPECT_EQ(transform_code("fliph"), 1);
+    EXPECT_EQ(transform_code("flipv"), 2);
+    EXPECT_EQ(transform_code("rotate"), 0);
+    EXPECT_EQ(transform_code("QVD"), 0);
+}
+
+} // namespace
+} // namespace orvix

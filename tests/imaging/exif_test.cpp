@@ -1,0 +1,165 @@
+// The EXIF block after a turn, a flip, a crop or a resize of a JPEG: no viewer may turn
+// the picture a second time, and every other marker stays as it was.
+#include "helpers.h"
+#include "imaging/imaging.h"
+#include "support/exif.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+namespace orvix {
+namespace {
+
+using test::ExifFields;
+using test::TempDir;
+
+// Inserts a segment right after SOI.
+void add_segment(const std::string& path, char marker, const std::string& body) {
+    const std::string jpeg = test::read_file(path);
+    const size_t length = body.size() + 2;
+    test::write_file(path, jpeg.substr(0, 2) + '\xFF' + marker + char(length >> 8) +
+                               char(length & 0xFF) + body + jpeg.substr(2));
+}
+
+// A camera picture: EXIF with orientation 6, its pixel dimensions and a thumbnail, then
+// an XMP block, a colour profile and a comment that must survive untouched.
+std::string camera_picture(const TempDir& dir, const std::string& name, int width, int height,
+                           bool little_endian) {
+    const std::string path = dir.file(name);
+    test::make_jpeg(path, width, height);
+    add_segment(path, '\xFE', "taken on holiday");
+    add_segment(path, '\xE2', std::string("ICC_PROFILE\0\x01\x01", 14) + "profile bytes");
+    add_segment(path, '\xE1',
+                std::string("http://ns.adobe.com/xap/1.0/\0", 29) +
+                    "<x:xmpmeta tiff:Orientation=\"6\"/>");
+    test::add_exif(path, ExifFields{6, width, height, true}, little_endian);
+    return path;
+}
+
+std::string identify(const std::string& format, const std::string& path) {
+    return test::run_command("/usr/bin/identify -format '" + format + "' " + test::quoted(path) +
+                             " 2>/dev/null");
+}
+
+struct TurnCase {
+    const char* name;
+    int code;
+    const char* jpegtran;
+    bool little_endian;
+};
+
+class LosslessExif : public testing::TestWithParam<TurnCase> {};
+
+TEST_P(LosslessExif, OrientationOneSizesOfTheResultThumbnailGoneRestUntouched) {
+    const TurnCase& c = GetParam();
+    TempDir dir;
+    const std::string source = camera_picture(dir, "camera.jpg", 200, 120, c.little_endian);
+    const std::string ours = dir.file("ours.jpg"), theirs = dir.file("theirs.jpg");
+    ASSERT_EQ(jpeg_lossless_transform(source, ours, int16_t(c.code)), 0);
+    int status = -1;
+    test::run_command(std::string("/usr/bin/jpegtran ") + c.jpegtran +
+                          " -trim -copy all -outfile " + test::quoted(theirs) + " " +
+                          test::quoted(source),
+                      &status);
+    ASSERT_EQ(status, 0);
+    EXPECT_EQ(test::max_difference(test::read_rgb(ours), test::read_rgb(theirs)), 0);
+
+    const std::string size = get_image_size(ours);
+    const int width = std::stoi(size), height = std::stoi(size.substr(size.find(',') + 1));
+    EXPECT_EQ(test::read_exif(ours), (ExifFields{1, width, height, false}));
+    EXPECT_EQ(identify("%[EXIF:Orientation]", ours), "1");
+    EXPECT_EQ(test::other_metadata(ours), test::other_metadata(source));
+    EXPECT_NE(test::other_metadata(ours).find("taken on holiday"), std::string::npos);
+    // The thumbnail ended the block, so its bytes went with it.
+    EXPECT_LT(test::read_file(ours).size(), test::read_file(theirs).size());
+}
+
+INSTANTIATE_TEST_SUITE_P(Codes, LosslessExif,
+                         testing::Values(TurnCase{"Rotate90", 5, "-rotate 90", false},
+                                         TurnCase{"Rotate180", 6, "-rotate 180", false},
+                                         TurnCase{"Rotate270", 7, "-rotate 270", false},
+                                         TurnCase{"FlipHorizontal", 1, "-flip horizontal", false},
+                                         TurnCase{"FlipVertical", 2, "-flip vertical", false},
+                                         TurnCase{"Rotate90LittleEndian", 5, "-rotate 90", true}),
+                         [](const testing::TestParamInfo<TurnCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+TEST(LosslessExif, QuarterTurnsExchangeThePixelDimensions) {
+    TempDir dir;
+    const std::string source = camera_picture(dir, "camera.jpg", 320, 160, false);
+    ASSERT_EQ(jpeg_lossless_transform(source, source, 5), 0);
+    EXPECT_EQ(test::read_exif(source), (ExifFields{1, 160, 320, false}));
+    EXPECT_EQ(identify("%[EXIF:PixelXDimension]x%[EXIF:PixelYDimension]", source), "160x320");
+}
+
+TEST(ReencodedExif, ATurnInPlaceKeepsTheMetadataBroughtInLine) {
+    TempDir dir;
+    const std::string path = camera_picture(dir, "camera.jpg", 200, 120, false);
+    const std::string others = test::other_metadata(path);
+    ASSERT_EQ(convert_image3(path, path, "", "", false, 100, 0, false, "", "", 5), 0);
+    EXPECT_EQ(get_image_size(path), "120,200");
+    EXPECT_EQ(test::read_exif(path), (ExifFields{1, 120, 200, false}));
+    EXPECT_EQ(test::other_metadata(path), others);
+}
+
+TEST(ReencodedExif, ACropOrResizeInPlaceKeepsTheOrientationAndTakesTheNewSize) {
+    TempDir dir;
+    const std::string path = camera_picture(dir, "camera.jpg", 200, 120, true);
+    ASSERT_EQ(convert_image3(path, path, "10,10,110,60", "", false, 100, 0, false, "", "", 0), 0);
+    EXPECT_EQ(test::read_exif(path), (ExifFields{6, 100, 50, false}));
+    ASSERT_EQ(convert_image3(path, path, "", "50", false, 100, 0, false, "", "", 0), 0);
+    EXPECT_EQ(test::read_exif(path), (ExifFields{6, 50, 25, false}));
+}
+
+TEST(ReencodedExif, ANewFileMadeFromAPictureCarriesNoMetadata) {
+    TempDir dir;
+    const std::string path = camera_picture(dir, "camera.jpg", 200, 120, false);
+    const std::string thumb = dir.file("thumb.jpg"), bmp = dir.file("copy.bmp");
+    ASSERT_EQ(convert_image3(path, thumb, "", "100", false, 100, 0, false, "", "", 5), 0);
+    EXPECT_FALSE(test::read_exif(thumb));
+    EXPECT_EQ(test::other_metadata(thumb), "");
+    ASSERT_EQ(convert_image3(path, bmp, "", "", false, 100, 0, false, "", "", 0), 0);
+    // And a BMP edited in place stays a plain BMP.
+    ASSERT_EQ(convert_image3(bmp, bmp, "", "", false, 100, 0, false, "", "", 5), 0);
+    EXPECT_EQ(get_image_size(bmp), "120,200");
+}
+
+// Blocks that lie about their offsets are left as they are and break nothing.
+TEST(DamagedExif, IsLeftAsItIsAndThePictureStillTurns) {
+    const std::string header = std::string("Exif\0\0", 6);
+    const std::vector<std::pair<const char*, std::string>> blocks = {
+        {"IfdBeyondTheEnd", header + std::string("MM\0*\xFF\xFF\xFF\xF0", 8)},
+        {"TooManyEntries", header + std::string("II*\0\x08\0\0\0\xFF\xFF", 10)},
+        {"NoTiffHeader", header + "XX"},
+        {"ExifIfdBeyondTheEnd",
+         header + std::string("MM\0*\0\0\0\x08\0\x01\x87\x69\0\x04\0\0\0\x01\x7F\xFF\xFF\xFF"
+                              "\0\0\0\0",
+                              26)},
+    };
+    for (const auto& [name, block] : blocks) {
+        SCOPED_TRACE(name);
+        TempDir dir;
+        const std::string path = dir.file("damaged.jpg");
+        test::make_jpeg(path, 64, 48);
+        add_segment(path, '\xE1', block);
+        const std::string out = dir.file("out.jpg");
+        ASSERT_EQ(jpeg_lossless_transform(path, out, 5), 0);
+        EXPECT_NE(test::read_file(out).find(block.substr(6)), std::string::npos);
+        EXPECT_EQ(get_image_size(out), "48,64");
+    }
+}
+
+TEST(DamagedExif, AnIfdLinkedToItselfIsUnlinkedNotFollowed) {
+    TempDir dir;
+    const std::string path = dir.file("looped.jpg");
+    test::make_jpeg(path, 64, 48);
+    add_segment(path, '\xE1', std::string("Exif\0\0MM\0*\0\0\0\x08\0\0\0\0\0\x08", 20));
+    ASSERT_EQ(jpeg_lossless_transform(path, path, 7), 0);
+    EXPECT_NE(test::read_file(path).find(std::string("MM\0*\0\0\0\x08\0\0\0\0\0\0", 14)),
+              std::string::npos);
+    EXPECT_EQ(get_image_size(path), "48,64");
+}
+
+} // namespace
+} // namespace orvix

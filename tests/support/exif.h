@@ -1,0 +1,35 @@
+// EXIF blocks for test pictures: written into a JPEG as a camera would (orientation,
+// pixel dimensions, a maker string referenced by offset, an embedded thumbnail) and read
+// back by a parser of the tests' own.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace orvix::test {
+
+struct ExifFields {
+    int orientation = 0;  // 0: no orientation tag
+    int pixel_width = 0;  // PixelXDimension (LONG); 0 with pixel_height: no such tags
+    int pixel_height = 0; // PixelYDimension (SHORT)
+    bool thumbnail = false;
+    bool operator==(const ExifFields&) const = default;
+};
+
+// The maker string of every block add_exif writes, stored by offset.
+inline constexpr const char* kExifMake = "OrvixCam Model 7";
+
+// Inserts an EXIF segment right after SOI, byte order "MM" or (little_endian) "II". The
+// thumbnail is a 16 x 8 JPEG at the end of the block.
+void add_exif(const std::string& jpeg_path, const ExifFields& fields, bool little_endian = false);
+
+// The fields of the file's first EXIF segment: thumbnail true when IFD1 names a thumbnail
+// inside the segment that starts like a JPEG. std::nullopt when there is no readable
+// segment or its maker string is not intact.
+std::optional<ExifFields> read_exif(const std::string& jpeg_path);
+
+// The file's APPn and COM segments ahead of the first scan, but its EXIF and JFIF ones,
+// as bytes.
+std::string other_metadata(const std::string& jpeg_path);
+
+} // namespace orvix::test
