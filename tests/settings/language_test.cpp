@@ -126,11 +126,24 @@ std::string markers(const std::string& value) {
 // Every key the program asks for, with the markers its caller replaces. "<BR>" belongs
 // only where the caller turns it into a line break; anywhere else it would show as is.
 const std::pair<const char*, const char*> MARKED_KEYS[] = {
-    {"otherrename_info", "<BR>"}, {"big_axis", "#1"},        {"x_pictures_transferable", "#1"},
-    {"how_free", "#1"},           {"how_freepics", "#1"},    {"progress_transfer", "#1 #2"},
-    {"same_name", "#1 <BR>"},     {"copy_error", "#1"},      {"end_transfer", "#1"},
-    {"x_failed", "#1"},           {"confirm_delete", "#1"},  {"infolabel", "<BR>"},
-    {"default_object", "#1"},     {"confirm_send", "#1 #2"}, {"x_not_deleted", "#1"},
+    {"otherrename_info", "<BR>"},
+    {"big_axis", "#1"},
+    {"x_pictures_transferable", "#1"},
+    {"how_free", "#1"},
+    {"how_freepics", "#1"},
+    {"progress_transfer", "#1 #2"},
+    {"same_name", "#1 <BR>"},
+    {"copy_error", "#1"},
+    {"end_transfer", "#1"},
+    {"x_failed", "#1"},
+    {"confirm_delete", "#1"},
+    {"infolabel", "<BR>"},
+    {"default_object", "#1"},
+    {"confirm_send", "#1 #2"},
+    {"x_not_deleted", "#1"},
+    {"transfer_stopped", "#1 #2"},
+    {"xfer_info", "#1 #2"},
+    {"job_error", "#1"},
 };
 const char* const PLAIN_KEYS =
     "qt_translation language tab_imagetransfer tab_setup tab_info generic_source "
@@ -140,7 +153,7 @@ const char* const PLAIN_KEYS =
     "noconversion qualitylabel tb_rotate tb_rotate90CW tb_rotate180CW tb_rotate270CW tb_fliph "
     "tb_flipv tb_crop tb_resize tb_delete send_mail no_picture_transferable source_unavailable "
     "select_sourcedir select_destdir no_error no_room source_notfound dest_notfound "
-    "dest_inside_source choose_size btn_prepare btn_cancel label_dest label_subject "
+    "dest_inside_source btn_cancelxfer choose_size btn_prepare btn_cancel label_dest label_subject "
     "label_message label_size label_quality dim_idem";
 
 TEST(ShippedFilesTest, EveryUsedKeyInBothLanguagesWithItsMarkers) {
