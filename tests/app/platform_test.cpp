@@ -69,7 +69,8 @@ TEST(TextCodec, EveryByteStringComesBackAsItWas) {
         "\xf4\x90\x80\x80",
         "\xc3",
         "\xe2\x82",
-        "a\x80" "b", // beyond, cut, stray
+        "a\x80"
+        "b", // beyond, cut, stray
         std::string("nul\0inside", 11),
     };
     for (const std::string& bytes : cases)
@@ -83,7 +84,10 @@ TEST(TextCodec, EveryByteStringComesBackAsItWas) {
     }
     // Valid text reads as its characters; only the stray bytes are escaped.
     EXPECT_EQ(to_qt("caf\xc3\xa9"), QString::fromUtf8("caf\xc3\xa9"));
-    EXPECT_EQ(to_qt("\xff" "A").size(), 2);
+    EXPECT_EQ(to_qt("\xff"
+                    "A")
+                  .size(),
+              2);
     EXPECT_EQ(from_qt(QString::fromUtf8("\xe2\x82\xac")), "\xe2\x82\xac");
 }
 
@@ -118,11 +122,31 @@ TEST(Hourglass, NestedGuardsRestoreThePointerAtTheOutermost) {
     qt_app();
     {
         Hourglass outer;
-        { Hourglass inner; }
+        {
+            Hourglass inner(Pointer::Busy);
+            EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::BusyCursor);
+        }
         ASSERT_NE(QApplication::overrideCursor(), nullptr);
         EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
     }
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST(QtDialogs, ABoxShowsTheArrowOverTheWorkThatAsks) {
+    qt_app();
+    QtDialogs dialogs;
+    const Hourglass busy(Pointer::Busy);
+    std::vector<Qt::CursorShape> seen;
+    auto note_and_close = [&seen](QWidget* widget) {
+        seen.push_back(QApplication::overrideCursor()->shape());
+        qobject_cast<QDialog*>(widget)->reject();
+    };
+    when_box_opens(note_and_close);
+    dialogs.message_box("Sure?", "", Icon::Question, Buttons::YesNo);
+    when_box_opens(note_and_close);
+    dialogs.input_box("Name?", "", "x");
+    EXPECT_EQ(seen, (std::vector<Qt::CursorShape>{Qt::ArrowCursor, Qt::ArrowCursor}));
+    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::BusyCursor);
 }
 
 } // namespace
