@@ -103,6 +103,7 @@ public:
             return m_outcome;
         m_outcome.ran = true;
         int64_t done = 0;
+        m_progress.set_bytes_done(done, m_total_size);
         for (size_t i = 0; i < m_list.size(); ++i) {
             if (m_options.stop_requested && m_options.stop_requested()) {
                 m_outcome.stopped = true;

@@ -45,8 +45,8 @@ public:
     virtual void set_visible(bool visible) = 0;
     // The run writes "100" back into the quality box when the typed quality is out of range.
     virtual void set_quality_text(const std::string& text) = 0;
-    // After each picture: the bytes of the pictures dealt with so far, out of all of them,
-    // for a speed and a time left.
+    // Before the first picture (0) and after each: the bytes of the pictures dealt with so
+    // far, out of all of them, for a speed and a time left.
     virtual void set_bytes_done(int64_t done, int64_t total) {
         (void)done;
         (void)total;

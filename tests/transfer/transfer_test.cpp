@@ -170,7 +170,8 @@ TEST_F(Transfer, KeepsNamesWithLowerCaseExtensionsAndDrivesTheProgress) {
     EXPECT_EQ(m_progress.values, (std::vector<int>{0, 1, 2, 3, 0}));
     EXPECT_EQ(m_progress.shown, (std::vector<bool>{true, false}));
     // The bytes dealt with grow by each picture's size up to the total.
-    ASSERT_EQ(m_progress.bytes.size(), 3u);
+    ASSERT_EQ(m_progress.bytes.size(), 4u);
+    EXPECT_EQ(m_progress.bytes.front(), 0);
     EXPECT_TRUE(std::is_sorted(m_progress.bytes.begin(), m_progress.bytes.end()));
     EXPECT_EQ(m_progress.bytes.back(), m_progress.total_bytes);
     EXPECT_EQ(m_progress.total_bytes, file_length(a) + file_length(card("DCIM/100/IMG_0002.bmp")) +
