@@ -37,10 +37,11 @@ void set_height(Box& box, int height) {
         box.height = height;
 }
 
-MainLayout design_layout(int status_bar_height, int toolbar_height) {
+MainLayout design_layout(int status_bar_height, int toolbar_height, int info_line_height) {
     MainLayout layout;
     layout.status_bar.height = status_bar_height;
     layout.pbar = {margin, 0, 6000, 330};
+    layout.xferinfo.height = info_line_height;
     layout.vsplit = {5600, 0, 75, 4000};
     layout.tb = {5675, margin, 4000, toolbar_height};
     layout.frame1 = {margin, margin, 5400, 1650};
@@ -95,8 +96,15 @@ void arrange_layout(MainLayout& layout, int inner_width, int inner_height, bool 
     layout.xfer.left = (column_width - layout.xfer.width) / 2;
     arrange_folder_frame(layout, layout.frame1.width);
 
-    layout.pbar.top = inner_height - layout.pbar.height - pbar_gap;
-    set_width(layout.pbar, inner_width - layout.pbar.left - pbar_right_margin);
+    layout.cancelxfer.width = std::max(button_width, layout.captions.cancel);
+    layout.cancelxfer.height = layout.pbar.height + layout.xferinfo.height;
+    layout.cancelxfer.top = inner_height - layout.cancelxfer.height - pbar_gap;
+    layout.cancelxfer.left = inner_width - pbar_right_margin - layout.cancelxfer.width;
+    layout.pbar.top = layout.cancelxfer.top;
+    set_width(layout.pbar, layout.cancelxfer.left - margin - layout.pbar.left);
+    layout.xferinfo.left = layout.pbar.left;
+    layout.xferinfo.top = layout.pbar.bottom();
+    layout.xferinfo.width = layout.pbar.width;
 }
 
 } // namespace orvix
