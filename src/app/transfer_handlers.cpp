@@ -13,6 +13,7 @@
 #include "runner/job_runner.h"
 #include "text/text.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
@@ -173,11 +174,22 @@ void TransferView::set_quality_text(const std::string& text) {
 }
 
 void TransferView::set_bytes_done(int64_t done, int64_t total) {
+    if (m_frozen)
+        return;
     if (done == 0)
         m_rate.start(now(), total);
     else
         m_rate.add(now(), done);
     show_rate();
+    // Once every picture is dealt with, the line keeps the last figures through the report
+    // instead of falling to nothing.
+    if (done >= total)
+        m_refresh.stop();
+}
+
+void TransferView::freeze_rate() {
+    m_frozen = true;
+    m_refresh.stop();
 }
 
 double TransferView::now() const {
@@ -242,7 +254,11 @@ void Form1::xfer_Click() {
     m_running = std::make_unique<RunningTransfer>(
         *m_pbar, *m_quality, *m_xferinfo, *m_cancelxfer, m_state.language,
         std::initializer_list<QWidget*>{m_xfer, m_chemin, m_Command2, m_statussrc, m_destin, m_dest,
-                                        m_frame_setup, m_tb, m_tex});
+                                        m_frame_setup, m_tex});
+    // The commands are held through their buttons: a toolbar disabled and enabled again
+    // gives its menu buttons back enabled, whatever the selection says.
+    for (QAction* button : m_tb_buttons)
+        button->setEnabled(false);
     m_Timer1->stop();
 
     // The job keeps copies of what it reads, so nothing it uses changes under it.
@@ -268,6 +284,7 @@ void Form1::transfer_before_report(const std::vector<TransferredPicture>& pictur
 
 void Form1::end_transfer(const JobEnd& end) {
     m_running.reset();
+    enable_toolbar();
     if (end.failed)
         dialogs().message_box(Remplacer("#1", end.error, text_of("job_error")), "Orvix",
                               Icon::Critical, Buttons::Ok);
@@ -283,6 +300,7 @@ void Form1::cancelxfer_Click() {
     if (!transfer_running())
         return;
     m_runner->request_stop();
+    m_running->view().freeze_rate();
     // The picture in hand still ends; the button says the request was heard.
     m_cancelxfer->setEnabled(false);
 }

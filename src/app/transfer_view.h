@@ -39,6 +39,8 @@ public:
     void set_visible(bool visible) override;
     void set_quality_text(const std::string& text) override;
     void set_bytes_done(int64_t done, int64_t total) override;
+    // A stop was asked: the time left means nothing more, the line keeps its last figures.
+    void freeze_rate();
 
 private:
     double now() const;
@@ -52,6 +54,7 @@ private:
     TransferRate m_rate;
     QElapsedTimer m_clock;
     QTimer m_refresh;
+    bool m_frozen = false;
 };
 
 class RunningTransfer {

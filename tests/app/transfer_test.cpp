@@ -19,6 +19,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QToolBar>
 
 #include <filesystem>
 #include <stdexcept>
@@ -109,6 +110,14 @@ protected:
             EXPECT_TRUE(child<QWidget>(name)->isEnabled()) << name;
         EXPECT_TRUE(child<QTimer>("Timer1")->isActive());
         EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+        // Nothing is selected after these runs: every command button stays disabled.
+        auto* toolbar = child<QToolBar>("tb");
+        for (QAction* action : toolbar->actions()) {
+            if (!action->isSeparator()) {
+                EXPECT_FALSE(toolbar->widgetForAction(action)->isEnabled())
+                    << action->objectName().toStdString();
+            }
+        }
     }
 };
 
@@ -136,7 +145,9 @@ TEST_F(TransferTest, ClickingTransferCopiesThePicturesOnTheWorkerAndReports) {
             EXPECT_TRUE(child<QPushButton>("cancelxfer")->isVisible());
             EXPECT_TRUE(child<QPushButton>("cancelxfer")->isEnabled());
             EXPECT_TRUE(child<QLabel>("xferinfo")->isVisible());
-            // The speed has a line of its own; the bar keeps the run's caption.
+            // The speed has a line of its own; the bar keeps the run's caption, which
+            // counts the pictures with the bar's own tokens.
+            EXPECT_TRUE(bar->Caption().contains("{value}/{max}"));
             EXPECT_EQ(
                 bar->Caption().toStdString(),
                 Remplacer("#1", card,
