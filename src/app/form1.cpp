@@ -2,6 +2,7 @@
 
 #include "app/qt_paths.h"
 #include "app/status_text.h"
+#include "app/transfer_view.h"
 #include "app/widgets.h"
 #include "controls/progress/vumbar.h"
 #include "controls/thumbgrid/glimra.h"
@@ -12,6 +13,7 @@
 #include "platform/qt/qt_translation.h"
 #include "platform/qt/text_codec.h"
 #include "platform/qt/tray.h"
+#include "runner/job_runner.h"
 #include "text/text.h"
 
 #include <QAction>
@@ -95,51 +97,12 @@ void set_text_colour(QLabel& label, const QColor& colour) {
     label.setPalette(palette);
 }
 
-// The progress bar and the quality box as the transfer run drives them. The run does not
-// return to the event loop, so each change is painted at once.
-class PbarProgress final : public ProgressSink {
-public:
-    PbarProgress(Vumbar& bar, QLineEdit& quality) : m_bar(bar), m_quality(quality) {}
-
-    void set_min(int value) override {
-        m_bar.setMin(value);
-        m_bar.repaint();
-    }
-    void set_max(int value) override {
-        m_bar.setMax(value);
-        m_bar.repaint();
-    }
-    void set_value(int value) override {
-        m_bar.setValue(value);
-        m_bar.repaint();
-    }
-    void set_caption(const std::string& caption) override {
-        m_bar.setCaption(qt(caption));
-        m_bar.repaint();
-    }
-    void set_visible(bool visible) override {
-        m_bar.setVisible(visible);
-        if (visible) {
-            m_bar.raise();
-            m_bar.repaint();
-        }
-    }
-    void set_quality_text(const std::string& text) override {
-        m_quality.setText(qt(text));
-        m_quality.repaint();
-    }
-
-private:
-    Vumbar& m_bar;
-    QLineEdit& m_quality;
-};
-
 } // namespace
 
 Form1::Form1(ProgramState state, std::unique_ptr<TrayIcon> tray, Desktop& desktop, QWidget* parent)
     : QWidget(parent), m_state(std::move(state)), m_tray(std::move(tray)), m_desktop(desktop),
       m_qt_translation(std::make_unique<QtTranslation>()),
-      m_card_watch(list_volumes(m_state.system_tables)) {
+      m_card_watch(list_volumes(m_state.system_tables)), m_runner(std::make_unique<JobRunner>()) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Orvix"));
     load_images();
@@ -148,7 +111,8 @@ Form1::Form1(ProgramState state, std::unique_ptr<TrayIcon> tray, Desktop& deskto
     Form_Load();
     const double tpp = twips_per_pixel();
     m_layout = design_layout(to_int(m_StatusBar1->sizeHint().height() * tpp),
-                             to_int(m_tb->sizeHint().height() * tpp));
+                             to_int(m_tb->sizeHint().height() * tpp),
+                             to_int(m_xferinfo->sizeHint().height() * tpp));
     resize(to_int(design_width / tpp), to_int(design_height / tpp));
     arrange_controls();
     m_Timer1->start();
@@ -189,6 +153,11 @@ void Form1::create_controls() {
     m_pbar->setCaption(QStringLiteral("{value}/{max}"));
     m_pbar->setBackColor_Relief(false);
     m_pbar->hide();
+    // Beside and under the bar during a transfer: the stop button and the speed line.
+    m_cancelxfer = named(new QPushButton(this), "cancelxfer");
+    m_cancelxfer->hide();
+    m_xferinfo = plain_label(this, "xferinfo");
+    m_xferinfo->hide();
 
     m_Timer1 = named(new QTimer(this), "Timer1");
     m_Timer1->setInterval(camera_watch_ms);
@@ -297,6 +266,7 @@ void Form1::connect_handlers() {
     connect(m_formatchoice, &QComboBox::activated, this, &Form1::formatchoice_Click);
     connect(m_lng, &QComboBox::activated, this, &Form1::lng_Click);
     connect(m_xfer, &QPushButton::clicked, this, &Form1::xfer_Click);
+    connect(m_cancelxfer, &QPushButton::clicked, this, &Form1::cancelxfer_Click);
     connect(m_vsplit, &SplitterBar::EndMoving, this, &Form1::vsplit_EndMoving);
     connect(m_Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
     connect(m_tray.get(), &TrayIcon::clicked, this, &Form1::trayicon_Click);
@@ -400,7 +370,7 @@ void Form1::arrange_controls() {
         return to_int(std::max(a->sizeHint().width(), b->sizeHint().width()) * tpp);
     };
     m_layout.captions = {needed(m_Command2, m_dest), needed(m_Command3, m_Command4),
-                         needed(m_xfer, m_xfer)};
+                         needed(m_xfer, m_xfer), needed(m_cancelxfer, m_cancelxfer)};
     arrange_layout(m_layout, to_int(width() * tpp), to_int(height() * tpp),
                    m_showthumbs->isChecked());
     apply_layout();
@@ -418,6 +388,8 @@ void Form1::apply_layout() {
     for (QFrame* page : {m_frame_transfert, m_frame_setup, m_frame_infos})
         place(page, l.page);
     place(m_pbar, l.pbar);
+    place(m_cancelxfer, l.cancelxfer);
+    place(m_xferinfo, l.xferinfo);
     place(m_vsplit, l.vsplit);
     place(m_tb, l.tb);
     place(m_tex, l.tex);
@@ -433,7 +405,8 @@ void Form1::apply_layout() {
     place(m_Command4, l.open_button);
     place(m_statussrc, l.status_label);
     place(m_freedest, l.status_label);
-    m_pbar->raise();
+    for (QWidget* widget : std::initializer_list<QWidget*>{m_pbar, m_cancelxfer, m_xferinfo})
+        widget->raise();
 }
 
 void Form1::Form_Resize() {
@@ -452,6 +425,14 @@ void Form1::changeEvent(QEvent* event) {
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
+    // A transfer is asked to stop after the picture in hand; the window closes once the
+    // run has ended, so nothing is cleared or saved under it.
+    if (transfer_running()) {
+        m_close_when_stopped = true;
+        cancelxfer_Click();
+        event->ignore();
+        return;
+    }
     if (!m_unloaded) {
         m_unloaded = true;
         Form_QueryUnload();
@@ -515,6 +496,7 @@ void Form1::traduce() {
     m_Command3->setText(qtext_of("explore"));
     m_Command4->setText(qtext_of("explore"));
     m_xfer->setText(qtext_of("btn_transfer"));
+    m_cancelxfer->setText(qtext_of("btn_cancelxfer"));
     m_none->setText(qtext_of("copy_nochange"));
     m_cre->setText(qtext_of("copy_creationdate"));
     m_modific->setText(qtext_of("copy_modificationdate"));
@@ -658,41 +640,6 @@ void Form1::lng_Click() {
     traduce();
     arrange_controls();
     update();
-}
-
-// --- Transfer ----------------------------------------------------------------------------
-
-TransferOptions Form1::transfer_options() const {
-    TransferOptions options;
-    options.source_text = path_of(*m_chemin);
-    options.destination_text = path_of(*m_destin);
-    options.naming = m_cre->isChecked()           ? NamingMode::CreationDate
-                     : m_modific->isChecked()     ? NamingMode::ModificationDate
-                     : m_otherrename->isChecked() ? NamingMode::Pattern
-                                                  : NamingMode::Keep;
-    options.pattern = from_qt(m_renpattern->text());
-    options.subdir_enabled = m_subdir->isEnabled();
-    options.subdir_checked = m_subdir->isChecked();
-    options.format_index = m_formatchoice->currentIndex();
-    options.quality_text = from_qt(m_quality->text());
-    options.show_thumbs = m_showthumbs->isChecked();
-    options.delete_originals = m_delete->isChecked();
-    return options;
-}
-
-void Form1::xfer_Click() {
-    Hourglass hourglass;
-    PbarProgress progress(*m_pbar, *m_quality);
-    const TransferOutcome outcome =
-        run_transfer(transfer_options(), m_state.thumbs_dir, m_state.language, dialogs(), progress,
-                     m_state.transferred_pictures, [this] {
-                         update();
-                         fill_thumbnail_grid();
-                     });
-    // A run stopped by an early message has emptied its records: the grid follows, so no
-    // item is left without its picture.
-    if (!outcome.ran)
-        fill_thumbnail_grid();
 }
 
 // --- Notification area and camera watch --------------------------------------------------

@@ -42,6 +42,9 @@ namespace orvix {
 class ClickableLabel;
 class Desktop;
 class Glimra;
+class JobRunner;
+class RunningTransfer;
+struct JobEnd;
 class QtTranslation;
 class SplitterBar;
 class TrayIcon;
@@ -101,6 +104,7 @@ public:
     void lng_Click();
     void xfer_Click();
     void tb_email_Click();
+    void cancelxfer_Click();
     void vsplit_EndMoving();
     void tb_ButtonClick(QAction* button);
     void tb_ButtonMenuClick(QAction* entry);
@@ -110,6 +114,8 @@ public:
     void Timer1_Timer();
     void trayicon_Click();
 
+    // True from the click on xfer until the run has ended and the window got its controls back.
+    bool transfer_running() const;
     bool tray_flag() const { return m_tray_flag; }
     // The asleep check box: Main puts the program to sleep instead of showing the window.
     bool starts_asleep() const;
@@ -165,6 +171,8 @@ private:
     const QIcon& image(const char* key) const;
     MainWindowPrefs current_prefs() const;
     TransferOptions transfer_options() const;
+    void transfer_before_report(const std::vector<TransferredPicture>& pictures);
+    void end_transfer(const JobEnd& end);
 
     ProgramState m_state;
     std::unique_ptr<TrayIcon> m_tray;
@@ -193,6 +201,8 @@ private:
     QPushButton* m_Command4 = nullptr;
     QPushButton* m_xfer = nullptr;
     Vumbar* m_pbar = nullptr;
+    QPushButton* m_cancelxfer = nullptr;
+    QLabel* m_xferinfo = nullptr;
     SplitterBar* m_vsplit = nullptr;
     QToolBar* m_tb = nullptr;
     std::array<QAction*, 7> m_tb_buttons{}; // buttons 1 to 7; 4 and 6 are separators
@@ -221,6 +231,12 @@ private:
     QStatusBar* m_StatusBar1 = nullptr;
     QTimer* m_Timer1 = nullptr;
     QLabel* m_Image1 = nullptr;
+
+    // The transfer on its worker. The runner goes first when the window does, so its job
+    // has stopped before what the job shows goes.
+    std::unique_ptr<RunningTransfer> m_running;
+    std::unique_ptr<JobRunner> m_runner;
+    bool m_close_when_stopped = false;
 };
 
 } // namespace orvix

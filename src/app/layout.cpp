@@ -38,10 +38,11 @@ void set_height(Rect& box, int height) {
         box.set_height(height);
 }
 
-MainLayout design_layout(int status_bar_height, int toolbar_height) {
+MainLayout design_layout(int status_bar_height, int toolbar_height, int info_line_height) {
     MainLayout layout;
     layout.status_bar.set_height(status_bar_height);
     layout.pbar = Rect::sized(margin, 0, 6000, 330);
+    layout.xferinfo.set_height(info_line_height);
     layout.vsplit = Rect::sized(5600, 0, 75, 4000);
     layout.tb = Rect::sized(5675, margin, 4000, toolbar_height);
     layout.frame1 = Rect::sized(margin, margin, 5400, 1650);
@@ -90,8 +91,14 @@ void arrange_layout(MainLayout& layout, int inner_width, int inner_height, bool 
     layout.xfer.move_to((column_width - layout.xfer.width()) / 2, layout.xfer.top);
     arrange_folder_frame(layout, layout.frame1.width());
 
-    layout.pbar.move_to(layout.pbar.left, inner_height - layout.pbar.height() - pbar_gap);
-    set_width(layout.pbar, inner_width - layout.pbar.left - pbar_right_margin);
+    set_width(layout.cancelxfer, std::max(button_width, layout.captions.cancel));
+    set_height(layout.cancelxfer, layout.pbar.height() + layout.xferinfo.height());
+    layout.cancelxfer.move_to(inner_width - pbar_right_margin - layout.cancelxfer.width(),
+                              inner_height - layout.cancelxfer.height() - pbar_gap);
+    layout.pbar.move_to(layout.pbar.left, layout.cancelxfer.top);
+    set_width(layout.pbar, layout.cancelxfer.left - margin - layout.pbar.left);
+    layout.xferinfo.move_to(layout.pbar.left, layout.pbar.bottom);
+    set_width(layout.xferinfo, layout.pbar.width());
 }
 
 } // namespace orvix

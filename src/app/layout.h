@@ -16,6 +16,7 @@ struct CaptionWidths {
     int browse = 0;   // Command2, dest
     int open = 0;     // Command3, Command4
     int transfer = 0; // xfer
+    int cancel = 0;   // cancelxfer
 };
 
 struct MainLayout {
@@ -24,6 +25,9 @@ struct MainLayout {
     Rect tabstrip;
     Rect page; // frame_transfert, frame_setup and frame_infos share one placement
     Rect pbar;
+    // During a transfer: the stop button beside the bar and the speed line under it.
+    Rect cancelxfer;
+    Rect xferinfo;
     // Inside the pages.
     Rect vsplit;
     Rect tb;
@@ -43,12 +47,15 @@ struct MainLayout {
 };
 
 // The placement of a new window: the design sizes that arrange_layout keeps. The status
-// bar and the toolbar bring their own heights.
-MainLayout design_layout(int status_bar_height, int toolbar_height);
+// bar, the toolbar and the speed line bring their own heights.
+MainLayout design_layout(int status_bar_height, int toolbar_height, int info_line_height = 255);
 
 // Places every control for a window whose inner area is inner_width x inner_height.
 // With show_thumbs the toolbar and the grid stand right of the splitter and the folder
-// frames fill the column left of it; without, the frames span the page.
+// frames fill the column left of it; without, the frames span the page. The progress bar
+// shares the bottom of the window with the stop button at its right and the speed line
+// under it, so its top rises by the line's height and its right end makes room for the
+// button.
 void arrange_layout(MainLayout& layout, int inner_width, int inner_height, bool show_thumbs);
 
 } // namespace orvix

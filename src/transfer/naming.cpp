@@ -144,10 +144,11 @@ std::optional<SettledTarget> settle_collision(const std::string& target_folder,
     return target;
 }
 
-std::string free_thumb_path(const std::string& thumbs_dir, const std::string& base) {
+std::string free_thumb_path(const std::string& thumbs_dir, const std::string& base,
+                            const std::set<std::string>& handed_out) {
     const std::string folder = add_trailing_separator(thumbs_dir);
     std::string path = folder + base + ".jpg";
-    for (int n = 2; file_exists(path); ++n)
+    for (int n = 2; handed_out.contains(path) || file_exists(path); ++n)
         path = folder + base + "_" + std::to_string(n) + ".jpg";
     return path;
 }

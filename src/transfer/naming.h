@@ -7,6 +7,7 @@
 #include "transfer/transfer.h"
 
 #include <optional>
+#include <set>
 #include <string>
 
 namespace orvix {
@@ -73,7 +74,9 @@ std::optional<SettledTarget> settle_collision(const std::string& target_folder,
 
 // A free thumbnail path in thumbs_dir: base + ".jpg", or, when a file of that name is
 // there already, base + "_2.jpg", "_3.jpg", ... Pictures are found by their thumbnail's
-// name, so two pictures of one base name must not share a thumbnail.
-std::string free_thumb_path(const std::string& thumbs_dir, const std::string& base);
+// name, so two pictures of one base name must not share a thumbnail. A path in handed_out
+// counts as taken too: it belongs to a thumbnail that is still being made.
+std::string free_thumb_path(const std::string& thumbs_dir, const std::string& base,
+                            const std::set<std::string>& handed_out = {});
 
 } // namespace orvix

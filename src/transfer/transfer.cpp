@@ -3,6 +3,7 @@
 #include "fs/fs.h"
 #include "imaging/imaging.h"
 #include "platform/dialogs.h"
+#include "platform/tasks.h"
 #include "settings/language.h"
 #include "text/text.h"
 #include "transfer/naming.h"
@@ -11,6 +12,7 @@
 #include <cstdlib>
 #include <memory>
 #include <optional>
+#include <set>
 #include <sys/stat.h>
 
 namespace orvix {
@@ -78,24 +80,41 @@ private:
     ProgressSink& m_sink;
 };
 
+// A thumbnail on its way: its name is handed out when it is asked for, so thumbnails made
+// side by side never share one; made is set by the task that draws it.
+struct PendingThumbnail {
+    std::string picture;
+    std::string thumb;
+    bool made = false;
+};
+
 class TransferRun {
 public:
     TransferRun(const TransferOptions& options, const std::string& thumbs_dir,
                 const LanguageTable& language, Dialogs& dialogs, ProgressSink& progress,
-                std::vector<TransferredPicture>& transferred_pictures)
+                std::vector<TransferredPicture>& transferred_pictures, TaskQueue& thumbnail_tasks)
         : m_options(options), m_thumbs_dir(thumbs_dir), m_language(language), m_dialogs(dialogs),
           m_progress(progress), m_pictures(transferred_pictures),
-          m_quality_text(options.quality_text) {}
+          m_thumbnail_tasks(thumbnail_tasks), m_quality_text(options.quality_text) {}
 
     TransferOutcome run(const std::function<void()>& before_report) {
         m_pictures.clear();
         if (!start())
             return m_outcome;
         m_outcome.ran = true;
+        int64_t done = 0;
+        m_progress.set_bytes_done(done, m_total_size);
         for (size_t i = 0; i < m_list.size(); ++i) {
+            if (m_options.stop_requested && m_options.stop_requested()) {
+                m_outcome.stopped = true;
+                break;
+            }
             m_progress.set_value(static_cast<int>(i + 1));
             transfer_picture(m_list[i]);
+            done += m_sizes[i];
+            m_progress.set_bytes_done(done, m_total_size);
         }
+        collect_thumbnails();
         if (before_report)
             before_report();
         report();
@@ -127,12 +146,13 @@ private:
         if (m_list.empty())
             return stop_with("no_picture_transferable", Icon::Exclamation);
 
-        int64_t total_size = 0;
-        for (const std::string& picture : m_list)
-            total_size += std::max<int64_t>(0, file_length(picture));
+        for (const std::string& picture : m_list) {
+            m_sizes.push_back(std::max<int64_t>(0, file_length(picture)));
+            m_total_size += m_sizes.back();
+        }
         const double room = free_space(m_destination);
         m_progress.set_visible(true);
-        if (room <= static_cast<double>(total_size))
+        if (room <= static_cast<double>(m_total_size))
             return stop_with("no_room", Icon::Critical);
         return true;
     }
@@ -182,12 +202,23 @@ private:
                 settle_collision(folder, copy->name, converted_extension, m_language, m_dialogs);
             if (!converted)
                 return;
-            final_path = convert(copy->path, *converted) ? converted->path : std::string();
+            // The copy holds the same picture as the converted file, and a JPEG decodes
+            // straight to a fraction of its size: the thumbnail is drawn from it during the
+            // conversion, and the copy goes only once both are done.
+            const std::shared_ptr<PendingThumbnail> thumb =
+                m_options.show_thumbs && is_plain_name(converted->name)
+                    ? start_thumbnail(copy->path, converted->path)
+                    : nullptr;
+            const bool converted_ok = convert(copy->path, *converted);
+            if (thumb) {
+                m_thumbnail_tasks.wait();
+                if (!converted_ok)
+                    drop_thumbnail(*thumb);
+            }
+            final_path = converted_ok ? converted->path : std::string();
+        } else if (m_options.show_thumbs) {
+            start_thumbnail(copy->path, copy->path);
         }
-        // The copy holds the same picture as the converted file, and a JPEG decodes straight
-        // to a fraction of its size: the thumbnail is made from it before it goes.
-        if (m_options.show_thumbs && !final_path.empty())
-            make_thumbnail(copy->path, final_path);
         if (!final_path.empty() && final_path != copy->path)
             delete_file(copy->path, false, true);
         if (m_options.delete_originals)
@@ -203,12 +234,36 @@ private:
         return false;
     }
 
-    // The thumbnail is named after picture and drawn from pixels, a file of the same picture.
-    void make_thumbnail(const std::string& pixels, const std::string& picture) {
-        const std::string thumb = free_thumb_path(m_thumbs_dir, base_name(picture));
-        if (convert_image3(pixels, thumb, "", std::string(kThumbResize), false, kThumbQuality, 0,
-                           false, "", "", 0) == 0)
-            m_pictures.push_back({picture, thumb});
+    // The thumbnail is named after picture and drawn from pixels, a file of the same picture
+    // that stays in place until the thumbnail tasks are waited for.
+    std::shared_ptr<PendingThumbnail> start_thumbnail(const std::string& pixels,
+                                                      const std::string& picture) {
+        auto thumb = std::make_shared<PendingThumbnail>();
+        thumb->picture = picture;
+        thumb->thumb = free_thumb_path(m_thumbs_dir, base_name(picture), m_thumb_names);
+        m_thumb_names.insert(thumb->thumb);
+        m_thumbnails.push_back(thumb);
+        m_thumbnail_tasks.post([thumb, pixels] {
+            thumb->made = convert_image3(pixels, thumb->thumb, "", std::string(kThumbResize), false,
+                                         kThumbQuality, 0, false, "", "", 0) == 0;
+        });
+        return thumb;
+    }
+
+    // A picture whose conversion failed has no thumbnail.
+    static void drop_thumbnail(PendingThumbnail& thumb) {
+        if (thumb.made)
+            delete_file(thumb.thumb, false, true);
+        thumb.made = false;
+    }
+
+    // Every thumbnail done, those made are listed in the order of their pictures.
+    void collect_thumbnails() {
+        m_thumbnail_tasks.wait();
+        for (const std::shared_ptr<PendingThumbnail>& thumb : m_thumbnails) {
+            if (thumb->made)
+                m_pictures.push_back({thumb->picture, thumb->thumb});
+        }
     }
 
     // The original goes only when its replacement is on disk, read back equal, and the
@@ -247,6 +302,8 @@ private:
     void report() {
         const std::string end = m_language.translate("end_transfer");
         const std::string paragraph = std::string(CRLF) + std::string(CRLF);
+        if (m_outcome.stopped)
+            return stopped_report(paragraph);
         if (m_outcome.failed == 0 && m_outcome.originals_kept.empty()) {
             message(Remplacer("#1", std::to_string(m_outcome.copied), end) + std::string(CRLF) +
                         m_language.translate("no_error"),
@@ -263,6 +320,21 @@ private:
         if (!m_outcome.originals_kept.empty())
             text += paragraph + originals_kept_text();
         message(text, Icon::Critical);
+    }
+
+    // How many pictures were copied before the stop, out of those found, then the failures
+    // and the originals kept as in the report of a whole run.
+    void stopped_report(const std::string& paragraph) {
+        std::string text = Remplacer("#1", std::to_string(m_outcome.copied),
+                                     Remplacer("#2", std::to_string(m_outcome.found),
+                                               m_language.translate("transfer_stopped")));
+        if (m_outcome.failed > 0)
+            text += paragraph + Remplacer("#1", std::to_string(m_outcome.failed),
+                                          m_language.translate("x_failed"));
+        if (!m_outcome.originals_kept.empty())
+            text += paragraph + originals_kept_text();
+        const bool clean = m_outcome.failed == 0 && m_outcome.originals_kept.empty();
+        message(text, clean ? Icon::Information : Icon::Critical);
     }
 
     // The count, then the originals still on the source, one a line; a long list ends
@@ -293,10 +365,15 @@ private:
     Dialogs& m_dialogs;
     ProgressSink& m_progress;
     std::vector<TransferredPicture>& m_pictures;
+    TaskQueue& m_thumbnail_tasks;
+    std::vector<std::shared_ptr<PendingThumbnail>> m_thumbnails;
+    std::set<std::string> m_thumb_names;
     std::string m_quality_text;
     int16_t m_quality = 100;
     std::string m_destination;
     std::vector<std::string> m_list;
+    std::vector<int64_t> m_sizes;
+    int64_t m_total_size = 0;
     TransferOutcome m_outcome;
 };
 
@@ -310,9 +387,12 @@ TransferOutcome run_transfer(const TransferOptions& options, const std::string& 
                              const LanguageTable& language, Dialogs& dialogs,
                              ProgressSink& progress,
                              std::vector<TransferredPicture>& transferred_pictures,
-                             const std::function<void()>& before_report) {
+                             const std::function<void()>& before_report,
+                             TaskQueue* thumbnail_tasks) {
     const EndGuard end(progress);
-    TransferRun run(options, thumbs_dir, language, dialogs, progress, transferred_pictures);
+    InlineTasks in_line;
+    TransferRun run(options, thumbs_dir, language, dialogs, progress, transferred_pictures,
+                    thumbnail_tasks ? *thumbnail_tasks : in_line);
     return run.run(before_report);
 }
 

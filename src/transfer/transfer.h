@@ -4,6 +4,7 @@
 // dialogs and a progress sink.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@ namespace orvix {
 
 class Dialogs;
 class LanguageTable;
+class TaskQueue;
 
 enum class NamingMode { Keep, CreationDate, ModificationDate, Pattern };
 
@@ -28,6 +30,8 @@ struct TransferOptions {
     std::string quality_text; // quality box as typed
     bool show_thumbs = false;
     bool delete_originals = false;
+    // Asked before each picture: true stops the run there, after the picture in hand.
+    std::function<bool()> stop_requested;
 };
 
 // The progress bar and the quality box as the run drives them.
@@ -41,6 +45,12 @@ public:
     virtual void set_visible(bool visible) = 0;
     // The run writes "100" back into the quality box when the typed quality is out of range.
     virtual void set_quality_text(const std::string& text) = 0;
+    // Before the first picture (0) and after each: the bytes of the pictures dealt with so
+    // far, out of all of them, for a speed and a time left.
+    virtual void set_bytes_done(int64_t done, int64_t total) {
+        (void)done;
+        (void)total;
+    }
 };
 
 struct TransferredPicture {
@@ -49,10 +59,11 @@ struct TransferredPicture {
 };
 
 struct TransferOutcome {
-    int found = 0;    // pictures listed
-    int copied = 0;   // copies made (and, when originals are deleted, verified)
-    int failed = 0;   // copies missing or, when originals are deleted, not verified
-    bool ran = false; // false when an early message ended the run
+    int found = 0;        // pictures listed
+    int copied = 0;       // copies made (and, when originals are deleted, verified)
+    int failed = 0;       // copies missing or, when originals are deleted, not verified
+    bool ran = false;     // false when an early message ended the run
+    bool stopped = false; // a stop was asked before the last picture
     // Originals whose verified copy was made but which could not be deleted (a
     // write-protected card); they count as copied and the report names them.
     std::vector<std::string> originals_kept;
@@ -65,6 +76,11 @@ int jpeg_quality_of(int typed);
 // Runs the whole transfer. transferred_pictures is emptied, then gets one record per
 // picture whose thumbnail was made. before_report runs after the loop and before the
 // final report (the window refreshes its status and fills the grid there).
+// Thumbnails are handed to thumbnail_tasks, so they can be made while the next picture is
+// copied (nullptr: made in line); transferred_pictures keeps the order of the listing, and
+// every thumbnail is done before before_report. When options.stop_requested answers true
+// before a picture, the run stops there: the pictures before it are complete, the rest are
+// not touched, and the report says how many were copied ("transfer_stopped").
 // A destination that is the source folder or lies inside it is refused before anything
 // is copied ("dest_inside_source"). A name holding '/' is never used as a path: that
 // picture fails as a copy error. An original is deleted only when its copy was read back
@@ -77,7 +93,8 @@ TransferOutcome run_transfer(const TransferOptions& options, const std::string& 
                              const LanguageTable& language, Dialogs& dialogs,
                              ProgressSink& progress,
                              std::vector<TransferredPicture>& transferred_pictures,
-                             const std::function<void()>& before_report = {});
+                             const std::function<void()>& before_report = {},
+                             TaskQueue* thumbnail_tasks = nullptr);
 
 // Test hook: called with the source and its copy right after each copy is made and before
 // it is checked, so a test can alter either as a faulty card or disk would. An empty

@@ -1,5 +1,8 @@
 #include "app_fixture.h"
 
+#include <QPushButton>
+#include <QTest>
+
 #include "app/program.h"
 #include "settings/language.h"
 #include "settings/prefs.h"
@@ -80,6 +83,12 @@ StartUp AppTest::start_up() const {
     start.locations = portable_locations(m_program);
     start.thumbs_dir = m_thumbs;
     return start;
+}
+
+void AppTest::click_transfer_and_wait() {
+    QTest::mouseClick(child<QPushButton>("xfer"), Qt::LeftButton);
+    EXPECT_TRUE(m_form->transfer_running());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !m_form->transfer_running(); }, 60000));
 }
 
 std::string AppTest::shipped_text(const std::string& language, const std::string& key) {

@@ -85,6 +85,8 @@ protected:
         EXPECT_NE(widget, nullptr) << name;
         return widget;
     }
+    // Clicks the transfer button and lets the window run until the transfer has ended.
+    void click_transfer_and_wait();
     // The text of key in the shipped language file of that name.
     static std::string shipped_text(const std::string& language, const std::string& key);
 

@@ -49,7 +49,7 @@ protected:
     }
 
     void transfer() {
-        QTest::mouseClick(child<QPushButton>("xfer"), Qt::LeftButton);
+        click_transfer_and_wait();
         settle();
     }
 

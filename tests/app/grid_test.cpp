@@ -20,6 +20,9 @@
 
 #include <cmath>
 
+#include <chrono>
+#include <thread>
+
 namespace orvix::test {
 namespace {
 
@@ -79,11 +82,16 @@ TEST_F(GridWindowTest, ADoubleClickOpensThePictureOfThatItem) {
 
 TEST_F(GridWindowTest, AThumbnailGoneBeforeTheGridIsFilledShiftsNoCaption) {
     start_with_card({"IMG_0001.jpg", "IMG_0002.jpg", "IMG_0003.jpg"});
-    // When the second picture is copied the first one's thumbnail exists: remove it.
+    // While the last picture is copied, the first one's thumbnail goes once it is there
+    // (thumbnails are made beside the copies, so it may still be on its way).
     int copies = 0;
     set_after_copy_hook([&](const std::string&, const std::string&) {
-        if (++copies == 2)
-            delete_file(m_thumbs + "*.*", false, true);
+        if (++copies != 3)
+            return;
+        const std::string first = m_thumbs + "IMG_0001.jpg";
+        for (int wait = 0; wait < 1000 && !file_exists(first); ++wait)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        delete_file(first, false, true);
     });
     transfer();
     set_after_copy_hook({});

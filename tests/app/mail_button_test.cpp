@@ -31,7 +31,7 @@ TEST_F(MailButtonTest, OpensTheMailWindowOverTheSelectedPictures) {
     make_jpeg(card + "IMG_0002.jpg", 48, 64);
     make_jpeg(card + "IMG_0003.jpg", 32, 32);
     Form1& form = start({{"SOURCE_PATH", card}, {"DEST_PATH", photos}, {"SHOW_THUMBS", "1"}});
-    QTest::mouseClick(child<QPushButton>("xfer"), Qt::LeftButton);
+    click_transfer_and_wait();
     ASSERT_EQ(form.state().transferred_pictures.size(), 3u);
     m_dialogs.clear();
 
@@ -77,7 +77,7 @@ TEST_F(MailButtonTest, SendingLeavesTheMainWindowAsItWas) {
     make_jpeg(card + "IMG_0002.jpg", 64, 48);
     Form1& form =
         start({{"SOURCE_PATH", card}, {"DEST_PATH", m_dir.folder("photos")}, {"SHOW_THUMBS", "1"}});
-    QTest::mouseClick(child<QPushButton>("xfer"), Qt::LeftButton);
+    click_transfer_and_wait();
     // Two pictures selected: every button but crop enabled, as the grid leaves them.
     child<QWidget>("tex")->setProperty("SelectedItems", QStringLiteral("1,2"));
     form.tex_GlimraDrawingEnd();

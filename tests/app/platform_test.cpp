@@ -118,11 +118,31 @@ TEST(Hourglass, NestedGuardsRestoreThePointerAtTheOutermost) {
     qt_app();
     {
         Hourglass outer;
-        { Hourglass inner; }
+        {
+            Hourglass inner(Pointer::Busy);
+            EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::BusyCursor);
+        }
         ASSERT_NE(QApplication::overrideCursor(), nullptr);
         EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
     }
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST(QtDialogs, ABoxShowsTheArrowOverTheWorkThatAsks) {
+    qt_app();
+    QtDialogs dialogs;
+    const Hourglass busy(Pointer::Busy);
+    std::vector<Qt::CursorShape> seen;
+    auto note_and_close = [&seen](QWidget* widget) {
+        seen.push_back(QApplication::overrideCursor()->shape());
+        qobject_cast<QDialog*>(widget)->reject();
+    };
+    when_box_opens(note_and_close);
+    dialogs.message_box("Sure?", "", Icon::Question, Buttons::YesNo);
+    when_box_opens(note_and_close);
+    dialogs.input_box("Name?", "", "x");
+    EXPECT_EQ(seen, (std::vector<Qt::CursorShape>{Qt::ArrowCursor, Qt::ArrowCursor}));
+    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::BusyCursor);
 }
 
 } // namespace

@@ -217,7 +217,18 @@ TEST(Layout, FramesSpanThePageWithoutThumbnailsAndTheColumnWithThem) {
     EXPECT_EQ(layout.tex.bottom, layout.page.height() - 100);
     EXPECT_EQ(layout.vsplit.height(), layout.page.height());
     EXPECT_EQ(layout.infobox, (Rect::sized(100, 150, 11600, layout.page.height() - 200)));
-    EXPECT_EQ(layout.pbar.right, 12000 - 150);
+    // The bar, its stop button and the speed line end 150 from the right and 50 from
+    // the bottom, the button as tall as the bar and the line together.
+    EXPECT_EQ(layout.cancelxfer.right, 12000 - 150);
+    EXPECT_EQ(layout.cancelxfer.bottom, 9000 - 50);
+    EXPECT_EQ(layout.pbar.right, layout.cancelxfer.left - 100);
+    EXPECT_EQ(layout.pbar.top, layout.cancelxfer.top);
+    EXPECT_EQ(layout.xferinfo, (Rect{layout.pbar.left, layout.pbar.bottom, layout.pbar.right,
+                                     layout.cancelxfer.bottom}));
+    layout.captions.cancel = 2000;
+    arrange_layout(layout, 12000, 9000, true);
+    EXPECT_EQ(layout.cancelxfer.width(), 2000);
+    EXPECT_EQ(layout.pbar.right, 12000 - 150 - 2000 - 100);
 }
 
 TEST(Layout, ButtonsGrowToTheirCaptionsAndNeverShrinkBelowTheirDesignWidth) {

@@ -132,7 +132,8 @@ const std::pair<const char*, const char*> MARKED_KEYS[] = {
     {"same_name", "#1 <BR>"},     {"copy_error", "#1"},       {"end_transfer", "#1"},
     {"x_failed", "#1"},           {"confirm_delete", "#1"},   {"infolabel", "<BR>"},
     {"default_object", "#1"},     {"confirm_send", "#1 #2"},  {"x_not_deleted", "#1"},
-    {"use_card", "#1"},           {"edit_failed", "#1 <BR>"},
+    {"use_card", "#1"},           {"edit_failed", "#1 <BR>"}, {"transfer_stopped", "#1 #2"},
+    {"xfer_info", "#1 #2"},       {"job_error", "#1"},
 };
 const char* const PLAIN_KEYS =
     "qt_translation language tab_imagetransfer tab_setup tab_info generic_source "
@@ -142,7 +143,7 @@ const char* const PLAIN_KEYS =
     "noconversion qualitylabel tb_rotate tb_rotate90CW tb_rotate180CW tb_rotate270CW tb_fliph "
     "tb_flipv tb_crop tb_resize tb_delete send_mail no_picture_transferable source_unavailable "
     "select_sourcedir select_destdir no_error no_room source_notfound dest_notfound "
-    "dest_inside_source choose_size btn_prepare btn_cancel label_dest label_subject "
+    "dest_inside_source btn_cancelxfer choose_size btn_prepare btn_cancel label_dest label_subject "
     "label_message label_size label_quality dim_idem";
 
 TEST(ShippedFilesTest, EveryUsedKeyInBothLanguagesWithItsMarkers) {

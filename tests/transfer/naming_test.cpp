@@ -109,6 +109,9 @@ TEST_F(Collision, GivesThumbnailsFreeNames) {
     std::string folder = m_dir.path();
     folder.pop_back();
     EXPECT_EQ(free_thumb_path(folder, "IMG"), m_dir.file("IMG_3.jpg"));
+    // Names handed out to thumbnails not written yet are taken as well.
+    EXPECT_EQ(free_thumb_path(m_dir.path(), "IMG", {m_dir.file("IMG_3.jpg")}),
+              m_dir.file("IMG_4.jpg"));
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "fs/fs.h"
 #include "imaging/imaging.h"
 #include "platform/dialogs.h"
+#include "platform/tasks.h"
 #include "settings/language.h"
 #include "support/images.h"
 #include "support/temp_dir.h"
@@ -13,6 +14,7 @@
 #include <ctime>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <set>
 #include <sys/mount.h>
 #include <sys/stat.h>
 
@@ -32,7 +34,8 @@ constexpr const char* kTexts = "progress_transfer=From #1 to #2 [%]\r"
                                "dest_notfound=No destination\r"
                                "no_picture_transferable=No picture\r"
                                "dest_inside_source=Destination inside source\r"
-                               "x_not_deleted=#1 kept\r";
+                               "x_not_deleted=#1 kept\r"
+                               "transfer_stopped=Stopped: #1 of #2\r";
 
 class RecordingProgress : public ProgressSink {
 public:
@@ -42,6 +45,10 @@ public:
     void set_caption(const std::string& text) override { caption = text; }
     void set_visible(bool visible) override { shown.push_back(visible); }
     void set_quality_text(const std::string& text) override { quality_texts.push_back(text); }
+    void set_bytes_done(int64_t done, int64_t total) override {
+        bytes.push_back(done);
+        total_bytes = total;
+    }
 
     int min = -1;
     int max = -1;
@@ -49,6 +56,8 @@ public:
     std::vector<int> values;
     std::vector<bool> shown;
     std::vector<std::string> quality_texts;
+    std::vector<int64_t> bytes;
+    int64_t total_bytes = -1;
 };
 
 int64_t mtime_of(const std::string& path) {
@@ -76,8 +85,9 @@ protected:
     }
 
     TransferOutcome run() {
-        return run_transfer(m_options, m_thumbs, m_language, m_dialogs, m_progress, m_pictures,
-                            [this] { m_messages_before_report = m_dialogs.messages().size(); });
+        return run_transfer(
+            m_options, m_thumbs, m_language, m_dialogs, m_progress, m_pictures,
+            [this] { m_messages_before_report = m_dialogs.messages().size(); }, m_thumbnail_tasks);
     }
     // Fresh card and destination folders for the next part of a test.
     void start_over(const std::string& name) {
@@ -131,6 +141,7 @@ protected:
     std::vector<TransferredPicture> m_pictures;
     TransferOptions m_options;
     size_t m_messages_before_report = 0;
+    TaskQueue* m_thumbnail_tasks = nullptr;
 };
 
 TEST_F(Transfer, KeepsNamesWithLowerCaseExtensionsAndDrivesTheProgress) {
@@ -158,6 +169,13 @@ TEST_F(Transfer, KeepsNamesWithLowerCaseExtensionsAndDrivesTheProgress) {
     EXPECT_EQ(m_progress.caption, "From " + m_card + " to " + m_dest + " [%]");
     EXPECT_EQ(m_progress.values, (std::vector<int>{0, 1, 2, 3, 0}));
     EXPECT_EQ(m_progress.shown, (std::vector<bool>{true, false}));
+    // The bytes dealt with grow by each picture's size up to the total.
+    ASSERT_EQ(m_progress.bytes.size(), 4u);
+    EXPECT_EQ(m_progress.bytes.front(), 0);
+    EXPECT_TRUE(std::is_sorted(m_progress.bytes.begin(), m_progress.bytes.end()));
+    EXPECT_EQ(m_progress.bytes.back(), m_progress.total_bytes);
+    EXPECT_EQ(m_progress.total_bytes, file_length(a) + file_length(card("DCIM/100/IMG_0002.bmp")) +
+                                          file_length(card("DCIM/101/deep/x.tif")));
     EXPECT_EQ(m_messages_before_report, 0u);
     expect_report("3 pictures\r\nNo error", Icon::Information);
 }
@@ -670,6 +688,136 @@ TEST_F(Transfer, RefusesADestinationWithoutRoomForEveryPicture) {
     EXPECT_EQ(last_message().icon, Icon::Critical);
     EXPECT_EQ(m_progress.shown, (std::vector<bool>{true, false}));
     EXPECT_TRUE(files_in(volume.path()).empty());
+}
+
+// --- Stopping, and thumbnails made beside the run ----------------------------------------
+
+std::vector<std::string> listing_of(const std::string& card) {
+    std::vector<std::string> listed;
+    list_files(card, listed, "jpg,tif,bmp", true, "", 0);
+    return listed;
+}
+
+TEST_F(Transfer, AStopEndsTheRunAfterThePictureInHand) {
+    struct Case {
+        const char* label;
+        int stop_during; // the picture (from 1) being copied when the stop is asked; 0 before
+        int copied;
+        bool stopped;
+        const char* report;
+    };
+    const Case cases[] = {
+        {"before the first picture", 0, 0, true, "Stopped: 0 of 4"},
+        {"during the second", 2, 2, true, "Stopped: 2 of 4"},
+        // Nothing is left to stop: the run ends as any other.
+        {"during the last", 4, 4, false, "4 pictures\r\nNo error"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        start_over(c.label);
+        for (const char* name : {"a.jpg", "b.jpg", "c.jpg", "d.jpg"})
+            add(name);
+        const std::vector<std::string> listed = listing_of(m_card);
+        m_options.delete_originals = true;
+        m_options.show_thumbs = true;
+        bool stop = c.stop_during == 0;
+        m_options.stop_requested = [&stop] { return stop; };
+        set_after_copy_hook([&](const std::string& source, const std::string&) {
+            if (source == listed[static_cast<size_t>(std::max(c.stop_during, 1) - 1)])
+                stop = true;
+        });
+        test::TempDir thumbs;
+        m_thumbs = thumbs.path();
+
+        const TransferOutcome outcome = run();
+        EXPECT_EQ(outcome.stopped, c.stopped);
+        EXPECT_EQ(outcome.copied, c.copied);
+        // The pictures before the stop are whole, under their final names, their originals
+        // gone after verification; those after it are not touched.
+        std::vector<std::string> copies;
+        for (int i = 0; i < 4; ++i) {
+            const std::string& original = listed[static_cast<size_t>(i)];
+            EXPECT_EQ(file_exists(original), i >= c.copied) << original;
+            if (i < c.copied)
+                copies.push_back(file_name(original, true));
+        }
+        std::sort(copies.begin(), copies.end());
+        EXPECT_EQ(files_in(m_dest), copies) << "no other file, no partial one";
+        ASSERT_EQ(m_pictures.size(), static_cast<size_t>(c.copied));
+        for (int i = 0; i < c.copied; ++i)
+            EXPECT_EQ(m_pictures[static_cast<size_t>(i)].picture_path,
+                      dest(file_name(listed[static_cast<size_t>(i)], true)));
+        EXPECT_EQ(m_progress.shown.back(), false);
+        EXPECT_EQ(m_progress.values.back(), 0);
+        EXPECT_EQ(m_messages_before_report, 0u) << "the window's hook still runs first";
+        expect_report(c.report, Icon::Information);
+        set_after_copy_hook({});
+    }
+}
+
+TEST_F(Transfer, AStopAfterAFailureReportsTheFailureToo) {
+    for (const char* name : {"a.jpg", "b.jpg", "c.jpg"})
+        add(name);
+    const std::vector<std::string> listed = listing_of(m_card);
+    m_options.delete_originals = true;
+    bool stop = false;
+    m_options.stop_requested = [&stop] { return stop; };
+    // The first copy is spoiled, so its original stays and it counts as failed.
+    set_after_copy_hook([&](const std::string& source, const std::string& copy) {
+        if (source == listed[0])
+            test::write_file(copy, "spoiled");
+        stop = true;
+    });
+    const TransferOutcome outcome = run();
+    EXPECT_TRUE(outcome.stopped);
+    EXPECT_EQ(outcome.failed, 1);
+    EXPECT_TRUE(file_exists(listed[0]) && file_exists(listed[1]) && file_exists(listed[2]));
+    expect_report("Stopped: 0 of 3\r\n\r\n1 failed", Icon::Critical);
+}
+
+TEST_F(Transfer, ThumbnailsMadeBesideTheRunKeepTheListingOrderAndTheirOwnNames) {
+    // Three pictures of each base name, so thumbnails made side by side compete for names.
+    for (int i = 0; i < 4; ++i) {
+        for (const char* extension : {"jpg", "bmp", "tif"})
+            add("p" + std::to_string(i) + "." + extension, 64, 16 + 4 * static_cast<int>(i));
+    }
+    WorkerTasks tasks(2, 2);
+    m_thumbnail_tasks = &tasks;
+    m_options.show_thumbs = true;
+    const std::vector<std::string> listed = listing_of(m_card);
+    EXPECT_EQ(run().copied, 12);
+
+    ASSERT_EQ(m_pictures.size(), 12u);
+    std::set<std::string> thumbs;
+    for (size_t i = 0; i < listed.size(); ++i) {
+        const TransferredPicture& picture = m_pictures[i];
+        EXPECT_EQ(picture.picture_path, dest(file_name(listed[i], true)));
+        thumbs.insert(picture.thumb_path);
+        // Each thumbnail shows its own picture.
+        const int height = test::read_rgb(picture.picture_path).height;
+        EXPECT_NEAR(test::read_rgb(picture.thumb_path).height, height * 100.0 / 64, 1.0)
+            << picture.picture_path;
+    }
+    EXPECT_EQ(thumbs.size(), 12u);
+    EXPECT_EQ(files_in(m_thumbs).size(), 12u);
+}
+
+TEST_F(Transfer, AFailedConversionLeavesNoThumbnailMadeBesideIt) {
+    WorkerTasks tasks(2);
+    m_thumbnail_tasks = &tasks;
+    add("good.jpg");
+    add("fine.jpg");
+    // A folder where the converted file should go: the conversion fails, while the
+    // thumbnail, drawn from the copy beside it, succeeds and must be taken back.
+    m_dir.folder("dest/good.png");
+    m_options.format_index = 4;
+    m_options.show_thumbs = true;
+    run();
+    EXPECT_EQ(files_in(m_dest), (std::vector<std::string>{"fine.png", "good.jpg"}));
+    EXPECT_EQ(message_texts().front(), "Conversion error for \"" + dest("good.png") + "\"");
+    EXPECT_EQ(files_in(m_thumbs), std::vector<std::string>{"fine.jpg"});
+    ASSERT_EQ(m_pictures.size(), 1u);
+    EXPECT_EQ(m_pictures[0].picture_path, dest("fine.png"));
 }
 
 } // namespace

@@ -4,8 +4,24 @@
 
 namespace orvix {
 
-Hourglass::Hourglass() {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
+namespace {
+
+Qt::CursorShape shape_of(Pointer pointer) {
+    switch (pointer) {
+    case Pointer::Busy:
+        return Qt::BusyCursor;
+    case Pointer::Arrow:
+        return Qt::ArrowCursor;
+    case Pointer::Hourglass:
+        break;
+    }
+    return Qt::WaitCursor;
+}
+
+} // namespace
+
+Hourglass::Hourglass(Pointer pointer) {
+    QApplication::setOverrideCursor(shape_of(pointer));
 }
 
 Hourglass::~Hourglass() {

@@ -1,5 +1,6 @@
 #include "platform/qt/qt_dialogs.h"
 
+#include "platform/qt/hourglass.h"
 #include "platform/qt/text_codec.h"
 
 #include <QApplication>
@@ -65,6 +66,8 @@ QWidget* QtDialogs::owner() const {
 
 Answer QtDialogs::message_box(const std::string& text, const std::string& title, Icon icon,
                               Buttons buttons) {
+    // A box asks for the user's hand: never under the hourglass of the work that asks.
+    const Hourglass arrow(Pointer::Arrow);
     QMessageBox box(message_icon(icon), box_title(title), to_qt(text), message_buttons(buttons),
                     owner());
     box.setTextFormat(Qt::PlainText);
@@ -73,6 +76,7 @@ Answer QtDialogs::message_box(const std::string& text, const std::string& title,
 
 std::optional<std::string> QtDialogs::input_box(const std::string& prompt, const std::string& title,
                                                 const std::string& default_answer) {
+    const Hourglass arrow(Pointer::Arrow);
     QInputDialog box(owner());
     box.setWindowTitle(box_title(title));
     box.setLabelText(to_qt(prompt));
