@@ -13,6 +13,7 @@
 #include "platform/qt/qt_translation.h"
 #include "platform/qt/text_codec.h"
 #include "platform/qt/tray.h"
+#include "platform/qt/widget_helpers.h"
 #include "runner/job_runner.h"
 #include "text/text.h"
 
@@ -40,6 +41,10 @@ namespace orvix {
 
 namespace {
 
+using widgets::named;
+using widgets::plain_label;
+using widgets::qt;
+
 constexpr const char* picture_filter = "jpg,tif,bmp";
 constexpr int camera_watch_ms = 5000;
 constexpr int sample_count = 20;
@@ -49,24 +54,6 @@ constexpr int design_height = 7900;
 constexpr std::array<const char*, 11> image_keys = {"import2",  "setup", "setup2", "lang",
                                                     "refresh2", "sel",   "ajust",  "cross",
                                                     "mail",     "open",  "inet"};
-
-// Every text reaches the widgets byte for byte: file names need not be UTF-8.
-QString qt(const std::string& text) {
-    return to_qt(text);
-}
-
-template <class Widget> Widget* named(Widget* widget, const char* name) {
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
-
-// Language texts may hold "<" (for example "<BR>"), which must never turn a label into
-// rich text.
-QLabel* plain_label(QWidget* parent, const char* name) {
-    QLabel* label = named(new QLabel(parent), name);
-    label->setTextFormat(Qt::PlainText);
-    return label;
-}
 
 // Sets one naming option. An auto-exclusive radio button refuses to be unchecked, and
 // the preferences may leave every option unchecked, so exclusivity is lifted for that.

@@ -2,6 +2,8 @@
 // the window's design names them, and labels that never read a text as markup.
 #pragma once
 
+#include "platform/qt/text_codec.h"
+
 #include <QLabel>
 #include <QString>
 
@@ -9,8 +11,9 @@
 
 namespace orvix::widgets {
 
+// Byte for byte: file names need not be UTF-8.
 inline QString qt(const std::string& text) {
-    return QString::fromStdString(text);
+    return to_qt(text);
 }
 
 template <class Widget> Widget* named(Widget* widget, const char* name) {
