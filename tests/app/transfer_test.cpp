@@ -257,9 +257,16 @@ TEST_F(TransferTest, TheWindowsEventLoopKeepsRunningThroughALongTransfer) {
     EXPECT_EQ(files_in(photos), pictures(1, 200));
     EXPECT_EQ(form.state().transferred_pictures.size(), 200u);
     EXPECT_GT(ticks, 1);
-    // A generous bound: what matters is that no picture holds the window's thread.
+    // A generous bound: what matters is that no picture holds the window's thread. The
+    // window's own work at the end (filling the grid with 200 pictures and painting it)
+    // takes a few milliseconds, and several times that in a sanitizer build.
+#if defined(__SANITIZE_ADDRESS__)
+    constexpr qint64 bound = 300;
+#else
+    constexpr qint64 bound = 100;
+#endif
     RecordProperty("longest_gap_ms", static_cast<int>(longest));
-    EXPECT_LT(longest, 100) << "ms without the window's thread turning to its events";
+    EXPECT_LT(longest, bound) << "ms without the window's thread turning to its events";
 }
 
 TEST_F(TransferTest, StopEndsAfterThePictureInHandAndTheReportSaysHowManyWereCopied) {
