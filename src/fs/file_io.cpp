@@ -61,6 +61,41 @@ ssize_t read_full(int fd, char* data, size_t size) {
     return static_cast<ssize_t>(done);
 }
 
+int read_regular_file(const std::string& path, std::string& out, off_t max_bytes) {
+    out.clear();
+    if (!path_usable(path))
+        return ENOENT;
+    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    if (!fd.valid())
+        return errno;
+    struct stat st;
+    if (::fstat(fd.get(), &st) != 0)
+        return errno;
+    if (S_ISDIR(st.st_mode))
+        return EISDIR;
+    if (!S_ISREG(st.st_mode))
+        return EINVAL;
+    if (st.st_size > max_bytes)
+        return EFBIG;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = read_full(fd.get(), buffer, sizeof buffer);
+        if (n < 0) {
+            const int err = errno;
+            out.clear();
+            return err;
+        }
+        out.append(buffer, static_cast<size_t>(n));
+        if (out.size() > static_cast<size_t>(max_bytes)) {
+            out.clear();
+            return EFBIG;
+        }
+        if (n < static_cast<ssize_t>(sizeof buffer))
+            break;
+    }
+    return 0;
+}
+
 namespace {
 
 // The process umask, read without changing it (umask() itself would have to set it).

@@ -40,6 +40,12 @@ int write_all(int fd, const char* data, size_t size);
 // Reads until size bytes arrived or the file ended; the count, or -1 with errno set.
 ssize_t read_full(int fd, char* data, size_t size);
 
+// Reads the whole of a regular file into out. The open never waits (a fifo would block it
+// for ever), a folder gives EISDIR, anything else that is not a regular file EINVAL (a
+// device such as /dev/zero never ends), and a file beyond max_bytes EFBIG, even one that
+// grows while it is read. 0 or the errno; out is empty after a failure.
+int read_regular_file(const std::string& path, std::string& out, off_t max_bytes);
+
 // A new file in the folder of `destination`, put in its place by rename only through
 // commit(); removed on every other path. So a failed or interrupted write never leaves a
 // partial file under the final name and never harms the file it was to replace.

@@ -8,9 +8,6 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace orvix {
 
@@ -20,40 +17,6 @@ constexpr std::string_view CR_TEXT(&CR, 1);
 
 // No text file of the program comes near this; anything larger is not one of them.
 constexpr off_t kMaxTextFileBytes = off_t{16} << 20;
-
-// Reads a whole regular file. The open never waits (a fifo would block it for ever) and
-// devices are refused (/dev/zero never ends), as is a file beyond the size limit; the
-// count read stays within the limit even when the file grows meanwhile.
-int read_all(const std::string& path, std::string& out) {
-    if (!path_usable(path))
-        return ENOENT;
-    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
-    if (!fd.valid())
-        return errno;
-    struct stat st;
-    if (::fstat(fd.get(), &st) != 0)
-        return errno;
-    if (S_ISDIR(st.st_mode))
-        return EISDIR;
-    if (!S_ISREG(st.st_mode))
-        return EINVAL;
-    if (st.st_size > kMaxTextFileBytes)
-        return EFBIG;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = read_full(fd.get(), buffer, sizeof buffer);
-        if (n < 0)
-            return errno;
-        out.append(buffer, static_cast<size_t>(n));
-        if (out.size() > static_cast<size_t>(kMaxTextFileBytes)) {
-            out.clear();
-            return EFBIG;
-        }
-        if (n < static_cast<ssize_t>(sizeof buffer))
-            break;
-    }
-    return 0;
-}
 
 // Writes text into a fresh temporary file beside path and renames it over path, both
 // flushed to disk. Returns 0 or the errno of the step that failed; the temporary file
@@ -88,7 +51,7 @@ std::string single_line(const std::string& value) {
 
 std::string read_text_file(const std::string& path, bool keep_crlf) {
     std::string text;
-    const int err = read_all(path, text);
+    const int err = read_regular_file(path, text, kMaxTextFileBytes);
     if (err != 0) {
         show_system_error(err);
         return "";

@@ -23,6 +23,7 @@
 
 #include <memory>
 #include <new>
+#include <sys/stat.h>
 
 namespace orvix {
 namespace {
@@ -538,6 +539,25 @@ TEST(CellLoader, AFileThatCannotBeReadLeavesAnEmptyPicture) {
     EXPECT_TRUE(decode_cell(dir.file("missing.jpg"), QSize(10, 10)).isNull());
     test::make_picture(dir.file("ok.png"), 30, 20);
     EXPECT_EQ(decode_cell(dir.file("ok.png"), QSize(15, 10)).size(), QSize(15, 10));
+}
+
+TEST(CellLoader, QtsOwnReadersGetARegularFileByTheBytesOfItsName) {
+    test::TempDir dir;
+    // A 4 x 2 red GIF, a format the picture layer leaves to Qt.
+    const std::string gif("GIF89a\x04\x00\x02\x00\xf0\x00\x00\xff\x00\x00\x00\x00\x00\x21\xf9"
+                          "\x04\x00\x00\x00\x00\x00\x2c\x00\x00\x00\x00\x04\x00\x02\x00\x00"
+                          "\x02\x03\x84\x6f\x05\x00\x3b",
+                          44);
+    const std::string path = dir.file("\xff\xfe"
+                                      "red.gif");
+    test::write_file(path, gif);
+    const QImage image = decode_cell(path, QSize(4, 2));
+    ASSERT_EQ(image.size(), QSize(4, 2));
+    EXPECT_EQ(image.pixel(1, 1), qRgb(255, 0, 0));
+    // Opening a fifo would wait for a writer that never comes.
+    const std::string fifo = dir.file("pipe.gif");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_TRUE(decode_cell(fifo, QSize(4, 2)).isNull());
 }
 
 } // namespace

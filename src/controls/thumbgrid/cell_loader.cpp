@@ -1,8 +1,9 @@
 #include "controls/thumbgrid/cell_loader.h"
 
+#include "fs/file_io.h"
 #include "imaging/picture_layer.h"
 
-#include <QFile>
+#include <QBuffer>
 #include <QImageReader>
 
 #include <algorithm>
@@ -11,6 +12,9 @@
 namespace orvix {
 
 namespace {
+
+// Far beyond any picture Qt's readers are left with here.
+constexpr off_t kMaxQtPictureBytes = off_t{256} << 20;
 
 QImage to_qimage(const picture::RgbImage& rgb) {
     QImage image(rgb.width(), rgb.height(), QImage::Format_RGB32);
@@ -46,9 +50,16 @@ QImage decode_with_picture_layer(const std::string& path, QSize size) {
                : image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
-// Qt's own readers, for the formats the picture layer leaves to the platform (GIF).
+// Qt's own readers, for the formats the picture layer leaves to the platform (GIF). The
+// file is read by its own bytes, which name it whatever the encoding of its name, and only
+// when it is a regular file: a fifo in the list would hold a worker for ever.
 QImage decode_with_qt(const std::string& path, QSize size) {
-    QImageReader reader(QFile::decodeName(QByteArray::fromStdString(path)));
+    std::string bytes;
+    if (read_regular_file(path, bytes, kMaxQtPictureBytes) != 0)
+        return {};
+    QByteArray data = QByteArray::fromRawData(bytes.data(), qsizetype(bytes.size()));
+    QBuffer buffer(&data);
+    QImageReader reader(&buffer);
     const QImage image = reader.read();
     if (image.isNull())
         return {};
