@@ -15,7 +15,6 @@
 #include <QStyle>
 
 #include <algorithm>
-#include <fcntl.h>
 
 namespace orvix {
 
@@ -26,6 +25,8 @@ namespace {
 constexpr qint64 kCachedPixels = qint64(64) << 20;
 // Camera pictures of 45 MP and more exceed Qt's default limit of 128 MB a picture.
 constexpr int kReaderLimitMegabytes = 1024;
+// No picture file the viewer can show comes near this.
+constexpr off_t kMaxPictureFileBytes = off_t{1} << 30;
 
 QRect to_qrect(const Rect& rect) {
     return QRect(rect.left, rect.top, rect.width(), rect.height());
@@ -230,10 +231,10 @@ void PicturePlus::load_picture() {
     const ImageInfo header = ReadImageHeader(path);
     m_model.set_picture_size(header.Width, header.Height);
     // Opened by its bytes, which name the file whatever the encoding of its name.
-    QByteArray bytes(qsizetype(std::max<int64_t>(file_length(path), 0)), Qt::Uninitialized);
-    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (!fd.valid() || read_full(fd.get(), bytes.data(), size_t(bytes.size())) != bytes.size())
+    std::string file;
+    if (read_regular_file(path, file, kMaxPictureFileBytes) != 0)
         return;
+    QByteArray bytes = QByteArray::fromRawData(file.data(), qsizetype(file.size()));
     QBuffer buffer(&bytes);
     QImageReader::setAllocationLimit(
         std::max(QImageReader::allocationLimit(), kReaderLimitMegabytes));
