@@ -82,9 +82,9 @@ FilingCase filing(const Naming& naming, bool subdir, int format, bool delete_ori
 }
 
 // Every naming option with and without date folders, and every format with and without
-// deletion; the other choices vary along. The three pictures of the card are created in
-// the same second, so a creation-date name is the same for all of them: those cases keep
-// each picture's own format, where the names still differ by their extension.
+// deletion; the other choices vary along. The three pictures of the card are mostly created
+// in the same second, which gives them one creation-date name: those cases keep each
+// picture's own format, where the names still differ by their extension.
 std::vector<FilingCase> filing_cases() {
     return {
         filing(keep, false, 0, false),
