@@ -64,10 +64,11 @@ TEST(WorkerTasks, RunsBesideThePosterAndFinishesItsTasksWhenDestroyed) {
     {
         WorkerTasks tasks(1, 100);
         // The first task holds the worker until the posts are made, however the threads
-        // are scheduled.
+        // are scheduled; a post that waited for it would find it gone only after the bound.
         tasks.post([&] {
             worker = std::this_thread::get_id();
-            while (!release)
+            const auto hang = std::chrono::steady_clock::now() + 30s;
+            while (!release && std::chrono::steady_clock::now() < hang)
                 std::this_thread::sleep_for(1ms);
             ++ran;
         });
