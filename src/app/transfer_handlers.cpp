@@ -252,6 +252,9 @@ void Form1::xfer_Click() {
     // The grid lets go of the last run's pictures at once: they are no longer the list.
     m_state.transferred_pictures.clear();
     fill_thumbnail_grid();
+    // The choices are read before the run holds the setup page: a control on a disabled
+    // page reads as disabled, and the date sub-folder box counts only while it is enabled.
+    TransferOptions options = transfer_options();
     // Every control the run reads or that would touch what it writes waits for its end;
     // the camera watch too, whose ticks would list the card under the copy.
     m_running = std::make_unique<RunningTransfer>(
@@ -266,7 +269,7 @@ void Form1::xfer_Click() {
 
     // The job keeps copies of what it reads, so nothing it uses changes under it.
     TransferView* view = &m_running->view();
-    auto job = [this, view, options = transfer_options(), language = m_state.language,
+    auto job = [this, view, options = std::move(options), language = m_state.language,
                 thumbs_dir = m_state.thumbs_dir](JobContext& context) mutable {
         options.stop_requested = [&context] { return context.stop_requested(); };
         PostedProgress progress(context, *view);

@@ -42,10 +42,12 @@ protected:
 
     void settle() {
         QMetaObject::invokeMethod(m_tex->findChild<QTimer*>(QStringLiteral("Timer1")), "timeout");
-        EXPECT_TRUE(QTest::qWaitFor([this] {
-            return m_tex->loader().in_flight() == 0 &&
-                   m_tex->loader().missing_among_first(100) == 0;
-        }));
+        EXPECT_TRUE(QTest::qWaitFor(
+            [this] {
+                return m_tex->loader().in_flight() == 0 &&
+                       m_tex->loader().missing_among_first(100) == 0;
+            },
+            30000)); // a bound against a hang: a loaded machine may take seconds
     }
 
     void transfer() {

@@ -59,17 +59,23 @@ TEST(TaskQueue, WaitReturnsWhenEveryTaskRanAndThrowsTheFirstFailureOnce) {
 
 TEST(WorkerTasks, RunsBesideThePosterAndFinishesItsTasksWhenDestroyed) {
     std::atomic<int> ran = 0;
+    std::atomic<bool> release = false;
     std::thread::id worker;
     {
         WorkerTasks tasks(1, 100);
+        // The first task holds the worker until the posts are made, however the threads
+        // are scheduled; a post that waited for it would find it gone only after the bound.
         tasks.post([&] {
             worker = std::this_thread::get_id();
-            std::this_thread::sleep_for(20ms);
+            const auto hang = std::chrono::steady_clock::now() + 30s;
+            while (!release && std::chrono::steady_clock::now() < hang)
+                std::this_thread::sleep_for(1ms);
             ++ran;
         });
         for (int i = 0; i < 5; ++i)
             tasks.post([&ran] { ++ran; });
-        EXPECT_LT(ran, 6) << "post does not wait for the task";
+        EXPECT_EQ(ran, 0) << "post does not wait for the task";
+        release = true;
     }
     EXPECT_EQ(ran, 6);
     EXPECT_NE(worker, std::this_thread::get_id());
@@ -89,8 +95,11 @@ TEST(WorkerTasks, PostWaitsWhileTheQueueIsFull) {
             ++posted;
         }
     });
-    std::this_thread::sleep_for(200ms);
-    // One task runs, one waits in the queue; the next post blocks.
+    // One task runs, one waits in the queue; the next post blocks. Whenever the poster gets
+    // its turn, it gets no further than one post (the wait only bounds a hang).
+    for (int wait = 0; wait < 30000 && posted == 0; ++wait)
+        std::this_thread::sleep_for(1ms);
+    std::this_thread::sleep_for(50ms);
     EXPECT_EQ(posted, 1);
     release = true;
     poster.join();

@@ -28,6 +28,10 @@
 namespace orvix {
 namespace {
 
+// A wait for the loader's workers gives up only at this bound, which is there against a
+// hang: a loaded machine may take seconds to decode what takes milliseconds here.
+constexpr int hang_bound_ms = 30000;
+
 void solid_jpeg(const std::string& path, int width, int height, uint8_t r, uint8_t g, uint8_t b) {
     test::RgbImage image{width, height, {}};
     for (int i = 0; i < width * height; ++i)
@@ -110,10 +114,12 @@ protected:
     }
 
     void wait_for_pictures() {
-        EXPECT_TRUE(QTest::qWaitFor([this] {
-            return m_grid.loader().in_flight() == 0 &&
-                   m_grid.loader().missing_among_first(1000) == 0;
-        }));
+        EXPECT_TRUE(QTest::qWaitFor(
+            [this] {
+                return m_grid.loader().in_flight() == 0 &&
+                       m_grid.loader().missing_among_first(1000) == 0;
+            },
+            hang_bound_ms));
     }
 
     QWidget* fond() const { return m_grid.findChild<QWidget*>(QStringLiteral("fond")); }
@@ -497,7 +503,8 @@ TEST(CellLoader, DecodesWhatIsWantedNowAndForgetsWhatWasReplaced) {
     loader.request(cells);      // c0 may start at once; the others wait
     loader.request({cells[3]}); // the waiting ones are replaced
     EXPECT_TRUE(QTest::qWaitFor(
-        [&] { return loader.in_flight() == 0 && ready.contains(QStringLiteral("c3.jpg")); }));
+        [&] { return loader.in_flight() == 0 && ready.contains(QStringLiteral("c3.jpg")); },
+        hang_bound_ms));
     QTest::qWait(20);
     EXPECT_FALSE(ready.contains(QStringLiteral("c1.jpg")));
     EXPECT_FALSE(ready.contains(QStringLiteral("c2.jpg")));
@@ -523,10 +530,12 @@ TEST(CellLoader, StaysWithinItsBudgetDroppingWhatIsNoLongerWanted) {
     CellLoader loader(3 * one, 2);
     loader.request(first);
     EXPECT_TRUE(QTest::qWaitFor(
-        [&] { return loader.in_flight() == 0 && loader.missing_among_first(3) == 0; }));
+        [&] { return loader.in_flight() == 0 && loader.missing_among_first(3) == 0; },
+        hang_bound_ms));
     loader.request(second);
     EXPECT_TRUE(QTest::qWaitFor(
-        [&] { return loader.in_flight() == 0 && loader.missing_among_first(3) == 0; }));
+        [&] { return loader.in_flight() == 0 && loader.missing_among_first(3) == 0; },
+        hang_bound_ms));
     EXPECT_LE(loader.cached_bytes(), 3 * one);
     EXPECT_EQ(loader.find(first[0].path, QSize(100, 100)).image, nullptr);
 }
