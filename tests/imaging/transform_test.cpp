@@ -253,7 +253,7 @@ TEST(ReencodedTurn, KeepsTheWholePictureAndItsMarkers) {
         ASSERT_NE(markers.find(comment), std::string::npos);
         const std::string reference = dir.file("reference.png");
         int status = -1;
-        test::run_command("/usr/local/bin/convert " + test::quoted(source) + " -rotate 90 " +
+        test::run_command("/usr/bin/convert " + test::quoted(source) + " -rotate 90 " +
                               test::quoted(reference),
                           &status);
         ASSERT_EQ(status, 0);
