@@ -209,11 +209,8 @@ INSTANTIATE_TEST_SUITE_P(
     Sizes, TurnEdges,
     testing::Values(EdgeCase{"qvd", 800, 600, 8}, EdgeCase{"cqv", 800, 600, 8},
                     EdgeCase{"dcsd", 800, 600, 0}, EdgeCase{"fliph", 800, 600, 0},
-                    EdgeCase{"flipv", 800, 600, 8}, EdgeCase{"qvd", 1001, 751, 15},
-                    EdgeCase{"dcsd", 1001, 751, 9}, EdgeCase{"fliph", 1001, 751, 9},
-                    EdgeCase{"flipv", 1001, 751, 15}, EdgeCase{"cqv", 1001, 751, 15},
-                    EdgeCase{"qvd", 1600, 1200, 0}, EdgeCase{"cqv", 1600, 1200, 0},
-                    EdgeCase{"flipv", 1600, 1200, 0}),
+                    EdgeCase{"flipv", 800, 600, 8}, EdgeCase{"dcsd", 1001, 751, 9},
+                    EdgeCase{"cqv", 1001, 751, 15}, EdgeCase{"cqv", 1600, 1200, 0}),
     [](const testing::TestParamInfo<EdgeCase>& info) {
         return std::string(info.param.key) + "_" + std::to_string(info.param.width) + "x" +
                std::to_string(info.param.height);
