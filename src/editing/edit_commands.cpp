@@ -139,6 +139,42 @@ bool names_a_size(const std::string& text) {
            numeric_value(get_tokens(2, numbers, ",")) != 0;
 }
 
+// One selected item of a turn, looked at before anything is written.
+struct PlannedTurn {
+    int32_t item = 0;
+    std::optional<TransferredPicture> record; // none: skipped
+    bool jpeg = false;
+    // Rows or columns a lossless turn would cut off; none when it cannot turn losslessly.
+    std::optional<int> lost;
+};
+
+enum class InexactTurn { Trim, Reencode };
+
+// The user's answer for the JPEGs that a lossless turn would cut ("turn_not_exact"),
+// asked with the normal pointer. Trim when there are none; std::nullopt for a Cancel.
+std::optional<InexactTurn> ask_about_inexact_turns(const EditContext& context,
+                                                   const std::vector<PlannedTurn>& plan) {
+    int count = 0, most = 0;
+    for (const PlannedTurn& turn : plan) {
+        if (turn.lost && *turn.lost > 0) {
+            ++count;
+            most = std::max(most, *turn.lost);
+        }
+    }
+    if (count == 0)
+        return InexactTurn::Trim;
+    const LanguageTable& language = context.language;
+    const std::string text =
+        Remplacer("#2", std::to_string(most),
+                  Remplacer("#1", std::to_string(count), language.translate("turn_not_exact")));
+    const std::optional<size_t> choice = context.dialogs.choice_box(
+        text, kTitle, Icon::Question,
+        {language.translate("turn_trim"), language.translate("turn_reencode")});
+    if (!choice)
+        return std::nullopt;
+    return *choice == 0 ? InexactTurn::Trim : InexactTurn::Reencode;
+}
+
 } // namespace
 
 void fill_thumbnail_grid(EditContext& context) {
@@ -203,30 +239,54 @@ int16_t transform_code(std::string_view key) {
 }
 
 EditReport transform_selected(EditContext& context, std::string_view key) {
-    const auto guard = busy(context);
     const std::string selection = context.grid.SelectedItems();
     const int16_t code = transform_code(key);
+    // Every picture is looked at before anything is written: a JPEG whose size does not
+    // allow a lossless turn exactly is asked about once, for all of them.
+    std::vector<PlannedTurn> plan;
+    {
+        const auto guard = busy(context);
+        for (const int32_t item : selected_items(context.grid)) {
+            const std::optional<size_t> index = record_of_item(context, item);
+            if (!index || code == 0) {
+                plan.push_back({item, std::nullopt, false, std::nullopt});
+                continue;
+            }
+            const TransferredPicture& record = context.transferred_pictures[*index];
+            const std::string extension = file_extension(record.picture_path);
+            const bool jpeg = extension == "jpg" || extension == "jpeg";
+            // A read-only picture is not going to be turned at all.
+            const std::optional<int> lost = jpeg && !read_only(record.picture_path)
+                                                ? jpeg_transform_loss(record.picture_path, code)
+                                                : std::nullopt;
+            plan.push_back({item, record, jpeg, lost});
+        }
+    }
+    const std::optional<InexactTurn> answer = ask_about_inexact_turns(context, plan);
+    if (!answer)
+        return {};
+
+    const auto guard = busy(context);
     EditReport report;
-    for (const int32_t item : selected_items(context.grid)) {
-        const std::optional<size_t> index = record_of_item(context, item);
-        if (!index || code == 0) {
-            report.push_back(skipped(item));
+    for (const PlannedTurn& turn : plan) {
+        if (!turn.record) {
+            report.push_back(skipped(turn.item));
             continue;
         }
-        const TransferredPicture record = context.transferred_pictures[*index];
-        const std::string extension = file_extension(record.picture_path);
-        // A JPEG turns without re-encoding, straight over itself: the imaging module puts
-        // the result in place only when it is complete.
-        const bool jpeg = extension == "jpg" || extension == "jpeg";
-        report.push_back(rewrite(item, record, [&] {
-            if (jpeg) {
-                const int32_t rc =
-                    jpeg_lossless_transform(record.picture_path, record.picture_path, code);
-                // The few layouts that cannot be turned without decoding are re-encoded.
+        const std::string& picture = turn.record->picture_path;
+        report.push_back(rewrite(turn.item, *turn.record, [&] {
+            // A JPEG turns without re-encoding, straight over itself: the imaging module puts
+            // the result in place only when it is complete.
+            const bool exact = turn.lost == 0;
+            if (turn.jpeg && turn.lost && (exact || *answer == InexactTurn::Trim)) {
+                const int32_t rc = jpeg_lossless_transform(
+                    picture, picture, code, exact ? JpegEdges::Exact : JpegEdges::Trim);
                 if (rc != picture::kTransformFailed)
                     return rc;
             }
-            return convert_in_place(record.picture_path, "", "", kEditQuality, code);
+            // Other formats, the layouts that cannot be turned without decoding, and the
+            // pictures the user chose to re-encode; a JPEG keeps its markers.
+            return convert_in_place(picture, "", "", kEditQuality, code);
         }));
     }
     refill(context, selection);

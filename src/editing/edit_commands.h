@@ -97,9 +97,12 @@ std::string picture_of_thumbnail(const std::vector<TransferredPicture>& pictures
 // The code of a rotate menu key (qvd 5, cqv 6, dcsd 7, fliph 1, flipv 2); 0 for others.
 int16_t transform_code(std::string_view key);
 
-// Turns or flips each selected picture: a JPEG without re-encoding (re-encoded only when
-// its layout cannot be turned so), other formats re-encoded in their own format. The grid
-// is refilled with the selection kept.
+// Turns or flips each selected picture: a JPEG without re-encoding when its size allows
+// it exactly (re-encoded when its layout cannot be turned so), other formats re-encoded in
+// their own format. When a lossless turn of some JPEGs would cut off their partial edge
+// blocks, one question ("turn_not_exact") is asked before any file is touched: cut the
+// edges, re-encode those pictures at quality 100, or Cancel, which changes nothing. The
+// grid is refilled with the selection kept.
 EditReport transform_selected(EditContext& context, std::string_view key);
 
 // Resizes each selected picture to `size` pixels on its longer side, at the JPEG quality

@@ -3,6 +3,7 @@
 // Magick++ for the rest, and the resampler. Internal to the imaging module.
 #pragma once
 
+#include "imaging/imaging.h"
 #include "imaging/picture_layer.h"
 
 namespace orvix::picture {
@@ -27,7 +28,11 @@ RgbImage read_jpeg(PictureSource& source, PictureSize min_size);
 // With metadata, those segments of another JPEG go after the header (write_jpeg_keeping).
 bool write_jpeg(PictureTarget& target, const RgbImage& image, int quality,
                 std::span<const uint8_t> metadata = {}, const ExifChange& change = {});
-bool transform_jpeg(PictureSource& source, PictureTarget& target, int code);
+bool transform_jpeg(PictureSource& source, PictureTarget& target, int code,
+                    JpegEdges edges = JpegEdges::Trim);
+// The rows or columns a lossless transform of the JPEG cuts off (0: none); std::nullopt
+// (last_error set) when it cannot be transformed without decoding or cannot be read.
+std::optional<int> transform_edge_loss(PictureSource& source, int code);
 
 // Decodes interleaved 8-bit RGB strip TIFFs with libtiff alone, several times faster than
 // Magick++. std::nullopt when the file is of another kind (Magick++ reads it then); an

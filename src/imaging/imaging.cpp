@@ -1,6 +1,7 @@
 #include "imaging/imaging.h"
 
 #include "fs/fs.h"
+#include "imaging/codecs.h"
 #include "imaging/picture_layer.h"
 #include "text/text.h"
 
@@ -68,20 +69,29 @@ int32_t plan_resize(const ResizeRequest& request, int width, int height, ResizeP
     plan = ResizePlan{};
     if (w == 0 && h == 0)
         return 0;
+    // A side that follows the proportions keeps at least one pixel: the 100-pixel
+    // thumbnail of an 8000 x 1 picture is 100 x 1, not nothing.
     if (h == 0)
-        h = to_int(double(w) * height / width);
+        h = std::max<int64_t>(1, to_int(double(w) * height / width));
     else if (w == 0)
-        w = to_int(double(h) * width / height);
+        w = std::max<int64_t>(1, to_int(double(h) * width / height));
     if (w <= 0 || h <= 0)
         return pl::kEmptyPicture;
     if (w * h > pl::kMaxPictureBytes / 3)
         return kRuntimeFailure;
-    const std::optional<Rect> fit = fit_rect({0, 0, width, height}, {0, 0, int(w), int(h)});
+    std::optional<Rect> fit = fit_rect({0, 0, width, height}, {0, 0, int(w), int(h)});
     if (!fit)
         return kRuntimeFailure;
+    // So does the picture fitted into the box, inside it.
+    if (fit->right - fit->left < 1) {
+        fit->left = std::min(fit->left, int(w) - 1);
+        fit->right = fit->left + 1;
+    }
+    if (fit->bottom - fit->top < 1) {
+        fit->top = std::min(fit->top, int(h) - 1);
+        fit->bottom = fit->top + 1;
+    }
     plan = ResizePlan{true, int(w), int(h), *fit};
-    if (plan.fit_width() <= 0 || plan.fit_height() <= 0)
-        return pl::kEmptyPicture;
     return 0;
 }
 
@@ -306,8 +316,8 @@ int32_t convert_image3(const std::string& source_path, const std::string& target
     }
 }
 
-int32_t jpeg_lossless_transform(const std::string& source, const std::string& target,
-                                int16_t code) {
+int32_t jpeg_lossless_transform(const std::string& source, const std::string& target, int16_t code,
+                                JpegEdges edges) {
     try {
         pl::PictureSource from;
         if (!from.open(source))
@@ -316,11 +326,22 @@ int32_t jpeg_lossless_transform(const std::string& source, const std::string& ta
         if (code == 0)
             return 0;
         pl::PictureTarget to;
-        if (!to.open(target) || !pl::jpeg_transform(from, to, code) || !to.commit())
+        if (!to.open(target) || !pl::detail::transform_jpeg(from, to, code, edges) || !to.commit())
             return failure_code();
         return 0;
     } catch (...) {
         return kRuntimeFailure;
+    }
+}
+
+std::optional<int> jpeg_transform_loss(const std::string& path, int16_t code) {
+    try {
+        pl::PictureSource source;
+        if (!source.open(path))
+            return std::nullopt;
+        return pl::detail::transform_edge_loss(source, code);
+    } catch (...) {
+        return std::nullopt;
     }
 }
 

@@ -28,9 +28,21 @@ int32_t convert_image3(const std::string& source_path, const std::string& target
                        const std::string& source_password, const std::string& target_password,
                        int16_t transform);
 
+// What a lossless JPEG rotate/flip does with the partial MCUs (blocks of 8 or 16 pixels)
+// on the edges it moves: Trim cuts them off, as jpegtran -trim; Exact refuses a picture
+// that has any (picture::kTransformFailed), so that nothing is lost without a word.
+enum class JpegEdges { Trim, Exact };
+
 // Lossless JPEG rotate/flip (codes as transform above) of source into the new file target.
 // Returns 0 on success, else a picture-layer error code.
-int32_t jpeg_lossless_transform(const std::string& source, const std::string& target, int16_t code);
+int32_t jpeg_lossless_transform(const std::string& source, const std::string& target, int16_t code,
+                                JpegEdges edges = JpegEdges::Trim);
+
+// How many pixel rows or columns a lossless rotate/flip (code as above) of the JPEG would
+// cut off at its edges: 0 when its size allows the operation exactly. std::nullopt when
+// it cannot be turned without decoding at all (a layout TurboJPEG does not transform, a
+// moved edge shorter than one MCU) or cannot be read.
+std::optional<int> jpeg_transform_loss(const std::string& path, int16_t code);
 
 // "width,height" of the picture as a decode would give it, or "ERROR".
 std::string get_image_size(const std::string& path);

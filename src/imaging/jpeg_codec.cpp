@@ -303,31 +303,97 @@ bool write_jpeg(PictureTarget& target, const RgbImage& image, int quality,
     return write_jpeg_with_metadata(target, {out, size}, metadata, change);
 }
 
-bool transform_jpeg(PictureSource& source, PictureTarget& target, int code) {
-    tjtransform transform{};
+namespace {
+
+// The TurboJPEG operation of a transform code; std::nullopt for other codes.
+std::optional<int> transform_operation(int code) {
     switch (code) {
     case 1:
-        transform.op = TJXOP_HFLIP;
-        break;
+        return TJXOP_HFLIP;
     case 2:
-        transform.op = TJXOP_VFLIP;
-        break;
+        return TJXOP_VFLIP;
     case 5:
-        transform.op = TJXOP_ROT90;
-        break;
+        return TJXOP_ROT90;
     case 6:
-        transform.op = TJXOP_ROT180;
-        break;
+        return TJXOP_ROT180;
     case 7:
-        transform.op = TJXOP_ROT270;
-        break;
+        return TJXOP_ROT270;
     default:
+        return std::nullopt;
+    }
+}
+
+// The chroma subsampling as TurboJPEG reads it from the header; std::nullopt for layouts
+// it does not name (it transforms none of those).
+std::optional<int> header_subsampling(tjhandle handle, PictureSource& source) {
+    const auto read = [&](std::span<const uint8_t> bytes) -> std::optional<int> {
+        int width = 0, height = 0, subsampling = -1, colorspace = 0;
+        if (bytes.empty())
+            return std::nullopt;
+        const int rc = tjDecompressHeader3(handle, bytes.data(), bytes.size(), &width, &height,
+                                           &subsampling, &colorspace);
+        // Stray bytes ahead of the frame header are a warning; the header itself is whole.
+        if (rc != 0 && tjGetErrorCode(handle) != TJERR_WARNING)
+            return std::nullopt;
+        if (subsampling < 0 || subsampling >= TJ_NUMSAMP || width <= 0 || height <= 0)
+            return std::nullopt;
+        return subsampling;
+    };
+    if (const std::optional<int> early = read(source.prefix(kHeaderProbeBytes)))
+        return early;
+    return source.file_size() > int64_t(kHeaderProbeBytes) ? read(source.contents()) : std::nullopt;
+}
+
+} // namespace
+
+std::optional<int> transform_edge_loss(PictureSource& source, int code) {
+    const std::optional<int> operation = transform_operation(code);
+    if (!operation) {
+        set_last_error(kBadArgument);
+        return std::nullopt;
+    }
+    TjHandle handle(tjInitTransform());
+    if (!handle) {
+        set_last_error(kOutOfMemory);
+        return std::nullopt;
+    }
+    const std::optional<JpegHeader> header = read_header(handle.get(), source);
+    if (!header)
+        return std::nullopt;
+    const std::optional<int> subsampling =
+        header->general_reader ? std::nullopt : header_subsampling(handle.get(), source);
+    if (!subsampling) {
+        set_last_error(kTransformFailed);
+        return std::nullopt;
+    }
+    // libjpeg's own rule: an operation that moves the right (bottom) edge elsewhere needs
+    // the width (height) to be whole MCUs; the rest of the last MCU is what a trim drops.
+    const int columns = header->width % tjMCUWidth[*subsampling];
+    const int rows = header->height % tjMCUHeight[*subsampling];
+    const bool moves_right = code == 1 || code == 6 || code == 7;
+    const bool moves_bottom = code == 2 || code == 5 || code == 6;
+    // A moved edge shorter than one MCU is not trimmed by libjpeg but left untransformed,
+    // so such a picture cannot be turned without decoding.
+    if ((moves_right && columns == header->width) || (moves_bottom && rows == header->height)) {
+        set_last_error(kTransformFailed);
+        return std::nullopt;
+    }
+    set_last_error(kNoError);
+    return std::max(moves_right ? columns : 0, moves_bottom ? rows : 0);
+}
+
+bool transform_jpeg(PictureSource& source, PictureTarget& target, int code, JpegEdges edges) {
+    const std::optional<int> operation = transform_operation(code);
+    if (!operation) {
         set_last_error(kBadArgument);
         return false;
     }
-    // Partial blocks on the moved edges cannot be transformed losslessly; like
-    // jpegtran -trim they are dropped. Markers are copied (no TJXOPT_COPYNONE).
-    transform.options = TJXOPT_TRIM;
+    tjtransform transform{};
+    transform.op = *operation;
+    // Partial MCUs on the moved edges cannot be transformed losslessly: a trim drops them,
+    // like jpegtran -trim; an exact transform refuses the picture. Markers are copied (no
+    // TJXOPT_COPYNONE).
+    transform.options = edges == JpegEdges::Trim ? TJXOPT_TRIM : TJXOPT_PERFECT;
     TjHandle handle(tjInitTransform());
     if (!handle) {
         set_last_error(kOutOfMemory);

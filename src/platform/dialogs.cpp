@@ -36,6 +36,11 @@ const char* icon_word(Icon icon) {
 
 } // namespace
 
+std::optional<size_t> Dialogs::choice_box(const std::string&, const std::string&, Icon,
+                                          const std::vector<std::string>&) {
+    return std::nullopt;
+}
+
 Dialogs& dialogs() {
     return current ? *current : stderr_dialogs();
 }
@@ -73,6 +78,13 @@ std::optional<std::string> StderrDialogs::input_box(const std::string& prompt,
     return std::nullopt;
 }
 
+std::optional<size_t> StderrDialogs::choice_box(const std::string& text, const std::string& title,
+                                                Icon icon, const std::vector<std::string>&) {
+    std::cerr << "[" << (title.empty() ? "Orvix" : title) << " " << icon_word(icon)
+              << ", cancelled] " << text << std::endl;
+    return std::nullopt;
+}
+
 Answer ScriptedDialogs::message_box(const std::string& text, const std::string& title, Icon icon,
                                     Buttons buttons) {
     m_messages.push_back({text, title, icon, buttons});
@@ -91,6 +103,17 @@ std::optional<std::string> ScriptedDialogs::input_box(const std::string& prompt,
         return default_answer;
     std::optional<std::string> answer = std::move(m_inputs.front());
     m_inputs.pop_front();
+    return answer;
+}
+
+std::optional<size_t> ScriptedDialogs::choice_box(const std::string& text, const std::string& title,
+                                                  Icon icon,
+                                                  const std::vector<std::string>& choices) {
+    m_choice_log.push_back({text, title, icon, choices});
+    if (m_choices.empty())
+        return choices.empty() ? std::nullopt : std::optional<size_t>(0);
+    const std::optional<size_t> answer = m_choices.front();
+    m_choices.pop_front();
     return answer;
 }
 

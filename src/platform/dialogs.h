@@ -3,6 +3,7 @@
 // answers on stderr. The Qt implementation lives apart, with the windows.
 #pragma once
 
+#include <cstddef>
 #include <deque>
 #include <optional>
 #include <string>
@@ -24,6 +25,12 @@ public:
     virtual std::optional<std::string> input_box(const std::string& prompt,
                                                  const std::string& title,
                                                  const std::string& default_answer) = 0;
+    // A modal message box with a button for each of choices (the caller's own texts, in
+    // order) and a Cancel button. The index of the choice pressed; std::nullopt for Cancel
+    // or a box closed another way. Dialogs that cannot offer such a box answer Cancel,
+    // which leaves everything as it was.
+    virtual std::optional<size_t> choice_box(const std::string& text, const std::string& title,
+                                             Icon icon, const std::vector<std::string>& choices);
 };
 
 // The process-wide dialogs. Until a window installs its own, messages go to stderr.
@@ -48,14 +55,16 @@ private:
 void show_system_error(Dialogs& dialogs, int errno_value);
 void show_system_error(int errno_value);
 
-// Prints every message on stderr; input boxes are cancelled, message boxes answer their
-// first button (Ok or Yes).
+// Prints every message on stderr; input and choice boxes are cancelled, message boxes
+// answer their first button (Ok or Yes).
 class StderrDialogs : public Dialogs {
 public:
     Answer message_box(const std::string& text, const std::string& title, Icon icon,
                        Buttons buttons) override;
     std::optional<std::string> input_box(const std::string& prompt, const std::string& title,
                                          const std::string& default_answer) override;
+    std::optional<size_t> choice_box(const std::string& text, const std::string& title, Icon icon,
+                                     const std::vector<std::string>& choices) override;
 };
 
 // Records every box and answers from queues, for tests and scripted runs.
@@ -72,23 +81,36 @@ public:
         std::string title;
         std::string default_answer;
     };
+    struct Choice {
+        std::string text;
+        std::string title;
+        Icon icon;
+        std::vector<std::string> choices;
+    };
 
     // Answers for the next input boxes, in order; std::nullopt is a Cancel.
     // With the queue empty an input box is answered with its default answer.
     void queue_input(std::optional<std::string> answer) { m_inputs.push_back(std::move(answer)); }
     // Answers for the next message boxes; with the queue empty the first button is the answer.
     void queue_answer(Answer answer) { m_answers.push_back(answer); }
+    // Answers for the next choice boxes, in order; std::nullopt is a Cancel. With the
+    // queue empty the first choice is the answer.
+    void queue_choice(std::optional<size_t> answer) { m_choices.push_back(answer); }
 
     Answer message_box(const std::string& text, const std::string& title, Icon icon,
                        Buttons buttons) override;
     std::optional<std::string> input_box(const std::string& prompt, const std::string& title,
                                          const std::string& default_answer) override;
+    std::optional<size_t> choice_box(const std::string& text, const std::string& title, Icon icon,
+                                     const std::vector<std::string>& choices) override;
 
     const std::vector<Message>& messages() const { return m_messages; }
     const std::vector<Input>& inputs() const { return m_input_log; }
+    const std::vector<Choice>& choices() const { return m_choice_log; }
     void clear() {
         m_messages.clear();
         m_input_log.clear();
+        m_choice_log.clear();
     }
 
 private:
@@ -96,6 +118,8 @@ private:
     std::deque<Answer> m_answers;
     std::vector<Message> m_messages;
     std::vector<Input> m_input_log;
+    std::deque<std::optional<size_t>> m_choices;
+    std::vector<Choice> m_choice_log;
 };
 
 } // namespace orvix

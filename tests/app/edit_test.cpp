@@ -9,11 +9,13 @@
 #include "fs/fs.h"
 #include "imaging/helpers.h"
 #include "imaging/imaging.h"
+#include "platform/qt/qt_dialogs.h"
 #include "text/text.h"
 
 #include <QApplication>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMouseEvent>
 
 namespace orvix::test {
@@ -169,6 +171,66 @@ TEST_F(ToolbarTest, ClosingTheCropWindowChangesNothing) {
     EXPECT_EQ(read_file(picture_of(3)), before);
     EXPECT_EQ(m_form->state().crop_result, "");
     EXPECT_EQ(test::folder_entries(m_form->state().thumbs_dir).size(), 3u) << "no stand-in left";
+}
+
+// A camera picture whose size does not allow a lossless quarter turn: the window's own box
+// asks, in the program's language, before the picture is touched.
+TEST_F(ToolbarTest, ATurnThatWouldCutTheEdgesAsksInTheWindow) {
+    const int item = item_of("IMG_1.jpg");
+    const std::string picture = picture_of(item);
+    make_jpeg(picture, 1001, 751);
+    select(std::to_string(item).c_str());
+    QtDialogs boxes(m_form.get());
+    ScopedDialogs installed(boxes);
+    // First Escape (nothing changes), then "Re-encode".
+    for (const char* press : {"", "Re-encode"}) {
+        SCOPED_TRACE(press);
+        const std::string before = read_file(picture);
+        QString text;
+        QStringList buttons;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            text = box->text();
+            for (QAbstractButton* button : box->buttons())
+                buttons << button->text();
+            if (*press == '\0') {
+                QTest::keyClick(box, Qt::Key_Escape);
+                return;
+            }
+            for (QAbstractButton* button : box->buttons())
+                if (button->text() == QLatin1String(press))
+                    button->click();
+        });
+        entry("tb_rotate_menu", "qvd")->trigger();
+        after_command();
+        EXPECT_EQ(text.toStdString(), "1 picture(s) cannot be turned without re-encoding or losing "
+                                      "up to 15 pixels at their edges.");
+        EXPECT_TRUE(buttons.contains(QStringLiteral("Cut the edges")))
+            << buttons.join('|').toStdString();
+        EXPECT_TRUE(buttons.contains(QStringLiteral("Re-encode")));
+        EXPECT_EQ(buttons.size(), 3);
+        if (*press == '\0') {
+            EXPECT_EQ(read_file(picture), before);
+        }
+    }
+    EXPECT_EQ(size_of(item), "751,1001");
+    EXPECT_TRUE(m_tex->File_Titlestring(item).contains(QStringLiteral("(751 x 1001)")));
+}
+
+// A picture one pixel high still gets a thumbnail and so a place in the grid.
+TEST_F(GridWindowTest, ATransferredStripOfOnePixelReachesTheGrid) {
+    start_with_card({"IMG_1.jpg"});
+    make_jpeg(m_card + "line.jpg", 8000, 1);
+    transfer();
+    const std::vector<TransferredPicture>& records = m_form->state().transferred_pictures;
+    ASSERT_EQ(records.size(), 2u);
+    ASSERT_EQ(m_tex->model().count(), 2);
+    const auto line = std::find_if(records.begin(), records.end(), [](const TransferredPicture& r) {
+        return file_name(r.picture_path, true) == "line.jpg";
+    });
+    ASSERT_NE(line, records.end());
+    EXPECT_EQ(get_image_size(line->thumb_path), "100,1");
 }
 
 } // namespace

@@ -34,13 +34,14 @@ struct TurnCase {
 
 class TurnsAJpeg : public EditTest, public testing::WithParamInterface<TurnCase> {};
 
+// A size of whole 16 x 16 blocks: every turn and flip is exact and asks nothing.
 TEST_P(TurnsAJpeg, WithoutReencodingAndResetsItsOrientation) {
-    const std::string picture = add_picture("IMG_0001.JPG", 200, 120);
-    add_exif(picture, ExifFields{6, 200, 120, true});
+    const std::string picture = add_picture("IMG_0001.JPG", 208, 128);
+    add_exif(picture, ExifFields{6, 208, 128, true});
     const std::string expected = m_dir.file("expected.jpg");
     int status = -1;
     run_command(std::string("/usr/bin/jpegtran ") + GetParam().jpegtran +
-                    " -trim -copy all -outfile " + quoted(expected) + " " + quoted(picture),
+                    " -perfect -copy all -outfile " + quoted(expected) + " " + quoted(picture),
                 &status);
     ASSERT_EQ(status, 0);
     add_picture("IMG_0002.JPG", 64, 48);
@@ -64,6 +65,7 @@ TEST_P(TurnsAJpeg, WithoutReencodingAndResetsItsOrientation) {
     EXPECT_EQ(m_grid.SelectedItems(), "1,2");
     EXPECT_EQ(m_grid.refreshes, 1);
     EXPECT_TRUE(m_dialogs.messages().empty());
+    EXPECT_TRUE(m_dialogs.choices().empty());
     EXPECT_EQ(busy_depth(), 0);
     EXPECT_EQ(busy_peak(), 1);
 }
@@ -74,6 +76,160 @@ INSTANTIATE_TEST_SUITE_P(
                     TurnCase{"dcsd", "-rotate 270"}, TurnCase{"fliph", "-flip horizontal"},
                     TurnCase{"flipv", "-flip vertical"}),
     [](const testing::TestParamInfo<TurnCase>& info) { return std::string(info.param.key); });
+
+// --- A turn that the picture's size does not allow exactly ----------------------------
+
+struct InexactCase {
+    const char* name;
+    std::optional<size_t> answer; // 0 cut the edges, 1 re-encode, std::nullopt Cancel
+    const char* odd;              // the 1001 x 751 picture afterwards
+    const char* camera;           // the 800 x 600 one
+};
+
+class InexactTurn : public EditTest, public testing::WithParamInterface<InexactCase> {
+protected:
+    // The picture turned a quarter clockwise by another program, exactly or decoded.
+    std::string reference(const std::string& picture, const char* tool) {
+        const std::string out = m_dir.file(file_name(picture, false) + "_reference" +
+                                           (std::string(tool) == "jpegtran" ? ".jpg" : ".png"));
+        int status = -1;
+        if (std::string(tool) == "jpegtran")
+            run_command("/usr/bin/jpegtran -rotate 90 -perfect -copy all -outfile " + quoted(out) +
+                            " " + quoted(picture),
+                        &status);
+        else
+            run_command("/usr/bin/convert " + quoted(picture) + " -rotate 90 " + quoted(out),
+                        &status);
+        EXPECT_EQ(status, 0);
+        return out;
+    }
+};
+
+// One question for the whole command, before anything is written; a 1600 x 1200 picture
+// among them turns losslessly whatever the answer.
+TEST_P(InexactTurn, AsksOnceAndDoesWhatTheAnswerSays) {
+    const InexactCase& c = GetParam();
+    const std::string odd = add_picture("odd.jpg", 1001, 751);
+    add_exif(odd, ExifFields{6, 1001, 751, true});
+    const std::string camera = add_picture("camera.jpg", 800, 600);
+    const std::string exact = add_picture("exact.jpg", 1600, 1200);
+    const std::string odd_decoded = reference(odd, "convert");
+    const std::string camera_decoded = reference(camera, "convert");
+    const std::string exact_turned = reference(exact, "jpegtran");
+    std::vector<std::string> before;
+    for (const TransferredPicture& record : m_records) {
+        before.push_back(read_file(record.picture_path));
+        before.push_back(read_file(record.thumb_path));
+    }
+    show("1,2,3");
+    m_dialogs.queue_choice(c.answer);
+
+    const EditReport report = transform_selected(m_context, "qvd");
+
+    ASSERT_EQ(m_dialogs.choices().size(), 1u);
+    const ScriptedDialogs::Choice& box = m_dialogs.choices()[0];
+    EXPECT_EQ(box.text, "2 picture(s) cannot be turned without re-encoding or losing up to 15 "
+                        "pixels at their edges.");
+    EXPECT_EQ(box.choices, (std::vector<std::string>{"Cut the edges", "Re-encode"}));
+    EXPECT_EQ(box.title, "Orvix");
+    EXPECT_EQ(m_dialogs.busy_when_asked, std::vector<bool>{false}) << "asked with the arrow";
+    EXPECT_TRUE(m_dialogs.messages().empty());
+    EXPECT_EQ(get_image_size(odd), c.odd);
+    EXPECT_EQ(get_image_size(camera), c.camera);
+    if (!c.answer) {
+        std::vector<std::string> after;
+        for (const TransferredPicture& record : m_records) {
+            after.push_back(read_file(record.picture_path));
+            after.push_back(read_file(record.thumb_path));
+        }
+        EXPECT_TRUE(after == before) << "pictures and thumbnails as they were";
+        EXPECT_TRUE(report.empty());
+        EXPECT_EQ(m_grid.refreshes, 0);
+        EXPECT_EQ(names_in(m_pictures), "camera.jpg exact.jpg odd.jpg");
+        return;
+    }
+    ASSERT_EQ(report.size(), 3u);
+    for (const EditResult& result : report)
+        EXPECT_EQ(result.outcome, EditOutcome::Changed) << result.picture;
+    EXPECT_EQ(get_image_size(exact), "1200,1600");
+    EXPECT_EQ(max_difference(read_rgb(exact), read_rgb(exact_turned)), 0);
+    const int width = std::stoi(c.odd), height = std::stoi(std::string(c.odd).substr(4));
+    EXPECT_EQ(read_exif(odd), (ExifFields{1, width, height, false}));
+    if (*c.answer == 1) {
+        EXPECT_LT(mean_difference(read_rgb(odd), read_rgb(odd_decoded)), 0.5);
+        EXPECT_LT(mean_difference(read_rgb(camera), read_rgb(camera_decoded)), 0.5);
+    }
+    EXPECT_EQ(thumb_size(m_records[0]), "100," + std::to_string(to_int(100.0 * height / width)));
+    EXPECT_EQ(m_grid.refreshes, 1);
+    EXPECT_EQ(busy_depth(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, InexactTurn,
+    testing::Values(InexactCase{"CutTheEdges", 0, "736,1001", "592,800"},
+                    InexactCase{"Reencode", 1, "751,1001", "600,800"},
+                    InexactCase{"Cancel", std::nullopt, "1001,751", "800,600"}),
+    [](const testing::TestParamInfo<InexactCase>& info) { return std::string(info.param.name); });
+
+struct EdgeCase {
+    const char* key;
+    int width;
+    int height;
+    int lost; // 0: nothing asked
+};
+
+class TurnEdges : public EditTest, public testing::WithParamInterface<EdgeCase> {};
+
+// Which turns and flips a size allows exactly: a flip moves one edge, a quarter turn one,
+// a half turn both.
+TEST_P(TurnEdges, AskOnlyWhenAnEdgeTheyMoveIsNotWholeBlocks) {
+    const EdgeCase& c = GetParam();
+    const std::string picture = add_picture("photo.jpg", c.width, c.height);
+    const std::string bytes = read_file(picture);
+    show("1");
+    m_dialogs.queue_choice(std::nullopt);
+    transform_selected(m_context, c.key);
+    if (c.lost == 0) {
+        EXPECT_TRUE(m_dialogs.choices().empty());
+        const bool quarter = transform_code(c.key) == 5 || transform_code(c.key) == 7;
+        EXPECT_EQ(get_image_size(picture),
+                  quarter ? std::to_string(c.height) + "," + std::to_string(c.width)
+                          : std::to_string(c.width) + "," + std::to_string(c.height));
+        EXPECT_NE(read_file(picture), bytes);
+        return;
+    }
+    ASSERT_EQ(m_dialogs.choices().size(), 1u);
+    EXPECT_NE(m_dialogs.choices()[0].text.find("up to " + std::to_string(c.lost) + " pixels"),
+              std::string::npos)
+        << m_dialogs.choices()[0].text;
+    EXPECT_EQ(read_file(picture), bytes) << "cancelled";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, TurnEdges,
+    testing::Values(EdgeCase{"qvd", 800, 600, 8}, EdgeCase{"cqv", 800, 600, 8},
+                    EdgeCase{"dcsd", 800, 600, 0}, EdgeCase{"fliph", 800, 600, 0},
+                    EdgeCase{"flipv", 800, 600, 8}, EdgeCase{"dcsd", 1001, 751, 9},
+                    EdgeCase{"cqv", 1001, 751, 15}, EdgeCase{"cqv", 1600, 1200, 0}),
+    [](const testing::TestParamInfo<EdgeCase>& info) {
+        return std::string(info.param.key) + "_" + std::to_string(info.param.width) + "x" +
+               std::to_string(info.param.height);
+    });
+
+// A picture narrower than one block is not cut to nothing: it is re-encoded, unasked.
+TEST_F(EditTest, AStripNarrowerThanABlockIsReencodedUnasked) {
+    const std::string picture = add_picture("strip.jpg", 64, 8);
+    const std::string turned = m_dir.file("turned.png");
+    int status = -1;
+    run_command("/usr/bin/convert " + quoted(picture) + " -rotate 90 " + quoted(turned), &status);
+    ASSERT_EQ(status, 0);
+    show("1");
+    const EditReport report = transform_selected(m_context, "qvd");
+    EXPECT_EQ(report.at(0).outcome, EditOutcome::Changed);
+    EXPECT_TRUE(m_dialogs.choices().empty());
+    EXPECT_EQ(get_image_size(picture), "8,64");
+    EXPECT_LT(mean_difference(read_rgb(picture), read_rgb(turned)), 1.0);
+}
 
 // TurboJPEG can turn only the layouts it reads itself; a 4:1:0 picture is re-encoded,
 // and its EXIF block follows the turn all the same.

@@ -62,6 +62,11 @@ public:
         busy_when_asked.push_back(m_busy > 0);
         return ScriptedDialogs::input_box(prompt, title, default_answer);
     }
+    std::optional<size_t> choice_box(const std::string& text, const std::string& title, Icon icon,
+                                     const std::vector<std::string>& choices) override {
+        busy_when_asked.push_back(m_busy > 0);
+        return ScriptedDialogs::choice_box(text, title, icon, choices);
+    }
     std::vector<bool> busy_when_asked;
 
 private:

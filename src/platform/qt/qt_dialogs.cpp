@@ -5,6 +5,9 @@
 
 #include <QApplication>
 #include <QInputDialog>
+#include <QPushButton>
+
+#include <algorithm>
 
 namespace orvix {
 
@@ -84,6 +87,25 @@ std::optional<std::string> QtDialogs::input_box(const std::string& prompt, const
     if (box.exec() != QDialog::Accepted)
         return std::nullopt;
     return from_qt(box.textValue());
+}
+
+std::optional<size_t> QtDialogs::choice_box(const std::string& text, const std::string& title,
+                                            Icon icon, const std::vector<std::string>& choices) {
+    const Hourglass arrow(Pointer::Arrow);
+    QMessageBox box(message_icon(icon), box_title(title), to_qt(text), QMessageBox::NoButton,
+                    owner());
+    box.setTextFormat(Qt::PlainText);
+    std::vector<QAbstractButton*> buttons;
+    for (const std::string& choice : choices)
+        buttons.push_back(box.addButton(to_qt(choice), QMessageBox::AcceptRole));
+    QPushButton* cancel = box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(cancel);
+    box.setEscapeButton(cancel);
+    box.exec();
+    const auto pressed = std::find(buttons.begin(), buttons.end(), box.clickedButton());
+    if (pressed == buttons.end())
+        return std::nullopt;
+    return size_t(pressed - buttons.begin());
 }
 
 } // namespace orvix

@@ -27,6 +27,10 @@ public:
                        Buttons buttons = Buttons::Ok) override;
     std::optional<std::string> input_box(const std::string& prompt, const std::string& title,
                                          const std::string& default_answer) override;
+    // The choices are push buttons before the standard Cancel, which is also the default
+    // button: a stray Enter changes nothing.
+    std::optional<size_t> choice_box(const std::string& text, const std::string& title, Icon icon,
+                                     const std::vector<std::string>& choices) override;
 
 private:
     QWidget* owner() const;
