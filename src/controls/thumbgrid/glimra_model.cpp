@@ -363,7 +363,7 @@ void GlimraModel::keep_first_row() {
     const int32_t offset = scroll_offset();
     if (offset <= 0)
         return;
-    // The highest row still showing, its leftmost cell: items may have been reordered.
+    // The highest row still showing, and its leftmost cell.
     const ThumbItem* first = nullptr;
     for (const ThumbItem& it : m_items) {
         const Rect& cell = it.BoundsGrid;
