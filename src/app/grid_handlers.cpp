@@ -9,12 +9,31 @@
 
 #include <QFrame>
 
+#include <unordered_map>
+#include <unordered_set>
+
 namespace orvix {
 
 namespace {
 
 // Delete, resize and mail act on several pictures at once.
 constexpr qint16 kMultipleSelection = 2;
+
+// Each item's tooltip names its picture: the grid's own files are the thumbnails. An item
+// whose thumbnail is not the record of exactly one picture keeps the grid's tooltip.
+void show_pictures_in_tooltips(Glimra& grid, const std::vector<TransferredPicture>& records) {
+    std::unordered_map<std::string, std::string> picture_of;
+    std::unordered_set<std::string> shared;
+    for (const TransferredPicture& record : records)
+        if (!picture_of.emplace(record.thumb_path, record.picture_path).second)
+            shared.insert(record.thumb_path);
+    for (int32_t item = 1; item <= grid.model().count(); ++item) {
+        const std::string& thumb = grid.model().item(item)->Path;
+        const auto found = picture_of.find(thumb);
+        if (found != picture_of.end() && !shared.contains(thumb))
+            grid.setFile_Tooltip(item, to_qt(found->second));
+    }
+}
 
 } // namespace
 
@@ -28,6 +47,9 @@ void Form1::connect_grid_handlers() {
     connect(m_tex, &Glimra::DblClick, this, &Form1::tex_DblClick);
     connect(m_tex, &Glimra::MouseUp, this, &Form1::tex_MouseUp);
     connect(m_tex, &Glimra::GlimraDrawingEnd, this, &Form1::tex_GlimraDrawingEnd);
+    // Every list the grid takes is one of thumbnails of the transferred pictures.
+    connect(m_tex, &Glimra::GlimraLoadEnd, this,
+            [this] { show_pictures_in_tooltips(*m_tex, m_state.transferred_pictures); });
 }
 
 void Form1::tex_DblClick(qint32& item) {

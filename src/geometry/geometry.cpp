@@ -8,8 +8,17 @@ namespace orvix {
 
 namespace {
 
-bool in_16_bits(double value) {
-    return value >= INT16_MIN && value <= INT16_MAX;
+bool in_32_bits(double value) {
+    return value >= INT32_MIN && value <= INT32_MAX;
+}
+
+// The edges of a rectangle at (left, top) of that size, when every one of them holds in
+// 32 bits.
+std::optional<Rect> held_rect(double left, double top, double width, double height) {
+    if (!in_32_bits(left) || !in_32_bits(top) || !in_32_bits(width) || !in_32_bits(height) ||
+        !in_32_bits(left + width) || !in_32_bits(top + height))
+        return std::nullopt;
+    return Rect{int32_t(left), int32_t(top), int32_t(left + width), int32_t(top + height)};
 }
 
 } // namespace
@@ -19,8 +28,8 @@ std::optional<Rect> fit_rect(const Rect& picture, const Rect& box) {
     const double picture_height = double(picture.bottom) - picture.top;
     const double box_width = double(box.right) - box.left;
     const double box_height = double(box.bottom) - box.top;
-    if (!in_16_bits(picture_width) || !in_16_bits(picture_height) || !in_16_bits(box_width) ||
-        !in_16_bits(box_height) || picture_width <= 0 || picture_height <= 0)
+    if (!in_32_bits(picture_width) || !in_32_bits(picture_height) || !in_32_bits(box_width) ||
+        !in_32_bits(box_height) || picture_width <= 0 || picture_height <= 0)
         return std::nullopt;
     // Single precision, as the scale has always been computed.
     const float ratio_x = float(box_width) / float(picture_width);
@@ -28,11 +37,9 @@ std::optional<Rect> fit_rect(const Rect& picture, const Rect& box) {
     const float scale = ratio_x < ratio_y ? ratio_x : ratio_y;
     const double width = round_half_even(double(scale * float(picture_width)));
     const double height = round_half_even(double(scale * float(picture_height)));
-    if (!in_16_bits(width) || !in_16_bits(height))
-        return std::nullopt;
     const double left = box.left + round_half_even((box_width - width) / 2);
     const double top = box.top + round_half_even((box_height - height) / 2);
-    return Rect{int32_t(left), int32_t(top), int32_t(left + width), int32_t(top + height)};
+    return held_rect(left, top, width, height);
 }
 
 std::optional<Rect> FitRect(const Rect& src, const Rect& dst, bool allowEnlarge, bool sizeForm) {
@@ -40,7 +47,7 @@ std::optional<Rect> FitRect(const Rect& src, const Rect& dst, bool allowEnlarge,
     const double sh = double(src.bottom) - src.top;
     const double dw = double(dst.right) - dst.left;
     const double dh = double(dst.bottom) - dst.top;
-    if (!in_16_bits(sw) || !in_16_bits(sh) || !in_16_bits(dw) || !in_16_bits(dh) || sw == 0 ||
+    if (!in_32_bits(sw) || !in_32_bits(sh) || !in_32_bits(dw) || !in_32_bits(dh) || sw == 0 ||
         sh == 0)
         return std::nullopt;
     const float rx = float(dw) / float(sw);
@@ -58,9 +65,10 @@ std::optional<Rect> FitRect(const Rect& src, const Rect& dst, bool allowEnlarge,
         left = round_half_even(dst.left + (dw - sw) / 2);
         top = round_half_even(dst.top + (dh - sh) / 2);
     }
-    if (sizeForm)
-        return Rect{int32_t(left), int32_t(top), int32_t(nw), int32_t(nh)};
-    return Rect{int32_t(left), int32_t(top), int32_t(left + nw), int32_t(top + nh)};
+    const std::optional<Rect> placed = held_rect(left, top, nw, nh);
+    if (placed && sizeForm)
+        return Rect{placed->left, placed->top, int32_t(nw), int32_t(nh)};
+    return placed;
 }
 
 Rect DeflateRect(const Rect& rect, int32_t amount) {

@@ -36,14 +36,15 @@ struct Rect {
 
 // Where the picture lies, scaled to fit the box with its proportions (smaller or larger)
 // and centred in it; the scale is computed in single precision and every position rounds
-// halves to even. std::nullopt when a size lies outside 16 bits or the picture has no area.
+// halves to even. std::nullopt when a size or an edge lies outside 32 bits or the picture has
+// no area.
 std::optional<Rect> fit_rect(const Rect& picture, const Rect& box);
 
 // The grid's fit of a picture (src) into a cell (dst): shrunk to fit with its proportions
 // when it is larger than the cell on either side, enlarged only with allowEnlarge, else
 // kept at its own size; centred either way. With sizeForm the result holds the width and
-// height in right and bottom instead of the far edges. std::nullopt when a side lies
-// outside 16 bits or the picture has a side of 0.
+// height in right and bottom instead of the far edges. std::nullopt when a side or an edge
+// lies outside 32 bits or the picture has a side of 0.
 std::optional<Rect> FitRect(const Rect& src, const Rect& dst, bool allowEnlarge, bool sizeForm);
 
 // The rectangle moved inwards by amount on all four sides.

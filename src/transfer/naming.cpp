@@ -19,6 +19,25 @@ std::string first_eight(const std::string& date) {
     return date.substr(0, 8);
 }
 
+// Room left in a file name for the "_" before "m_", a number and ".jpg".
+constexpr size_t kThumbStemBytes = 200;
+
+std::string thumb_stem(const std::string& base) {
+    size_t length = base.size();
+    if (length > kThumbStemBytes) {
+        length = kThumbStemBytes;
+        while (length > 0 && (static_cast<unsigned char>(base[length]) & 0xC0) == 0x80)
+            --length;
+    }
+    std::string stem = base.substr(0, length);
+    for (char& c : stem)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            c = '_';
+    if (stem.starts_with("m_"))
+        stem.insert(0, "_");
+    return stem;
+}
+
 } // namespace
 
 PictureDates dates_from_record(const std::string& record) {
@@ -147,9 +166,10 @@ std::optional<SettledTarget> settle_collision(const std::string& target_folder,
 std::string free_thumb_path(const std::string& thumbs_dir, const std::string& base,
                             const std::set<std::string>& handed_out) {
     const std::string folder = add_trailing_separator(thumbs_dir);
-    std::string path = folder + base + ".jpg";
+    const std::string stem = thumb_stem(base);
+    std::string path = folder + stem + ".jpg";
     for (int n = 2; handed_out.contains(path) || file_exists(path); ++n)
-        path = folder + base + "_" + std::to_string(n) + ".jpg";
+        path = folder + stem + "_" + std::to_string(n) + ".jpg";
     return path;
 }
 

@@ -72,10 +72,14 @@ std::optional<SettledTarget> settle_collision(const std::string& target_folder,
                                               const std::string& name, const std::string& extension,
                                               const LanguageTable& language, Dialogs& dialogs);
 
-// A free thumbnail path in thumbs_dir: base + ".jpg", or, when a file of that name is
-// there already, base + "_2.jpg", "_3.jpg", ... Pictures are found by their thumbnail's
-// name, so two pictures of one base name must not share a thumbnail. A path in handed_out
-// counts as taken too: it belongs to a thumbnail that is still being made.
+// A free thumbnail path in thumbs_dir: the stem + ".jpg", or, when a file of that name is
+// there already, stem + "_2.jpg", "_3.jpg", ... The stem is base made safe for the grid,
+// which takes its list one path a line and a file named "m_" + another's name for that
+// one's companion: a control character becomes "_", a stem starting with "m_" takes a "_"
+// before it, and a stem longer than 200 bytes is cut at a character's start. Pictures are
+// found by their thumbnail's name, so two pictures of one base name must not share a
+// thumbnail. A path in handed_out counts as taken too: it belongs to a thumbnail that is
+// still being made.
 std::string free_thumb_path(const std::string& thumbs_dir, const std::string& base,
                             const std::set<std::string>& handed_out = {});
 

@@ -10,6 +10,7 @@
 #include "support/images.h"
 
 #include <QAction>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -62,6 +63,21 @@ protected:
         const double tx = m_tex->twips_per_pixel_x(), ty = m_tex->twips_per_pixel_y();
         return {qRound((v[0].toInt() + v[2].toInt()) / 2 / tx),
                 qRound((v[1].toInt() + v[3].toInt()) / 2 / ty)};
+    }
+
+    // Item i's cell on the canvas, pixels.
+    QRect cell_of(int item) const {
+        const QStringList v = m_tex->File_BoundsGrid(item).split(QLatin1Char(','));
+        const double tx = m_tex->twips_per_pixel_x(), ty = m_tex->twips_per_pixel_y();
+        return {QPoint(qRound(v[0].toInt() / tx), qRound(v[1].toInt() / ty)),
+                QPoint(qRound(v[2].toInt() / tx) - 1, qRound(v[3].toInt() / ty) - 1)};
+    }
+
+    // The pointer over the grid, no button held.
+    void hover(QPoint at) {
+        QMouseEvent event(QEvent::MouseMove, QPointF(at), fond()->mapToGlobal(QPointF(at)),
+                          Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(fond(), &event);
     }
 
     void click(QPoint at, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {

@@ -6,18 +6,23 @@
 #include "controls/thumbgrid/glimra.h"
 #include "editing/edit_commands.h"
 #include "fs/fs.h"
+#include "imaging/imaging.h"
+#include "platform/qt/text_codec.h"
 #include "support/images.h"
 #include "text/text.h"
 #include "transfer/transfer.h"
 
 #include <QAction>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
 
+#include <algorithm>
 #include <cmath>
 
 #include <chrono>
@@ -124,6 +129,108 @@ TEST_F(GridWindowTest, ATransferStoppedByAMessageEmptiesTheGrid) {
     EXPECT_EQ(m_tex->model().count(), 0) << "no item is left without its record";
     EXPECT_TRUE(m_form->state().transferred_pictures.empty());
 }
+
+TEST_F(GridWindowTest, TheTooltipOfAnItemNamesItsPicture) {
+    start_with_card({"IMG_0001.jpg", "IMG_0002.jpg"});
+    transfer();
+    ASSERT_EQ(m_tex->model().count(), 2);
+    for (int item : {1, 2}) {
+        hover(centre_of(item));
+        EXPECT_EQ(from_qt(fond()->toolTip()), picture_of(item)) << item;
+        EXPECT_EQ(parent_folder(from_qt(fond()->toolTip())), m_photos);
+    }
+}
+
+// The thumbnails are listed for the grid one a line, and a file named "m_" + another's
+// name is taken for that one's companion: neither may lose a picture.
+TEST_F(GridWindowTest, PicturesNamedLikeACompanionOrHoldingACarriageReturnReachTheGrid) {
+    const std::vector<std::string> names = {"a.jpg", "m_a.jpg", "b\rc.jpg"};
+    start_with_card(names);
+    transfer();
+    ASSERT_EQ(m_form->state().transferred_pictures.size(), 3u);
+    ASSERT_EQ(m_tex->model().count(), 3);
+    std::vector<std::string> shown;
+    for (int item = 1; item <= 3; ++item) {
+        shown.push_back(file_name(picture_of(item), true));
+        EXPECT_EQ(m_tex->model().item(item)->ThumbPath, m_tex->model().item(item)->Path)
+            << "no thumbnail drawn for another";
+    }
+    std::sort(shown.begin(), shown.end());
+    std::vector<std::string> expected = names;
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(shown, expected);
+
+    m_dialogs.clear();
+    m_tex->setSelectedItems(QStringLiteral("1,2,3"));
+    QMetaObject::invokeMethod(m_tex, "GlimraDrawingEnd");
+    QAction* quarter_turn = nullptr;
+    for (QAction* action : child<QMenu>("tb_rotate_menu")->actions())
+        if (action->data().toString() == QLatin1String("qvd"))
+            quarter_turn = action;
+    ASSERT_NE(quarter_turn, nullptr);
+    quarter_turn->trigger();
+    settle();
+    for (const std::string& name : names)
+        EXPECT_EQ(get_image_size(m_photos + name), "48,64") << "turned: " << name;
+    EXPECT_TRUE(m_dialogs.messages().empty()) << "no picture failed";
+}
+
+struct ScrolledResizeCase {
+    const char* name;
+    bool splitter; // the splitter moved, else the window made larger
+};
+
+class ScrolledGrid : public GridWindowTest,
+                     public testing::WithParamInterface<ScrolledResizeCase> {};
+
+// The grid scrolled far down; the window or its columns change size.
+TEST_P(ScrolledGrid, KeepsTheFirstVisibleRowInViewAcrossAResize) {
+    std::vector<std::string> names;
+    for (int i = 1; i <= 90; ++i)
+        names.push_back("IMG_" + std::to_string(1000 + i) + ".jpg");
+    start_with_card(names);
+    transfer();
+    auto* bar = m_tex->findChild<QScrollBar*>(QStringLiteral("VScroll"));
+    ASSERT_TRUE(bar->isVisible());
+    // The lowest item whose row can still be brought to the top.
+    int item = m_tex->model().count();
+    while (item > 1 && cell_of(item).top() > bar->maximum())
+        --item;
+    bar->setValue(cell_of(item).top());
+    ASSERT_GT(bar->value(), fond()->height()) << "far below the first screen";
+
+    const QSize before = m_tex->size();
+    if (GetParam().splitter) {
+        QWidget* vsplit = child<QWidget>("vsplit");
+        const QPoint grab(vsplit->width() / 2, 10);
+        const QPoint to = grab - QPoint(150, 0);
+        QMouseEvent press(QEvent::MouseButtonPress, QPointF(grab), vsplit->mapToGlobal(grab),
+                          Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QMouseEvent move(QEvent::MouseMove, QPointF(to), vsplit->mapToGlobal(to), Qt::NoButton,
+                         Qt::LeftButton, Qt::NoModifier);
+        QMouseEvent release(QEvent::MouseButtonRelease, QPointF(to), vsplit->mapToGlobal(to),
+                            Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(vsplit, &press);
+        QCoreApplication::sendEvent(vsplit, &move);
+        QCoreApplication::sendEvent(vsplit, &release);
+    } else {
+        m_form->resize(m_form->size() + QSize(200, 150));
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_tex->size() != before; }));
+    settle();
+
+    ASSERT_TRUE(bar->isVisible());
+    const QRect shown = cell_of(item).translated(0, -bar->value());
+    EXPECT_TRUE(fond()->rect().contains(shown))
+        << "item " << item << " at " << shown.top() << " of " << fond()->height();
+}
+
+INSTANTIATE_TEST_SUITE_P(Resizes, ScrolledGrid,
+                         testing::Values(ScrolledResizeCase{"WindowResized", false},
+                                         ScrolledResizeCase{"SplitterMoved", true}),
+                         [](const testing::TestParamInfo<ScrolledResizeCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 struct RecordCase {
     const char* name;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <optional>
 
 namespace orvix {
@@ -46,12 +47,15 @@ INSTANTIATE_TEST_SUITE_P(
         FitCase{{0, 0, 1, 2}, {0, 0, 5, 4}, {2, 0, 4, 4}},
         FitCase{{0, 0, 1, 5}, {0, 0, 6, 5}, {2, 0, 3, 5}}));
 
-TEST(FitToBoxLimits, RefusesSizesBeyondSixteenBitsAndEmptyPictures) {
-    EXPECT_EQ(fit_rect({0, 0, 40000, 100}, {0, 0, 100, 100}), std::nullopt);
-    EXPECT_EQ(fit_rect({0, 0, 100, 100}, {0, 0, 100, 32768}), std::nullopt);
+TEST(FitToBoxLimits, TakesThirtyTwoBitSizesAndRefusesEmptyPictures) {
+    // A 40000-pixel-wide panorama shrunk into a 100-pixel box.
+    EXPECT_EQ(fit_rect({0, 0, 40000, 100}, {0, 0, 100, 100}), (Rect{0, 50, 100, 50}));
+    EXPECT_EQ(fit_rect({0, 0, 100, 100}, {0, 0, 100, 32768}), (Rect{0, 16334, 100, 16434}));
+    EXPECT_EQ(fit_rect({0, 0, 70000, 35000}, {0, 0, 1000, 1000}), (Rect{0, 250, 1000, 750}));
+    EXPECT_EQ(fit_rect({INT32_MIN, 0, INT32_MAX, 100}, {0, 0, 100, 100}), std::nullopt)
+        << "a width beyond 32 bits";
     EXPECT_EQ(fit_rect({0, 0, 0, 100}, {0, 0, 100, 100}), std::nullopt);
     EXPECT_EQ(fit_rect({0, 0, 100, 0}, {0, 0, 100, 100}), std::nullopt);
-    EXPECT_TRUE(fit_rect({0, 0, 32767, 10}, {0, 0, 32767, 32767}).has_value());
 }
 
 struct CellFitCase {
@@ -117,9 +121,28 @@ INSTANTIATE_TEST_SUITE_P(
                     Rect{5, 17, 20, 20}},
         CellFitCase{
             "PictureWithoutWidth", {0, 0, 0, 900}, {0, 0, 1200, 1200}, false, false, std::nullopt},
+        // A 3000 x 1000-pixel picture at 15 twips a pixel, 45000 twips wide: still 3:1.
+        CellFitCase{"WidePictureBeyondSixteenBits",
+                    {0, 0, 45000, 15000},
+                    {50, 50, 1350, 1350},
+                    false,
+                    false,
+                    Rect{50, 484, 1350, 917}},
+        CellFitCase{"TallPictureBeyondSixteenBits",
+                    {0, 0, 15000, 60000},
+                    {0, 0, 1200, 1200},
+                    false,
+                    false,
+                    Rect{450, 0, 750, 1200}},
         CellFitCase{"CellBeyondSixteenBits",
                     {0, 0, 100, 100},
                     {0, 0, 40000, 100},
+                    false,
+                    false,
+                    Rect{19950, 0, 20050, 100}},
+        CellFitCase{"PictureBeyondThirtyTwoBits",
+                    {INT32_MIN, 0, INT32_MAX, 100},
+                    {0, 0, 1200, 1200},
                     false,
                     false,
                     std::nullopt}),

@@ -3,6 +3,7 @@
 #include "controls/thumbgrid/cell_loader.h"
 #include "controls/thumbgrid/glimra.h"
 
+#include "platform/qt/text_codec.h"
 #include "support/images.h"
 #include "support/qt_environment.h"
 #include "support/temp_dir.h"
@@ -14,6 +15,7 @@
 #include <QLabel>
 #include <QMetaMethod>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
@@ -483,6 +485,95 @@ TEST_F(GlimraTest, ScrollingShowsTheLowerRows) {
     EXPECT_TRUE(near_colour(shot().pixel(last.center()), 0, 0, 0)) << "and clears the grid";
 }
 
+struct ResizeCase {
+    const char* name;
+    std::vector<QSize> sizes; // a burst of resizes before the timer ticks
+};
+
+class ResizeWhileScrolled : public GlimraTest, public testing::WithParamInterface<ResizeCase> {};
+
+// Eighty pictures four a row; the row of item 65 at the top of the view.
+TEST_P(ResizeWhileScrolled, KeepsTheFirstVisibleRowInView) {
+    for (int i = 11; i <= 80; ++i) {
+        m_paths.push_back(m_dir.file("p" + std::to_string(i) + ".jpg"));
+        solid_jpeg(m_paths.back(), 80, 60, 0, 0, 250);
+    }
+    load();
+    auto* bar = m_grid.findChild<QScrollBar*>(QStringLiteral("VScroll"));
+    ASSERT_TRUE(bar->isVisible());
+    bar->setValue(cell(65).top());
+    ASSERT_EQ(bar->value(), cell(65).top());
+    const int32_t offset = m_grid.model().scroll_offset();
+    for (const QSize& size : GetParam().sizes)
+        m_grid.resize(size);
+    EXPECT_EQ(m_grid.model().scroll_offset(), offset) << "the rows stay while the redraw waits";
+    tick();
+    ASSERT_TRUE(bar->isVisible());
+    const QRect shown = cell(65).translated(0, -bar->value());
+    EXPECT_TRUE(fond()->rect().contains(shown))
+        << "item 65 at " << shown.top() << " of " << fond()->height();
+    EXPECT_TRUE(shown.top() <= 1 || bar->value() == bar->maximum())
+        << "its row at the top, unless the grid ends before";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, ResizeWhileScrolled,
+    testing::Values(ResizeCase{"Wider", {QSize(500, 300), QSize(560, 300), QSize(640, 300)}},
+                    ResizeCase{"Narrower", {QSize(260, 300)}},
+                    ResizeCase{"Taller", {QSize(400, 420)}}),
+    [](const testing::TestParamInfo<ResizeCase>& info) { return std::string(info.param.name); });
+
+// A picture of 3000 x 1000 pixels has no companion thumbnail: drawn from itself, 3:1.
+TEST_F(GlimraTest, AWidePictureWithoutACompanionKeepsItsProportions) {
+    m_paths = {m_dir.file("wide.jpg")};
+    solid_jpeg(m_paths[0], 3000, 1000, 250, 0, 0);
+    m_grid.setShowTitle(false);
+    load();
+    const QStringList b = m_grid.File_Bounds(1).split(QLatin1Char(','));
+    const double width = b[2].toInt() - b[0].toInt(), height = b[3].toInt() - b[1].toInt();
+    EXPECT_NEAR(width / height, 3.0, 0.02) << m_grid.File_Bounds(1).toStdString();
+    const QImage image = shot();
+    const QRect pic = picture(1);
+    EXPECT_TRUE(near_colour(image.pixel(pic.center()), 250, 0, 0));
+    EXPECT_TRUE(near_colour(image.pixel(pic.center().x(), pic.top() - 5), 0, 0, 0))
+        << "the background above the picture";
+    EXPECT_TRUE(near_colour(image.pixel(pic.center().x(), pic.bottom() + 5), 0, 0, 0))
+        << "and below it";
+}
+
+// Counts the paints of a widget that cover a point, once `counting` is set.
+class PaintsOver : public QObject {
+public:
+    PaintsOver(QWidget& widget, QPoint point) : m_point(point) { widget.installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (counting && event->type() == QEvent::Paint &&
+            static_cast<QPaintEvent*>(event)->region().contains(m_point))
+            ++count;
+        return false;
+    }
+    bool counting = false;
+    int count = 0;
+
+private:
+    QPoint m_point;
+};
+
+TEST_F(GlimraTest, APictureWhoseNameIsNotUtf8IsPaintedWhenItArrives) {
+    m_paths = {m_dir.file("caf\xE9.jpg")};
+    solid_jpeg(m_paths[0], 80, 60, 250, 0, 0);
+    m_grid.setFilelist(to_qt(m_paths[0]));
+    ASSERT_EQ(m_grid.model().count(), 1);
+    // The placeholder is painted before the picture can arrive: that needs the event loop.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
+    PaintsOver paints(*fond(), picture(1).center());
+    QObject::connect(&m_grid.loader(), &CellLoader::cell_ready, &paints,
+                     [&paints] { paints.counting = true; });
+    wait_for_pictures();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return paints.count > 0; }, 2000))
+        << "the cell is painted again once its picture is there";
+    EXPECT_TRUE(near_colour(shot().pixel(picture(1).center()), 250, 0, 0));
+}
+
 // --- The cell loader ---------------------------------------------------------------------------
 
 TEST(CellLoader, DecodesWhatIsWantedNowAndForgetsWhatWasReplaced) {
@@ -498,8 +589,9 @@ TEST(CellLoader, DecodesWhatIsWantedNowAndForgetsWhatWasReplaced) {
     cells[0].size = QSize(4000, 3000);
     CellLoader loader(1 << 20, 1);
     QStringList ready;
-    QObject::connect(&loader, &CellLoader::cell_ready,
-                     [&](const QString& path) { ready << QFileInfo(path).fileName(); });
+    QObject::connect(&loader, &CellLoader::cell_ready, [&](const QByteArray& path) {
+        ready << QFileInfo(QString::fromUtf8(path)).fileName();
+    });
     loader.request(cells);      // c0 may start at once; the others wait
     loader.request({cells[3]}); // the waiting ones are replaced
     EXPECT_TRUE(QTest::qWaitFor(

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace orvix {
 namespace {
 
@@ -112,6 +114,40 @@ TEST_F(Collision, GivesThumbnailsFreeNames) {
     // Names handed out to thumbnails not written yet are taken as well.
     EXPECT_EQ(free_thumb_path(m_dir.path(), "IMG", {m_dir.file("IMG_3.jpg")}),
               m_dir.file("IMG_4.jpg"));
+}
+
+struct ThumbNameCase {
+    const char* label;
+    std::string base;
+    std::string name;
+};
+
+class ThumbName : public ::testing::TestWithParam<ThumbNameCase> {};
+
+// The grid takes its list one path a line and drops a file named "m_" + another's name.
+TEST_P(ThumbName, IsSafeForTheGrid) {
+    test::TempDir dir;
+    EXPECT_EQ(free_thumb_path(dir.path(), GetParam().base), dir.file(GetParam().name));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Bases, ThumbName,
+    testing::Values(ThumbNameCase{"Plain", "IMG_0001", "IMG_0001.jpg"},
+                    ThumbNameCase{"NotUtf8", "caf\xE9", "caf\xE9.jpg"},
+                    ThumbNameCase{"CarriageReturn", "a\rb", "a_b.jpg"},
+                    ThumbNameCase{"ControlCharacters", "line\nfeed\t\x7F", "line_feed__.jpg"},
+                    ThumbNameCase{"CompanionPrefix", "m_a", "_m_a.jpg"},
+                    ThumbNameCase{"CompanionReference", "m_ref", "_m_ref.jpg"},
+                    ThumbNameCase{"OtherCase", "M_a", "M_a.jpg"},
+                    ThumbNameCase{"Long", std::string(300, 'x'), std::string(200, 'x') + ".jpg"},
+                    // A two-byte character across byte 200 is left out whole.
+                    ThumbNameCase{"LongCutAtACharacter", std::string(199, 'x') + "\xC3\xA9" + "yy",
+                                  std::string(199, 'x') + ".jpg"}),
+    [](const testing::TestParamInfo<ThumbNameCase>& info) { return info.param.label; });
+
+TEST_F(Collision, AThumbnailMadeSafeStillGetsAFreeName) {
+    touch("_m_a.jpg");
+    EXPECT_EQ(free_thumb_path(m_dir.path(), "m_a"), m_dir.file("_m_a_2.jpg"));
 }
 
 } // namespace

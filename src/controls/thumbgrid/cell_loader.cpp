@@ -201,7 +201,7 @@ void CellLoader::finished(const std::string& path, QSize size, uint64_t generati
         }
     }
     start_workers();
-    emit cell_ready(QString::fromStdString(path));
+    emit cell_ready(QByteArray::fromStdString(path));
 }
 
 void CellLoader::evict() {

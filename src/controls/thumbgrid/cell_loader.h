@@ -4,10 +4,10 @@
 // leaves a queue of pictures nobody looks at any more.
 #pragma once
 
+#include <QByteArray>
 #include <QImage>
 #include <QObject>
 #include <QSize>
-#include <QString>
 #include <QThreadPool>
 
 #include <cstdint>
@@ -57,7 +57,8 @@ public:
     int in_flight() const;
 
 signals:
-    void cell_ready(const QString& path);
+    // The path's own bytes: a file name need not be UTF-8.
+    void cell_ready(const QByteArray& path);
 
 private:
     struct Entry {

@@ -197,13 +197,14 @@ public:
     void set_scroll_range(const ScrollRange& range) override {
         QScrollBar& bar = *m_grid.m_VScroll;
         if (!range.visible) {
-            bar.setValue(0);
             bar.hide();
+            bar.setValue(range.value);
             return;
         }
         bar.setRange(0, range.maximum);
         bar.setPageStep(range.large_step);
         bar.setSingleStep(range.small_step);
+        bar.setValue(range.value);
         bar.show();
         bar.raise();
     }
@@ -590,7 +591,7 @@ void Glimra::schedule_redraw() {
         Qt::QueuedConnection);
 }
 
-void Glimra::cell_arrived(const QString& path) {
+void Glimra::cell_arrived(const QByteArray& path) {
     update_bar();
     const auto cell = m_visible_cells.find(path.toStdString());
     if (cell == m_visible_cells.end())

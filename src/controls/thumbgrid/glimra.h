@@ -225,7 +225,7 @@ private:
     void prepare_titles();
     void draw_busy(QPainter& painter);
     void update_bar();
-    void cell_arrived(const QString& path);
+    void cell_arrived(const QByteArray& path);
     void show_arrived();
     QRect busy_rect() const;
     QColor colour(quint32 value) const;

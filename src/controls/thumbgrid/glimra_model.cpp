@@ -194,6 +194,7 @@ void GlimraModel::load_list() {
     // Indices of the old list mean nothing in the new one.
     m_hoverItem = m_lastHoverItem = m_clickedItem = m_dragItem = 0;
     m_dragStartCell = {};
+    m_first_row.reset();
     if (!m_props.filelist.empty()) {
         const std::vector<std::string> paths = split(m_props.filelist, std::string_view(&CR, 1));
         const std::vector<ListEntry> entries = read_entries(paths);
@@ -291,11 +292,16 @@ void GlimraModel::Redraw(bool force) {
     if (count() < 1) {
         m_layout = {};
         m_needs_layout = false;
+        m_first_row.reset();
+        m_scroll_value = 0;
         m_host.set_scroll_range({});
         m_host.render(force);
     } else if (m_resize_pending) {
-        // The timer redraws once the resizing is over.
-        m_host.set_scroll_range({});
+        // The timer redraws once the resizing is over; meanwhile the rows stay where they
+        // were.
+        ScrollRange hidden;
+        hidden.value = m_scroll_value;
+        m_host.set_scroll_range(hidden);
     } else {
         const GridLayout layout =
             lay_out(m_props.ThumbnailsSize, m_props.Margin, m_width, m_height, count());
@@ -309,7 +315,7 @@ void GlimraModel::Redraw(bool force) {
             place_cells();
         }
         m_needs_layout = false;
-        m_host.set_scroll_range(scroll_range(m_layout, m_height, m_twipsPerPixelY));
+        m_host.set_scroll_range(scroll_range_kept());
         m_host.render(force);
     }
     m_drawing = false;
@@ -332,7 +338,49 @@ void GlimraModel::place_cells() {
     m_cells_in_order = true;
 }
 
+ScrollRange GlimraModel::scroll_range_kept() {
+    ScrollRange range = scroll_range(m_layout, m_height, m_twipsPerPixelY);
+    const std::optional<FirstRow> first = std::exchange(m_first_row, std::nullopt);
+    if (!range.visible) {
+        m_scroll_value = 0;
+        return range;
+    }
+    int32_t value = m_scroll_value;
+    if (const ThumbItem* anchor = first ? item(first->item) : nullptr) {
+        // The row keeps its place under the top of the area, as far as its new cell allows.
+        const Rect& cell = anchor->BoundsGrid;
+        const double top = double(cell.top) + std::min(first->below_top, cell.height() / 2);
+        value = to_pixels(top, m_twipsPerPixelY);
+    }
+    range.value = std::clamp(value, 0, range.maximum);
+    m_scroll_value = range.value;
+    return range;
+}
+
+void GlimraModel::keep_first_row() {
+    if (m_first_row || m_needs_layout || m_resize_pending)
+        return;
+    const int32_t offset = scroll_offset();
+    if (offset <= 0)
+        return;
+    // The highest row still showing, and its leftmost cell.
+    const ThumbItem* first = nullptr;
+    for (const ThumbItem& it : m_items) {
+        const Rect& cell = it.BoundsGrid;
+        if (cell.bottom <= offset)
+            continue;
+        if (!first || cell.top < first->BoundsGrid.top ||
+            (cell.top == first->BoundsGrid.top && cell.left < first->BoundsGrid.left))
+            first = &it;
+    }
+    if (first)
+        m_first_row = FirstRow{static_cast<int32_t>(first - m_items.data()) + 1,
+                               offset - first->BoundsGrid.top};
+}
+
 void GlimraModel::fond_Resize(int32_t width, int32_t height) {
+    if (m_loaded)
+        keep_first_row();
     set_area(width, height);
     m_host.enable_timer();
     if (!m_loaded)

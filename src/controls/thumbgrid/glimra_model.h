@@ -10,6 +10,7 @@
 #include "geometry/geometry.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -187,6 +188,10 @@ private:
         return it != nullptr;
     }
     void place_cells();
+    // The scroll bar for the layout just made, at the position kept across a resize.
+    ScrollRange scroll_range_kept();
+    // The item of the first row in view, taken before a resize changes the rows.
+    void keep_first_row();
     bool toggle(int32_t index, std::vector<int32_t>& changed);
     void clear_selection(std::vector<int32_t>& changed);
     void select_on_click(int32_t hit, int16_t Shift, std::vector<int32_t>& changed);
@@ -217,6 +222,13 @@ private:
     bool m_drawing = false;
     bool m_resize_pending = false;
     bool m_abort_draw = false;
+    // The first row in view when a burst of resizes began: one of its items, and how far
+    // the area's top lay below that item's cell (negative in the margin above it).
+    struct FirstRow {
+        int32_t item = 0;
+        int32_t below_top = 0;
+    };
+    std::optional<FirstRow> m_first_row;
 
     int32_t m_hoverItem = 0;
     int32_t m_lastHoverItem = 0;

@@ -43,11 +43,12 @@ struct ScrollRange {
     int32_t maximum = 0;    // pixels
     int32_t large_step = 0; // pixels: the area's height
     int32_t small_step = 0; // pixels: a cell
+    int32_t value = 0;      // pixels: the position shown
     bool operator==(const ScrollRange&) const = default;
 };
 
 // The vertical scroll bar for a canvas taller than the area, with the twips per pixel of
-// the vertical axis; hidden when the canvas fits.
+// the vertical axis, at the top; hidden when the canvas fits.
 ScrollRange scroll_range(const GridLayout& layout, int32_t height, double twips_per_pixel_y);
 
 } // namespace orvix
