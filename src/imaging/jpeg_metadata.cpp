@@ -29,8 +29,34 @@ constexpr uint16_t kTagPixelX = 0xA002;
 constexpr uint16_t kTagPixelY = 0xA003;
 constexpr uint16_t kTagThumbnailOffset = 0x0201;
 constexpr uint16_t kTagThumbnailLength = 0x0202;
+// The integer types of an entry. Cameras store the same tag in different ones (some
+// write the orientation as a signed LONG).
+constexpr uint16_t kTypeByte = 1;
 constexpr uint16_t kTypeShort = 3;
 constexpr uint16_t kTypeLong = 4;
+constexpr uint16_t kTypeSignedByte = 6;
+constexpr uint16_t kTypeSignedShort = 8;
+constexpr uint16_t kTypeSignedLong = 9;
+
+// The largest value an integer type holds; 0 for the other types.
+uint32_t type_maximum(uint32_t type) {
+    switch (type) {
+    case kTypeByte:
+        return 0xFF;
+    case kTypeShort:
+        return 0xFFFF;
+    case kTypeLong:
+        return 0xFFFFFFFF;
+    case kTypeSignedByte:
+        return 0x7F;
+    case kTypeSignedShort:
+        return 0x7FFF;
+    case kTypeSignedLong:
+        return 0x7FFFFFFF;
+    default:
+        return 0;
+    }
+}
 
 bool starts_with(std::span<const uint8_t> bytes, size_t at, std::span<const uint8_t> prefix) {
     return at + prefix.size() <= bytes.size() &&
@@ -93,24 +119,41 @@ public:
     // Offset of the word that links to the next IFD.
     static size_t next_link(size_t first, size_t count) { return first + count * 12; }
 
-    // A single SHORT or LONG value of the entry; false for other kinds.
+    // The single integer of the entry, which sits at the start of its value field; false for
+    // other types, for another count and for a negative value (no tag read here has one).
     bool number(size_t entry, uint32_t& value) const {
-        if (u32(entry + 4) != 1)
+        const uint32_t type = u16(entry + 2);
+        if (u32(entry + 4) != 1 || type_maximum(type) == 0)
             return false;
-        if (u16(entry + 2) == kTypeShort)
-            value = u16(entry + 8);
-        else if (u16(entry + 2) == kTypeLong)
-            value = u32(entry + 8);
+        uint32_t raw = 0;
+        if (type == kTypeByte || type == kTypeSignedByte)
+            raw = m_bytes[entry + 8];
+        else if (type == kTypeShort || type == kTypeSignedShort)
+            raw = u16(entry + 8);
         else
+            raw = u32(entry + 8);
+        const bool is_signed = type >= kTypeSignedByte;
+        if (is_signed && raw > type_maximum(type))
             return false;
+        value = raw;
         return true;
     }
+    // Stores value in the entry's own type when it holds it, else makes the entry a LONG
+    // (count 1 fits in the value field in every integer type). Entries of other types or
+    // counts are left alone.
     void set_number(size_t entry, uint32_t value) {
-        if (u32(entry + 4) != 1)
+        uint32_t type = u16(entry + 2);
+        if (u32(entry + 4) != 1 || type_maximum(type) == 0)
             return;
-        if (u16(entry + 2) == kTypeShort && value <= 0xFFFF)
+        if (value > type_maximum(type)) {
+            type = kTypeLong;
+            put16(entry + 2, type);
+        }
+        if (type == kTypeByte || type == kTypeSignedByte)
+            m_bytes[entry + 8] = uint8_t(value);
+        else if (type == kTypeShort || type == kTypeSignedShort)
             put16(entry + 8, value);
-        else if (u16(entry + 2) == kTypeLong)
+        else
             put32(entry + 8, value);
     }
     // Where the entry's data ends when it does not fit in the entry itself; 0 otherwise.
