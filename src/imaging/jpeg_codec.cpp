@@ -326,8 +326,12 @@ bool transform_jpeg(PictureSource& source, PictureTarget& target, int code) {
         return false;
     }
     // Partial blocks on the moved edges cannot be transformed losslessly; like
-    // jpegtran -trim they are dropped. Markers are copied (no TJXOPT_COPYNONE).
+    // jpegtran -trim they are dropped.
     transform.options = TJXOPT_TRIM;
+    // The source's markers are put back below in one pass: libjpeg's copy of them appends
+    // each to a list it walks from the start, a cost that grows with the square of their
+    // number (minutes for a file of many small segments).
+    transform.options |= TJXOPT_COPYNONE;
     TjHandle handle(tjInitTransform());
     if (!handle) {
         set_last_error(kOutOfMemory);
@@ -384,7 +388,7 @@ bool transform_jpeg(PictureSource& source, PictureTarget& target, int code) {
     const std::span<const uint8_t> result(out, size);
     const std::optional<PictureSize> turned = frame_size(result);
     const ExifChange change{true, turned ? turned->width : 0, turned ? turned->height : 0};
-    return write_jpeg_with_metadata(target, result, {}, change);
+    return write_jpeg_with_metadata(target, result, jpeg_metadata(source), change);
 }
 
 } // namespace orvix::picture::detail

@@ -15,6 +15,7 @@ constexpr uint8_t kApp14 = 0xEE;
 constexpr uint8_t kComment = 0xFE;
 constexpr uint8_t kStartOfScan = 0xDA;
 constexpr uint8_t kEndOfImage = 0xD9;
+constexpr uint8_t kStartOfImage = 0xD8;
 
 constexpr uint8_t kExifName[] = {'E', 'x', 'i', 'f', 0, 0};
 // Marker, length and "Exif\0\0" come before the TIFF header.
@@ -232,9 +233,21 @@ size_t drop_thumbnail(Tiff& tiff, size_t ifd0) {
 
 std::vector<Segment> leading_segments(std::span<const uint8_t> b, size_t at) {
     std::vector<Segment> found;
-    while (at + 4 <= b.size() && b[at] == 0xFF) {
+    for (;;) {
+        // Stray bytes between segments (some cameras write them) and fill bytes are
+        // skipped, as libjpeg does.
+        while (at < b.size() && b[at] != 0xFF)
+            ++at;
+        while (at + 1 < b.size() && b[at + 1] == 0xFF)
+            ++at;
+        if (at + 4 > b.size())
+            break;
         const uint8_t marker = b[at + 1];
-        if (marker == kStartOfScan || marker == kEndOfImage || marker == 0xFF || marker == 0)
+        if (marker == 0x00 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
+            at += 2; // a stuffed zero, TEM or a restart marker: no length, nothing to keep
+            continue;
+        }
+        if (marker == kStartOfScan || marker == kEndOfImage || marker == kStartOfImage)
             break;
         const size_t length = size_t(b[at + 2] << 8) | b[at + 3];
         if (length < 2 || at + 2 + length > b.size())

@@ -20,9 +20,10 @@ struct Segment {
     size_t end = 0;
 };
 
-// The segments that follow one another from offset `from` until the first scan, the end
-// of the picture or the first byte that starts no segment (bytes that follow a cut-off
-// segment are not taken).
+// The segments from offset `from` until the first scan, the end of the picture or a
+// segment cut off by the end of the bytes. Bytes between segments are passed over as
+// libjpeg passes over them. One pass: a file of millions of segments costs no more than
+// its size.
 std::vector<Segment> leading_segments(std::span<const uint8_t> bytes, size_t from);
 
 // True for an APP1 segment that holds an EXIF block.

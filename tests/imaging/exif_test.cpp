@@ -41,6 +41,14 @@ std::string identify(const std::string& format, const std::string& path) {
                              " 2>/dev/null");
 }
 
+// The tags as exiftool, a reader of its own, sees them: one "Name: value" line each, numbers
+// as stored; a missing tag gives no line.
+std::string exiftool_tags(const std::string& path) {
+    return test::run_command("/usr/bin/exiftool -n -S -Orientation -ExifImageWidth "
+                             "-ExifImageHeight -ThumbnailLength " +
+                             test::quoted(path) + " 2>&1");
+}
+
 struct TurnCase {
     const char* name;
     int code;
@@ -93,6 +101,21 @@ TEST(LosslessExif, QuarterTurnsExchangeThePixelDimensions) {
     EXPECT_EQ(identify("%[EXIF:PixelXDimension]x%[EXIF:PixelYDimension]", source), "160x320");
 }
 
+// Some cameras leave stray bytes between segments. libjpeg passes over them, and the turn
+// keeps the EXIF block behind them and brings it in line.
+TEST(LosslessExif, ABlockBehindStrayBytesIsKeptAndBroughtInLine) {
+    TempDir dir;
+    const std::string source = dir.file("stray.jpg");
+    test::make_jpeg(source, 64, 48);
+    test::add_exif(source, ExifFields{6, 64, 48, true});
+    const std::string jpeg = test::read_file(source);
+    test::write_file(source, jpeg.substr(0, 2) + std::string("\0\x01\x02", 3) + jpeg.substr(2));
+    const std::string turned = dir.file("turned.jpg");
+    ASSERT_EQ(jpeg_lossless_transform(source, turned, 5), 0);
+    EXPECT_EQ(test::read_exif(turned), (ExifFields{1, 48, 64, false}));
+    EXPECT_EQ(exiftool_tags(turned), "Orientation: 1\nExifImageWidth: 48\nExifImageHeight: 64\n");
+}
+
 TEST(ReencodedExif, ATurnInPlaceKeepsTheMetadataBroughtInLine) {
     TempDir dir;
     const std::string path = camera_picture(dir, "camera.jpg", 200, 120, false);
@@ -123,14 +146,6 @@ TEST(ReencodedExif, ANewFileMadeFromAPictureCarriesNoMetadata) {
     // And a BMP edited in place stays a plain BMP.
     ASSERT_EQ(convert_image3(bmp, bmp, "", "", false, 100, 0, false, "", "", 5), 0);
     EXPECT_EQ(get_image_size(bmp), "120,200");
-}
-
-// The tags as exiftool, a reader of its own, sees them: one "Name: value" line each, numbers
-// as stored; a missing tag gives no line.
-std::string exiftool_tags(const std::string& path) {
-    return test::run_command("/usr/bin/exiftool -n -S -Orientation -ExifImageWidth "
-                             "-ExifImageHeight -ThumbnailLength " +
-                             test::quoted(path) + " 2>&1");
 }
 
 struct TypeCase {

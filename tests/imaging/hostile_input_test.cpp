@@ -4,6 +4,8 @@
 #include "helpers.h"
 #include "imaging/imaging.h"
 #include "imaging/picture_layer.h"
+#include "support/exif.h"
+#include "support/images.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -116,6 +118,40 @@ TEST(HostileJpeg, FileTooShortForItsDeclaredSizeIsRefused) {
     EXPECT_EQ(get_image_size(source), "ERROR");
     EXPECT_EQ(convert_image3(source, dir.file("out.tif"), "", "", false, 90, 0, false, "", "", 0),
               picture::kDecodeFailed);
+}
+
+// A file of many small segments before its frame (a hostile one, or one a faulty tool
+// wrote) is read and turned whole, each segment kept in its place. Every walk over the
+// segments is one pass; libjpeg's own copy of them took minutes for such a file.
+TEST(HostileJpeg, ManySmallSegmentsBeforeTheFrameAreReadAndKeptByATurn) {
+    TempDir dir;
+    const std::string source = dir.file("segments.jpg");
+    test::make_jpeg(source, 64, 48);
+    constexpr size_t kSegments = 100000;
+    test::add_small_segments(source, kSegments);
+    const std::string metadata = test::other_metadata(source);
+    ASSERT_EQ(metadata.size(), kSegments * 8);
+
+    EXPECT_EQ(get_image_size(source), "64,48");
+    const std::string thumb = dir.file("thumb.jpg");
+    ASSERT_EQ(convert_image3(source, thumb, "", "100", false, 100, 0, false, "", "", 0), 0);
+    EXPECT_EQ(get_image_size(thumb), "100,75");
+
+    const std::string turned = dir.file("turned.jpg"), theirs = dir.file("theirs.jpg");
+    ASSERT_EQ(jpeg_lossless_transform(source, turned, 5), 0);
+    int status = -1;
+    test::run_command("/usr/bin/jpegtran -rotate 90 -copy none -outfile " + test::quoted(theirs) +
+                          " " + test::quoted(source),
+                      &status);
+    ASSERT_EQ(status, 0);
+    EXPECT_EQ(test::max_difference(test::read_rgb(turned), test::read_rgb(theirs)), 0);
+    // Compared whole, printed by size: a failure would print megabytes.
+    const std::string kept = test::other_metadata(turned);
+    EXPECT_TRUE(kept == metadata) << kept.size() << " bytes of segments";
+
+    ASSERT_EQ(convert_image3(source, source, "", "", false, 100, 0, false, "", "", 7), 0);
+    EXPECT_EQ(get_image_size(source), "48,64");
+    EXPECT_TRUE(test::other_metadata(source) == metadata);
 }
 
 // ImageMagick 6 does not throw when asked to make an image beyond its size limits from our

@@ -192,6 +192,18 @@ void add_exif(const std::string& jpeg_path, const ExifFields& f, const ExifLayou
     write_file(jpeg_path, jpeg.substr(0, 2) + segment + jpeg.substr(2));
 }
 
+void add_small_segments(const std::string& jpeg_path, size_t count) {
+    std::string segments;
+    segments.reserve(count * 8);
+    for (size_t i = 0; i < count; ++i) {
+        segments += std::string("\xFF\xE1\0\x06", 4);
+        for (int shift = 24; shift >= 0; shift -= 8)
+            segments += char((i >> shift) & 0xFF);
+    }
+    const std::string jpeg = read_file(jpeg_path);
+    write_file(jpeg_path, jpeg.substr(0, 2) + segments + jpeg.substr(2));
+}
+
 std::optional<ExifFields> read_exif(const std::string& jpeg_path) {
     for (const auto& s : segments(read_file(jpeg_path))) {
         if (!is_exif(s))

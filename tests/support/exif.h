@@ -3,6 +3,7 @@
 // back by a parser of the tests' own.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -43,6 +44,10 @@ struct ExifLayout {
 // thumbnail is a 16 x 8 JPEG at the end of the block.
 void add_exif(const std::string& jpeg_path, const ExifFields& fields, bool little_endian = false);
 void add_exif(const std::string& jpeg_path, const ExifFields& fields, const ExifLayout& layout);
+
+// Inserts count small APP1 segments (not EXIF; each holds its own number) after SOI, as a
+// hostile file holds them.
+void add_small_segments(const std::string& jpeg_path, size_t count);
 
 // The fields of the file's first EXIF segment (integer tags of any integer type): thumbnail
 // true when IFD1 names a thumbnail inside the segment that starts like a JPEG. std::nullopt when
