@@ -231,8 +231,7 @@ size_t drop_thumbnail(Tiff& tiff, size_t ifd0) {
 
 } // namespace
 
-std::vector<Segment> leading_segments(std::span<const uint8_t> b, size_t at) {
-    std::vector<Segment> found;
+std::optional<Segment> next_segment(std::span<const uint8_t> b, size_t& at) {
     for (;;) {
         // Stray bytes between segments (some cameras write them) and fill bytes are
         // skipped, as libjpeg does.
@@ -241,21 +240,21 @@ std::vector<Segment> leading_segments(std::span<const uint8_t> b, size_t at) {
         while (at + 1 < b.size() && b[at + 1] == 0xFF)
             ++at;
         if (at + 4 > b.size())
-            break;
+            return std::nullopt;
         const uint8_t marker = b[at + 1];
         if (marker == 0x00 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
             at += 2; // a stuffed zero, TEM or a restart marker: no length, nothing to keep
             continue;
         }
         if (marker == kStartOfScan || marker == kEndOfImage || marker == kStartOfImage)
-            break;
+            return std::nullopt;
         const size_t length = size_t(b[at + 2] << 8) | b[at + 3];
         if (length < 2 || at + 2 + length > b.size())
-            break;
-        found.push_back({marker, at, at + 2 + length});
-        at += 2 + length;
+            return std::nullopt;
+        const Segment segment{marker, at, at + 2 + length};
+        at = segment.end;
+        return segment;
     }
-    return found;
 }
 
 bool is_exif(std::span<const uint8_t> bytes, const Segment& s) {
@@ -263,12 +262,13 @@ bool is_exif(std::span<const uint8_t> bytes, const Segment& s) {
 }
 
 std::optional<PictureSize> frame_size(std::span<const uint8_t> jpeg) {
-    for (const Segment& s : leading_segments(jpeg, 2)) {
-        const bool frame = s.marker >= 0xC0 && s.marker <= 0xCF && s.marker != 0xC4 &&
-                           s.marker != 0xC8 && s.marker != 0xCC;
-        if (frame && s.end - s.begin >= 9)
-            return PictureSize{(jpeg[s.begin + 7] << 8) | jpeg[s.begin + 8],
-                               (jpeg[s.begin + 5] << 8) | jpeg[s.begin + 6]};
+    size_t at = 2;
+    while (const std::optional<Segment> s = next_segment(jpeg, at)) {
+        const bool frame = s->marker >= 0xC0 && s->marker <= 0xCF && s->marker != 0xC4 &&
+                           s->marker != 0xC8 && s->marker != 0xCC;
+        if (frame && s->end - s->begin >= 9)
+            return PictureSize{(jpeg[s->begin + 7] << 8) | jpeg[s->begin + 8],
+                               (jpeg[s->begin + 5] << 8) | jpeg[s->begin + 6]};
     }
     return std::nullopt;
 }
@@ -308,11 +308,10 @@ bool write_jpeg_with_metadata(PictureTarget& target, std::span<const uint8_t> jp
     // The EXIF segment to bring in line lies in the inserted metadata, or else in jpeg.
     const std::span<const uint8_t> holder = metadata.empty() ? jpeg : metadata;
     std::optional<Segment> exif;
-    for (const Segment& s : leading_segments(holder, metadata.empty() ? 2 : 0))
-        if (is_exif(holder, s)) {
-            exif = s;
-            break;
-        }
+    size_t at = metadata.empty() ? 2 : 0;
+    do
+        exif = next_segment(holder, at);
+    while (exif && !is_exif(holder, *exif));
     std::optional<std::vector<uint8_t>> rewritten;
     if (exif)
         rewritten = rewrite_exif(holder.subspan(exif->begin, exif->end - exif->begin), change);
@@ -326,9 +325,10 @@ bool write_jpeg_with_metadata(PictureTarget& target, std::span<const uint8_t> jp
     if (metadata.empty())
         return write_holder(jpeg);
     size_t insert_at = 2;
-    const std::vector<Segment> own = leading_segments(jpeg, 2);
-    if (!own.empty() && is_jfif(jpeg, own.front()))
-        insert_at = own.front().end;
+    size_t first_at = 2;
+    const std::optional<Segment> first = next_segment(jpeg, first_at);
+    if (first && first->begin == 2 && is_jfif(jpeg, *first))
+        insert_at = first->end;
     return target.write(jpeg.first(insert_at)) && write_holder(metadata) &&
            target.write(jpeg.subspan(insert_at));
 }
@@ -343,7 +343,9 @@ std::vector<uint8_t> jpeg_metadata(PictureSource& source) {
     if (bytes.size() < 2 || bytes[0] != 0xFF || bytes[1] != 0xD8)
         return kept;
     using namespace detail;
-    for (const Segment& s : leading_segments(bytes, 2)) {
+    size_t at = 2;
+    while (const std::optional<Segment> segment = next_segment(bytes, at)) {
+        const Segment& s = *segment;
         const bool app = s.marker >= kApp0 && s.marker <= 0xEF;
         if ((app || s.marker == kComment) && !is_jfif(bytes, s) && !is_adobe(bytes, s))
             kept.insert(kept.end(), bytes.begin() + std::ptrdiff_t(s.begin),
