@@ -133,7 +133,8 @@ public:
             raw = u16(entry + 8);
         else
             raw = u32(entry + 8);
-        const bool is_signed = type >= kTypeSignedByte;
+        const bool is_signed =
+            type == kTypeSignedByte || type == kTypeSignedShort || type == kTypeSignedLong;
         if (is_signed && raw > type_maximum(type))
             return false;
         value = raw;
