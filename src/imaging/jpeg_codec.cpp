@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 #include <turbojpeg.h>
+#include <vector>
 
 namespace orvix::picture::detail {
 
@@ -109,6 +110,36 @@ bool find_frame(std::span<const uint8_t> b, JpegHeader& header) {
     }
     return false;
 }
+
+// A file's bytes, ending with an EOI marker. A camera file cut short right at its end lacks
+// only that marker, and libjpeg warns of the file's end as it would for a file cut inside
+// its data. With the marker put back such a file decodes without a warning, while one cut
+// inside a Huffman-coded scan still warns of the data it lacks. Arithmetic coding passes a
+// marker inside its data without a warning, so an arithmetic-coded file is taken as it is:
+// only the end of its bytes tells that data is missing. Bytes that already end with the
+// marker are used as they are; others are copied once.
+class EndedJpeg {
+public:
+    EndedJpeg(std::span<const uint8_t> bytes, const JpegHeader& header) : m_bytes(bytes) {
+        const bool ended =
+            bytes.size() >= 2 && bytes[bytes.size() - 2] == 0xFF && bytes.back() == 0xD9;
+        if (ended || header.arithmetic)
+            return;
+        m_copy.reserve(bytes.size() + 2);
+        m_copy.assign(bytes.begin(), bytes.end());
+        m_copy.push_back(0xFF);
+        m_copy.push_back(0xD9);
+        m_bytes = m_copy;
+    }
+    EndedJpeg(const EndedJpeg&) = delete;
+    EndedJpeg& operator=(const EndedJpeg&) = delete;
+
+    std::span<const uint8_t> bytes() const { return m_bytes; }
+
+private:
+    std::vector<uint8_t> m_copy;
+    std::span<const uint8_t> m_bytes;
+};
 
 // libjpeg reports a picture that lost its end (or has damaged entropy data) as a warning;
 // only stray bytes between markers, which some cameras write, leave a picture whole.
@@ -253,9 +284,11 @@ RgbImage read_jpeg(PictureSource& source, PictureSize min_size) {
         return {};
     if (header->general_reader)
         return read_magick(source, "JPEG");
-    const std::span<const uint8_t> bytes = source.contents();
-    if (bytes.empty())
+    const std::span<const uint8_t> contents = source.contents();
+    if (contents.empty())
         return {};
+    const EndedJpeg ended(contents, *header);
+    const std::span<const uint8_t> bytes = ended.bytes();
     const tjscalingfactor scale = choose_scale(*header, min_size);
     RgbImage image =
         RgbImage::allocate(TJSCALED(header->width, scale), TJSCALED(header->height, scale));
@@ -391,9 +424,12 @@ bool transform_jpeg(PictureSource& source, PictureTarget& target, int code, Jpeg
     tjtransform transform{};
     transform.op = *operation;
     // Partial MCUs on the moved edges cannot be transformed losslessly: a trim drops them,
-    // like jpegtran -trim; an exact transform refuses the picture. Markers are copied (no
-    // TJXOPT_COPYNONE).
+    // like jpegtran -trim; an exact transform refuses the picture.
     transform.options = edges == JpegEdges::Trim ? TJXOPT_TRIM : TJXOPT_PERFECT;
+    // The source's markers are put back below in one pass: libjpeg's copy of them appends
+    // each to a list it walks from the start, a cost that grows with the square of their
+    // number (minutes for a file of many small segments).
+    transform.options |= TJXOPT_COPYNONE;
     TjHandle handle(tjInitTransform());
     if (!handle) {
         set_last_error(kOutOfMemory);
@@ -413,9 +449,11 @@ bool transform_jpeg(PictureSource& source, PictureTarget& target, int code, Jpeg
         set_last_error(kTooLarge);
         return false;
     }
-    const std::span<const uint8_t> bytes = source.contents();
-    if (bytes.empty())
+    const std::span<const uint8_t> contents = source.contents();
+    if (contents.empty())
         return false;
+    const EndedJpeg ended(contents, *header);
+    const std::span<const uint8_t> bytes = ended.bytes();
     // A camera picture's output goes to a buffer of our own, large enough for any entropy
     // data (tjBufSize) and on huge pages; the library's growing buffer would fault in
     // 4 KB at a time. Small pictures, whose markers may outweigh the pixels, and the rare
@@ -450,7 +488,7 @@ bool transform_jpeg(PictureSource& source, PictureTarget& target, int code, Jpeg
     const std::span<const uint8_t> result(out, size);
     const std::optional<PictureSize> turned = frame_size(result);
     const ExifChange change{true, turned ? turned->width : 0, turned ? turned->height : 0};
-    return write_jpeg_with_metadata(target, result, {}, change);
+    return write_jpeg_with_metadata(target, result, jpeg_metadata(source), change);
 }
 
 } // namespace orvix::picture::detail

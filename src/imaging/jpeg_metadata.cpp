@@ -15,6 +15,7 @@ constexpr uint8_t kApp14 = 0xEE;
 constexpr uint8_t kComment = 0xFE;
 constexpr uint8_t kStartOfScan = 0xDA;
 constexpr uint8_t kEndOfImage = 0xD9;
+constexpr uint8_t kStartOfImage = 0xD8;
 
 constexpr uint8_t kExifName[] = {'E', 'x', 'i', 'f', 0, 0};
 // Marker, length and "Exif\0\0" come before the TIFF header.
@@ -29,8 +30,34 @@ constexpr uint16_t kTagPixelX = 0xA002;
 constexpr uint16_t kTagPixelY = 0xA003;
 constexpr uint16_t kTagThumbnailOffset = 0x0201;
 constexpr uint16_t kTagThumbnailLength = 0x0202;
+// The integer types of an entry. Cameras store the same tag in different ones (some
+// write the orientation as a signed LONG).
+constexpr uint16_t kTypeByte = 1;
 constexpr uint16_t kTypeShort = 3;
 constexpr uint16_t kTypeLong = 4;
+constexpr uint16_t kTypeSignedByte = 6;
+constexpr uint16_t kTypeSignedShort = 8;
+constexpr uint16_t kTypeSignedLong = 9;
+
+// The largest value an integer type holds; 0 for the other types.
+uint32_t type_maximum(uint32_t type) {
+    switch (type) {
+    case kTypeByte:
+        return 0xFF;
+    case kTypeShort:
+        return 0xFFFF;
+    case kTypeLong:
+        return 0xFFFFFFFF;
+    case kTypeSignedByte:
+        return 0x7F;
+    case kTypeSignedShort:
+        return 0x7FFF;
+    case kTypeSignedLong:
+        return 0x7FFFFFFF;
+    default:
+        return 0;
+    }
+}
 
 bool starts_with(std::span<const uint8_t> bytes, size_t at, std::span<const uint8_t> prefix) {
     return at + prefix.size() <= bytes.size() &&
@@ -93,24 +120,42 @@ public:
     // Offset of the word that links to the next IFD.
     static size_t next_link(size_t first, size_t count) { return first + count * 12; }
 
-    // A single SHORT or LONG value of the entry; false for other kinds.
+    // The single integer of the entry, which sits at the start of its value field; false for
+    // other types, for another count and for a negative value (no tag read here has one).
     bool number(size_t entry, uint32_t& value) const {
-        if (u32(entry + 4) != 1)
+        const uint32_t type = u16(entry + 2);
+        if (u32(entry + 4) != 1 || type_maximum(type) == 0)
             return false;
-        if (u16(entry + 2) == kTypeShort)
-            value = u16(entry + 8);
-        else if (u16(entry + 2) == kTypeLong)
-            value = u32(entry + 8);
+        uint32_t raw = 0;
+        if (type == kTypeByte || type == kTypeSignedByte)
+            raw = m_bytes[entry + 8];
+        else if (type == kTypeShort || type == kTypeSignedShort)
+            raw = u16(entry + 8);
         else
+            raw = u32(entry + 8);
+        const bool is_signed =
+            type == kTypeSignedByte || type == kTypeSignedShort || type == kTypeSignedLong;
+        if (is_signed && raw > type_maximum(type))
             return false;
+        value = raw;
         return true;
     }
+    // Stores value in the entry's own type when it holds it, else makes the entry a LONG
+    // (count 1 fits in the value field in every integer type). Entries of other types or
+    // counts are left alone.
     void set_number(size_t entry, uint32_t value) {
-        if (u32(entry + 4) != 1)
+        uint32_t type = u16(entry + 2);
+        if (u32(entry + 4) != 1 || type_maximum(type) == 0)
             return;
-        if (u16(entry + 2) == kTypeShort && value <= 0xFFFF)
+        if (value > type_maximum(type)) {
+            type = kTypeLong;
+            put16(entry + 2, type);
+        }
+        if (type == kTypeByte || type == kTypeSignedByte)
+            m_bytes[entry + 8] = uint8_t(value);
+        else if (type == kTypeShort || type == kTypeSignedShort)
             put16(entry + 8, value);
-        else if (u16(entry + 2) == kTypeLong)
+        else
             put32(entry + 8, value);
     }
     // Where the entry's data ends when it does not fit in the entry itself; 0 otherwise.
@@ -187,19 +232,30 @@ size_t drop_thumbnail(Tiff& tiff, size_t ifd0) {
 
 } // namespace
 
-std::vector<Segment> leading_segments(std::span<const uint8_t> b, size_t at) {
-    std::vector<Segment> found;
-    while (at + 4 <= b.size() && b[at] == 0xFF) {
+std::optional<Segment> next_segment(std::span<const uint8_t> b, size_t& at) {
+    for (;;) {
+        // Stray bytes between segments (some cameras write them) and fill bytes are
+        // skipped, as libjpeg does.
+        while (at < b.size() && b[at] != 0xFF)
+            ++at;
+        while (at + 1 < b.size() && b[at + 1] == 0xFF)
+            ++at;
+        if (at + 4 > b.size())
+            return std::nullopt;
         const uint8_t marker = b[at + 1];
-        if (marker == kStartOfScan || marker == kEndOfImage || marker == 0xFF || marker == 0)
-            break;
+        if (marker == 0x00 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
+            at += 2; // a stuffed zero, TEM or a restart marker: no length, nothing to keep
+            continue;
+        }
+        if (marker == kStartOfScan || marker == kEndOfImage || marker == kStartOfImage)
+            return std::nullopt;
         const size_t length = size_t(b[at + 2] << 8) | b[at + 3];
         if (length < 2 || at + 2 + length > b.size())
-            break;
-        found.push_back({marker, at, at + 2 + length});
-        at += 2 + length;
+            return std::nullopt;
+        const Segment segment{marker, at, at + 2 + length};
+        at = segment.end;
+        return segment;
     }
-    return found;
 }
 
 bool is_exif(std::span<const uint8_t> bytes, const Segment& s) {
@@ -207,12 +263,13 @@ bool is_exif(std::span<const uint8_t> bytes, const Segment& s) {
 }
 
 std::optional<PictureSize> frame_size(std::span<const uint8_t> jpeg) {
-    for (const Segment& s : leading_segments(jpeg, 2)) {
-        const bool frame = s.marker >= 0xC0 && s.marker <= 0xCF && s.marker != 0xC4 &&
-                           s.marker != 0xC8 && s.marker != 0xCC;
-        if (frame && s.end - s.begin >= 9)
-            return PictureSize{(jpeg[s.begin + 7] << 8) | jpeg[s.begin + 8],
-                               (jpeg[s.begin + 5] << 8) | jpeg[s.begin + 6]};
+    size_t at = 2;
+    while (const std::optional<Segment> s = next_segment(jpeg, at)) {
+        const bool frame = s->marker >= 0xC0 && s->marker <= 0xCF && s->marker != 0xC4 &&
+                           s->marker != 0xC8 && s->marker != 0xCC;
+        if (frame && s->end - s->begin >= 9)
+            return PictureSize{(jpeg[s->begin + 7] << 8) | jpeg[s->begin + 8],
+                               (jpeg[s->begin + 5] << 8) | jpeg[s->begin + 6]};
     }
     return std::nullopt;
 }
@@ -252,11 +309,10 @@ bool write_jpeg_with_metadata(PictureTarget& target, std::span<const uint8_t> jp
     // The EXIF segment to bring in line lies in the inserted metadata, or else in jpeg.
     const std::span<const uint8_t> holder = metadata.empty() ? jpeg : metadata;
     std::optional<Segment> exif;
-    for (const Segment& s : leading_segments(holder, metadata.empty() ? 2 : 0))
-        if (is_exif(holder, s)) {
-            exif = s;
-            break;
-        }
+    size_t at = metadata.empty() ? 2 : 0;
+    do
+        exif = next_segment(holder, at);
+    while (exif && !is_exif(holder, *exif));
     std::optional<std::vector<uint8_t>> rewritten;
     if (exif)
         rewritten = rewrite_exif(holder.subspan(exif->begin, exif->end - exif->begin), change);
@@ -270,9 +326,10 @@ bool write_jpeg_with_metadata(PictureTarget& target, std::span<const uint8_t> jp
     if (metadata.empty())
         return write_holder(jpeg);
     size_t insert_at = 2;
-    const std::vector<Segment> own = leading_segments(jpeg, 2);
-    if (!own.empty() && is_jfif(jpeg, own.front()))
-        insert_at = own.front().end;
+    size_t first_at = 2;
+    const std::optional<Segment> first = next_segment(jpeg, first_at);
+    if (first && first->begin == 2 && is_jfif(jpeg, *first))
+        insert_at = first->end;
     return target.write(jpeg.first(insert_at)) && write_holder(metadata) &&
            target.write(jpeg.subspan(insert_at));
 }
@@ -287,7 +344,9 @@ std::vector<uint8_t> jpeg_metadata(PictureSource& source) {
     if (bytes.size() < 2 || bytes[0] != 0xFF || bytes[1] != 0xD8)
         return kept;
     using namespace detail;
-    for (const Segment& s : leading_segments(bytes, 2)) {
+    size_t at = 2;
+    while (const std::optional<Segment> segment = next_segment(bytes, at)) {
+        const Segment& s = *segment;
         const bool app = s.marker >= kApp0 && s.marker <= 0xEF;
         if ((app || s.marker == kComment) && !is_jfif(bytes, s) && !is_adobe(bytes, s))
             kept.insert(kept.end(), bytes.begin() + std::ptrdiff_t(s.begin),

@@ -20,10 +20,11 @@ struct Segment {
     size_t end = 0;
 };
 
-// The segments that follow one another from offset `from` until the first scan, the end
-// of the picture or the first byte that starts no segment (bytes that follow a cut-off
-// segment are not taken).
-std::vector<Segment> leading_segments(std::span<const uint8_t> bytes, size_t from);
+// The segment at or after offset `at`, with `at` moved past it; std::nullopt at the first
+// scan, the end of the picture or a segment cut off by the end of the bytes. Bytes between
+// segments are passed over as libjpeg passes over them. A walk with it is one pass that
+// holds nothing: a file of millions of segments costs no more than its size.
+std::optional<Segment> next_segment(std::span<const uint8_t> bytes, size_t& at);
 
 // True for an APP1 segment that holds an EXIF block.
 bool is_exif(std::span<const uint8_t> bytes, const Segment& segment);

@@ -41,6 +41,14 @@ std::string identify(const std::string& format, const std::string& path) {
                              " 2>/dev/null");
 }
 
+// The tags as exiftool, a reader of its own, sees them: one "Name: value" line each, numbers
+// as stored; a missing tag gives no line.
+std::string exiftool_tags(const std::string& path) {
+    return test::run_command("/usr/bin/exiftool -n -S -Orientation -ExifImageWidth "
+                             "-ExifImageHeight -ThumbnailLength " +
+                             test::quoted(path) + " 2>&1");
+}
+
 struct TurnCase {
     const char* name;
     int code;
@@ -93,6 +101,21 @@ TEST(LosslessExif, QuarterTurnsExchangeThePixelDimensions) {
     EXPECT_EQ(identify("%[EXIF:PixelXDimension]x%[EXIF:PixelYDimension]", source), "160x320");
 }
 
+// Some cameras leave stray bytes between segments. libjpeg passes over them, and the turn
+// keeps the EXIF block behind them and brings it in line.
+TEST(LosslessExif, ABlockBehindStrayBytesIsKeptAndBroughtInLine) {
+    TempDir dir;
+    const std::string source = dir.file("stray.jpg");
+    test::make_jpeg(source, 64, 48);
+    test::add_exif(source, ExifFields{6, 64, 48, true});
+    const std::string jpeg = test::read_file(source);
+    test::write_file(source, jpeg.substr(0, 2) + std::string("\0\x01\x02", 3) + jpeg.substr(2));
+    const std::string turned = dir.file("turned.jpg");
+    ASSERT_EQ(jpeg_lossless_transform(source, turned, 5), 0);
+    EXPECT_EQ(test::read_exif(turned), (ExifFields{1, 48, 64, false}));
+    EXPECT_EQ(exiftool_tags(turned), "Orientation: 1\nExifImageWidth: 48\nExifImageHeight: 64\n");
+}
+
 TEST(ReencodedExif, ATurnInPlaceKeepsTheMetadataBroughtInLine) {
     TempDir dir;
     const std::string path = camera_picture(dir, "camera.jpg", 200, 120, false);
@@ -125,6 +148,69 @@ TEST(ReencodedExif, ANewFileMadeFromAPictureCarriesNoMetadata) {
     EXPECT_EQ(get_image_size(bmp), "120,200");
 }
 
+struct TypeCase {
+    const char* name;
+    test::ExifType type;
+    bool little_endian;
+};
+
+// Every integer tag of the block in one type and byte order. The 8-bit types cannot hold
+// the thumbnail's length, so those blocks have none.
+class ExifIntegerTypes : public testing::TestWithParam<TypeCase> {
+protected:
+    bool wide() const {
+        return GetParam().type != test::ExifType::Byte &&
+               GetParam().type != test::ExifType::SignedByte;
+    }
+    std::string picture(const TempDir& dir) const {
+        const std::string path = dir.file("camera.jpg");
+        test::make_jpeg(path, 64, 48);
+        test::add_exif(path, ExifFields{6, 64, 48, wide()},
+                       test::ExifLayout{GetParam().little_endian, GetParam().type});
+        return path;
+    }
+};
+
+TEST_P(ExifIntegerTypes, ALosslessTurnResetsTheOrientationAndExchangesTheDimensions) {
+    TempDir dir;
+    const std::string source = picture(dir);
+    const std::string before = exiftool_tags(source);
+    ASSERT_EQ(before.rfind("Orientation: 6\nExifImageWidth: 64\nExifImageHeight: 48\n", 0), 0u)
+        << before;
+    ASSERT_EQ(before.find("ThumbnailLength: ") != std::string::npos, wide()) << before;
+    const std::string turned = dir.file("turned.jpg");
+    ASSERT_EQ(jpeg_lossless_transform(source, turned, 5), 0);
+    EXPECT_EQ(exiftool_tags(turned), "Orientation: 1\nExifImageWidth: 48\nExifImageHeight: 64\n");
+    EXPECT_EQ(test::read_exif(turned), (ExifFields{1, 48, 64, false}));
+}
+
+TEST_P(ExifIntegerTypes, AReencodedTurnResetsTheOrientationAndAResizeWritesSizesTheTypeCannotHold) {
+    TempDir dir;
+    const std::string path = picture(dir);
+    ASSERT_EQ(convert_image3(path, path, "", "", false, 100, 0, false, "", "", 7), 0);
+    EXPECT_EQ(exiftool_tags(path), "Orientation: 1\nExifImageWidth: 48\nExifImageHeight: 64\n");
+    // 400 x 533 is beyond every 8-bit type and a signed SHORT's 32767 is not reached: the
+    // narrow entries become LONGs, the others keep their type.
+    ASSERT_EQ(convert_image3(path, path, "", "400", false, 100, 0, false, "", "", 0), 0);
+    EXPECT_EQ(exiftool_tags(path), "Orientation: 1\nExifImageWidth: 400\nExifImageHeight: 533\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Types, ExifIntegerTypes,
+    testing::Values(TypeCase{"Byte", test::ExifType::Byte, false},
+                    TypeCase{"Short", test::ExifType::Short, false},
+                    TypeCase{"Long", test::ExifType::Long, false},
+                    TypeCase{"SignedByte", test::ExifType::SignedByte, false},
+                    TypeCase{"SignedShort", test::ExifType::SignedShort, false},
+                    TypeCase{"SignedLong", test::ExifType::SignedLong, false},
+                    TypeCase{"ByteLittleEndian", test::ExifType::Byte, true},
+                    TypeCase{"ShortLittleEndian", test::ExifType::Short, true},
+                    TypeCase{"LongLittleEndian", test::ExifType::Long, true},
+                    TypeCase{"SignedByteLittleEndian", test::ExifType::SignedByte, true},
+                    TypeCase{"SignedShortLittleEndian", test::ExifType::SignedShort, true},
+                    TypeCase{"SignedLongLittleEndian", test::ExifType::SignedLong, true}),
+    [](const testing::TestParamInfo<TypeCase>& info) { return std::string(info.param.name); });
+
 // Blocks that lie about their offsets are left as they are and break nothing.
 TEST(DamagedExif, IsLeftAsItIsAndThePictureStillTurns) {
     const std::string header = std::string("Exif\0\0", 6);
@@ -134,6 +220,18 @@ TEST(DamagedExif, IsLeftAsItIsAndThePictureStillTurns) {
         {"NoTiffHeader", header + "XX"},
         {"ExifIfdBeyondTheEnd",
          header + std::string("MM\0*\0\0\0\x08\0\x01\x87\x69\0\x04\0\0\0\x01\x7F\xFF\xFF\xFF"
+                              "\0\0\0\0",
+                              26)},
+        {"OrientationOfTwoValues",
+         header + std::string("MM\0*\0\0\0\x08\0\x01\x01\x12\0\x03\0\0\0\x02\0\x06\0\x06"
+                              "\0\0\0\0",
+                              26)},
+        {"NegativeSignedExifIfdLink",
+         header + std::string("II*\0\x08\0\0\0\x01\0\x69\x87\x09\0\x01\0\0\0\xF0\xFF\xFF\xFF"
+                              "\0\0\0\0",
+                              26)},
+        {"ExifIfdLinkedToIfd0",
+         header + std::string("MM\0*\0\0\0\x08\0\x01\x87\x69\0\x09\0\0\0\x01\0\0\0\x08"
                               "\0\0\0\0",
                               26)},
     };

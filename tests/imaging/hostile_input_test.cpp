@@ -4,6 +4,8 @@
 #include "helpers.h"
 #include "imaging/imaging.h"
 #include "imaging/picture_layer.h"
+#include "support/exif.h"
+#include "support/images.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -116,6 +118,136 @@ TEST(HostileJpeg, FileTooShortForItsDeclaredSizeIsRefused) {
     EXPECT_EQ(get_image_size(source), "ERROR");
     EXPECT_EQ(convert_image3(source, dir.file("out.tif"), "", "", false, 90, 0, false, "", "", 0),
               picture::kDecodeFailed);
+}
+
+// A file of many small segments before its frame (a hostile one, or one a faulty tool
+// wrote) is read and turned whole, each segment kept in its place. Every walk over the
+// segments is one pass; libjpeg's own copy of them took minutes for such a file.
+TEST(HostileJpeg, ManySmallSegmentsBeforeTheFrameAreReadAndKeptByATurn) {
+    TempDir dir;
+    const std::string source = dir.file("segments.jpg");
+    test::make_jpeg(source, 64, 48);
+    constexpr size_t kSegments = 100000;
+    test::add_small_segments(source, kSegments);
+    const std::string metadata = test::other_metadata(source);
+    ASSERT_EQ(metadata.size(), kSegments * 8);
+
+    EXPECT_EQ(get_image_size(source), "64,48");
+    const std::string thumb = dir.file("thumb.jpg");
+    ASSERT_EQ(convert_image3(source, thumb, "", "100", false, 100, 0, false, "", "", 0), 0);
+    EXPECT_EQ(get_image_size(thumb), "100,75");
+
+    const std::string turned = dir.file("turned.jpg"), theirs = dir.file("theirs.jpg");
+    ASSERT_EQ(jpeg_lossless_transform(source, turned, 5), 0);
+    int status = -1;
+    test::run_command("/usr/bin/jpegtran -rotate 90 -copy none -outfile " + test::quoted(theirs) +
+                          " " + test::quoted(source),
+                      &status);
+    ASSERT_EQ(status, 0);
+    EXPECT_EQ(test::max_difference(test::read_rgb(turned), test::read_rgb(theirs)), 0);
+    // Compared whole, printed by size: a failure would print megabytes.
+    const std::string kept = test::other_metadata(turned);
+    EXPECT_TRUE(kept == metadata) << kept.size() << " bytes of segments";
+
+    ASSERT_EQ(convert_image3(source, source, "", "", false, 100, 0, false, "", "", 7), 0);
+    EXPECT_EQ(get_image_size(source), "48,64");
+    EXPECT_TRUE(test::other_metadata(source) == metadata);
+}
+
+// A JPEG made by make_jpeg, recoded by jpegtran with the given options ("" for none).
+std::string jpeg_bytes(const TempDir& dir, int width, int height, const std::string& recode) {
+    const std::string path = dir.file("made.jpg");
+    test::make_jpeg(path, width, height);
+    if (!recode.empty()) {
+        int status = -1;
+        test::run_command("/usr/bin/jpegtran " + recode + " -copy all -outfile " +
+                              test::quoted(path) + " " + test::quoted(path),
+                          &status);
+        EXPECT_EQ(status, 0) << recode;
+    }
+    std::string bytes = test::read_file(path);
+    ::unlink(path.c_str());
+    return bytes;
+}
+
+// A camera file cut short by no more than its final EOI marker holds every pixel: it is
+// read whole, as djpeg and every viewer read it, gets its thumbnail, and every edit works
+// on it, the lossless turn too.
+class WithoutItsEndMarker : public testing::TestWithParam<const char*> {};
+
+TEST_P(WithoutItsEndMarker, IsReadWholeAndEveryEditWorks) {
+    TempDir dir;
+    const std::string whole = dir.file("whole.jpg"), cut = dir.file("cut.jpg");
+    const std::string bytes = jpeg_bytes(dir, 640, 480, GetParam());
+    test::write_file(whole, bytes);
+    test::write_file(cut, bytes.substr(0, bytes.size() - 2));
+
+    const std::string thumb = dir.file("thumb.jpg");
+    ASSERT_EQ(convert_image3(cut, thumb, "", "100", false, 100, 0, false, "", "", 0), 0);
+    EXPECT_EQ(get_image_size(thumb), "100,75");
+
+    const std::string ours = dir.file("ours.bmp"), djpeg = dir.file("djpeg.bmp");
+    ASSERT_EQ(convert_image3(cut, ours, "", "", false, 100, 0, false, "", "", 0), 0);
+    test::run_command("/usr/bin/djpeg -bmp -outfile " + test::quoted(djpeg) + " " +
+                      test::quoted(whole));
+    EXPECT_EQ(test::max_difference(test::read_rgb(ours), test::read_rgb(djpeg)), 0);
+
+    const std::string turned = dir.file("turned.jpg"), jpegtran = dir.file("jpegtran.jpg");
+    ASSERT_EQ(jpeg_lossless_transform(cut, turned, 5), 0);
+    int status = -1;
+    test::run_command("/usr/bin/jpegtran -rotate 90 -copy none -outfile " + test::quoted(jpegtran) +
+                          " " + test::quoted(whole),
+                      &status);
+    ASSERT_EQ(status, 0);
+    EXPECT_EQ(test::max_difference(test::read_rgb(turned), test::read_rgb(jpegtran)), 0);
+
+    ASSERT_EQ(convert_image3(cut, cut, "", "", false, 100, 0, false, "", "", 7), 0);
+    EXPECT_EQ(get_image_size(cut), "480,640");
+}
+
+INSTANTIATE_TEST_SUITE_P(Codings, WithoutItsEndMarker, testing::Values("", "-progressive"),
+                         [](const testing::TestParamInfo<const char*>& info) {
+                             return std::string(*info.param ? "Progressive" : "Baseline");
+                         });
+
+// A file that lacks part of its pixels is refused, as a cut file of any other format is:
+// no thumbnail, conversion or edit makes up the missing part in grey and calls it the
+// picture (the viewer alone shows what is there). That covers a cut inside the scan, a
+// damaged scan, and an arithmetic-coded file without its end marker, which libjpeg cannot
+// tell from one cut inside its data.
+TEST(CutShortJpeg, AFileMissingPartOfItsPixelsIsRefusedAndLeftAsItIs) {
+    TempDir dir;
+    const std::string baseline = jpeg_bytes(dir, 640, 480, "");
+    const std::string progressive = jpeg_bytes(dir, 640, 480, "-progressive");
+    const std::string arithmetic = jpeg_bytes(dir, 640, 480, "-arithmetic");
+    std::string damaged = baseline;
+    const size_t scan = segment_offset(baseline, scan_marker);
+    ASSERT_NE(scan, std::string::npos);
+    // Restart markers where none are declared break the entropy data.
+    for (size_t at = scan + 40; at + 100 < damaged.size(); at += 997) {
+        damaged[at] = '\xFF';
+        damaged[at + 1] = '\xD3';
+    }
+    const std::pair<const char*, std::string> files[] = {
+        {"BaselineCutInItsScan", baseline.substr(0, baseline.size() * 2 / 3)},
+        {"BaselineCutInItsLastBytes", baseline.substr(0, baseline.size() - 4)},
+        {"ProgressiveCutInItsScans", progressive.substr(0, progressive.size() * 2 / 3)},
+        {"ArithmeticWithoutItsEndMarker", arithmetic.substr(0, arithmetic.size() - 2)},
+        {"DamagedScan", damaged},
+        {"CutBeforeItsScan", baseline.substr(0, scan)},
+    };
+    for (const auto& [name, contents] : files) {
+        SCOPED_TRACE(name);
+        const std::string path = dir.file("cut.jpg");
+        test::write_file(path, contents);
+        EXPECT_NE(
+            convert_image3(path, dir.file("thumb.jpg"), "", "100", false, 100, 0, false, "", "", 0),
+            0);
+        EXPECT_NE(jpeg_lossless_transform(path, dir.file("turned.jpg"), 5), 0);
+        EXPECT_NE(convert_image3(path, path, "", "", false, 100, 0, false, "", "", 7), 0);
+        EXPECT_EQ(test::read_file(path), contents);
+        EXPECT_EQ(test::folder_entries(dir.path()).size(), 1u);
+    }
 }
 
 // ImageMagick 6 does not throw when asked to make an image beyond its size limits from our

@@ -173,5 +173,62 @@ TEST(TransparentBltTest, LeavesTheKeyColourOut) {
     EXPECT_EQ(target[4], 0xFF000001u);
 }
 
+std::string segment(uint8_t marker, const std::string& body) {
+    const size_t length = body.size() + 2;
+    return std::string{'\xFF', char(marker), char(length >> 8), char(length & 0xFF)} + body;
+}
+
+struct DropCase {
+    const char* name;
+    std::string jpeg;
+    std::string kept;
+};
+
+// What Qt's reader is handed: the segments it would keep in a list go, and so do the
+// stray bytes between segments; what says how to read the pixels and everything from the
+// first scan on stays byte for byte.
+class DropsJpegMetadata : public testing::TestWithParam<DropCase> {};
+
+TEST_P(DropsJpegMetadata, KeepsWhatDecodingNeeds) {
+    std::string jpeg = GetParam().jpeg;
+    drop_jpeg_metadata(jpeg);
+    EXPECT_EQ(jpeg, GetParam().kept);
+}
+
+const std::string kSoi = "\xFF\xD8";
+const std::string kJfif = segment(0xE0, std::string("JFIF\0\x01\x01", 7));
+const std::string kAdobe = segment(0xEE, "Adobe-transform");
+const std::string kTables = segment(0xDB, "quantisation") + segment(0xC0, "frame");
+const std::string kScan = segment(0xDA, "scan") + "\x12\xFF\x00\x34\xFF\xD0\x56\xFF\xD9";
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, DropsJpegMetadata,
+    testing::Values(DropCase{"CameraFile",
+                             kSoi + segment(0xE1, std::string("Exif\0\0", 6)) + kJfif +
+                                 segment(0xE2, "ICC_PROFILE") + segment(0xFE, "comment") + kAdobe +
+                                 kTables + segment(0xE1, "after the frame") + kScan,
+                             kSoi + kJfif + kAdobe + kTables + kScan},
+                    DropCase{"StrayAndFillBytes",
+                             kSoi + "junk" + segment(0xE1, "xmp") + "\xFF\xFF\xFF" + kJfif +
+                                 "\x00" + kTables + kScan,
+                             kSoi + kJfif + kTables + kScan},
+                    DropCase{"ManySegments",
+                             kSoi +
+                                 [] {
+                                     std::string many;
+                                     for (int i = 0; i < 10000; ++i)
+                                         many += segment(0xE1, "x");
+                                     return many;
+                                 }() +
+                                 kTables + kScan,
+                             kSoi + kTables + kScan},
+                    DropCase{"CutInASegmentKeepsTheRest",
+                             kSoi + segment(0xE1, "a") + "\xFF\xE1\x40\x00ab",
+                             kSoi + "\xFF\xE1\x40\x00ab"},
+                    DropCase{"NotAJpeg", "\x89PNG\r\n" + segment(0xE1, "a"),
+                             "\x89PNG\r\n" + segment(0xE1, "a")},
+                    DropCase{"Empty", "", ""}),
+    [](const testing::TestParamInfo<DropCase>& info) { return std::string(info.param.name); });
+
 } // namespace
 } // namespace orvix

@@ -157,6 +157,29 @@ TEST(PicturePlusWidget, TheStoredPixelsAreShownNotTurnedByTheirOrientationTag) {
     EXPECT_EQ(viewer.picture_dimensions(), "320,160");
 }
 
+// Files the viewer must still show: one of many small segments before its frame (Qt's
+// reader alone took minutes over it) and camera files cut short, without their final
+// marker or inside their scan (what is there is shown, as other viewers do).
+TEST(PicturePlusWidget, ShowsFilesOfManySegmentsAndFilesCutShort) {
+    TempDir dir;
+    const std::string many = dir.file("many.jpg"), no_end = dir.file("no_end.jpg"),
+                      cut = dir.file("cut.jpg");
+    test::make_jpeg(many, 64, 48);
+    test::add_small_segments(many, 100000);
+    test::make_jpeg(no_end, 640, 480);
+    const std::string whole = test::read_file(no_end);
+    test::write_file(no_end, whole.substr(0, whole.size() - 2));
+    test::write_file(cut, whole.substr(0, whole.size() * 2 / 3));
+    for (const auto& [path, size] :
+         {std::pair{many, QSize(64, 48)}, {no_end, QSize(640, 480)}, {cut, QSize(640, 480)}}) {
+        PicturePlus viewer;
+        viewer.setFilePath(QString::fromStdString(path));
+        PictureBox box;
+        viewer.copy_picture_in(box);
+        EXPECT_EQ(box.picture().size(), size) << path;
+    }
+}
+
 TEST(PicturePlusWidget, ForwardsTheMouseOfTheBoxInItsPixels) {
     PicturePlus viewer;
     viewer.resize(200, 200);

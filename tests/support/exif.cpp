@@ -15,7 +15,7 @@ namespace {
 
 class TiffWriter {
 public:
-    explicit TiffWriter(bool little) : m_little(little) {}
+    TiffWriter(bool little, std::optional<ExifType> type) : m_little(little), m_type(type) {}
     void u16(uint32_t v) {
         const char low = char(v & 0xFF), high = char((v >> 8) & 0xFF);
         bytes.push_back(m_little ? low : high);
@@ -30,22 +30,35 @@ public:
             u16(v & 0xFFFF);
         }
     }
-    // One IFD entry; a SHORT value sits in the first two bytes of the value field.
+    // One IFD entry. A single value smaller than four bytes sits at the start of the
+    // value field.
     void entry(uint16_t tag, uint16_t type, uint32_t count, uint32_t value) {
         u16(tag);
         u16(type);
         u32(count);
-        if (type == 3 && count == 1) {
+        if (count == 1 && (type == 1 || type == 6)) {
+            bytes.push_back(char(value));
+            bytes.append(3, '\0');
+        } else if (count == 1 && (type == 3 || type == 8)) {
             u16(value);
             u16(0);
         } else {
             u32(value);
         }
     }
+    // An integer entry in the layout's type, or else in the usual one.
+    void integer(uint16_t tag, uint16_t usual, uint32_t value) {
+        const uint16_t type = m_type ? uint16_t(*m_type) : usual;
+        static constexpr uint32_t maximum[] = {0, 0xFF, 0, 0xFFFF, 0xFFFFFFFF,
+                                               0, 0x7F, 0, 0x7FFF, 0x7FFFFFFF};
+        EXPECT_LE(value, maximum[type]) << "tag " << tag << " type " << type;
+        entry(tag, type, 1, value);
+    }
     std::string bytes;
 
 private:
     bool m_little;
+    std::optional<ExifType> m_type;
 };
 
 class TiffReader {
@@ -59,7 +72,7 @@ public:
     uint32_t u32(size_t at) const {
         return m_little ? u16(at) | (u16(at + 2) << 16) : (u16(at) << 16) | u16(at + 2);
     }
-    // Value of a count-1 SHORT or LONG entry of the IFD; -1 when absent.
+    // Value of a count-1 integer entry of the IFD; -1 when absent.
     int64_t value(size_t ifd, uint16_t tag) const {
         if (!ok(ifd, 2))
             return -1;
@@ -68,7 +81,22 @@ public:
             const size_t e = ifd + 2 + 12 * i;
             if (u16(e) != tag)
                 continue;
-            return u16(e + 2) == 3 ? u16(e + 8) : u32(e + 8);
+            switch (u16(e + 2)) {
+            case 1:
+                return uint8_t(m_tiff[e + 8]);
+            case 3:
+                return u16(e + 8);
+            case 4:
+                return u32(e + 8);
+            case 6:
+                return int8_t(m_tiff[e + 8]);
+            case 8:
+                return int16_t(u16(e + 8));
+            case 9:
+                return int32_t(u32(e + 8));
+            default:
+                return -1;
+            }
         }
         return -1;
     }
@@ -110,7 +138,12 @@ bool is_exif(const std::pair<uint8_t, std::string>& s) {
 
 } // namespace
 
-void add_exif(const std::string& jpeg_path, const ExifFields& f, bool little) {
+void add_exif(const std::string& jpeg_path, const ExifFields& fields, bool little_endian) {
+    add_exif(jpeg_path, fields, ExifLayout{little_endian, std::nullopt});
+}
+
+void add_exif(const std::string& jpeg_path, const ExifFields& f, const ExifLayout& layout) {
+    const bool little = layout.little_endian;
     const std::string make = std::string(kExifMake) + '\0';
     const std::string thumb = f.thumbnail ? thumbnail_jpeg() : std::string();
     const bool dims = f.pixel_width > 0 || f.pixel_height > 0;
@@ -123,21 +156,21 @@ void add_exif(const std::string& jpeg_path, const ExifFields& f, bool little) {
     const uint32_t ifd1 = exif_at + 2 + 12 * n_exif + 4;
     const uint32_t thumb_at = ifd1 + 2 + 12 * 3 + 4;
 
-    TiffWriter w(little);
+    TiffWriter w(little, layout.integer_type);
     w.bytes = little ? "II" : "MM";
     w.u16(42);
     w.u32(ifd0);
     w.u16(n0);
     w.entry(0x010F, 2, uint32_t(make.size()), make_at);
     if (f.orientation)
-        w.entry(0x0112, 3, 1, uint32_t(f.orientation));
-    w.entry(0x8769, 4, 1, exif_at);
+        w.integer(0x0112, 3, uint32_t(f.orientation));
+    w.integer(0x8769, 4, exif_at);
     w.u32(f.thumbnail ? ifd1 : 0);
     w.bytes += make;
     w.u16(n_exif);
     if (dims) {
-        w.entry(0xA002, 4, 1, uint32_t(f.pixel_width));
-        w.entry(0xA003, 3, 1, uint32_t(f.pixel_height));
+        w.integer(0xA002, 4, uint32_t(f.pixel_width));
+        w.integer(0xA003, 3, uint32_t(f.pixel_height));
     } else {
         w.entry(0x9000, 7, 4, 0x30323331); // ExifVersion "0231"
     }
@@ -145,8 +178,8 @@ void add_exif(const std::string& jpeg_path, const ExifFields& f, bool little) {
     if (f.thumbnail) {
         w.u16(3);
         w.entry(0x0103, 3, 1, 6);
-        w.entry(0x0201, 4, 1, thumb_at);
-        w.entry(0x0202, 4, 1, uint32_t(thumb.size()));
+        w.integer(0x0201, 4, thumb_at);
+        w.integer(0x0202, 4, uint32_t(thumb.size()));
         w.u32(0);
         w.bytes += thumb;
     }
@@ -157,6 +190,18 @@ void add_exif(const std::string& jpeg_path, const ExifFields& f, bool little) {
         std::string("\xFF\xE1", 2) + char(length >> 8) + char(length & 0xFF) + body;
     const std::string jpeg = read_file(jpeg_path);
     write_file(jpeg_path, jpeg.substr(0, 2) + segment + jpeg.substr(2));
+}
+
+void add_small_segments(const std::string& jpeg_path, size_t count) {
+    std::string segments;
+    segments.reserve(count * 8);
+    for (size_t i = 0; i < count; ++i) {
+        segments += std::string("\xFF\xE1\0\x06", 4);
+        for (int shift = 24; shift >= 0; shift -= 8)
+            segments += char((i >> shift) & 0xFF);
+    }
+    const std::string jpeg = read_file(jpeg_path);
+    write_file(jpeg_path, jpeg.substr(0, 2) + segments + jpeg.substr(2));
 }
 
 std::optional<ExifFields> read_exif(const std::string& jpeg_path) {

@@ -3,6 +3,8 @@
 // back by a parser of the tests' own.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -19,13 +21,37 @@ struct ExifFields {
 // The maker string of every block add_exif writes, stored by offset.
 inline constexpr const char* kExifMake = "OrvixCam Model 7";
 
+// TIFF integer types.
+enum class ExifType : uint16_t {
+    Byte = 1,
+    Short = 3,
+    Long = 4,
+    SignedByte = 6,
+    SignedShort = 8,
+    SignedLong = 9,
+};
+
+// How the block is stored: its byte order and, when set, one integer type for every
+// integer tag (orientation, pixel dimensions, the Exif IFD link, the thumbnail's offset
+// and length) instead of the usual mix of SHORT and LONG. A value the type cannot hold is
+// a fault of the test.
+struct ExifLayout {
+    bool little_endian = false;
+    std::optional<ExifType> integer_type;
+};
+
 // Inserts an EXIF segment right after SOI, byte order "MM" or (little_endian) "II". The
 // thumbnail is a 16 x 8 JPEG at the end of the block.
 void add_exif(const std::string& jpeg_path, const ExifFields& fields, bool little_endian = false);
+void add_exif(const std::string& jpeg_path, const ExifFields& fields, const ExifLayout& layout);
 
-// The fields of the file's first EXIF segment: thumbnail true when IFD1 names a thumbnail
-// inside the segment that starts like a JPEG. std::nullopt when there is no readable
-// segment or its maker string is not intact.
+// Inserts count small APP1 segments (not EXIF; each holds its own number) after SOI, as a
+// hostile file holds them.
+void add_small_segments(const std::string& jpeg_path, size_t count);
+
+// The fields of the file's first EXIF segment (integer tags of any integer type): thumbnail
+// true when IFD1 names a thumbnail inside the segment that starts like a JPEG. std::nullopt when
+// there is no readable segment or its maker string is not intact.
 std::optional<ExifFields> read_exif(const std::string& jpeg_path);
 
 // The file's APPn and COM segments ahead of the first scan, but its EXIF and JFIF ones,

@@ -234,6 +234,7 @@ void PicturePlus::load_picture() {
     std::string file;
     if (read_regular_file(path, file, kMaxPictureFileBytes) != 0)
         return;
+    drop_jpeg_metadata(file);
     QByteArray bytes = QByteArray::fromRawData(file.data(), qsizetype(file.size()));
     QBuffer buffer(&bytes);
     QImageReader::setAllocationLimit(

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstring>
 #include <dirent.h>
 #include <limits>
 #include <memory>
@@ -224,6 +225,46 @@ bool FileExists(const std::string& path) {
             return true;
     }
     return false;
+}
+
+void drop_jpeg_metadata(std::string& jpeg) {
+    const auto byte = [&](size_t at) { return static_cast<uint8_t>(jpeg[at]); };
+    if (jpeg.size() < 4 || byte(0) != 0xFF || byte(1) != 0xD8)
+        return;
+    size_t read = 2, write = 2;
+    const auto keep = [&](size_t count) {
+        if (write != read)
+            std::memmove(jpeg.data() + write, jpeg.data() + read, count);
+        read += count;
+        write += count;
+    };
+    for (;;) {
+        // Stray bytes and all but the last of a run of fill bytes go, as libjpeg skips them.
+        while (read < jpeg.size() && byte(read) != 0xFF)
+            ++read;
+        while (read + 1 < jpeg.size() && byte(read + 1) == 0xFF)
+            ++read;
+        if (read + 4 > jpeg.size())
+            break;
+        const uint8_t marker = byte(read + 1);
+        if (marker == 0x00 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
+            keep(2); // no length
+            continue;
+        }
+        if (marker == 0xDA || marker == 0xD9 || marker == 0xD8)
+            break;
+        const size_t length = size_t(byte(read + 2)) << 8 | byte(read + 3);
+        if (length < 2 || read + 2 + length > jpeg.size())
+            break;
+        const bool app = marker >= 0xE0 && marker <= 0xEF;
+        if ((app && marker != 0xE0 && marker != 0xEE) || marker == 0xFE)
+            read += 2 + length;
+        else
+            keep(2 + length);
+    }
+    // The rest, from the first scan on, as it is.
+    keep(jpeg.size() - read);
+    jpeg.resize(write);
 }
 
 void TransparentBlt(const uint32_t* source, size_t source_stride, uint32_t* target,

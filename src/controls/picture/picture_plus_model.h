@@ -109,6 +109,14 @@ private:
 // folder that matches. No other character is special.
 bool FileExists(const std::string& path);
 
+// Takes out of a JPEG file's bytes, in one pass, the APPn and COM segments ahead of its
+// first scan (but for the JFIF and Adobe segments, which say how to read the colours) and
+// the stray bytes between segments. The viewer shows the stored pixels and needs none of
+// them, and Qt's reader keeps the EXIF, ICC and comment segments in a list that libjpeg
+// walks from its start for each one: a file of many small segments would take minutes.
+// Other files are left as they are.
+void drop_jpeg_metadata(std::string& jpeg);
+
 // Copies a width x height block of 32-bit pixels (0xAARRGGBB as QImage holds them) from
 // source to target, leaving out every pixel whose colour is transparent_colour (red in
 // the low byte, as colours are kept). Strides are in pixels.
