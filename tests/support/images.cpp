@@ -158,6 +158,45 @@ void write_picture(const std::string& path, const RgbImage& image, int jpeg_qual
     }
 }
 
+void write_top_down_bmp(const std::string& path, const RgbImage& image) {
+    const size_t row_bytes = (static_cast<size_t>(image.width) * 3 + 3) / 4 * 4;
+    const uint32_t pixel_bytes = static_cast<uint32_t>(row_bytes * image.height);
+    std::string bytes = "BM";
+    auto put16 = [&](uint32_t v) { bytes += {char(v), char(v >> 8)}; };
+    auto put32 = [&](uint32_t v) {
+        put16(v & 0xFFFF);
+        put16(v >> 16);
+    };
+    put32(54 + pixel_bytes);
+    put32(0);
+    put32(54);
+    put32(40);
+    put32(static_cast<uint32_t>(image.width));
+    put32(static_cast<uint32_t>(-image.height));
+    put16(1);
+    put16(24);
+    put32(0); // no compression
+    put32(pixel_bytes);
+    put32(2835);
+    put32(2835);
+    put32(0);
+    put32(0);
+    for (int y = 0; y < image.height; ++y) {
+        std::string row(row_bytes, '\0');
+        for (int x = 0; x < image.width; ++x) {
+            const uint8_t* p = image.at(x, y);
+            row[size_t(x) * 3] = char(p[2]);
+            row[size_t(x) * 3 + 1] = char(p[1]);
+            row[size_t(x) * 3 + 2] = char(p[0]);
+        }
+        bytes += row;
+    }
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!file)
+        ADD_FAILURE() << "cannot write " << path;
+}
+
 void make_jpeg(const std::string& path, int width, int height, int quality) {
     write_jpeg(path, RgbImage{width, height, test_pattern(width, height)}, quality);
 }

@@ -34,6 +34,9 @@ void make_picture(const std::string& path, int width, int height);
 // Writes the given pixels in the format named by the extension (as make_picture).
 void write_picture(const std::string& path, const RgbImage& image, int jpeg_quality = 92);
 
+// A 24-bit BMP whose header gives a negative height: its rows are stored top row first.
+void write_top_down_bmp(const std::string& path, const RgbImage& image);
+
 // Decodes any of the formats above; an empty image when the file cannot be read.
 RgbImage read_rgb(const std::string& path);
 
