@@ -205,6 +205,75 @@ void make_picture(const std::string& path, int width, int height) {
     write_picture(path, RgbImage{width, height, test_pattern(width, height)});
 }
 
+Rgba16Image deep_pattern(int width, int height, bool alpha) {
+    const std::vector<uint8_t> high = test_pattern(width, height);
+    Rgba16Image image{width, height,
+                      std::vector<uint16_t>(static_cast<size_t>(width) * height * 4)};
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const size_t i = static_cast<size_t>(y) * width + x;
+            for (int c = 0; c < 3; ++c)
+                image.samples[i * 4 + c] =
+                    static_cast<uint16_t>(high[i * 3 + c] << 8 | (hash(x + c, y) & 0xFF));
+            image.samples[i * 4 + 3] =
+                alpha ? static_cast<uint16_t>(65535 * (x + 1) / (width + 1)) : 65535;
+        }
+    }
+    return image;
+}
+
+void write_deep_picture(const std::string& path, const Rgba16Image& image, int depth, bool alpha,
+                        const std::string& compression) {
+    const std::string ext = extension_of(path);
+    std::string format;
+    if (ext == "png")
+        format = depth > 8 ? (alpha ? "PNG64" : "PNG48") : (alpha ? "PNG32" : "PNG24");
+    else if (ext == "tif" || ext == "tiff")
+        format = "TIFF";
+    else if (ext == "bmp")
+        format = alpha ? "BMP" : "BMP3";
+    else if (ext == "psd")
+        format = "PSD";
+    if (format.empty()) {
+        ADD_FAILURE() << "no deep test writer for " << path;
+        return;
+    }
+    init_magick();
+    try {
+        Magick::Image picture(image.width, image.height, "RGBA", Magick::ShortPixel,
+                              image.samples.data());
+        picture.matte(alpha);
+        picture.depth(depth);
+        picture.type(alpha ? Magick::TrueColorMatteType : Magick::TrueColorType);
+        if (!compression.empty())
+            picture.compressType(
+                static_cast<MagickCore::CompressionType>(MagickCore::ParseCommandOption(
+                    MagickCore::MagickCompressOptions, Magick::MagickFalse, compression.c_str())));
+        picture.magick(format);
+        picture.write(format + ":" + path);
+    } catch (const Magick::Exception& e) {
+        ADD_FAILURE() << "cannot write " << path << ": " << e.what();
+    }
+}
+
+Rgba16Image read_rgba16(const std::string& path) {
+    init_magick();
+    try {
+        Magick::Image picture;
+        // A PSD's composite as stored, as the program reads it.
+        picture.defineValue("psd", "alpha-unblend", "off");
+        picture.read(path + "[0]");
+        Rgba16Image image{
+            static_cast<int>(picture.columns()), static_cast<int>(picture.rows()), {}};
+        image.samples.resize(static_cast<size_t>(image.width) * image.height * 4);
+        picture.write(0, 0, image.width, image.height, "RGBA", Magick::ShortPixel,
+                      image.samples.data());
+        return image;
+    } catch (const Magick::Exception&) {
+        return {};
+    }
+}
+
 RgbImage read_rgb(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(file)),
