@@ -558,6 +558,8 @@ bool FullPicture::fit_on_canvas(int width, int height, int fit_left, int fit_top
         const Magick::Blob icc = image.iccColorProfile();
         if (icc.length() > 0)
             canvas.iccColorProfile(icc);
+        canvas.resolutionUnits(image.resolutionUnits());
+        canvas.density(image.density());
         image = canvas;
         return true;
     });
