@@ -1,6 +1,6 @@
 // The codecs behind the picture layer: TurboJPEG for JPEG, libtiff for plain RGB TIFF,
-// libpng for writing PNG,
-// Magick++ for the rest, and the resampler. Internal to the imaging module.
+// libpng for writing PNG, Magick++ for the rest and for pictures kept whole (FullPicture,
+// defined with the Magick++ coder), and the resampler. Internal to the imaging module.
 #pragma once
 
 #include "imaging/imaging.h"
@@ -38,6 +38,10 @@ std::optional<int> transform_edge_loss(PictureSource& source, int code);
 // Magick++. std::nullopt when the file is of another kind (Magick++ reads it then); an
 // empty image (last_error set) when it is of that kind but damaged or too large.
 std::optional<RgbImage> read_tiff_directly(std::span<const uint8_t> bytes);
+
+// Whether the first directory of a TIFF gives extra samples (an alpha channel), which
+// ImageMagick's header read does not report.
+bool tiff_has_extra_samples(std::span<const uint8_t> bytes);
 
 // The Magick++ coder that reads a format code, nullptr when Magick++ does not read it.
 const char* magick_coder(int code);

@@ -186,12 +186,18 @@ bool apply_transform(pl::RgbImage& image, int16_t transform) {
     }
 }
 
-// The crop rectangle clamped to the picture; the cut replaces the picture.
-bool apply_crop(pl::RgbImage& image, Rect rect) {
-    rect.right = std::min(rect.right, image.width());
-    rect.bottom = std::min(rect.bottom, image.height());
+// The crop rectangle clamped to a width x height picture.
+Rect clamped(Rect rect, int width, int height) {
+    rect.right = std::min(rect.right, width);
+    rect.bottom = std::min(rect.bottom, height);
     rect.left = std::max(rect.left, 0);
     rect.top = std::max(rect.top, 0);
+    return rect;
+}
+
+// The crop rectangle clamped to the picture; the cut replaces the picture.
+bool apply_crop(pl::RgbImage& image, Rect rect) {
+    rect = clamped(rect, image.width(), image.height());
     pl::RgbImage cut =
         pl::crop(image, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
     if (cut.empty())
@@ -223,8 +229,80 @@ bool apply_resize(pl::RgbImage& image, const ResizePlan& plan) {
     return true;
 }
 
+// The same steps on a picture kept with its depth, alpha and compression.
+bool apply_transform(pl::FullPicture& picture, int16_t transform) {
+    switch (transform) {
+    case 1:
+        return picture.flip_horizontal();
+    case 2:
+        return picture.flip_vertical();
+    case 5:
+        return picture.quick_rotate(0);
+    case 6:
+        return picture.quick_rotate(1);
+    case 7:
+        return picture.quick_rotate(2);
+    default:
+        return true;
+    }
+}
+
+bool apply_crop(pl::FullPicture& picture, Rect rect) {
+    rect = clamped(rect, picture.width(), picture.height());
+    return picture.crop(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
+}
+
+bool apply_resize(pl::FullPicture& picture, const ResizePlan& plan) {
+    return picture.fit_on_canvas(plan.width, plan.height, plan.fit.left, plan.fit.top,
+                                 plan.fit_width(), plan.fit_height());
+}
+
 int32_t failure_code() {
     return pl::last_error() != pl::kNoError ? pl::last_error() : pl::kDecodeFailed;
+}
+
+// Transform, crop and resize, in that order, of a picture whose full size is width x
+// height (a JPEG may have been decoded smaller). Returns 0 or a result code.
+template <typename Picture>
+int32_t edit_picture(Picture& image, int width, int height, int16_t transform,
+                     const std::optional<Rect>& crop_rect, const ResizeRequest& request) {
+    if (!apply_transform(image, transform))
+        return failure_code();
+    if (swaps_sides(transform))
+        std::swap(width, height);
+
+    if (crop_rect) {
+        if (!apply_crop(image, *crop_rect))
+            return failure_code();
+        width = image.width();
+        height = image.height();
+    }
+
+    ResizePlan plan;
+    if (const int32_t rc = plan_resize(request, width, height, plan); rc != 0)
+        return rc;
+    if (plan.active && !apply_resize(image, plan))
+        return failure_code();
+    return 0;
+}
+
+// A PNG, TIFF, BMP or PSD picture rewritten or converted with what its file holds beyond
+// 24-bit RGB (16-bit samples, alpha, compression) kept where the target format has it.
+int32_t convert_full_picture(pl::PictureSource& source, int code, const std::string& target_path,
+                             pl::TargetFormat format, const std::optional<Rect>& crop_rect,
+                             const ResizeRequest& request, int16_t transform) {
+    pl::FullPicture picture = pl::read_full_picture(source, code);
+    source.close();
+    if (picture.empty())
+        return failure_code();
+    if (const int32_t rc =
+            edit_picture(picture, picture.width(), picture.height(), transform, crop_rect, request);
+        rc != 0)
+        return rc;
+    pl::PictureTarget target;
+    if (!target.open(target_path) || !picture.write(target, format) || !target.commit())
+        return failure_code();
+    return 0;
 }
 
 int32_t convert_steps(const std::string& source_path, const std::string& target_path,
@@ -250,6 +328,10 @@ int32_t convert_steps(const std::string& source_path, const std::string& target_
     const int code = format_code(source, source_extension);
     if (code == pl::kFormatUnknown)
         return kSourceUnreadable;
+    if (const std::optional<pl::TargetFormat> full_target = pl::target_format(target_extension);
+        full_target && pl::needs_full_picture(source, code, *full_target))
+        return convert_full_picture(source, code, target_path, *full_target, crop_rect, request,
+                                    transform);
     const std::optional<DecodeHint> hint =
         decode_hint(source, code, crop_rect.has_value(), request, transform);
     pl::RgbImage image = pl::read_picture(source, code, hint ? hint->min_size : pl::PictureSize{});
@@ -264,26 +346,12 @@ int32_t convert_steps(const std::string& source_path, const std::string& target_
     if (image.empty())
         return pl::last_error() == pl::kUnknownFormat ? kSourceUnreadable : failure_code();
     // The geometry is that of the full picture even when it was decoded smaller.
-    int width = hint ? hint->full.width : image.width();
-    int height = hint ? hint->full.height : image.height();
+    const int width = hint ? hint->full.width : image.width();
+    const int height = hint ? hint->full.height : image.height();
 
-    if (!apply_transform(image, transform))
-        return failure_code();
-    if (swaps_sides(transform))
-        std::swap(width, height);
-
-    if (crop_rect) {
-        if (!apply_crop(image, *crop_rect))
-            return failure_code();
-        width = image.width();
-        height = image.height();
-    }
-
-    ResizePlan plan;
-    if (const int32_t rc = plan_resize(request, width, height, plan); rc != 0)
+    if (const int32_t rc = edit_picture(image, width, height, transform, crop_rect, request);
+        rc != 0)
         return rc;
-    if (plan.active && !apply_resize(image, plan))
-        return failure_code();
 
     if (!format)
         return kTargetUnsupported;

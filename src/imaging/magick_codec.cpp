@@ -68,6 +68,10 @@ Magick::Image prepared_image(const char* coder) {
     image.magick(coder);
     if (std::string_view(coder) == "WMF")
         image.backgroundColor(Magick::ColorRGB(208 / 255.0, 208 / 255.0, 208 / 255.0));
+    // The composite's colours as stored: undoing a blend with white that ImageMagick's own
+    // writer never made would change them at every rewrite of a PSD with alpha.
+    if (std::string_view(coder) == "PSD")
+        image.defineValue("psd", "alpha-unblend", "off");
     return image;
 }
 
@@ -142,13 +146,15 @@ bool magick_can_hold(int width, int height) {
            pixels <= Limits::area() && cache <= std::max(Limits::memory(), Limits::disk());
 }
 
-// Pings (header only) and checks the coder and the size; false with last_error set.
-bool ping_checked(const Magick::Blob& blob, const char* coder, PictureSize& size) {
+// Pings (header only) into image and checks the coder and the size; false with last_error
+// set.
+bool ping_checked(const Magick::Blob& blob, const char* coder, PictureSize& size,
+                  Magick::Image& image) {
     const std::span<const uint8_t> bytes(static_cast<const uint8_t*>(blob.data()), blob.length());
     if (const auto declared = declared_size(coder, bytes))
         if (!picture_size_allowed(declared->first, declared->second))
             return false;
-    Magick::Image image = prepared_image(coder);
+    image = prepared_image(coder);
     try {
         image.ping(blob);
     } catch (const Magick::Warning& w) {
@@ -190,6 +196,33 @@ bool load_blob(PictureSource& source, Magick::Blob& blob) {
         return false;
     }
     blob.update(bytes.data(), bytes.size());
+    return true;
+}
+
+// Decodes the first picture of the source into image, the header checked first so that
+// no pixel memory is taken for a refused one; false with last_error set.
+bool decode_checked(PictureSource& source, const char* coder, Magick::Blob& blob,
+                    Magick::Image& image) {
+    PictureSize size;
+    if (!load_blob(source, blob) || !ping_checked(blob, coder, size, image))
+        return false;
+    image = prepared_image(coder);
+    try {
+        image.read(blob);
+    } catch (const Magick::Warning& w) {
+        if (!warning_harmless(w)) {
+            set_last_error(error_of(w, kDecodeFailed));
+            return false;
+        }
+    }
+    if (!coder_allowed(image.magick())) {
+        set_last_error(kCoderRefused);
+        return false;
+    }
+    if (int(image.columns()) != size.width || int(image.rows()) != size.height) {
+        set_last_error(kDecodeFailed);
+        return false;
+    }
     return true;
 }
 
@@ -278,7 +311,8 @@ std::optional<PictureSize> magick_size(PictureSource& source, const char* coder)
     try {
         Magick::Blob blob;
         PictureSize size;
-        if (!load_blob(source, blob) || !ping_checked(blob, coder, size))
+        Magick::Image pinged;
+        if (!load_blob(source, blob) || !ping_checked(blob, coder, size, pinged))
             return std::nullopt;
         set_last_error(kNoError);
         return size;
@@ -294,27 +328,9 @@ RgbImage read_magick(PictureSource& source, const char* coder) {
     init_magick();
     try {
         Magick::Blob blob;
-        PictureSize size;
-        // The header decides before any pixel memory is taken.
-        if (!load_blob(source, blob) || !ping_checked(blob, coder, size))
+        Magick::Image image;
+        if (!decode_checked(source, coder, blob, image))
             return {};
-        Magick::Image image = prepared_image(coder);
-        try {
-            image.read(blob);
-        } catch (const Magick::Warning& w) {
-            if (!warning_harmless(w)) {
-                set_last_error(error_of(w, kDecodeFailed));
-                return {};
-            }
-        }
-        if (!coder_allowed(image.magick())) {
-            set_last_error(kCoderRefused);
-            return {};
-        }
-        if (int(image.columns()) != size.width || int(image.rows()) != size.height) {
-            set_last_error(kDecodeFailed);
-            return {};
-        }
         if (std::string_view(coder) == "WMF")
             flatten_on_background(image);
         if (std::string_view(coder) == "TGA")
@@ -370,3 +386,276 @@ bool write_magick(PictureTarget& target, const RgbImage& image, TargetFormat for
 }
 
 } // namespace orvix::picture::detail
+
+namespace orvix::picture {
+
+namespace {
+
+// The formats whose files can hold more than 24-bit RGB, as read and as written.
+bool full_format(int code) {
+    return code == kFormatPng || code == kFormatTiff || code == kFormatBmp || code == kFormatPsd;
+}
+
+bool full_format(TargetFormat format) {
+    return format == TargetFormat::Png || format == TargetFormat::Tiff ||
+           format == TargetFormat::Bmp || format == TargetFormat::Psd;
+}
+
+bool same_format(int code, TargetFormat format) {
+    return (code == kFormatTiff && format == TargetFormat::Tiff) ||
+           (code == kFormatPsd && format == TargetFormat::Psd);
+}
+
+bool compressed(MagickCore::CompressionType compression) {
+    return compression != MagickCore::NoCompression &&
+           compression != MagickCore::UndefinedCompression;
+}
+
+// BMP holds 8 bits a sample at most; the others 16, all that the pixel cache keeps.
+bool holds_deep_samples(TargetFormat format) {
+    return format != TargetFormat::Bmp;
+}
+
+// The writer of a kept picture: PNG's by sample depth and alpha, BMP's with an alpha
+// channel only in its version 5 header.
+const char* full_writer_coder(TargetFormat format, bool deep, bool alpha) {
+    switch (format) {
+    case TargetFormat::Png:
+        return deep ? (alpha ? "PNG64" : "PNG48") : (alpha ? "PNG32" : "PNG24");
+    case TargetFormat::Tiff:
+        return "TIFF";
+    case TargetFormat::Psd:
+        return "PSD";
+    case TargetFormat::Bmp:
+        return alpha ? "BMP" : "BMP3";
+    default:
+        return nullptr;
+    }
+}
+
+} // namespace
+
+struct FullPicture::Impl {
+    Magick::Image image;
+    int code = kFormatUnknown;
+    MagickCore::CompressionType compression = MagickCore::NoCompression;
+    bool deep = false;
+    bool alpha = false;
+};
+
+FullPicture::FullPicture() = default;
+FullPicture::~FullPicture() = default;
+FullPicture::FullPicture(FullPicture&&) noexcept = default;
+FullPicture& FullPicture::operator=(FullPicture&&) noexcept = default;
+FullPicture::FullPicture(std::unique_ptr<Impl> impl) : m_impl(std::move(impl)) {}
+
+bool FullPicture::empty() const {
+    return !m_impl;
+}
+
+int FullPicture::width() const {
+    return m_impl ? int(m_impl->image.columns()) : 0;
+}
+
+int FullPicture::height() const {
+    return m_impl ? int(m_impl->image.rows()) : 0;
+}
+
+namespace {
+
+// Runs an operation on the picture's image; false with last_error set when there is none
+// or Magick++ fails.
+template <typename Operation> bool run(FullPicture::Impl* impl, Operation&& operation) {
+    if (!impl) {
+        set_last_error(kEmptyPicture);
+        return false;
+    }
+    try {
+        if (!operation(impl->image))
+            return false;
+        // Offsets of the old page would place the result elsewhere in other programs.
+        impl->image.page(Magick::Geometry());
+    } catch (const Magick::Exception& e) {
+        set_last_error(detail::error_of(e, kOutOfMemory));
+        return false;
+    } catch (const std::bad_alloc&) {
+        set_last_error(kOutOfMemory);
+        return false;
+    }
+    set_last_error(kNoError);
+    return true;
+}
+
+} // namespace
+
+bool FullPicture::flip_horizontal() {
+    return run(m_impl.get(), [](Magick::Image& image) {
+        image.flop();
+        return true;
+    });
+}
+
+bool FullPicture::flip_vertical() {
+    return run(m_impl.get(), [](Magick::Image& image) {
+        image.flip();
+        return true;
+    });
+}
+
+bool FullPicture::quick_rotate(int code) {
+    if (code != 0 && code != 1 && code != 2) {
+        set_last_error(kBadArgument);
+        return false;
+    }
+    return run(m_impl.get(), [code](Magick::Image& image) {
+        image.rotate(90.0 * (code + 1));
+        return true;
+    });
+}
+
+bool FullPicture::crop(int left, int top, int width, int height) {
+    if (width <= 0 || height <= 0) {
+        set_last_error(kEmptyPicture);
+        return false;
+    }
+    if (left < 0 || top < 0 || int64_t(left) + width > this->width() ||
+        int64_t(top) + height > this->height()) {
+        set_last_error(kBadArgument);
+        return false;
+    }
+    return run(m_impl.get(), [&](Magick::Image& image) {
+        image.crop(Magick::Geometry(size_t(width), size_t(height), left, top));
+        return true;
+    });
+}
+
+bool FullPicture::fit_on_canvas(int width, int height, int fit_left, int fit_top, int fit_width,
+                                int fit_height) {
+    if (!picture_size_allowed(width, height) || !picture_size_allowed(fit_width, fit_height))
+        return false;
+    if (!detail::magick_can_hold(width, height) ||
+        !detail::magick_can_hold(fit_width, fit_height)) {
+        set_last_error(kTooLarge);
+        return false;
+    }
+    const bool alpha = m_impl && m_impl->alpha;
+    return run(m_impl.get(), [&](Magick::Image& image) {
+        if (int(image.columns()) != fit_width || int(image.rows()) != fit_height) {
+            Magick::Geometry size{size_t(fit_width), size_t(fit_height)};
+            size.aspect(true);
+            image.filterType(Magick::LanczosFilter);
+            image.resize(size);
+        }
+        if (fit_left == 0 && fit_top == 0 && fit_width == width && fit_height == height)
+            return true;
+        Magick::Image canvas(Magick::Geometry(size_t(width), size_t(height)),
+                             Magick::Color("black"));
+        canvas.matte(alpha);
+        canvas.depth(image.depth());
+        canvas.colorSpace(image.colorSpace());
+        // Copied, not blended: the picture's alpha stays its own.
+        canvas.composite(image, fit_left, fit_top, Magick::CopyCompositeOp);
+        const Magick::Blob icc = image.iccColorProfile();
+        if (icc.length() > 0)
+            canvas.iccColorProfile(icc);
+        canvas.resolutionUnits(image.resolutionUnits());
+        canvas.density(image.density());
+        image = canvas;
+        return true;
+    });
+}
+
+bool FullPicture::write(PictureTarget& target, TargetFormat format) const {
+    if (!m_impl) {
+        set_last_error(kEmptyPicture);
+        return false;
+    }
+    const bool deep = m_impl->deep && holds_deep_samples(format);
+    const char* coder = full_writer_coder(format, deep, m_impl->alpha);
+    if (!coder) {
+        set_last_error(kBadArgument);
+        return false;
+    }
+    Magick::Blob blob;
+    try {
+        Magick::Image picture = m_impl->image;
+        picture.quiet(true);
+        picture.depth(deep ? 16 : 8);
+        picture.matte(m_impl->alpha);
+        // A TIFF or PSD rewritten keeps its compression; a conversion writes as the
+        // 24-bit writers do.
+        picture.compressType(same_format(m_impl->code, format) ? m_impl->compression
+                             : format == TargetFormat::Psd     ? MagickCore::UndefinedCompression
+                                                               : MagickCore::NoCompression);
+        // The rows as they stand are the picture, as for every picture the program writes.
+        picture.orientation(Magick::TopLeftOrientation);
+        picture.defineValue("png", "exclude-chunks", "date,time");
+        picture.magick(coder);
+        picture.write(&blob);
+    } catch (const Magick::Exception& e) {
+        set_last_error(detail::error_of(e, kEncodeFailed));
+        return false;
+    } catch (const std::bad_alloc&) {
+        set_last_error(kOutOfMemory);
+        return false;
+    }
+    if (blob.length() == 0) {
+        set_last_error(kEncodeFailed);
+        return false;
+    }
+    return target.write({static_cast<const uint8_t*>(blob.data()), blob.length()});
+}
+
+bool needs_full_picture(PictureSource& source, int code, TargetFormat format) {
+    if (!full_format(code) || !full_format(format))
+        return false;
+    detail::init_magick();
+    try {
+        Magick::Blob blob;
+        PictureSize size;
+        Magick::Image pinged;
+        if (!detail::load_blob(source, blob) ||
+            !detail::ping_checked(blob, detail::magick_coder(code), size, pinged))
+            return false;
+        set_last_error(kNoError);
+        if (pinged.depth() > 8 && holds_deep_samples(format))
+            return true;
+        if (pinged.matte() ||
+            (code == kFormatTiff && detail::tiff_has_extra_samples(
+                                        {static_cast<const uint8_t*>(blob.data()), blob.length()})))
+            return true;
+        return same_format(code, format) && compressed(pinged.compressType());
+    } catch (const Magick::Exception&) {
+    } catch (const std::bad_alloc&) {
+    }
+    set_last_error(kNoError);
+    return false;
+}
+
+FullPicture read_full_picture(PictureSource& source, int code) {
+    const char* coder = detail::magick_coder(code);
+    if (!full_format(code) || !coder) {
+        set_last_error(kBadArgument);
+        return {};
+    }
+    detail::init_magick();
+    try {
+        auto impl = std::make_unique<FullPicture::Impl>();
+        Magick::Blob blob;
+        if (!detail::decode_checked(source, coder, blob, impl->image))
+            return {};
+        impl->code = code;
+        impl->compression = impl->image.compressType();
+        impl->deep = impl->image.depth() > 8;
+        impl->alpha = impl->image.matte();
+        set_last_error(kNoError);
+        return FullPicture(std::move(impl));
+    } catch (const Magick::Exception& e) {
+        set_last_error(detail::error_of(e, kDecodeFailed));
+    } catch (const std::bad_alloc&) {
+        set_last_error(kOutOfMemory);
+    }
+    return {};
+}
+
+} // namespace orvix::picture

@@ -1,7 +1,8 @@
 // The picture library layer: the few services convert_image3 and its neighbours stand on.
-// Files are read and written whole; images are 24-bit RGB buffers. JPEG goes through
-// TurboJPEG, plain RGB TIFF through libtiff, the other formats through Magick++
-// restricted to a fixed list of coders.
+// Files are read and written whole; images are 24-bit RGB buffers, but for the PNG, TIFF,
+// BMP and PSD pictures that hold more (FullPicture). JPEG goes through TurboJPEG, plain
+// RGB TIFF through libtiff, the other formats through Magick++ restricted to a fixed list
+// of coders.
 //
 // Formats with no library on Linux: EMF, PAX and TLA read as unknown; WMF, EMF, PAX and
 // TLA cannot be written.
@@ -192,6 +193,54 @@ std::optional<TargetFormat> target_format(const std::string& extension);
 
 // Encodes the picture (JPEG quality 1..100) and writes it to the target.
 bool write_picture(PictureTarget& target, const RgbImage& image, TargetFormat format, int quality);
+
+// --- Pictures kept whole -----------------------------------------------------------------
+
+// A PNG, TIFF, BMP or PSD picture as its file holds it: 16-bit samples, an alpha channel,
+// and the compression of its pixels, which a rewrite through 24-bit RGB would lose. The
+// operations match those on RgbImage; a failure leaves the picture empty or unchanged and
+// sets last_error.
+class FullPicture {
+public:
+    FullPicture();
+    ~FullPicture();
+    FullPicture(FullPicture&&) noexcept;
+    FullPicture& operator=(FullPicture&&) noexcept;
+
+    bool empty() const;
+    int width() const;
+    int height() const;
+
+    bool flip_horizontal();
+    bool flip_vertical();
+    // 0: 90, 1: 180, 2: 270 degrees clockwise.
+    bool quick_rotate(int code);
+    bool crop(int left, int top, int width, int height);
+    // The picture resized (Lanczos) to fit_width x fit_height and laid at (fit_left,
+    // fit_top) on an opaque black width x height canvas, its alpha kept where it lies.
+    bool fit_on_canvas(int width, int height, int fit_left, int fit_top, int fit_width,
+                       int fit_height);
+    // Written in format with the samples, alpha and compression it holds, as far as the
+    // format has them (a TIFF or PSD keeps its compression when it was read from one).
+    bool write(PictureTarget& target, TargetFormat format) const;
+
+    struct Impl;
+
+private:
+    explicit FullPicture(std::unique_ptr<Impl> impl);
+    friend FullPicture read_full_picture(PictureSource& source, int code);
+    std::unique_ptr<Impl> m_impl;
+};
+
+// Whether writing the picture in format through 24-bit RGB would lose what its file holds
+// (16-bit samples, an alpha channel, the compression of a TIFF or PSD written as such).
+// False for JPEG and the other formats, and when the header does not tell (the RGB read
+// then reports the fault).
+bool needs_full_picture(PictureSource& source, int code, TargetFormat format);
+
+// Decodes the picture whole; empty (last_error set) on failure, with the same limits as
+// read_picture.
+FullPicture read_full_picture(PictureSource& source, int code);
 
 // --- JPEG metadata ------------------------------------------------------------------------
 

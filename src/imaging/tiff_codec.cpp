@@ -87,13 +87,11 @@ bool plain_rgb(TIFF* tiff) {
            TIFFIsCODECConfigured(field<uint16_t>(tiff, TIFFTAG_COMPRESSION));
 }
 
-} // namespace
-
-std::optional<RgbImage> read_tiff_directly(std::span<const uint8_t> bytes) {
-    MemoryFile file{bytes};
+// The first directory of the TIFF in file; null when libtiff refuses it.
+std::unique_ptr<TIFF, TiffCloser> open_tiff(MemoryFile& file) {
     std::unique_ptr<TIFFOpenOptions, OptionsFreer> options(TIFFOpenOptionsAlloc());
     if (!options)
-        return std::nullopt;
+        return nullptr;
     TIFFOpenOptionsSetErrorHandlerExtR(options.get(), on_error, &file);
     TIFFOpenOptionsSetWarningHandlerExtR(options.get(), on_warning, &file);
     // Bounds what a hostile strip or directory can make libtiff allocate at once.
@@ -101,7 +99,27 @@ std::optional<RgbImage> read_tiff_directly(std::span<const uint8_t> bytes) {
     std::unique_ptr<TIFF, TiffCloser> tiff(
         TIFFClientOpenExt("picture", "r", &file, memory_read, memory_write, memory_seek,
                           memory_close, memory_size, memory_map, memory_unmap, options.get()));
-    if (!tiff || file.failed || !plain_rgb(tiff.get()))
+    if (file.failed)
+        return nullptr;
+    return tiff;
+}
+
+} // namespace
+
+bool tiff_has_extra_samples(std::span<const uint8_t> bytes) {
+    MemoryFile file{bytes};
+    const std::unique_ptr<TIFF, TiffCloser> tiff = open_tiff(file);
+    if (!tiff)
+        return false;
+    uint16_t count = 0;
+    const uint16_t* kinds = nullptr;
+    return TIFFGetField(tiff.get(), TIFFTAG_EXTRASAMPLES, &count, &kinds) == 1 && count > 0;
+}
+
+std::optional<RgbImage> read_tiff_directly(std::span<const uint8_t> bytes) {
+    MemoryFile file{bytes};
+    std::unique_ptr<TIFF, TiffCloser> tiff = open_tiff(file);
+    if (!tiff || !plain_rgb(tiff.get()))
         return std::nullopt;
     const uint32_t width = field<uint32_t>(tiff.get(), TIFFTAG_IMAGEWIDTH);
     const uint32_t height = field<uint32_t>(tiff.get(), TIFFTAG_IMAGELENGTH);

@@ -585,5 +585,87 @@ TEST(PixelOperations, ResizeAgreesWithLanczosOfImageMagick) {
     }
 }
 
+// What goes the way of a picture kept whole: only what 24-bit RGB in the target format
+// would lose. ImageMagick's header read does not report a TIFF's alpha channel.
+struct FullCase {
+    const char* name;
+    const char* extension;
+    int depth;
+    bool alpha;
+    const char* compression;
+    TargetFormat target;
+    bool needed;
+};
+
+class NeedsFullPicture : public testing::TestWithParam<FullCase> {};
+
+TEST_P(NeedsFullPicture, OnlyWhenRgbWouldLoseSomething) {
+    const FullCase& c = GetParam();
+    TempDir dir;
+    const std::string path = dir.file(std::string("picture.") + c.extension);
+    test::write_deep_picture(path, test::deep_pattern(8, 6, c.alpha), c.depth, c.alpha,
+                             c.compression);
+    PictureSource source;
+    ASSERT_TRUE(source.open(path));
+    const int code = guess_file_type(source);
+    source.seek(0);
+    EXPECT_EQ(needs_full_picture(source, code, c.target), c.needed);
+    EXPECT_EQ(last_error(), kNoError);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Forms, NeedsFullPicture,
+    testing::Values(FullCase{"PlainPng", "png", 8, false, "", TargetFormat::Png, false},
+                    FullCase{"Png16", "png", 16, false, "", TargetFormat::Png, true},
+                    FullCase{"Png16ToBmp", "png", 16, false, "", TargetFormat::Bmp, false},
+                    FullCase{"PngAlphaToJpeg", "png", 8, true, "", TargetFormat::Jpeg, false},
+                    FullCase{"TiffAlphaToBmp", "tif", 8, true, "None", TargetFormat::Bmp, true},
+                    FullCase{"TiffAlphaToTga", "tif", 8, true, "None", TargetFormat::Tga, false},
+                    FullCase{"TiffLzw", "tif", 8, false, "LZW", TargetFormat::Tiff, true},
+                    FullCase{"TiffLzwToPng", "tif", 8, false, "LZW", TargetFormat::Png, false},
+                    FullCase{"PlainTiff", "tif", 8, false, "None", TargetFormat::Tiff, false},
+                    FullCase{"PlainBmp", "bmp", 8, false, "", TargetFormat::Bmp, false},
+                    FullCase{"BmpAlpha", "bmp", 8, true, "", TargetFormat::Bmp, true}),
+    [](const testing::TestParamInfo<FullCase>& info) { return std::string(info.param.name); });
+
+TEST(FullPictureOperations, RefuseWhatTheRgbOperationsRefuse) {
+    TempDir dir;
+    const std::string path = dir.file("picture.png");
+    test::write_deep_picture(path, test::deep_pattern(8, 6, true), 16, true);
+    PictureSource source;
+    ASSERT_TRUE(source.open(path));
+    FullPicture picture = read_full_picture(source, kFormatPng);
+    ASSERT_FALSE(picture.empty());
+    EXPECT_FALSE(picture.crop(4, 0, 5, 6));
+    EXPECT_EQ(last_error(), kBadArgument);
+    EXPECT_FALSE(picture.crop(0, 0, 0, 6));
+    EXPECT_EQ(last_error(), kEmptyPicture);
+    EXPECT_FALSE(picture.quick_rotate(3));
+    EXPECT_EQ(last_error(), kBadArgument);
+    EXPECT_EQ(picture.width(), 8);
+    EXPECT_EQ(picture.height(), 6);
+
+    FullPicture none;
+    EXPECT_FALSE(none.flip_horizontal());
+    EXPECT_EQ(last_error(), kEmptyPicture);
+    PictureTarget target;
+    ASSERT_TRUE(target.open(dir.file("out.png")));
+    EXPECT_FALSE(none.write(target, TargetFormat::Png));
+    EXPECT_FALSE(picture.write(target, TargetFormat::Jpeg));
+    EXPECT_EQ(last_error(), kBadArgument);
+}
+
+TEST(FullPictureOperations, ADamagedFileIsNoPicture) {
+    TempDir dir;
+    const std::string path = dir.file("picture.tif");
+    test::write_deep_picture(path, test::deep_pattern(64, 48, true), 16, true, "None");
+    std::string bytes = test::read_file(path);
+    test::write_file(path, bytes.substr(0, bytes.size() / 3));
+    PictureSource source;
+    ASSERT_TRUE(source.open(path));
+    EXPECT_TRUE(read_full_picture(source, kFormatTiff).empty());
+    EXPECT_NE(last_error(), kNoError);
+}
+
 } // namespace
 } // namespace orvix::picture

@@ -158,12 +158,120 @@ void write_picture(const std::string& path, const RgbImage& image, int jpeg_qual
     }
 }
 
+void write_top_down_bmp(const std::string& path, const RgbImage& image) {
+    const size_t row_bytes = (static_cast<size_t>(image.width) * 3 + 3) / 4 * 4;
+    const uint32_t pixel_bytes = static_cast<uint32_t>(row_bytes * image.height);
+    std::string bytes = "BM";
+    auto put16 = [&](uint32_t v) { bytes += {char(v), char(v >> 8)}; };
+    auto put32 = [&](uint32_t v) {
+        put16(v & 0xFFFF);
+        put16(v >> 16);
+    };
+    put32(54 + pixel_bytes);
+    put32(0);
+    put32(54);
+    put32(40);
+    put32(static_cast<uint32_t>(image.width));
+    put32(static_cast<uint32_t>(-image.height));
+    put16(1);
+    put16(24);
+    put32(0); // no compression
+    put32(pixel_bytes);
+    put32(2835);
+    put32(2835);
+    put32(0);
+    put32(0);
+    for (int y = 0; y < image.height; ++y) {
+        std::string row(row_bytes, '\0');
+        for (int x = 0; x < image.width; ++x) {
+            const uint8_t* p = image.at(x, y);
+            row[size_t(x) * 3] = char(p[2]);
+            row[size_t(x) * 3 + 1] = char(p[1]);
+            row[size_t(x) * 3 + 2] = char(p[0]);
+        }
+        bytes += row;
+    }
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!file)
+        ADD_FAILURE() << "cannot write " << path;
+}
+
 void make_jpeg(const std::string& path, int width, int height, int quality) {
     write_jpeg(path, RgbImage{width, height, test_pattern(width, height)}, quality);
 }
 
 void make_picture(const std::string& path, int width, int height) {
     write_picture(path, RgbImage{width, height, test_pattern(width, height)});
+}
+
+Rgba16Image deep_pattern(int width, int height, bool alpha) {
+    const std::vector<uint8_t> high = test_pattern(width, height);
+    Rgba16Image image{width, height,
+                      std::vector<uint16_t>(static_cast<size_t>(width) * height * 4)};
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const size_t i = static_cast<size_t>(y) * width + x;
+            for (int c = 0; c < 3; ++c)
+                image.samples[i * 4 + c] =
+                    static_cast<uint16_t>(high[i * 3 + c] << 8 | (hash(x + c, y) & 0xFF));
+            image.samples[i * 4 + 3] =
+                alpha ? static_cast<uint16_t>(65535 * (x + 1) / (width + 1)) : 65535;
+        }
+    }
+    return image;
+}
+
+void write_deep_picture(const std::string& path, const Rgba16Image& image, int depth, bool alpha,
+                        const std::string& compression) {
+    const std::string ext = extension_of(path);
+    std::string format;
+    if (ext == "png")
+        format = depth > 8 ? (alpha ? "PNG64" : "PNG48") : (alpha ? "PNG32" : "PNG24");
+    else if (ext == "tif" || ext == "tiff")
+        format = "TIFF";
+    else if (ext == "bmp")
+        format = alpha ? "BMP" : "BMP3";
+    else if (ext == "psd")
+        format = "PSD";
+    if (format.empty()) {
+        ADD_FAILURE() << "no deep test writer for " << path;
+        return;
+    }
+    init_magick();
+    try {
+        Magick::Image picture(image.width, image.height, "RGBA", Magick::ShortPixel,
+                              image.samples.data());
+        picture.matte(alpha);
+        picture.depth(depth);
+        picture.type(alpha ? Magick::TrueColorMatteType : Magick::TrueColorType);
+        if (!compression.empty())
+            picture.compressType(
+                static_cast<MagickCore::CompressionType>(MagickCore::ParseCommandOption(
+                    MagickCore::MagickCompressOptions, Magick::MagickFalse, compression.c_str())));
+        picture.magick(format);
+        picture.write(format + ":" + path);
+    } catch (const Magick::Exception& e) {
+        ADD_FAILURE() << "cannot write " << path << ": " << e.what();
+    }
+}
+
+Rgba16Image read_rgba16(const std::string& path) {
+    init_magick();
+    try {
+        Magick::Image picture;
+        // A PSD's composite as stored, as the program reads it.
+        picture.defineValue("psd", "alpha-unblend", "off");
+        picture.read(path + "[0]");
+        Rgba16Image image{
+            static_cast<int>(picture.columns()), static_cast<int>(picture.rows()), {}};
+        image.samples.resize(static_cast<size_t>(image.width) * image.height * 4);
+        picture.write(0, 0, image.width, image.height, "RGBA", Magick::ShortPixel,
+                      image.samples.data());
+        return image;
+    } catch (const Magick::Exception&) {
+        return {};
+    }
 }
 
 RgbImage read_rgb(const std::string& path) {

@@ -101,6 +101,15 @@ INSTANTIATE_TEST_SUITE_P(
                    {0, 0, 0, 0, kTypePng}},
         HeaderCase{"Gif", gif_header(300, 200, 0xF4), {300, 200, 5, 0, kTypeGif}},
         HeaderCase{"Bitmap", bmp_header(1024, 768, 24), {1024, 768, 24, 0, kTypeBitmap}},
+        // A negative height: the rows are stored top first, the height is the same.
+        HeaderCase{"BitmapStoredTopFirst",
+                   bmp_header(1024, uint32_t(-768), 24),
+                   {1024, 768, 24, 0, kTypeBitmap}},
+        HeaderCase{"BitmapTallerThan65535", bmp_header(2, 70000, 8), {2, 70000, 8, 0, kTypeBitmap}},
+        HeaderCase{"BitmapOs2Header",
+                   "BM" + le32(0) + le32(0) + le32(26) + le32(12) + le16(300) + le16(200) +
+                       le16(1) + le16(24),
+                   {300, 200, 24, 0, kTypeBitmap}},
         HeaderCase{"JpegBaseline",
                    kSoi + segment(0xE0, "JFIF") + frame(0xC0, 4000, 3000, 3) + kEoi,
                    {4000, 3000, 24, 0, kTypeJpeg}},

@@ -347,6 +347,23 @@ TEST_F(Transfer, ConvertsToEachFormat) {
     }
 }
 
+// A TIFF with an alpha channel converted into a format that holds one keeps it, every
+// sample as it was.
+TEST_F(Transfer, AConversionKeepsTheAlphaChannelOfATiff) {
+    test::write_deep_picture(card("logo.tif"), test::deep_pattern(64, 48, true), 8, true, "LZW");
+    const test::Rgba16Image original = test::read_rgba16(card("logo.tif"));
+    ASSERT_EQ(original.width, 64);
+    const std::pair<int, std::string> targets[] = {{4, "logo.png"}, {5, "logo.psd"}};
+    for (const auto& [index, name] : targets) {
+        test::TempDir dir;
+        m_options.destination_text = dir.path();
+        m_options.format_index = index;
+        run();
+        const test::Rgba16Image converted = test::read_rgba16(dir.path() + name);
+        EXPECT_EQ(converted.samples, original.samples) << name;
+    }
+}
+
 TEST_F(Transfer, CopiesWithoutConversionWhenTheFormatIsTheSame) {
     add("a.jpg");
     add("b.bmp");

@@ -50,6 +50,13 @@ public:
         const int low = at(offset), high = at(offset + 1);
         return high < 0 || low < 0 ? -1 : high * 256 + low;
     }
+    // A signed little-endian 32-bit value; std::nullopt when a byte is missing.
+    std::optional<int32_t> le32_signed(int64_t offset) {
+        const int low = le16(offset), high = le16(offset + 2);
+        if (low < 0 || high < 0)
+            return std::nullopt;
+        return static_cast<int32_t>(static_cast<uint32_t>(high) << 16 | static_cast<uint32_t>(low));
+    }
 
 private:
     size_t read_at(int64_t offset, uint8_t* data, size_t count) const {
@@ -75,6 +82,10 @@ private:
 void set_if_read(int32_t& field, int value) {
     if (value >= 0)
         field = value;
+}
+void set_if_read(int16_t& field, int value) {
+    if (value >= 0)
+        field = static_cast<int16_t>(value);
 }
 
 void read_png(HeaderBytes& bytes, ImageInfo& info) {
@@ -118,8 +129,23 @@ void read_gif(HeaderBytes& bytes, ImageInfo& info) {
 
 void read_bitmap(HeaderBytes& bytes, ImageInfo& info) {
     info.FileType = kTypeBitmap;
-    set_if_read(info.Width, bytes.le16(18));
-    set_if_read(info.Height, bytes.le16(22));
+    const std::optional<int32_t> header_size = bytes.le32_signed(14);
+    if (!header_size)
+        return;
+    if (*header_size == 12) {
+        // The OS/2 header: unsigned 16-bit sizes, rows always stored bottom first.
+        set_if_read(info.Width, bytes.le16(18));
+        set_if_read(info.Height, bytes.le16(20));
+        set_if_read(info.BitsPerPixel, bytes.le16(24));
+        return;
+    }
+    // Signed 32-bit sizes; a negative height only says that the rows are stored top first.
+    const std::optional<int32_t> width = bytes.le32_signed(18);
+    const std::optional<int32_t> height = bytes.le32_signed(22);
+    if (width && *width > 0)
+        info.Width = *width;
+    if (height && *height != std::numeric_limits<int32_t>::min())
+        info.Height = *height < 0 ? -*height : *height;
     const int bits = bytes.at(28);
     if (bits >= 0)
         info.BitsPerPixel = static_cast<int16_t>(bits);

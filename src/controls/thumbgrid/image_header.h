@@ -25,7 +25,9 @@ struct ImageInfo {
 };
 
 // PNG, GIF and BMP sizes come from their fixed header fields; only the low 16 bits of a
-// PNG's or BMP's width and height are read, as the grid always has. A JPEG is walked
+// PNG's width and height are read, as the grid always has. A BMP's sizes are read as the
+// format stores them (16 bits unsigned in the OS/2 header, else 32 bits signed, where a
+// negative height marks rows stored top first and gives the same height). A JPEG is walked
 // marker segment by marker segment from its start to the frame marker of the picture
 // itself, so the frame of a thumbnail embedded in an EXIF segment is skipped. Only the
 // bytes needed are read. A missing or unreadable file gives zeros; a damaged or short one
