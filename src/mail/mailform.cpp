@@ -61,9 +61,9 @@ private:
 SendixControl::SendixControl(Dialogs& dialogs, const std::string& bundled_library)
     : m_site(std::make_unique<WindowSite>(dialogs, *this)) {
     component::ensure_registered(sendix::control_class_id, bundled_library);
-    m_creation =
-        component::create_component(sendix::control_class_id, sendix::dispatch_interface_id,
-                                    sendix::dispatch_interface_version, m_site.get());
+    m_creation = component::create_shipped_component(
+        sendix::control_class_id, bundled_library, sendix::dispatch_interface_id,
+        sendix::dispatch_interface_version, m_site.get());
 }
 
 SendixControl::~SendixControl() {
