@@ -27,6 +27,10 @@ public:
     orvix_site* site() const { return m_dialogs.site(); }
     // Message boxes through the host's site.
     Dialogs& dialogs() { return m_dialogs; }
+    // The host's text for key in the program's language, fallback when it has none.
+    std::string host_text(const std::string& key, const std::string& fallback) const {
+        return m_dialogs.text(key, fallback);
+    }
 
 private:
     SiteDialogs m_dialogs;
