@@ -41,7 +41,7 @@ int run(const std::vector<std::string>& args) {
 }
 
 template <class Read> auto wait_for(size_t count, const Read& read) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     auto result = read();
     while (result.size() < count && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));

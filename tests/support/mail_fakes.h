@@ -24,7 +24,7 @@ public:
     void wait_for_file(const std::string& path) { m_env.set("ORVIX_FAKE_XDG_WAIT_FOR", path); }
     // The arguments of every call so far (after the program name).
     std::vector<std::vector<std::string>> calls() const;
-    // The calls once there are at least count of them, or after a few seconds.
+    // The calls once there are at least count of them, or after a minute.
     std::vector<std::vector<std::string>> wait_for_calls(size_t count) const;
 
 private:
@@ -50,7 +50,7 @@ public:
 
     bool ready() const { return m_ready; }
     // The addresses the client was opened with, once there are at least count of them or
-    // after a few seconds (a mail handed over on a busy machine may still be on its way).
+    // after a minute (a mail handed over on a busy machine may still be on its way).
     std::vector<std::string> received(size_t count = 1) const;
 
 private:
@@ -77,7 +77,7 @@ public:
     FakeDesktopMailProgram(const TempDir& dir, const std::string& client);
 
     bool ready() const { return m_ready; }
-    // The mails composed, once there are at least count of them or after a few seconds.
+    // The mails composed, once there are at least count of them or after a minute.
     std::vector<ComposedMail> composed(size_t count = 1) const;
 
 private:
