@@ -104,6 +104,8 @@ protected:
         m_pictures = {{m_first, m_dir.path() + "thumbs/IMG_1.jpg"},
                       {m_second, m_dir.path() + "thumbs/IMG_1_2.jpg"}};
         set_clock([] { return LocalTime{2024, 5, 1, 10, 0, 0}; });
+        // Registrations the component writes stay in the test's own folder.
+        m_env.set("XDG_DATA_HOME", m_dir.folder("xdg-data"));
     }
     ~MailWindow() override { set_clock({}); }
 
@@ -121,6 +123,7 @@ protected:
     void click(const char* button) { child<QPushButton>(button)->click(); }
 
     test::TempDir m_dir;
+    test::ScopedEnv m_env;
     const std::string m_root = m_dir.path() + "cache/orvix/mail/";
     const std::string m_first = m_dir.file("dest/a/IMG_1.JPG");
     const std::string m_second = m_dir.file("dest/b/IMG_1.JPG");
@@ -364,8 +367,6 @@ TEST_F(MailWindow, ALateFailureIsToldInTheProgramsLanguage) {
 // Another installation's registration must not put its build of the component into this
 // program.
 TEST_F(MailWindow, CreatesTheComponentThatShipsWithTheProgram) {
-    test::ScopedEnv env;
-    env.set("XDG_DATA_HOME", m_dir.folder("xdg-data"));
     const std::string shipped = real(SENDIX_LIBRARY);
     const std::string other = m_dir.folder("other-build") + "libsendix.so";
     std::filesystem::copy_file(shipped, other);
