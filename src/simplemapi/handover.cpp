@@ -114,7 +114,7 @@ std::string desktop_file_of(const std::string& desktop_id) {
 // Between fork and exec only async-signal-safe calls are made: the caller may have threads.
 [[noreturn]] void run_watcher(const char* path, char* const* argv, int status_fd, int stdin_fd) {
     // Detached from the caller: its parent ends at once, so the caller has nothing to reap
-    // and the mail client may outlive the wait.
+    // and nothing of the caller's (a handler that reaps every child) takes its status.
     const pid_t watcher = ::fork();
     if (watcher != 0)
         ::_exit(watcher < 0 ? 1 : 0);
