@@ -21,9 +21,10 @@ void Form1::tb_email_Click() {
     MailContext context{m_state.prefs_text, m_state.language, items, m_tex->model().SelectedItems(),
                         mail_folder_root(), dialogs()};
     // The component ships beside the running program, wherever its data folder is.
-    mailform window(
-        context,
-        std::make_unique<SendixControl>(dialogs(), bundled_component_path(program_folder())), this);
+    mailform window(context,
+                    std::make_unique<SendixControl>(dialogs(), m_state.language,
+                                                    bundled_component_path(program_folder())),
+                    this);
     window.exec();
 }
 

@@ -31,7 +31,7 @@ extern "C" {
 #define ORVIX_DISP_E_BADPARAMCOUNT ((int32_t)0x8002000Eu)
 
 /* The version every table below carries in its first field. */
-#define ORVIX_COMPONENT_ABI_VERSION 1u
+#define ORVIX_COMPONENT_ABI_VERSION 2u
 
 /* Message-box icons and buttons a component may ask its site for, and the answers. */
 enum {
@@ -62,6 +62,11 @@ struct orvix_site_vtbl {
     void (*enable_modeless)(orvix_site* self, int32_t enable);
     /* The native handle of the top-level window that owns the object, 0 when it has none. */
     uintptr_t (*window_handle)(orvix_site* self);
+    /* The host's text for key in the user's language (UTF-8), copied into buffer with its
+     * terminating zero and cut to size bytes; returns the text's whole length, 0 when the
+     * host has none (the object then uses its own). Like the host's ambient locale, it lets
+     * an object speak the program's language. */
+    uint32_t (*text)(orvix_site* self, const char* key, char* buffer, uint32_t size);
 };
 struct orvix_site {
     const struct orvix_site_vtbl* vtbl;

@@ -57,12 +57,10 @@ int32_t Component::invoke(int32_t dispid, const std::vector<std::string>& args) 
                                   static_cast<uint32_t>(pointers.size()));
 }
 
-Creation create_component(std::string_view clsid, std::string_view interface_id,
-                          uint32_t interface_version, Site* site) {
-    std::optional<ClassRecord> record = find_class(clsid);
-    if (!record)
-        return refused(CreateStatus::NotRegistered, canonical_identifier(clsid),
-                       ORVIX_REGDB_E_CLASSNOTREG);
+namespace {
+
+Creation create_from_record(std::optional<ClassRecord> record, std::string_view clsid,
+                            std::string_view interface_id, uint32_t interface_version, Site* site) {
     // Only an absolute path: a bare name would be looked for along the loader's search path.
     if (!record->library.starts_with('/') || !regular_file(record->library))
         return refused(CreateStatus::LibraryNotLoaded, record->library);
@@ -107,6 +105,29 @@ Creation create_component(std::string_view clsid, std::string_view interface_id,
         object->vtbl->set_client_site(object, site->abi());
     creation.component = std::make_unique<Component>(std::move(library), object, *record);
     return creation;
+}
+
+} // namespace
+
+Creation create_component(std::string_view clsid, std::string_view interface_id,
+                          uint32_t interface_version, Site* site) {
+    std::optional<ClassRecord> record = find_class(clsid);
+    if (!record)
+        return refused(CreateStatus::NotRegistered, canonical_identifier(clsid),
+                       ORVIX_REGDB_E_CLASSNOTREG);
+    return create_from_record(std::move(record), clsid, interface_id, interface_version, site);
+}
+
+Creation create_shipped_component(std::string_view clsid, const std::string& shipped_library,
+                                  std::string_view interface_id, uint32_t interface_version,
+                                  Site* site) {
+    if (!shipped_library.starts_with('/') || !regular_file(shipped_library))
+        return create_component(clsid, interface_id, interface_version, site);
+    ClassRecord record;
+    record.clsid = canonical_identifier(clsid);
+    record.library = shipped_library;
+    record.interface_id = canonical_identifier(interface_id);
+    return create_from_record(std::move(record), clsid, interface_id, interface_version, site);
 }
 
 std::string describe(const Creation& creation) {

@@ -59,6 +59,14 @@ struct Creation {
 Creation create_component(std::string_view clsid, std::string_view interface_id,
                           uint32_t interface_version, Site* site);
 
+// The class from the library that ships with the program (an absolute path) when that
+// library is there, whatever the registration names: another installation's registration
+// must not put its own build into this program. Only when it is missing does the
+// registration decide, as create_component does.
+Creation create_shipped_component(std::string_view clsid, const std::string& shipped_library,
+                                  std::string_view interface_id, uint32_t interface_version,
+                                  Site* site);
+
 // A sentence for the user about a failed creation.
 std::string describe(const Creation& creation);
 

@@ -7,6 +7,7 @@
 #include "component/abi.h"
 #include "component/site.h"
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -27,6 +28,10 @@ public:
     orvix_site* site() const { return m_dialogs.site(); }
     // Message boxes through the host's site.
     Dialogs& dialogs() { return m_dialogs; }
+    // The host's text for key in the program's language, fallback when it has none.
+    std::string host_text(const std::string& key, const std::string& fallback) const {
+        return m_dialogs.text(key, fallback);
+    }
 
 private:
     SiteDialogs m_dialogs;
@@ -84,9 +89,10 @@ private:
     TypeLibraryEntry m_type_library;
     std::vector<ClassEntry> m_classes;
     std::vector<std::unique_ptr<Factory>> m_factories;
-    int m_objects = 0;
-    int m_references = 0;
-    int m_locks = 0;
+    // A host may release an object on another thread than the one that made it.
+    std::atomic<int> m_objects = 0;
+    std::atomic<int> m_references = 0;
+    std::atomic<int> m_locks = 0;
 };
 
 // The absolute path of the library this code is linked into.

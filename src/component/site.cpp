@@ -1,5 +1,7 @@
 #include "component/site.h"
 
+#include <algorithm>
+#include <cstring>
 #include <type_traits>
 
 namespace orvix::component {
@@ -28,8 +30,18 @@ uintptr_t site_window_handle(orvix_site* self) {
     return owner_of(self).window_handle();
 }
 
+uint32_t site_text(orvix_site* self, const char* key, char* buffer, uint32_t size) {
+    const std::string text = owner_of(self).text(key ? key : "");
+    if (buffer && size > 0) {
+        const size_t copied = std::min<size_t>(text.size(), size - 1);
+        std::memcpy(buffer, text.data(), copied);
+        buffer[copied] = '\0';
+    }
+    return static_cast<uint32_t>(text.size());
+}
+
 const orvix_site_vtbl site_vtbl = {ORVIX_COMPONENT_ABI_VERSION, site_message_box,
-                                   site_enable_modeless, site_window_handle};
+                                   site_enable_modeless, site_window_handle, site_text};
 
 // A site built by another host may carry an older table; its calls are then not made.
 bool usable(const orvix_site* site) {
@@ -131,6 +143,23 @@ Answer SiteDialogs::message_box(const std::string& text, const std::string& titl
         return m_fallback.message_box(text, title, icon, buttons);
     return answer_of(m_site->vtbl->message_box(m_site, text.c_str(), title.c_str(), icon_code(icon),
                                                buttons_code(buttons)));
+}
+
+std::string SiteDialogs::text(const std::string& key, const std::string& fallback) const {
+    if (!usable(m_site))
+        return fallback;
+    std::string text(256, '\0');
+    uint32_t length =
+        m_site->vtbl->text(m_site, key.c_str(), text.data(), static_cast<uint32_t>(text.size()));
+    if (length >= text.size()) {
+        text.assign(static_cast<size_t>(length) + 1, '\0');
+        length = m_site->vtbl->text(m_site, key.c_str(), text.data(),
+                                    static_cast<uint32_t>(text.size()));
+    }
+    if (length == 0 || length >= text.size())
+        return fallback;
+    text.resize(length);
+    return text;
 }
 
 std::optional<std::string> SiteDialogs::input_box(const std::string&, const std::string&,

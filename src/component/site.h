@@ -38,6 +38,8 @@ public:
 
     virtual void enable_modeless(bool) {}
     virtual uintptr_t window_handle() { return 0; }
+    // The text of key in the program's language; "" when there is none.
+    virtual std::string text(const std::string&) { return {}; }
     Dialogs& dialogs() { return m_dialogs; }
 
     // What an object receives; valid as long as this site lives.
@@ -58,6 +60,8 @@ public:
                        Buttons buttons) override;
     std::optional<std::string> input_box(const std::string& prompt, const std::string& title,
                                          const std::string& default_answer) override;
+    // The host's text for key, or fallback when it has none (or there is no site).
+    std::string text(const std::string& key, const std::string& fallback) const;
 
 private:
     orvix_site* m_site = nullptr;

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,15 +26,54 @@ std::string decoded_recipients(const std::string& prefs_text) {
     return get_key_value("MAILDESTS", prefs_text, "$", "=", true);
 }
 
-// Attachments travel as quoted paths: a path holding a double quote would split into
-// other paths, so no path handed over may hold one.
-bool quote_free(const std::string& path) {
-    return path.find('"') == std::string::npos;
+// Letters of Latin-1 and Latin Extended-A (U+00C0 to U+017F) without their accents, '_' where
+// a letter has no plain form.
+constexpr std::string_view latin_base_letters =
+    "AAAAAAACEEEEIIIIDNOOOOO_OUUUUYTsaaaaaaaceeeeiiiidnooooo_ouuuuyty"
+    "AaAaAaCcCcCcCcDdDdEeEeEeEeEeGgGgGgGgHhHhIiIiIiIiIiIiJjKkkLlLlLlL"
+    "lLlNnNnNnnNnOoOoOoOoRrRrRrSsSsSsSsTtTtTtUuUuUuUuUuUuWwYyYZzZzZzs";
+
+// The length of the UTF-8 sequence at text[at] and its code point; 0 when it is not one.
+size_t utf8_sequence(std::string_view text, size_t at, char32_t& code) {
+    const auto byte = [&text](size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(at);
+    size_t length = lead < 0x80                   ? 1
+                    : lead >= 0xC2 && lead < 0xE0 ? 2
+                    : lead >= 0xE0 && lead < 0xF0 ? 3
+                    : lead >= 0xF0 && lead < 0xF5 ? 4
+                                                  : 0;
+    if (length == 0 || at + length > text.size())
+        return 0;
+    code = length == 1 ? lead : lead & (0x7F >> length);
+    for (size_t i = 1; i < length; ++i) {
+        if ((byte(at + i) & 0xC0) != 0x80)
+            return 0;
+        code = (code << 6) | (byte(at + i) & 0x3F);
+    }
+    const bool overlong = (length == 3 && code < 0x800) || (length == 4 && code < 0x10000);
+    if (overlong || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+        return 0;
+    return length;
 }
 
-std::string without_quotes(std::string name) {
-    std::replace(name.begin(), name.end(), '"', '_');
-    return name;
+// Characters that do not reach every mail client whole inside an attachment's path: a
+// comma splits Thunderbird's list of files, a double quote ends our own list, a backslash is
+// rewritten by xdg-email's shell code, and control characters end lines.
+bool unsafe_character(char32_t code) {
+    return code < 0x20 || code == 0x7F || code == ',' || code == '"' || code == '\\';
+}
+
+// Every mail client reads the path as it is: UTF-8 throughout (a client reads its command
+// line as UTF-8, so other bytes name a file that does not exist) and no unsafe character.
+bool safe_for_mail(std::string_view path) {
+    for (size_t at = 0; at < path.size();) {
+        char32_t code = 0;
+        const size_t length = utf8_sequence(path, at, code);
+        if (length == 0 || unsafe_character(code))
+            return false;
+        at += length;
+    }
+    return true;
 }
 
 // Each missing level made private to the user.
@@ -49,13 +89,13 @@ bool make_private_path(const std::string& folder) {
 
 // This mail's own folder: private, under mail_root, else under the temporary folder.
 std::string new_mail_folder(const std::string& mail_root) {
-    if (!mail_root.empty() && quote_free(mail_root) && make_private_path(mail_root)) {
+    if (!mail_root.empty() && safe_for_mail(mail_root) && make_private_path(mail_root)) {
         std::string pattern = add_trailing_separator(mail_root) + mail_folder_prefix + "XXXXXX";
         if (::mkdtemp(pattern.data()))
             return pattern + "/";
     }
     const std::string folder = make_private_temp_folder("orvix-mail");
-    if (folder.empty() || quote_free(folder))
+    if (folder.empty() || safe_for_mail(folder))
         return folder;
     ::rmdir(folder.c_str());
     return {};
@@ -92,8 +132,8 @@ public:
     std::string file_for(const std::string& picture) {
         if (!m_choices.nojpeg)
             return recompressed(picture);
-        // An original is attached as it is; only a name that cannot travel is copied.
-        return quote_free(picture) ? picture : copied(picture);
+        // An original is attached as it is; only a path that cannot travel is copied.
+        return safe_for_mail(picture) ? picture : copied(picture);
     }
 
     const std::string& folder() const { return m_folder; }
@@ -110,8 +150,7 @@ private:
     std::string recompressed(const std::string& picture) {
         if (!have_folder())
             return {};
-        const std::string target =
-            mail_copy_name(m_folder, without_quotes(file_name(picture, false)), "jpg");
+        const std::string target = mail_copy_name(m_folder, file_name(picture, false), "jpg");
         // Out of names: this picture is left out, as a failed conversion is.
         if (target.empty())
             return {};
@@ -124,8 +163,8 @@ private:
     std::string copied(const std::string& picture) {
         if (!have_folder())
             return {};
-        const std::string target = mail_copy_name(
-            m_folder, without_quotes(file_name(picture, false)), file_extension(picture));
+        const std::string target =
+            mail_copy_name(m_folder, file_name(picture, false), file_extension(picture));
         if (target.empty() || copy_file(picture, target, m_dialogs) != 0)
             return {};
         return target;
@@ -140,13 +179,42 @@ private:
 
 } // namespace
 
+std::string mail_name(const std::string& name) {
+    if (safe_for_mail(name))
+        return name;
+    std::string result;
+    for (size_t at = 0; at < name.size();) {
+        char32_t code = 0;
+        const size_t length = utf8_sequence(name, at, code);
+        if (length == 0) {
+            result += '_';
+            ++at;
+            continue;
+        }
+        at += length;
+        if (code < 0x80)
+            result += unsafe_character(code) ? '_' : static_cast<char>(code);
+        else if (code >= 0xC0 && code < 0xC0 + latin_base_letters.size())
+            result += latin_base_letters[code - 0xC0];
+        else
+            result += '_';
+    }
+    return result;
+}
+
 std::string mail_copy_name(const std::string& folder, const std::string& base_name,
                            const std::string& extension) {
-    const std::string wanted = add_trailing_separator(folder) + base_name + "." + extension;
+    const std::string base = mail_name(base_name);
+    const std::string wanted = add_trailing_separator(folder) + base + "." + mail_name(extension);
     if (!file_exists(wanted))
         return wanted;
+    // The counter's name takes the first three bytes of its prefix: ASCII ones, so no
+    // character is cut in two.
+    std::string ascii;
+    for (const char c : base)
+        ascii += static_cast<unsigned char>(c) < 0x80 ? c : '_';
     std::string where = folder;
-    return temp_file_name(base_name, extension, where);
+    return temp_file_name(ascii, mail_name(extension), where);
 }
 
 std::string mail_resize_text(int index) {

@@ -72,9 +72,14 @@ struct MailResult {
     double total_kb = 0;     // the attachments' total size
 };
 
-// The name of a copy in folder: folder + base_name + "." + extension, or the first free
-// "~" name (the first three characters of base_name and a counter) when that is taken; ""
-// when every such name is taken.
+// A file name every mail client reads whole from an attachment's path: name itself when it
+// is UTF-8 without a comma, a double quote, a backslash or a control character; otherwise a
+// readable ASCII form (accented Latin letters without their accents, '_' for the rest).
+std::string mail_name(const std::string& name);
+
+// The name of a copy in folder: folder + mail_name(base_name) + "." + extension, or the first
+// free "~" name (the first three ASCII characters of that name and a counter) when that is
+// taken; "" when every such name is taken.
 std::string mail_copy_name(const std::string& folder, const std::string& base_name,
                            const std::string& extension);
 

@@ -8,16 +8,23 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QSlider>
+#include <QThread>
 
+#include <atomic>
+#include <map>
+#include <mutex>
 #include <optional>
+#include <thread>
 
 namespace orvix {
 
@@ -27,13 +34,134 @@ using widgets::qt;
 
 // --- The hosted control -------------------------------------------------------------------
 
+namespace {
+
+bool on_window_thread() {
+    const QCoreApplication* application = QCoreApplication::instance();
+    return application && QThread::currentThread() == application->thread();
+}
+
+// The hand-overs under way. Each runs on a thread of its own, so the window keeps answering
+// while the mail program starts (a program that was not running keeps xdg-email, and so the
+// hand-over, until it closes) and a failure is told whenever it comes. A finished thread is
+// joined on the window's thread. The list lives as long as the application object.
+class MailSends final : public QObject {
+public:
+    static MailSends* instance() {
+        const std::lock_guard lock(current_mutex());
+        if (!current() && QCoreApplication::instance())
+            current() = new MailSends(QCoreApplication::instance());
+        return current();
+    }
+
+    // Runs work on a new thread; false when there is no application to report to.
+    static bool start(std::function<void()> work) {
+        MailSends* sends = instance();
+        if (!sends)
+            return false;
+        const int id = ++sends->m_last_id;
+        sends->m_threads.emplace(id, std::thread([work = std::move(work), id] {
+                                     work();
+                                     finished(id);
+                                 }));
+        return true;
+    }
+
+    static bool under_way() {
+        const std::lock_guard lock(current_mutex());
+        return current() && !current()->m_threads.empty();
+    }
+
+    ~MailSends() override {
+        {
+            const std::lock_guard lock(current_mutex());
+            current() = nullptr;
+        }
+        // The application is ending while a mail program still has a mail: its thread is
+        // left to end with the process, holding what it uses.
+        for (auto& [id, thread] : m_threads)
+            thread.detach();
+    }
+
+private:
+    explicit MailSends(QObject* parent) : QObject(parent) {}
+
+    static MailSends*& current() {
+        static MailSends* sends = nullptr;
+        return sends;
+    }
+    static std::mutex& current_mutex() {
+        static std::mutex mutex;
+        return mutex;
+    }
+
+    static void finished(int id) {
+        const std::lock_guard lock(current_mutex());
+        if (MailSends* sends = current()) {
+            QMetaObject::invokeMethod(
+                sends,
+                [sends, id] {
+                    const auto it = sends->m_threads.find(id);
+                    if (it == sends->m_threads.end())
+                        return;
+                    it->second.join();
+                    sends->m_threads.erase(it);
+                },
+                Qt::QueuedConnection);
+        }
+    }
+
+    std::map<int, std::thread> m_threads;
+    int m_last_id = 0;
+};
+
+// Message boxes asked from a hand-over's thread, shown on the window's thread while it waits.
+class WindowThreadDialogs final : public Dialogs {
+public:
+    explicit WindowThreadDialogs(Dialogs& target) : m_target(target) {}
+
+    Answer message_box(const std::string& text, const std::string& title, Icon icon,
+                       Buttons buttons) override {
+        Answer answer = Answer::Cancel;
+        on_window([&] { answer = m_target.message_box(text, title, icon, buttons); });
+        return answer;
+    }
+    std::optional<std::string> input_box(const std::string& prompt, const std::string& title,
+                                         const std::string& default_answer) override {
+        std::optional<std::string> answer;
+        on_window([&] { answer = m_target.input_box(prompt, title, default_answer); });
+        return answer;
+    }
+
+private:
+    static void on_window(const std::function<void()>& work) {
+        if (on_window_thread()) {
+            work();
+            return;
+        }
+        // The application object lives until the program ends; once it is gone no box is
+        // shown.
+        if (QCoreApplication* application = QCoreApplication::instance())
+            QMetaObject::invokeMethod(application, work, Qt::BlockingQueuedConnection);
+    }
+
+    Dialogs& m_target;
+};
+
+} // namespace
+
 class SendixControl::WindowSite final : public component::Site {
 public:
-    WindowSite(Dialogs& dialogs, QObject& control) : Site(dialogs), m_control(control) {}
+    WindowSite(Dialogs& dialogs, const LanguageTable& language, QObject& control)
+        : Site(m_window_dialogs), m_window_dialogs(dialogs), m_language(language),
+          m_control(&control) {}
 
     // The program's other windows are blocked by the modal mail window already; disabling
-    // and enabling them again would also enable buttons they keep disabled themselves.
+    // and enabling them again would also enable buttons they keep disabled themselves. A
+    // hand-over on its own thread leaves every window answering.
     void enable_modeless(bool enable) override {
+        if (!on_window_thread())
+            return;
         QWidget* owner = owner_window();
         if (!owner)
             return;
@@ -44,45 +172,79 @@ public:
         }
     }
 
-    uintptr_t window_handle() override {
+    uintptr_t window_handle() override { return m_window_handle; }
+
+    std::string text(const std::string& key) override { return m_language.translate(key); }
+
+    // Taken on the window's thread before a hand-over starts.
+    void remember_window_handle() {
         QWidget* owner = owner_window();
-        return owner ? static_cast<uintptr_t>(owner->internalWinId()) : 0;
+        m_window_handle = owner ? static_cast<uintptr_t>(owner->internalWinId()) : 0;
     }
 
 private:
     QWidget* owner_window() const {
-        auto* widget = qobject_cast<QWidget*>(m_control.parent());
+        auto* widget = m_control ? qobject_cast<QWidget*>(m_control->parent()) : nullptr;
         return widget ? widget->window() : nullptr;
     }
 
-    QObject& m_control;
+    WindowThreadDialogs m_window_dialogs;
+    const LanguageTable m_language; // a copy: a hand-over may outlive the window
+    QPointer<QObject> m_control;
+    std::atomic<uintptr_t> m_window_handle{0};
 };
 
-SendixControl::SendixControl(Dialogs& dialogs, const std::string& bundled_library)
-    : m_site(std::make_unique<WindowSite>(dialogs, *this)) {
+// The component and the site it was given, shared by the control and its hand-overs.
+struct SendixControl::Hosted {
+    std::unique_ptr<WindowSite> site;
+    component::Creation creation;
+    std::mutex calls; // one call into the component at a time
+
+    ~Hosted() { creation.component.reset(); } // released before the site it was given
+};
+
+SendixControl::SendixControl(Dialogs& dialogs, const LanguageTable& language,
+                             const std::string& bundled_library)
+    : m_dialogs(dialogs), m_hosted(std::make_shared<Hosted>()) {
+    m_hosted->site = std::make_unique<WindowSite>(dialogs, language, *this);
     component::ensure_registered(sendix::control_class_id, bundled_library);
-    m_creation =
-        component::create_component(sendix::control_class_id, sendix::dispatch_interface_id,
-                                    sendix::dispatch_interface_version, m_site.get());
+    m_hosted->creation = component::create_shipped_component(
+        sendix::control_class_id, bundled_library, sendix::dispatch_interface_id,
+        sendix::dispatch_interface_version, m_hosted->site.get());
 }
 
-SendixControl::~SendixControl() {
-    m_creation.component.reset();
+SendixControl::~SendixControl() = default;
+
+bool SendixControl::ready() const {
+    return m_hosted->creation.component != nullptr;
 }
 
 std::string SendixControl::problem() const {
     return "No mail can be sent: the mail-sending component is not available.\n" +
-           component::describe(m_creation);
+           component::describe(m_hosted->creation);
 }
 
 void SendixControl::SendaMail(const std::string& Url, const std::string& Sujet,
                               const std::string& Cc, const std::string& Joindre,
                               const std::string& Texte) {
     if (!ready()) {
-        m_site->dialogs().message_box(problem(), "", Icon::Exclamation, Buttons::Ok);
+        m_dialogs.message_box(problem(), "", Icon::Exclamation, Buttons::Ok);
         return;
     }
-    m_creation.component->invoke(sendix::dispid_SendaMail, {Url, Sujet, Cc, Joindre, Texte});
+    m_hosted->site->remember_window_handle();
+    std::vector<std::string> args = {Url, Sujet, Cc, Joindre, Texte};
+    // The hand-over holds the component until it ends, whatever becomes of this window.
+    const bool started = MailSends::start([hosted = m_hosted, args = std::move(args)] {
+        const std::lock_guard lock(hosted->calls);
+        hosted->creation.component->invoke(sendix::dispid_SendaMail, args);
+    });
+    if (!started)
+        m_hosted->creation.component->invoke(sendix::dispid_SendaMail,
+                                             {Url, Sujet, Cc, Joindre, Texte});
+}
+
+bool mails_under_way() {
+    return MailSends::under_way();
 }
 
 // --- The window ---------------------------------------------------------------------------

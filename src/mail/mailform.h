@@ -34,25 +34,31 @@ public:
     virtual std::string problem() const = 0;
 };
 
-// The sendix component, created by its class identifier from its registration (registering
-// the copy that ships with the program first when it has none), placed on the window that
-// owns this object: its prompts are that window's message boxes, and while it hands a mail
-// over that window is disabled.
+// The sendix component that ships with the program in bundled_library (registering it when
+// the class has no registration; another registration is used only when that library is
+// missing), placed on the window that owns this object. Its prompts are the program's
+// message boxes in the program's language. A mail is handed over on a thread of its own:
+// the window answers meanwhile, and a failure, however late, is told in a message box.
 class SendixControl final : public MailControl {
 public:
-    SendixControl(Dialogs& dialogs, const std::string& bundled_library);
+    SendixControl(Dialogs& dialogs, const LanguageTable& language,
+                  const std::string& bundled_library);
     ~SendixControl() override;
 
-    bool ready() const override { return m_creation.component != nullptr; }
+    bool ready() const override;
     std::string problem() const override;
     void SendaMail(const std::string& Url, const std::string& Sujet, const std::string& Cc,
                    const std::string& Joindre, const std::string& Texte) override;
 
 private:
     class WindowSite;
-    std::unique_ptr<WindowSite> m_site;
-    component::Creation m_creation; // released before the site it was given
+    struct Hosted;
+    Dialogs& m_dialogs;
+    std::shared_ptr<Hosted> m_hosted;
 };
+
+// True while a mail is being handed over to the mail program.
+bool mails_under_way();
 
 // What the window works on; it belongs to the main window.
 struct MailContext {

@@ -5,6 +5,7 @@
 #include "component/site.h"
 #include "fs/fs.h"
 
+#include <mutex>
 #include <new>
 #include <optional>
 
@@ -15,10 +16,24 @@ namespace {
 constexpr const char* send_entry_point = "MAPISendMail";
 
 // The process's one handle of the mail library: loaded by the first session that needs it,
-// released when a session ends.
-std::optional<component::SharedLibrary>& mail_library() {
-    static std::optional<component::SharedLibrary> library;
+// released when the last session ends. Mails are handed over on worker threads, so two
+// sessions may overlap: one must not close the library under the other.
+struct MailLibrary {
+    std::mutex mutex;
+    std::optional<component::SharedLibrary> library;
+    int sessions = 0;
+};
+
+MailLibrary& mail_library() {
+    static MailLibrary library;
     return library;
+}
+
+std::string with_code(std::string text, ULONG code) {
+    const size_t marker = text.find("#1");
+    if (marker != std::string::npos)
+        text.replace(marker, 2, std::to_string(code));
+    return text;
 }
 
 std::string& library_path_override() {
@@ -69,35 +84,50 @@ std::string invalid_mail_system_text() {
            "so no mail was sent.";
 }
 
-std::string send_failed_text(ULONG result) {
-    std::string text = "The mail could not be handed to your mail program.\n";
+std::string send_failed_text(ULONG result, const Texts& texts) {
     switch (result) {
     case MAPI_E_NOT_SUPPORTED:
-        return text + "No mail program could be reached: check that xdg-utils is installed and "
-                      "that a mail program is chosen to open e-mail links.";
+        return texts("mail_no_client",
+                     "No mail program could be reached: check that a mail program is chosen to "
+                     "open e-mail links.");
     case MAPI_E_ATTACHMENT_NOT_FOUND:
     case MAPI_E_ATTACHMENT_OPEN_FAILURE:
-        return text + "An attached file could not be read.";
-    case MAPI_E_INSUFFICIENT_MEMORY:
-        return text + "The system is short of memory or processes.";
+        return texts("mail_file_unreadable",
+                     "Your mail program could not take the mail: an attached picture could not "
+                     "be read.");
     default:
-        return text + "The mail system reported error " + std::to_string(result) + ".";
+        return with_code(
+            texts("mail_send_failed", "Your mail program could not take the mail (error #1)."),
+            result);
     }
 }
 
-MapiSession::MapiSession(Dialogs& prompts, orvix_site* site) : m_prompts(prompts), m_site(site) {
+std::string own_text(const std::string&, const std::string& fallback) {
+    return fallback;
+}
+
+MapiSession::MapiSession(Dialogs& prompts, orvix_site* site, Texts texts)
+    : m_prompts(prompts), m_site(site), m_texts_of(std::move(texts)) {
     m_message.lpOriginator = &m_originator;
-    std::optional<component::SharedLibrary>& library = mail_library();
-    if (!library || !library->loaded()) {
-        library.emplace(mail_library_path());
-        if (!library->loaded()) {
-            library.reset();
-            prompt(m_prompts, no_mail_system_text());
-            m_last_error = library_not_loaded;
-            return;
+    MailLibrary& shared = mail_library();
+    {
+        const std::lock_guard lock(shared.mutex);
+        if (!shared.library || !shared.library->loaded()) {
+            shared.library.emplace(mail_library_path());
+            if (!shared.library->loaded())
+                shared.library.reset();
+        }
+        if (shared.library) {
+            ++shared.sessions;
+            m_holds_library = true;
+            m_send = shared.library->function<LPMAPISENDMAIL>(send_entry_point);
         }
     }
-    m_send = library->function<LPMAPISENDMAIL>(send_entry_point);
+    if (!m_holds_library) {
+        prompt(m_prompts, no_mail_system_text());
+        m_last_error = library_not_loaded;
+        return;
+    }
     if (!m_send) {
         prompt(m_prompts, invalid_mail_system_text());
         m_last_error = no_send_entry_point;
@@ -105,7 +135,12 @@ MapiSession::MapiSession(Dialogs& prompts, orvix_site* site) : m_prompts(prompts
 }
 
 MapiSession::~MapiSession() {
-    mail_library().reset();
+    if (!m_holds_library)
+        return;
+    MailLibrary& shared = mail_library();
+    const std::lock_guard lock(shared.mutex);
+    if (--shared.sessions == 0)
+        shared.library.reset();
 }
 
 const char* MapiSession::keep(const std::string& text) {
@@ -163,7 +198,7 @@ ULONG MapiSession::send(FLAGS flags) {
         result = m_send(0, modal.owner_window(), &m_message, MAPI_LOGON_UI | flags, 0);
     }
     if (result != SUCCESS_SUCCESS && result != MAPI_USER_ABORT && result != MAPI_E_LOGIN_FAILURE)
-        prompt(m_prompts, send_failed_text(result));
+        prompt(m_prompts, send_failed_text(result, m_texts_of));
     return result;
 }
 

@@ -7,6 +7,7 @@
 #include "simplemapi/mapi.h"
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -31,13 +32,18 @@ void set_mail_library_path(const std::string& path);
 // pairs and an unpaired last quote with what follows it are ignored.
 std::vector<std::string> quoted_texts(const std::string& text);
 
+// The program's text for a key in the user's language, or the fallback given.
+using Texts = std::function<std::string(const std::string& key, const std::string& fallback)>;
+std::string own_text(const std::string& key, const std::string& fallback);
+
 class MapiSession {
 public:
     // Loads the mail library when no session holds it yet and looks MAPISendMail up; on
     // failure shows the matching prompt through prompts and sets the last error.
-    // site (may be null) is the host's, to make the send modal for the application.
-    MapiSession(Dialogs& prompts, orvix_site* site);
-    // Releases the mail library and frees every record.
+    // site (may be null) is the host's, to make the send modal for the application; texts
+    // gives the prompt of a failed send in the program's language.
+    MapiSession(Dialogs& prompts, orvix_site* site, Texts texts = own_text);
+    // Releases the mail library when no other session holds it and frees every record.
     ~MapiSession();
     MapiSession(const MapiSession&) = delete;
     MapiSession& operator=(const MapiSession&) = delete;
@@ -53,8 +59,9 @@ public:
     void set_body(const std::string& body);
 
     // Gives every file a trailing space of the body to stand on, calls MAPISendMail with the
-    // application's windows disabled, and prompts when it failed for another reason than the
-    // user's cancel or a logon failure. The mail system's result.
+    // application's windows disabled (as far as the host disables them for the call), and
+    // prompts when it failed for another reason than the user's cancel or a logon failure.
+    // The mail system's result.
     ULONG send(FLAGS flags);
 
 private:
@@ -62,6 +69,8 @@ private:
 
     Dialogs& m_prompts;
     orvix_site* m_site;
+    Texts m_texts_of;
+    bool m_holds_library = false;
     LPMAPISENDMAIL m_send = nullptr;
     int m_last_error = no_error;
     MapiMessage m_message{};
@@ -75,6 +84,6 @@ private:
 // The texts of the three prompts.
 std::string no_mail_system_text();
 std::string invalid_mail_system_text();
-std::string send_failed_text(ULONG result);
+std::string send_failed_text(ULONG result, const Texts& texts = own_text);
 
 } // namespace orvix::sendix

@@ -17,7 +17,10 @@ constexpr uint32_t control_misc_status = 0x20191;
 
 void CSendixCtrl::SendaMail(const std::string& Url, const std::string& Sujet, const std::string& Cc,
                             const std::string& Joindre, const std::string& Texte) {
-    MapiSession session(dialogs(), site());
+    MapiSession session(dialogs(), site(),
+                        [this](const std::string& key, const std::string& fallback) {
+                            return host_text(key, fallback);
+                        });
     if (!session.ready())
         return;
     session.add_recipient(Url, MAPI_TO);

@@ -4,10 +4,9 @@
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
-#include <poll.h>
+#include <fstream>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
 extern char** environ;
@@ -16,7 +15,7 @@ namespace orvix::simplemapi {
 
 namespace {
 
-constexpr const char* program_name = "xdg-email";
+constexpr const char* xdg_email_name = "xdg-email";
 constexpr const char* default_path = "/usr/local/bin:/usr/bin:/bin";
 // The watcher could not start the program at all.
 constexpr int no_process = -1;
@@ -27,10 +26,13 @@ bool executable_file(const std::string& path) {
            ::access(path.c_str(), X_OK) == 0;
 }
 
-ULONG outcome_of(int status) {
+ULONG outcome_of(int status, bool xdg_email) {
     if (status == no_process)
         return MAPI_E_INSUFFICIENT_MEMORY;
     if (!WIFEXITED(status))
+        return MAPI_E_FAILURE;
+    // A mail client's own status tells only success or failure.
+    if (!xdg_email && WEXITSTATUS(status) != 0 && WEXITSTATUS(status) < 126)
         return MAPI_E_FAILURE;
     switch (WEXITSTATUS(status)) {
     case 0:
@@ -46,16 +48,73 @@ ULONG outcome_of(int status) {
     }
 }
 
-long long now_ms() {
-    timespec t{};
-    ::clock_gettime(CLOCK_MONOTONIC, &t);
-    return static_cast<long long>(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
+std::vector<char*> argument_vector(std::vector<std::string>& storage) {
+    std::vector<char*> argv;
+    for (std::string& arg : storage)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    return argv;
+}
+
+std::string base_name(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The first word of a desktop file's Exec line, without quotes.
+std::string exec_command(const std::string& desktop_file) {
+    std::ifstream in(desktop_file);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.starts_with("Exec="))
+            continue;
+        std::string command = line.substr(5);
+        if (!command.empty() && command.front() == '"') {
+            const size_t close = command.find('"', 1);
+            return command.substr(1, close == std::string::npos ? std::string::npos : close - 1);
+        }
+        return command.substr(0, command.find_first_of(" \t"));
+    }
+    return {};
+}
+
+std::string data_home() {
+    const char* value = std::getenv("XDG_DATA_HOME");
+    if (value && *value == '/')
+        return value;
+    const char* home = std::getenv("HOME");
+    return home && *home == '/' ? std::string(home) + "/.local/share" : std::string();
+}
+
+// The desktop file of desktop_id, looked for as xdg-utils does: the user's data folder first,
+// then the system's.
+std::string desktop_file_of(const std::string& desktop_id) {
+    if (desktop_id.empty() || desktop_id.find('/') != std::string::npos)
+        return {};
+    const char* dirs = std::getenv("XDG_DATA_DIRS");
+    std::string folders =
+        data_home() + ":" + (dirs && *dirs ? std::string(dirs) : "/usr/local/share:/usr/share");
+    size_t start = 0;
+    while (start <= folders.size()) {
+        size_t end = folders.find(':', start);
+        if (end == std::string::npos)
+            end = folders.size();
+        const std::string folder = folders.substr(start, end - start);
+        if (!folder.empty() && folder.front() == '/') {
+            const std::string candidate = folder + "/applications/" + desktop_id;
+            struct stat info {};
+            if (::stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode))
+                return candidate;
+        }
+        start = end + 1;
+    }
+    return {};
 }
 
 // Between fork and exec only async-signal-safe calls are made: the caller may have threads.
 [[noreturn]] void run_watcher(const char* path, char* const* argv, int status_fd, int stdin_fd) {
     // Detached from the caller: its parent ends at once, so the caller has nothing to reap
-    // and the mail client may outlive the wait.
+    // and nothing of the caller's (a handler that reaps every child) takes its status.
     const pid_t watcher = ::fork();
     if (watcher != 0)
         ::_exit(watcher < 0 ? 1 : 0);
@@ -90,7 +149,11 @@ long long now_ms() {
 
 } // namespace
 
-std::string find_xdg_email() {
+std::string find_program(const std::string& name) {
+    if (name.starts_with('/'))
+        return executable_file(name) ? name : std::string();
+    if (name.empty() || name.find('/') != std::string::npos)
+        return {};
     const char* path = std::getenv("PATH");
     const std::string folders = path ? path : default_path;
     size_t start = 0;
@@ -101,7 +164,7 @@ std::string find_xdg_email() {
         const std::string folder = folders.substr(start, end - start);
         // An empty entry would mean the current folder, which is nobody's choice here.
         if (!folder.empty() && folder.front() == '/') {
-            const std::string candidate = folder + "/" + program_name;
+            const std::string candidate = folder + "/" + name;
             if (executable_file(candidate))
                 return candidate;
         }
@@ -110,15 +173,76 @@ std::string find_xdg_email() {
     return {};
 }
 
-ULONG hand_over(const std::string& program, const std::vector<std::string>& args, int wait_ms) {
+std::string find_xdg_email() {
+    return find_program(xdg_email_name);
+}
+
+std::string output_of(const std::string& program, const std::vector<std::string>& args) {
+    std::vector<std::string> storage;
+    storage.push_back(base_name(program));
+    storage.insert(storage.end(), args.begin(), args.end());
+    std::vector<char*> argv = argument_vector(storage);
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0)
+        return {};
+    const int stdin_fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (stdin_fd >= 0)
+            ::dup2(stdin_fd, STDIN_FILENO);
+        ::dup2(fds[1], STDOUT_FILENO);
+        ::execve(program.c_str(), argv.data(), environ);
+        ::_exit(127);
+    }
+    ::close(fds[1]);
+    if (stdin_fd >= 0)
+        ::close(stdin_fd);
+    std::string output;
+    if (child > 0) {
+        char buffer[4096];
+        for (;;) {
+            const ssize_t got = ::read(fds[0], buffer, sizeof buffer);
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got <= 0)
+                break;
+            output.append(buffer, static_cast<size_t>(got));
+        }
+        int status = 0;
+        while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+        }
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+            output.clear();
+    }
+    ::close(fds[0]);
+    return output;
+}
+
+MailHandler mailto_handler() {
+    // xdg-email then runs the $MAILER command, whatever the desktop's choice.
+    const char* mailer = std::getenv("MAILER");
+    if (mailer && *mailer)
+        return {};
+    const std::string xdg_mime = find_program("xdg-mime");
+    if (xdg_mime.empty())
+        return {};
+    std::string desktop_id = output_of(xdg_mime, {"query", "default", "x-scheme-handler/mailto"});
+    while (!desktop_id.empty() && (desktop_id.back() == '\n' || desktop_id.back() == ' '))
+        desktop_id.pop_back();
+    const std::string command = exec_command(desktop_file_of(desktop_id));
+    const std::string program = find_program(command);
+    if (program.empty())
+        return {};
+    return {base_name(command), program};
+}
+
+ULONG hand_over(const std::string& program, const std::vector<std::string>& args) {
+    const bool xdg_email = base_name(program) == xdg_email_name;
     std::vector<std::string> storage;
     storage.reserve(args.size() + 1);
-    storage.emplace_back(program_name);
+    storage.push_back(base_name(program));
     storage.insert(storage.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& arg : storage)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
+    std::vector<char*> argv = argument_vector(storage);
 
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0)
@@ -138,31 +262,17 @@ ULONG hand_over(const std::string& program, const std::vector<std::string>& args
     while (::waitpid(first, &first_status, 0) < 0 && errno == EINTR) {
     }
 
+    // The program's own end, however long it takes: a mail program that was not running
+    // yet keeps xdg-email waiting until it closes, and a failure may come late.
     int status = no_process;
-    ssize_t got = -1;
-    pollfd ready{fds[0], POLLIN, 0};
-    const long long deadline = now_ms() + wait_ms;
-    for (;;) {
-        const long long left = deadline - now_ms();
-        const int polled = ::poll(&ready, 1, left > 0 ? static_cast<int>(left) : 0);
-        if (polled < 0 && errno == EINTR)
-            continue;
-        if (polled == 0) {
-            // The client is still at work with the message open: it has it.
-            ::close(fds[0]);
-            return SUCCESS_SUCCESS;
-        }
-        if (polled > 0) {
-            do {
-                got = ::read(fds[0], &status, sizeof status);
-            } while (got < 0 && errno == EINTR);
-        }
-        break;
-    }
+    ssize_t got;
+    do {
+        got = ::read(fds[0], &status, sizeof status);
+    } while (got < 0 && errno == EINTR);
     ::close(fds[0]);
     if (got != static_cast<ssize_t>(sizeof status))
         return MAPI_E_INSUFFICIENT_MEMORY;
-    return outcome_of(status);
+    return outcome_of(status, xdg_email);
 }
 
 } // namespace orvix::simplemapi

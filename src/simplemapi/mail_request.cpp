@@ -12,6 +12,8 @@ namespace orvix::simplemapi {
 namespace {
 
 constexpr ULONG no_position = 0xFFFFFFFFu;
+// Characters that a display name may hold only inside a quoted string.
+constexpr const char* address_specials = "()<>[]:;@\\,.\"";
 
 bool starts_with_ignoring_case(std::string_view text, std::string_view prefix) {
     if (text.size() < prefix.size())
@@ -56,13 +58,21 @@ std::string body_without_placeholders(const MapiMessage& message) {
     return with_unix_line_breaks(body);
 }
 
+std::string trimmed(std::string_view text) {
+    const size_t first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos)
+        return {};
+    const size_t last = text.find_last_not_of(" \t");
+    return std::string(text.substr(first, last - first + 1));
+}
+
 std::string address_of(const MapiRecipDesc& recipient) {
     std::string address = recipient.lpszAddress ? recipient.lpszAddress : "";
     if (starts_with_ignoring_case(address, "smtp:"))
         address.erase(0, 5);
     if (address.empty() && recipient.lpszName)
         address = recipient.lpszName;
-    return address;
+    return with_quoted_display_name(address);
 }
 
 ULONG attachment_path(const MapiFileDesc& file, std::string& path) {
@@ -137,51 +147,96 @@ ULONG read_message(const MapiMessage& message, MailRequest& request) {
     }
 }
 
+std::string with_quoted_display_name(const std::string& recipient) {
+    const std::string text = trimmed(recipient);
+    if (text.empty() || text.back() != '>')
+        return recipient;
+    const size_t open = text.rfind('<');
+    if (open == std::string::npos)
+        return recipient;
+    const std::string display = trimmed(std::string_view(text).substr(0, open));
+    const std::string address = text.substr(open);
+    const bool quoted = display.size() >= 2 && display.front() == '"' && display.back() == '"';
+    if (display.empty() || quoted || display.find_first_of(address_specials) == std::string::npos)
+        return recipient;
+    std::string result = "\"";
+    for (const char c : display) {
+        if (c == '"' || c == '\\')
+            result += '\\';
+        result += c;
+    }
+    return result + "\" " + address;
+}
+
+std::string mailto_url(const MailRequest& request, bool with_attachments) {
+    std::string url = "mailto:";
+    std::string query;
+    auto add = [&query](const char* field, const std::string& value) {
+        query += (query.empty() ? "?" : "&") + std::string(field) + "=" + percent_encoded(value);
+    };
+    bool first_to = true;
+    for (const Recipient& recipient : request.recipients) {
+        // The first To address stands in the link's path, where every client looks for it.
+        if (first_to && recipient.recipient_class == MAPI_TO) {
+            url += percent_encoded(recipient.address);
+            first_to = false;
+        } else {
+            add(field_of(recipient.recipient_class), recipient.address);
+        }
+    }
+    if (!request.subject.empty())
+        add("subject", request.subject);
+    if (!request.body.empty())
+        add("body", request.body);
+    if (with_attachments) {
+        for (const std::string& path : request.attachments)
+            add("attach", path);
+    }
+    return url + query;
+}
+
 std::vector<std::string> xdg_email_arguments(const MailRequest& request) {
     // Every value given as text is UTF-8; without this xdg-email converts from the locale's
     // character set, and in the C locale any non-ASCII byte makes that fail.
     std::vector<std::string> args = {"--utf8"};
-    std::string encoded;
-    auto encode = [&encoded](const char* field, const std::string& value) {
-        encoded += (encoded.empty() ? "" : "&") + std::string(field) + "=" + percent_encoded(value);
-    };
-    for (const Recipient& recipient : request.recipients) {
-        if (rewritten_by_xdg_email(recipient.address))
-            encode(field_of(recipient.recipient_class), recipient.address);
+    bool link_needed =
+        rewritten_by_xdg_email(request.subject) || rewritten_by_xdg_email(request.body) ||
+        std::any_of(request.attachments.begin(), request.attachments.end(), rewritten_by_xdg_email);
+    for (const Recipient& recipient : request.recipients)
+        link_needed = link_needed || rewritten_by_xdg_email(recipient.address);
+    // The whole message then travels as one link, which xdg-email hands on unchanged.
+    if (link_needed) {
+        args.push_back(mailto_url(request, true));
+        return args;
     }
-    if (rewritten_by_xdg_email(request.subject))
-        encode("subject", request.subject);
-    if (rewritten_by_xdg_email(request.body))
-        encode("body", request.body);
-    for (const std::string& path : request.attachments) {
-        if (rewritten_by_xdg_email(path))
-            encode("attach", path);
-    }
-    // First, so the addresses that follow are added to it rather than replaced by it.
-    if (!encoded.empty())
-        args.push_back("mailto:?" + encoded);
 
     for (const Recipient& recipient : request.recipients) {
-        if (rewritten_by_xdg_email(recipient.address))
-            continue;
         if (recipient.recipient_class != MAPI_TO || !plain_address(recipient.address))
             args.push_back(option_of(recipient.recipient_class));
         args.push_back(recipient.address);
     }
     // xdg-email refuses an option with an empty value; an empty field is simply left out.
-    if (!request.subject.empty() && !rewritten_by_xdg_email(request.subject)) {
+    if (!request.subject.empty()) {
         args.push_back("--subject");
         args.push_back(request.subject);
     }
-    if (!request.body.empty() && !rewritten_by_xdg_email(request.body)) {
+    if (!request.body.empty()) {
         args.push_back("--body");
         args.push_back(request.body);
     }
     for (const std::string& path : request.attachments) {
-        if (rewritten_by_xdg_email(path))
-            continue;
         args.push_back("--attach");
         args.push_back(path);
+    }
+    return args;
+}
+
+std::vector<std::string> claws_mail_arguments(const MailRequest& request) {
+    std::vector<std::string> args = {"--compose", mailto_url(request, false)};
+    // Claws takes every path after --attach up to the next option; ours are absolute.
+    if (!request.attachments.empty()) {
+        args.push_back("--attach");
+        args.insert(args.end(), request.attachments.begin(), request.attachments.end());
     }
     return args;
 }

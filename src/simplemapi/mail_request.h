@@ -27,12 +27,27 @@ struct MailRequest {
 // MAPI_E_INSUFFICIENT_MEMORY).
 ULONG read_message(const MapiMessage& message, MailRequest& request);
 
+// A recipient "Display name <address>" whose display name holds a character that would split
+// or end it (a comma, a semicolon, a quote...) gets that name quoted as RFC 5322 writes it,
+// so a client reads one recipient: "Lefèvre, Zoë" <zoe@example.org>. Anything else stays as
+// it is.
+std::string with_quoted_display_name(const std::string& recipient);
+
+// The message as one mailto link: the first To recipient in its path, the other recipients,
+// the subject, the body and (with_attachments) the files as percent-encoded fields.
+std::string mailto_url(const MailRequest& request, bool with_attachments);
+
 // xdg-email's arguments after the program name. Every value is data that follows its option
 // (or, for a plain address, stands where xdg-email takes an address), so nothing a user typed
-// can be read as an option. A value that xdg-email's own shell code would rewrite (it passes
-// values through echo, which turns backslash sequences into control characters) travels
-// percent-encoded in a mailto: argument instead, which xdg-email hands on unchanged.
+// can be read as an option. When a value is one xdg-email's own shell code would rewrite (it
+// passes values through echo, which turns backslash sequences into control characters and
+// drops trailing line breaks), the whole message travels as one mailto link instead, which
+// xdg-email hands on unchanged.
 std::vector<std::string> xdg_email_arguments(const MailRequest& request);
+
+// Claws Mail's own arguments after its name: the message as a link to compose, and every file
+// after --attach (a link reaches Claws with one file at most).
+std::vector<std::string> claws_mail_arguments(const MailRequest& request);
 
 // RFC 3986 percent-encoding of every byte but the unreserved ones and '/' and '@'; a line
 // break becomes %0D%0A, as mailto bodies carry them.

@@ -92,14 +92,11 @@ typedef struct MapiMessage {
 typedef ULONG (*LPMAPISENDMAIL)(LHANDLE lhSession, ULONG_PTR ulUIParam, lpMapiMessage lpMessage,
                                 FLAGS flFlags, ULONG ulReserved);
 
-/* Hands the message to the user's mail client, which opens it in a compose window. */
+/* Hands the message to the user's mail client, which opens it in a compose window, and
+ * returns when the program that took it (xdg-email or the client) has ended. */
 __attribute__((visibility("default"))) ULONG MAPISendMail(LHANDLE lhSession, ULONG_PTR ulUIParam,
                                                           lpMapiMessage lpMessage, FLAGS flFlags,
                                                           ULONG ulReserved);
-
-/* How long MAPISendMail waits for the mail client to take the message (default 5000 ms).
- * A client still running after that has it open and is left to the user. For tests. */
-__attribute__((visibility("default"))) void simplemapi_set_handover_wait(int milliseconds);
 
 #ifdef __cplusplus
 }

@@ -4,14 +4,7 @@
 #include "simplemapi/mail_request.h"
 #include "simplemapi/mapi.h"
 
-#include <atomic>
 #include <new>
-
-namespace {
-
-std::atomic<int> handover_wait_ms{5000};
-
-} // namespace
 
 extern "C" ULONG MAPISendMail(LHANDLE, ULONG_PTR, lpMapiMessage lpMessage, FLAGS, ULONG) {
     using namespace orvix::simplemapi;
@@ -22,15 +15,16 @@ extern "C" ULONG MAPISendMail(LHANDLE, ULONG_PTR, lpMapiMessage lpMessage, FLAGS
         const ULONG read = read_message(*lpMessage, request);
         if (read != SUCCESS_SUCCESS)
             return read;
+        // A link reaches Claws Mail with one attachment at most: it gets its files on its
+        // own command line. Every other client reads what xdg-email hands it whole.
+        const MailHandler handler = mailto_handler();
+        if (handler.name == "claws-mail")
+            return hand_over(handler.program, claws_mail_arguments(request));
         const std::string program = find_xdg_email();
         if (program.empty())
             return MAPI_E_NOT_SUPPORTED;
-        return hand_over(program, xdg_email_arguments(request), handover_wait_ms.load());
+        return hand_over(program, xdg_email_arguments(request));
     } catch (const std::bad_alloc&) {
         return MAPI_E_INSUFFICIENT_MEMORY;
     }
-}
-
-extern "C" void simplemapi_set_handover_wait(int milliseconds) {
-    handover_wait_ms = milliseconds < 0 ? 0 : milliseconds;
 }

@@ -95,12 +95,53 @@ TEST_F(MailButtonTest, SendingLeavesTheMainWindowAsItWas) {
         window->prepare_Click();
     });
     mail->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([] { return !mails_under_way(); }, 30000));
     ASSERT_EQ(xdg.calls().size(), 1u) << "the mail went to xdg-email";
     std::vector<bool> after;
     for (QAction* action : toolbar->actions())
         after.push_back(toolbar->widgetForAction(action)->isEnabled());
     EXPECT_EQ(after, before) << "disabling windows for the call must not enable buttons";
     EXPECT_TRUE(form.isEnabled());
+}
+
+// A mail program that was not running keeps xdg-email until the user closes it: the main
+// window answers all that time.
+TEST_F(MailButtonTest, TheMainWindowAnswersWhileTheMailProgramHoldsXdgEmail) {
+    ScopedEnv env;
+    env.set("XDG_DATA_HOME", m_dir.folder("xdg-data"));
+    env.set("XDG_CACHE_HOME", m_dir.folder("xdg-cache"));
+    FakeXdgEmail xdg(m_dir);
+    const std::string gate = m_dir.path() + "mail-program-closed";
+    xdg.wait_for_file(gate);
+    const std::string card = m_dir.folder("card");
+    make_jpeg(card + "IMG_0001.jpg", 64, 48);
+    Form1& form =
+        start({{"SOURCE_PATH", card}, {"DEST_PATH", m_dir.folder("photos")}, {"SHOW_THUMBS", "1"}});
+    click_transfer_and_wait();
+    child<QWidget>("tex")->setProperty("SelectedItems", QStringLiteral("1"));
+    QAction* mail = child<QAction>("tb_button7");
+    mail->setEnabled(true);
+    m_dialogs.clear();
+
+    QTimer::singleShot(0, [&] {
+        auto* window = qobject_cast<mailform*>(QApplication::activeModalWidget());
+        ASSERT_NE(window, nullptr);
+        m_dialogs.queue_answer(Answer::Yes);
+        window->prepare_Click();
+    });
+    mail->trigger();
+    ASSERT_EQ(xdg.wait_for_calls(1).size(), 1u);
+    EXPECT_TRUE(mails_under_way()) << "xdg-email is still running";
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << "the mail window closed";
+    EXPECT_TRUE(form.isEnabled());
+    bool answered = false;
+    QTimer::singleShot(0, [&] { answered = true; });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return answered; }, 30000));
+    EXPECT_TRUE(mails_under_way()) << "the window answered while the mail program held xdg-email";
+
+    write_file(gate, "");
+    ASSERT_TRUE(QTest::qWaitFor([] { return !mails_under_way(); }, 30000));
+    EXPECT_EQ(m_dialogs.messages().size(), 1u) << "only the question: the mail was handed over";
 }
 
 TEST_F(MailButtonTest, StartingRemovesMailFoldersOlderThanADay) {

@@ -1,4 +1,5 @@
 #include "component/host.h"
+#include "component/library.h"
 #include "component/registry.h"
 #include "component/site.h"
 
@@ -250,6 +251,30 @@ TEST_F(ComponentTest, RegistersTheBundledLibraryOnlyWhenNeeded) {
     EXPECT_EQ(find_class(kEchoClass)->library, m_echo);
 
     EXPECT_FALSE(ensure_registered(kOtherClass, m_echo)) << "the library does not serve it";
+}
+
+// Another installation's registration must not put its build into this program.
+TEST_F(ComponentTest, TheShippedLibraryWinsOverAnotherRegistration) {
+    const std::string shipped = m_dir.folder("program/lib") + "echo.so";
+    std::filesystem::copy_file(m_echo, shipped);
+    register_by_hand(kEchoClass, m_echo);
+    {
+        const Creation creation =
+            create_shipped_component(kEchoClass, shipped, kEchoInterface, 1, &m_site);
+        ASSERT_EQ(creation.status, CreateStatus::Created) << describe(creation);
+        EXPECT_EQ(creation.detail, shipped);
+        EXPECT_TRUE(library_is_loaded(shipped));
+        EXPECT_FALSE(library_is_loaded(m_echo)) << "the registered copy was loaded";
+        EXPECT_EQ(creation.component->invoke(1, {"a"}), ORVIX_S_OK);
+    }
+    EXPECT_EQ(find_class(kEchoClass)->library, m_echo) << "the other registration stays";
+
+    // Without a shipped library the registration decides.
+    std::filesystem::remove(shipped);
+    const Creation registered =
+        create_shipped_component(kEchoClass, shipped, kEchoInterface, 1, &m_site);
+    ASSERT_EQ(registered.status, CreateStatus::Created) << describe(registered);
+    EXPECT_EQ(registered.detail, m_echo);
 }
 
 struct IdentifierCase {

@@ -364,6 +364,22 @@ TEST_F(Preparation, NamesWithQuotesCannotSplitTheAttachments) {
     EXPECT_EQ(test::read_file(hostile), before);
 }
 
+// Thunderbird splits its list of files at commas and cannot name a file that is not UTF-8.
+TEST_F(Preparation, OriginalsWhosePathCannotTravelAreCopiedUnderASafeName) {
+    const std::string comma = m_dir.file("Vacances, 2024/IMG_2.jpg");
+    const std::string latin1 = m_dir.file("card3/\xE9t\xE9.jpg");
+    test::make_jpeg(comma, 40, 30);
+    test::make_jpeg(latin1, 40, 30);
+    m_pictures = {{comma, ""}, {latin1, ""}, {m_first, ""}};
+    m_choices.nojpeg = true;
+    m_choices.selection = "1,2,3";
+    const MailResult result = prepare(Answer::Yes);
+    const std::string& folder = result.folder;
+    EXPECT_EQ(result.attachments,
+              "\"" + folder + "IMG_2.jpg\" \"" + folder + "_t_.jpg\" \"" + m_first + "\"");
+    EXPECT_EQ(test::read_file(folder + "_t_.jpg"), test::read_file(latin1));
+}
+
 TEST_F(Preparation, RecipientTextIsShownAsTyped) {
     m_choices.recipient = "#1 \"Ann\" <ann@x.org>; #2";
     prepare(Answer::No);
@@ -395,6 +411,43 @@ TEST(MailCopyName, FallsBackToTildeNamesAndRunsOut) {
     for (int i = 1; i <= 9999; ++i)
         test::write_file(folder + "~IMG" + pad_number(std::to_string(i), 4, 0, ".") + ".jpg", "");
     EXPECT_EQ(mail_copy_name(folder, "IMG_1", "jpg"), "") << "no name left";
+}
+
+struct NameCase {
+    const char* label;
+    const char* name;
+    const char* expected;
+};
+
+class MailNames : public ::testing::TestWithParam<NameCase> {};
+
+TEST_P(MailNames, ReachEveryClientWhole) {
+    EXPECT_EQ(mail_name(GetParam().name), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, MailNames,
+    ::testing::Values(NameCase{"plain", "IMG_0001", "IMG_0001"},
+                      NameCase{"space_apostrophe_accent_kept", "l'été à Zoë", "l'été à Zoë"},
+                      NameCase{"comma", "Anne, Paul", "Anne_ Paul"},
+                      NameCase{"comma_and_accents", "Café, été", "Cafe_ ete"},
+                      NameCase{"latin_extended", "Łódź, Œuvre", "Lodz_ Ouvre"},
+                      NameCase{"not_utf8", "photo\xE9t\xE9", "photo_t_"},
+                      NameCase{"cut_sequence", "ab\xC3", "ab_"},
+                      NameCase{"quote_and_backslash", "a\"b\\c", "a_b_c"},
+                      NameCase{"control_characters", "a\rb\nc\td", "a_b_c_d"},
+                      NameCase{"beyond_latin", "写真, 1", "___ 1"}),
+    [](const ::testing::TestParamInfo<NameCase>& info) { return std::string(info.param.label); });
+
+TEST(MailCopyName, UnsafeNamesGetAnAsciiFormAndStayUnique) {
+    test::TempDir dir;
+    const std::string folder = dir.folder("mail");
+    EXPECT_EQ(mail_copy_name(folder, "Été, 2024", "jpg"), folder + "Ete_ 2024.jpg");
+    test::write_file(folder + "Ete_ 2024.jpg", "x");
+    EXPECT_EQ(mail_copy_name(folder, "Été, 2024", "jpg"), folder + "~Ete0001.jpg");
+    test::write_file(folder + "éé.jpg", "x");
+    // Three bytes of "éé" would cut its second letter in two.
+    EXPECT_EQ(mail_copy_name(folder, "éé", "jpg"), folder + "~___0001.jpg");
 }
 
 TEST(OldMailFolders, AreRemovedAfterADay) {

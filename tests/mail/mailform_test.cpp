@@ -1,7 +1,11 @@
 #include "mail/mailform.h"
 
+#include "component/host.h"
+#include "component/library.h"
+#include "component/registry.h"
 #include "fs/fs.h"
 #include "imaging/imaging.h"
+#include "mailctl/sendix_ids.h"
 #include "settings/language.h"
 #include "settings/prefs.h"
 #include "support/images.h"
@@ -20,10 +24,12 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSlider>
+#include <QTest>
 
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <filesystem>
 
 namespace orvix {
 namespace {
@@ -47,12 +53,27 @@ public:
 const ::testing::Environment* const qt_environment =
     ::testing::AddGlobalTestEnvironment(new QtEnvironment);
 
-LanguageTable english() {
+LanguageTable language_file(const char* name) {
     const char* source = std::getenv("ORVIX_SOURCE_DIR");
     LanguageTable table;
-    table.parse_language_text(test::read_file(std::string(source ? source : ".") +
-                                              "/resources/extra/languages/ENGLISH.LNG"));
+    table.parse_language_text(
+        test::read_file(std::string(source ? source : ".") + "/resources/extra/languages/" + name));
     return table;
+}
+
+LanguageTable english() {
+    return language_file("ENGLISH.LNG");
+}
+
+std::string real(const char* path) {
+    char resolved[PATH_MAX];
+    return ::realpath(path, resolved) ? resolved : path;
+}
+
+// Lets the window's thread run (boxes asked by a hand-over are shown there) until no mail is
+// on its way any more.
+bool all_mails_handed_over() {
+    return QTest::qWaitFor([] { return !mails_under_way(); }, 30000);
 }
 
 struct Sent {
@@ -83,6 +104,8 @@ protected:
         m_pictures = {{m_first, m_dir.path() + "thumbs/IMG_1.jpg"},
                       {m_second, m_dir.path() + "thumbs/IMG_1_2.jpg"}};
         set_clock([] { return LocalTime{2024, 5, 1, 10, 0, 0}; });
+        // Registrations the component writes stay in the test's own folder.
+        m_env.set("XDG_DATA_HOME", m_dir.folder("xdg-data"));
     }
     ~MailWindow() override { set_clock({}); }
 
@@ -100,6 +123,7 @@ protected:
     void click(const char* button) { child<QPushButton>(button)->click(); }
 
     test::TempDir m_dir;
+    test::ScopedEnv m_env;
     const std::string m_root = m_dir.path() + "cache/orvix/mail/";
     const std::string m_first = m_dir.file("dest/a/IMG_1.JPG");
     const std::string m_second = m_dir.file("dest/b/IMG_1.JPG");
@@ -224,16 +248,14 @@ TEST_F(MailWindow, CancelCloses) {
     EXPECT_TRUE(m_sent.empty());
 }
 
-// The whole way: the window, the sendix component from its registration, the mail library,
-// the real xdg-email and a mail client registered as the mailto handler.
+// The whole way: the window, the sendix component that ships with the program, the mail
+// library, the real xdg-email and a mail client registered as the mailto handler.
 TEST_F(MailWindow, TheMailClientReceivesTheMailAndCanReadItsPictures) {
     test::FakeMailClient client(m_dir);
     ASSERT_TRUE(client.ready());
-    char library[PATH_MAX];
-    ASSERT_NE(::realpath(SENDIX_LIBRARY, library), nullptr);
     m_window = std::make_unique<mailform>(
         MailContext{m_prefs, m_language, m_pictures, "1,2", m_root, m_dialogs},
-        std::make_unique<SendixControl>(m_dialogs, library), nullptr);
+        std::make_unique<SendixControl>(m_dialogs, m_language, real(SENDIX_LIBRARY)), nullptr);
     ASSERT_TRUE(child<QPushButton>("prepare")->isEnabled()) << m_dialogs.messages().at(0).text;
 
     const std::string recipient = "-ann \"the boss\"@example.org";
@@ -243,9 +265,9 @@ TEST_F(MailWindow, TheMailClientReceivesTheMailAndCanReadItsPictures) {
     child<QPlainTextEdit>("lemess")->setPlainText(QStringLiteral("Hello;\n\"two\" pictures"));
     m_dialogs.queue_answer(Answer::Yes);
     m_window->prepare_Click();
+    ASSERT_TRUE(all_mails_handed_over());
 
     EXPECT_EQ(m_dialogs.messages().size(), 1u) << "only the question, no failure";
-    EXPECT_TRUE(m_window->isEnabled()) << "enabled again after the hand-over";
     const auto received = client.received();
     ASSERT_EQ(received.size(), 1u);
     const test::Mailto mail = test::parse_mailto(received[0]);
@@ -261,6 +283,100 @@ TEST_F(MailWindow, TheMailClientReceivesTheMailAndCanReadItsPictures) {
     for (const std::string& path : attachments)
         EXPECT_EQ(get_image_size(path), path.ends_with("~IMG0001.jpg") ? "480,640" : "640,480")
             << path << " is still readable";
+}
+
+class DesktopMailClient : public MailWindow, public ::testing::WithParamInterface<const char*> {};
+
+// Each mail client of the desktop, as xdg-email reaches it, gets the recipient, the subject,
+// the message and every picture, whatever their names hold.
+TEST_P(DesktopMailClient, ReceivesTheWholeMailOfThreePictures) {
+    test::FakeDesktopMailProgram client(m_dir, GetParam());
+    ASSERT_TRUE(client.ready());
+    const Strings names = {"Beach day", "Anne, Paul", "l'été"};
+    m_pictures.clear();
+    for (const std::string& name : names) {
+        const std::string picture = m_dir.file("dest/" + name + ".JPG");
+        test::make_jpeg(picture, 64, 48);
+        m_pictures.push_back({picture, ""});
+    }
+    m_window = std::make_unique<mailform>(
+        MailContext{m_prefs, m_language, m_pictures, "1,2,3", m_root, m_dialogs},
+        std::make_unique<SendixControl>(m_dialogs, m_language, real(SENDIX_LIBRARY)), nullptr);
+    child<QComboBox>("destinataire")->setEditText(QStringLiteral("Lefèvre, Zoë <zoe@example.org>"));
+    // A message that ends with a line break and holds a backslash travels as one link.
+    child<QPlainTextEdit>("lemess")->setPlainText(QStringLiteral("From C:\\photos,\nbye\n"));
+    m_dialogs.queue_answer(Answer::Yes);
+    m_window->prepare_Click();
+    ASSERT_TRUE(all_mails_handed_over());
+
+    EXPECT_EQ(m_dialogs.messages().size(), 1u) << "only the question, no failure";
+    const auto mails = client.composed();
+    ASSERT_EQ(mails.size(), 1u);
+    EXPECT_EQ(mails[0].to, Strings{"\"Lefèvre, Zoë\" <zoe@example.org>"});
+    EXPECT_EQ(mails[0].subject, Strings{"Pictures of 2024-05-01"});
+    EXPECT_EQ(mails[0].body, Strings{"From C:\\photos,\r\nbye\r\n"});
+    EXPECT_TRUE(mails[0].missing.empty()) << mails[0].missing.at(0);
+    const std::string folder = m_window->last_result().folder;
+    EXPECT_EQ(mails[0].attach,
+              (Strings{folder + "Beach day.jpg", folder + "Anne_ Paul.jpg", folder + "l'été.jpg"}));
+    for (const std::string& path : mails[0].attach)
+        EXPECT_EQ(get_image_size(path), "64,48") << path << " is still there for the client";
+}
+
+INSTANTIATE_TEST_SUITE_P(Clients, DesktopMailClient,
+                         ::testing::Values("thunderbird", "evolution", "claws-mail"),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                             std::string name = info.param;
+                             std::replace(name.begin(), name.end(), '-', '_');
+                             return name;
+                         });
+
+// A mail program that was not running keeps xdg-email until it closes: the window closes and
+// answers meanwhile, and a failure that comes then is still told, in the program's language.
+TEST_F(MailWindow, ALateFailureIsToldInTheProgramsLanguage) {
+    test::FakeXdgEmail xdg(m_dir);
+    const std::string gate = m_dir.path() + "client-closed";
+    xdg.wait_for_file(gate);
+    xdg.set_exit("4");
+    m_language = language_file("FRENCH.LNG");
+    m_window = std::make_unique<mailform>(
+        MailContext{m_prefs, m_language, m_pictures, "1,2", m_root, m_dialogs},
+        std::make_unique<SendixControl>(m_dialogs, m_language, real(SENDIX_LIBRARY)), nullptr);
+    child<QComboBox>("destinataire")->setEditText(QStringLiteral("ann@example.org"));
+    m_dialogs.queue_answer(Answer::Yes);
+    m_window->prepare_Click();
+
+    EXPECT_EQ(m_window->result(), QDialog::Accepted) << "closed at once";
+    ASSERT_EQ(xdg.wait_for_calls(1).size(), 1u);
+    // The window's thread runs past the five seconds after which the hand-over used to be
+    // taken as done.
+    QTest::qWait(5500);
+    EXPECT_TRUE(mails_under_way()) << "xdg-email has not ended yet";
+    EXPECT_EQ(m_dialogs.messages().size(), 1u) << "nothing told before xdg-email ends";
+
+    test::write_file(gate, "");
+    ASSERT_TRUE(all_mails_handed_over());
+    ASSERT_EQ(m_dialogs.messages().size(), 2u);
+    EXPECT_EQ(m_dialogs.messages()[1].text,
+              Remplacer("#1", std::to_string(2), m_language.translate("mail_send_failed")));
+    EXPECT_NE(m_dialogs.messages()[1].text.find("erreur 2"), std::string::npos);
+    EXPECT_TRUE(file_exists(m_window->last_result().folder + "IMG_1.jpg"))
+        << "the copies stay for the mail program";
+}
+
+// Another installation's registration must not put its build of the component into this
+// program.
+TEST_F(MailWindow, CreatesTheComponentThatShipsWithTheProgram) {
+    const std::string shipped = real(SENDIX_LIBRARY);
+    const std::string other = m_dir.folder("other-build") + "libsendix.so";
+    std::filesystem::copy_file(shipped, other);
+    ASSERT_EQ(component::register_library(other), ORVIX_S_OK);
+    ASSERT_EQ(component::find_class(sendix::control_class_id)->library, other);
+
+    SendixControl control(m_dialogs, m_language, shipped);
+    ASSERT_TRUE(control.ready()) << control.problem();
+    EXPECT_FALSE(component::library_is_loaded(other)) << "the other build was loaded";
+    EXPECT_TRUE(component::library_is_loaded(shipped));
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 
 #include <climits>
 #include <cstdlib>
+#include <map>
 
 namespace orvix::sendix {
 namespace {
@@ -51,7 +52,12 @@ public:
     using Site::Site;
     void enable_modeless(bool enable) override { events.push_back(enable ? "enable" : "disable"); }
     uintptr_t window_handle() override { return 4242; }
+    std::string text(const std::string& key) override {
+        const auto it = texts.find(key);
+        return it == texts.end() ? std::string() : it->second;
+    }
     Lines events;
+    std::map<std::string, std::string> texts;
 };
 
 class MailControl : public ::testing::Test {
@@ -183,6 +189,42 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<OutcomeCase>& info) {
         return std::string(info.param.label);
     });
+
+// The prompt speaks the program's language, which the host's site gives.
+TEST_F(MailControl, AFailureIsToldInTheHostsLanguage) {
+    m_site.texts["mail_send_failed"] = "Votre programme de messagerie a refusé (erreur #1).";
+    m_site.texts["mail_no_client"] = "Aucun programme de messagerie.";
+    m_env.set("ORVIX_FAKE_MAPI_RESULT", std::to_string(MAPI_E_FAILURE));
+    send("a@b.org", "s", "", "", "t");
+    m_env.set("ORVIX_FAKE_MAPI_RESULT", std::to_string(MAPI_E_NOT_SUPPORTED));
+    send("a@b.org", "s", "", "", "t");
+    m_env.set("ORVIX_FAKE_MAPI_RESULT", std::to_string(MAPI_E_ATTACHMENT_NOT_FOUND));
+    send("a@b.org", "s", "", "", "t");
+    ASSERT_EQ(m_dialogs.messages().size(), 3u);
+    EXPECT_EQ(m_dialogs.messages()[0].text, "Votre programme de messagerie a refusé (erreur 2).");
+    EXPECT_EQ(m_dialogs.messages()[1].text, "Aucun programme de messagerie.");
+    EXPECT_EQ(m_dialogs.messages()[2].text, send_failed_text(MAPI_E_ATTACHMENT_NOT_FOUND))
+        << "the component's own text where the host has none";
+}
+
+// Mails are handed over on threads of their own: a session that ends must not close the
+// library under another one still sending.
+TEST_F(MailControl, OverlappingSessionsShareTheMailLibrary) {
+    {
+        MapiSession first(m_dialogs, nullptr);
+        ASSERT_TRUE(first.ready());
+        {
+            MapiSession second(m_dialogs, nullptr);
+            ASSERT_TRUE(second.ready());
+        }
+        EXPECT_TRUE(component::library_is_loaded(m_fake)) << "closed under the first session";
+        first.add_recipient("a@b.org", MAPI_TO);
+        EXPECT_EQ(first.send(0), SUCCESS_SUCCESS);
+    }
+    EXPECT_FALSE(component::library_is_loaded(m_fake));
+    EXPECT_EQ(log().front(), "load");
+    EXPECT_EQ(log().back(), "unload");
+}
 
 TEST_F(MailControl, AnswersItsMembersByDispatchIdentifier) {
     EXPECT_EQ(m_control.invoke(dispid_AboutBox, {}), ORVIX_S_OK);

@@ -134,6 +134,7 @@ const std::pair<const char*, const char*> MARKED_KEYS[] = {
     {"default_object", "#1"},     {"confirm_send", "#1 #2"},  {"x_not_deleted", "#1"},
     {"use_card", "#1"},           {"edit_failed", "#1 <BR>"}, {"transfer_stopped", "#1 #2"},
     {"xfer_info", "#1 #2"},       {"job_error", "#1"},        {"turn_not_exact", "#1 #2"},
+    {"mail_send_failed", "#1"},
 };
 const char* const PLAIN_KEYS =
     "qt_translation language tab_imagetransfer tab_setup tab_info generic_source "
@@ -144,7 +145,8 @@ const char* const PLAIN_KEYS =
     "tb_flipv tb_crop tb_resize tb_delete send_mail no_picture_transferable source_unavailable "
     "select_sourcedir select_destdir no_error no_room source_notfound dest_notfound "
     "dest_inside_source btn_cancelxfer choose_size btn_prepare btn_cancel label_dest label_subject "
-    "label_message label_size label_quality dim_idem turn_trim turn_reencode";
+    "label_message label_size label_quality dim_idem turn_trim turn_reencode "
+    "mail_no_client mail_file_unreadable";
 
 TEST(ShippedFilesTest, EveryUsedKeyInBothLanguagesWithItsMarkers) {
     ASSERT_NE(shipped_extra(), "") << "ORVIX_SOURCE_DIR is not set";

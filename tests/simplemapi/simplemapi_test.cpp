@@ -11,7 +11,9 @@
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
+#include <future>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace orvix::test {
@@ -78,11 +80,9 @@ private:
 class SimpleMapi : public ::testing::Test {
 protected:
     SimpleMapi() {
-        simplemapi_set_handover_wait(10000);
         make_jpeg(m_a, 8, 8);
         make_jpeg(m_b, 8, 8);
     }
-    ~SimpleMapi() override { simplemapi_set_handover_wait(5000); }
 
     TempDir m_dir;
     const std::string m_a = m_dir.file("pictures/IMG_1.jpg");
@@ -173,10 +173,39 @@ INSTANTIATE_TEST_SUITE_P(
                          m.to("a@b.org").subject("C:\\new\\photos").body("tab\\there\\c end");
                      },
                      [](auto&, auto&) {
-                         return Args{
-                             "--utf8",
-                             "mailto:?subject=C%3A%5Cnew%5Cphotos&body=tab%5Cthere%5Cc%20end",
-                             "a@b.org"};
+                         return Args{"--utf8",
+                                     "mailto:a@b.org?subject=C%3A%5Cnew%5Cphotos&body=tab%"
+                                     "5Cthere%5Cc%20end"};
+                     }},
+        // The whole message goes as one link, its recipient in the link's path.
+        ArgumentCase{"recipients_and_files_join_the_link",
+                     [](Message& m, auto& a, auto&) {
+                         m.to("ann@example.org")
+                             .to("bob@example.org")
+                             .to("c@d.org", MAPI_CC)
+                             .body("Bye\r\n ")
+                             .attach(a, 5);
+                     },
+                     [](auto& a, auto&) {
+                         return Args{"--utf8", "mailto:ann@example.org?to=bob@example.org&cc=c@"
+                                               "d.org&body=Bye%0D%0A&attach=" +
+                                                   a};
+                     }},
+        ArgumentCase{"quoted_display_name_kept",
+                     [](Message& m, auto&, auto&) { m.to("\"Smith, Ann\" <ann@x.org>"); },
+                     [](auto&, auto&) {
+                         return Args{"--utf8", "\"Smith, Ann\" <ann@x.org>"};
+                     }},
+        ArgumentCase{
+            "quotes_inside_a_display_name_are_escaped",
+            [](Message& m, auto&, auto&) { m.to(" A. \"Boss\" Smith <a@b.org>"); },
+            [](auto&, auto&) {
+                return Args{"--utf8", "mailto:%22A.%20%5C%22Boss%5C%22%20Smith%22%20%3Ca@b.org%3E"};
+            }},
+        ArgumentCase{"display_name_with_a_comma_is_quoted",
+                     [](Message& m, auto&, auto&) { m.to("Lefèvre, Zoë <zoe@example.org>"); },
+                     [](auto&, auto&) {
+                         return Args{"--utf8", "\"Lefèvre, Zoë\" <zoe@example.org>"};
                      }},
         ArgumentCase{"echo_option_and_trailing_line_break",
                      [](Message& m, auto&, auto&) { m.subject("-n").body("Bye\r\n"); },
@@ -241,14 +270,23 @@ TEST_F(SimpleMapi, WithoutXdgEmailNothingIsSupported) {
     EXPECT_EQ(Message().to("a@b.org").send(), MAPI_E_NOT_SUPPORTED);
 }
 
-TEST_F(SimpleMapi, AClientThatStaysOpenHasTheMessage) {
+// A mail program that was not running keeps xdg-email until it closes; what it says then
+// is the outcome, however late it comes.
+TEST_F(SimpleMapi, WaitsForXdgEmailsOwnEndAndItsFailure) {
     FakeXdgEmail xdg(m_dir);
-    xdg.set_sleep_ms(3000);
-    simplemapi_set_handover_wait(200);
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(Message().to("a@b.org").send(), SUCCESS_SUCCESS);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2500));
-    EXPECT_EQ(xdg.wait_for_calls(1).size(), 1u);
+    const std::string gate = m_dir.path() + "client-closed";
+    xdg.wait_for_file(gate);
+    xdg.set_exit("4");
+    std::promise<ULONG> outcome;
+    std::future<ULONG> result = outcome.get_future();
+    std::thread sender([&outcome] { outcome.set_value(Message().to("a@b.org").send()); });
+    ASSERT_EQ(xdg.wait_for_calls(1).size(), 1u);
+    // Held past the five seconds after which the hand-over used to be taken as done.
+    EXPECT_EQ(result.wait_for(std::chrono::milliseconds(5500)), std::future_status::timeout)
+        << "the call returned while xdg-email was still running";
+    write_file(gate, "");
+    sender.join();
+    EXPECT_EQ(result.get(), MAPI_E_FAILURE);
 }
 
 TEST_F(SimpleMapi, RefusesWhatCannotBeSentBeforeStartingAnything) {
@@ -296,6 +334,57 @@ TEST_F(SimpleMapi, ReachesTheMailClientThroughXdgEmail) {
     EXPECT_EQ(mail.values("body"), Args{body});
     EXPECT_EQ(mail.values("attach"), (Args{m_a, m_b}));
 }
+
+struct ClientCase {
+    const char* client;
+    const char* body; // as the mail window gives it
+};
+
+class DesktopMailProgram : public SimpleMapi, public ::testing::WithParamInterface<ClientCase> {};
+
+// The real xdg-email, up to a program named like each mail client of the desktop, which reads
+// what it gets the way that client does.
+TEST_P(DesktopMailProgram, ReceivesTheWholeMail) {
+    FakeDesktopMailProgram client(m_dir, GetParam().client);
+    ASSERT_TRUE(client.ready());
+    const Args files = {m_dir.file("pictures/Beach day.jpg"), m_dir.file("pictures/l'été.jpg"),
+                        m_dir.file("pictures/Zoë's dog.jpg")};
+    for (const std::string& file : files)
+        make_jpeg(file, 8, 8);
+    const std::string body = GetParam().body;
+    Message message;
+    message.to("Lefèvre, Zoë <zoe@example.org>").subject("Pictures; été").body(body + "   ");
+    for (size_t i = 0; i < files.size(); ++i)
+        message.attach(files[i], static_cast<ULONG>(body.size() + i));
+    ASSERT_EQ(message.send(), SUCCESS_SUCCESS);
+
+    const auto mails = client.composed();
+    ASSERT_EQ(mails.size(), 1u);
+    EXPECT_EQ(mails[0].to, Args{"\"Lefèvre, Zoë\" <zoe@example.org>"});
+    EXPECT_EQ(mails[0].subject, Args{"Pictures; été"});
+    std::string expected_body = body;
+    for (size_t at = expected_body.find('\n'); at != std::string::npos;
+         at = expected_body.find('\n', at + 2))
+        expected_body.replace(at, 1, "\r\n");
+    EXPECT_EQ(mails[0].body, Args{expected_body});
+    EXPECT_EQ(mails[0].attach, files);
+    EXPECT_TRUE(mails[0].missing.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Clients, DesktopMailProgram,
+                         ::testing::Values(ClientCase{"thunderbird", "Hello,\nhere they are."},
+                                           ClientCase{"thunderbird", "From C:\\photos\n"},
+                                           ClientCase{"evolution", "Hello,\nhere they are."},
+                                           ClientCase{"evolution", "From C:\\photos\n"},
+                                           ClientCase{"claws-mail", "Hello,\nhere they are."},
+                                           ClientCase{"claws-mail", "From C:\\photos\n"}),
+                         [](const ::testing::TestParamInfo<ClientCase>& info) {
+                             std::string name = info.param.client;
+                             std::replace(name.begin(), name.end(), '-', '_');
+                             return name + (std::string(info.param.body).ends_with('\n')
+                                                ? "_link"
+                                                : "_options");
+                         });
 
 } // namespace
 } // namespace orvix::test
