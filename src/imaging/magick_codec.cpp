@@ -344,26 +344,10 @@ RgbImage read_magick(PictureSource& source, const char* coder) {
     return {};
 }
 
-bool write_magick(PictureTarget& target, const RgbImage& image, TargetFormat format) {
-    init_magick();
-    const char* coder = writer_coder(format);
-    if (!coder) {
-        set_last_error(kBadArgument);
-        return false;
-    }
-    if (!magick_can_hold(image.width(), image.height())) {
-        set_last_error(kTooLarge);
-        return false;
-    }
+// Writes a picture its caller has made ready as the coder's format.
+bool encode_picture(Magick::Image& picture, const char* coder, PictureTarget& target) {
     Magick::Blob blob;
     try {
-        Magick::Image picture(size_t(image.width()), size_t(image.height()), "RGB",
-                              Magick::CharPixel, image.data());
-        picture.quiet(true);
-        picture.depth(8);
-        picture.type(Magick::TrueColorType);
-        if (format == TargetFormat::Tiff)
-            picture.compressType(Magick::NoCompression);
         // Rows go out top first; without an orientation the TGA writer would mark them as
         // stored from the bottom and every other program would show the picture upside down.
         picture.orientation(Magick::TopLeftOrientation);
@@ -383,6 +367,34 @@ bool write_magick(PictureTarget& target, const RgbImage& image, TargetFormat for
         return false;
     }
     return target.write({static_cast<const uint8_t*>(blob.data()), blob.length()});
+}
+
+bool write_magick(PictureTarget& target, const RgbImage& image, TargetFormat format) {
+    init_magick();
+    const char* coder = writer_coder(format);
+    if (!coder) {
+        set_last_error(kBadArgument);
+        return false;
+    }
+    if (!magick_can_hold(image.width(), image.height())) {
+        set_last_error(kTooLarge);
+        return false;
+    }
+    try {
+        Magick::Image picture(size_t(image.width()), size_t(image.height()), "RGB",
+                              Magick::CharPixel, image.data());
+        picture.quiet(true);
+        picture.depth(8);
+        picture.type(Magick::TrueColorType);
+        if (format == TargetFormat::Tiff)
+            picture.compressType(Magick::NoCompression);
+        return encode_picture(picture, coder, target);
+    } catch (const Magick::Exception& e) {
+        set_last_error(error_of(e, kEncodeFailed));
+    } catch (const std::bad_alloc&) {
+        set_last_error(kOutOfMemory);
+    }
+    return false;
 }
 
 } // namespace orvix::picture::detail
@@ -576,7 +588,6 @@ bool FullPicture::write(PictureTarget& target, TargetFormat format) const {
         set_last_error(kBadArgument);
         return false;
     }
-    Magick::Blob blob;
     try {
         Magick::Image picture = m_impl->image;
         picture.quiet(true);
@@ -587,23 +598,13 @@ bool FullPicture::write(PictureTarget& target, TargetFormat format) const {
         picture.compressType(same_format(m_impl->code, format) ? m_impl->compression
                              : format == TargetFormat::Psd     ? MagickCore::UndefinedCompression
                                                                : MagickCore::NoCompression);
-        // The rows as they stand are the picture, as for every picture the program writes.
-        picture.orientation(Magick::TopLeftOrientation);
-        picture.defineValue("png", "exclude-chunks", "date,time");
-        picture.magick(coder);
-        picture.write(&blob);
+        return detail::encode_picture(picture, coder, target);
     } catch (const Magick::Exception& e) {
         set_last_error(detail::error_of(e, kEncodeFailed));
-        return false;
     } catch (const std::bad_alloc&) {
         set_last_error(kOutOfMemory);
-        return false;
     }
-    if (blob.length() == 0) {
-        set_last_error(kEncodeFailed);
-        return false;
-    }
-    return target.write({static_cast<const uint8_t*>(blob.data()), blob.length()});
+    return false;
 }
 
 bool needs_full_picture(PictureSource& source, int code, TargetFormat format) {
