@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
+#include <functional>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -86,14 +87,11 @@ std::string data_home() {
     return home && *home == '/' ? std::string(home) + "/.local/share" : std::string();
 }
 
-// The desktop file of desktop_id, looked for as xdg-utils does: the user's data folder first,
-// then the system's.
-std::string desktop_file_of(const std::string& desktop_id) {
-    if (desktop_id.empty() || desktop_id.find('/') != std::string::npos)
-        return {};
-    const char* dirs = std::getenv("XDG_DATA_DIRS");
-    std::string folders =
-        data_home() + ":" + (dirs && *dirs ? std::string(dirs) : "/usr/local/share:/usr/share");
+// The first folder + "/" + name of a colon-separated list that passes the test. Only
+// absolute folders count: an empty or relative entry would mean the current folder, which
+// is nobody's choice here.
+std::string first_in_folders(const std::string& folders, const std::string& name,
+                             const std::function<bool(const std::string&)>& test) {
     size_t start = 0;
     while (start <= folders.size()) {
         size_t end = folders.find(':', start);
@@ -101,14 +99,27 @@ std::string desktop_file_of(const std::string& desktop_id) {
             end = folders.size();
         const std::string folder = folders.substr(start, end - start);
         if (!folder.empty() && folder.front() == '/') {
-            const std::string candidate = folder + "/applications/" + desktop_id;
-            struct stat info {};
-            if (::stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode))
+            const std::string candidate = folder + "/" + name;
+            if (test(candidate))
                 return candidate;
         }
         start = end + 1;
     }
     return {};
+}
+
+// The desktop file of desktop_id, looked for as xdg-utils does: the user's data folder first,
+// then the system's.
+std::string desktop_file_of(const std::string& desktop_id) {
+    if (desktop_id.empty() || desktop_id.find('/') != std::string::npos)
+        return {};
+    const char* dirs = std::getenv("XDG_DATA_DIRS");
+    const std::string folders =
+        data_home() + ":" + (dirs && *dirs ? std::string(dirs) : "/usr/local/share:/usr/share");
+    return first_in_folders(folders, "applications/" + desktop_id, [](const std::string& path) {
+        struct stat info {};
+        return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+    });
 }
 
 // Between fork and exec only async-signal-safe calls are made: the caller may have threads.
@@ -155,22 +166,7 @@ std::string find_program(const std::string& name) {
     if (name.empty() || name.find('/') != std::string::npos)
         return {};
     const char* path = std::getenv("PATH");
-    const std::string folders = path ? path : default_path;
-    size_t start = 0;
-    while (start <= folders.size()) {
-        size_t end = folders.find(':', start);
-        if (end == std::string::npos)
-            end = folders.size();
-        const std::string folder = folders.substr(start, end - start);
-        // An empty entry would mean the current folder, which is nobody's choice here.
-        if (!folder.empty() && folder.front() == '/') {
-            const std::string candidate = folder + "/" + name;
-            if (executable_file(candidate))
-                return candidate;
-        }
-        start = end + 1;
-    }
-    return {};
+    return first_in_folders(path ? path : default_path, name, executable_file);
 }
 
 std::string find_xdg_email() {
