@@ -8,11 +8,11 @@
 // kind or range.
 #pragma once
 
-#include <concepts>
 #include <cstdint>
 #include <limits>
 #include <map>
 #include <string>
+#include <type_traits>
 #include <variant>
 
 namespace orvix {
@@ -25,8 +25,9 @@ PropertyValue to_property_value(const std::string& value);
 // The store has no real numbers: a single is kept as the shortest decimal text (with a
 // point) that reads back to the same value.
 PropertyValue to_property_value(float value);
-template <std::integral T>
-requires(!std::same_as<T, bool>) PropertyValue to_property_value(T value) {
+// Integers of every width; bool, text and single take the overloads above.
+template <class T> PropertyValue to_property_value(T value) {
+    static_assert(std::is_integral_v<T>, "a property is a bool, an integer, a single or a text");
     return static_cast<int64_t>(value);
 }
 
@@ -35,8 +36,8 @@ requires(!std::same_as<T, bool>) PropertyValue to_property_value(T value) {
 bool from_property_value(const PropertyValue& value, bool& member);
 bool from_property_value(const PropertyValue& value, std::string& member);
 bool from_property_value(const PropertyValue& value, float& member);
-template <std::integral T>
-requires(!std::same_as<T, bool>) bool from_property_value(const PropertyValue& value, T& member) {
+template <class T> bool from_property_value(const PropertyValue& value, T& member) {
+    static_assert(std::is_integral_v<T>, "a property is a bool, an integer, a single or a text");
     const int64_t* stored = std::get_if<int64_t>(&value);
     if (!stored || *stored < std::numeric_limits<T>::min() ||
         *stored > std::numeric_limits<T>::max())
