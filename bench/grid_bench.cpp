@@ -14,9 +14,9 @@
 //           thumbnails decoded, then the headers of the list
 // Prints one "name value" line a figure.
 
+#include "controls/common/image_header.h"
 #include "controls/thumbgrid/cell_loader.h"
 #include "controls/thumbgrid/glimra.h"
-#include "controls/thumbgrid/image_header.h"
 #include "fs/fs.h"
 
 #include <QApplication>

@@ -109,9 +109,9 @@ TEST(Redraw, AMissingPictureForgetsWhereTheLastOneWasDrawn) {
 
 TEST(Properties, DefaultsAreNotStoredAndEveryOtherValueReadsBack) {
     PropertyBag bag;
-    write_picture_plus_properties(PicturePlusProperties{}, bag);
+    write_properties(PicturePlusProperties{}, bag);
     EXPECT_TRUE(bag.empty());
-    EXPECT_EQ(read_picture_plus_properties(bag), PicturePlusProperties{});
+    EXPECT_EQ(read_properties<PicturePlusProperties>(bag), PicturePlusProperties{});
 
     PicturePlusProperties changed;
     changed.ColorBackground = 0x404040;
@@ -121,11 +121,11 @@ TEST(Properties, DefaultsAreNotStoredAndEveryOtherValueReadsBack) {
     changed.zoom = 1.5f;
     changed.Transparent = true;
     changed.FilePath = "/photos/a.jpg";
-    write_picture_plus_properties(changed, bag);
+    write_properties(changed, bag);
     EXPECT_EQ(bag.size(), 7u);
     EXPECT_EQ(std::get<std::string>(bag.at("Zoom")), "1.5");
     EXPECT_EQ(std::get<int64_t>(bag.at("ColorBackground")), 0x404040);
-    EXPECT_EQ(read_picture_plus_properties(bag), changed);
+    EXPECT_EQ(read_properties<PicturePlusProperties>(bag), changed);
 }
 
 TEST(Properties, ValuesOfTheWrongKindOrRangeKeepTheDefault) {
@@ -134,7 +134,7 @@ TEST(Properties, ValuesOfTheWrongKindOrRangeKeepTheDefault) {
                               {"BorderStyle", int64_t(70000)},
                               {"Transparent", std::string("yes")},
                               {"FilePath", int64_t(3)}};
-        EXPECT_EQ(read_picture_plus_properties(bag), PicturePlusProperties{}) << zoom;
+        EXPECT_EQ(read_properties<PicturePlusProperties>(bag), PicturePlusProperties{}) << zoom;
     }
 }
 

@@ -524,10 +524,11 @@ TEST(GlimraProperties, SavingWritesOnlyWhatDiffersFromTheDefault) {
 }
 
 TEST(GlimraProperties, ReadingAppliesDefaultsAndRefusesValuesOfTheWrongKind) {
-    const GlimraProperties read = read_properties({{"Margin", int64_t{80}},
-                                                   {"BorderWidth", int64_t{300}}, // beyond a byte
-                                                   {"ShowGrid", std::string("yes")},
-                                                   {"StatusText", std::string("#FILESIZE#")}});
+    const GlimraProperties read =
+        read_properties<GlimraProperties>({{"Margin", int64_t{80}},
+                                           {"BorderWidth", int64_t{300}}, // beyond a byte
+                                           {"ShowGrid", std::string("yes")},
+                                           {"StatusText", std::string("#FILESIZE#")}});
     EXPECT_EQ(read.Margin, 80);
     EXPECT_EQ(read.BorderWidth, 2);
     EXPECT_FALSE(read.ShowGrid);

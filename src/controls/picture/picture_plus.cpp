@@ -1,6 +1,6 @@
 #include "controls/picture/picture_plus.h"
 
-#include "controls/thumbgrid/image_header.h"
+#include "controls/common/image_header.h"
 #include "fs/file_io.h"
 #include "fs/fs.h"
 #include "platform/qt/mouse_codes.h"
@@ -154,11 +154,11 @@ void PicturePlus::setFilePath(const QString& path) {
 }
 
 void PicturePlus::WriteProperties(PropertyBag& bag) const {
-    write_picture_plus_properties(m_model.properties(), bag);
+    write_properties(m_model.properties(), bag);
 }
 
 void PicturePlus::ReadProperties(const PropertyBag& bag) {
-    m_model.properties() = read_picture_plus_properties(bag);
+    m_model.properties() = read_properties<PicturePlusProperties>(bag);
     load_picture();
     lay_out();
 }

@@ -4,7 +4,6 @@
 #include "text/text.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstring>
 #include <dirent.h>
 #include <limits>
@@ -15,51 +14,6 @@
 namespace orvix {
 
 namespace {
-
-template <class Visitor> void for_each_property(Visitor&& visit) {
-    using P = PicturePlusProperties;
-    visit("ColorBackground", &P::ColorBackground);
-    visit("BorderStyle", &P::BorderStyle);
-    visit("IfBoxLargerThanPict", &P::IfBoxLargerThanPict);
-    visit("IfBoxSmallerThanPict", &P::IfBoxSmallerThanPict);
-    visit("Zoom", &P::zoom);
-    visit("Transparent", &P::Transparent);
-    visit("FilePath", &P::FilePath);
-}
-
-// The zoom is kept as text, the store having no real numbers: the shortest decimal form
-// that reads back to the same single-precision value.
-std::string zoom_text(float zoom) {
-    char buffer[32];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, zoom);
-    return std::string(buffer, result.ptr);
-}
-
-template <class T> PropertyValue to_value(const T& value) {
-    if constexpr (std::is_same_v<T, float>)
-        return zoom_text(value);
-    else if constexpr (std::is_same_v<T, bool> || std::is_same_v<T, std::string>)
-        return value;
-    else
-        return static_cast<int64_t>(value);
-}
-
-template <class T> void from_value(const PropertyValue& value, T& member) {
-    if constexpr (std::is_same_v<T, float>) {
-        const std::string* text = std::get_if<std::string>(&value);
-        float zoom = 0;
-        if (text &&
-            std::from_chars(text->data(), text->data() + text->size(), zoom).ec == std::errc() &&
-            zoom > 0 && zoom <= std::numeric_limits<float>::max())
-            member = zoom;
-    } else if constexpr (std::is_same_v<T, bool> || std::is_same_v<T, std::string>) {
-        if (const T* stored = std::get_if<T>(&value))
-            member = *stored;
-    } else if (const int64_t* stored = std::get_if<int64_t>(&value)) {
-        if (*stored >= std::numeric_limits<T>::min() && *stored <= std::numeric_limits<T>::max())
-            member = static_cast<T>(*stored);
-    }
-}
 
 int16_t to_int16(double value) {
     return static_cast<int16_t>(std::clamp<double>(round_half_even(value), INT16_MIN, INT16_MAX));
@@ -108,24 +62,6 @@ bool wildcard_match(std::string_view pattern, std::string_view name) {
 }
 
 } // namespace
-
-void write_picture_plus_properties(const PicturePlusProperties& properties, PropertyBag& bag) {
-    const PicturePlusProperties defaults;
-    for_each_property([&](const char* name, auto member) {
-        if (properties.*member != defaults.*member)
-            bag[name] = to_value(properties.*member);
-    });
-}
-
-PicturePlusProperties read_picture_plus_properties(const PropertyBag& bag) {
-    PicturePlusProperties properties;
-    for_each_property([&](const char* name, auto member) {
-        const auto found = bag.find(name);
-        if (found != bag.end())
-            from_value(found->second, properties.*member);
-    });
-    return properties;
-}
 
 int32_t border_allowance_twips(int16_t BorderStyle) {
     return BorderStyle == 0 ? 0 : 45;

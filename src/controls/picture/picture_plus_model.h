@@ -4,7 +4,7 @@
 // pixels of the drawing box `bk`; the widget measures the box and paints what it is told.
 #pragma once
 
-#include "controls/thumbgrid/glimra_properties.h"
+#include "controls/common/property_bag.h"
 #include "geometry/geometry.h"
 
 #include <cstddef>
@@ -25,13 +25,20 @@ struct PicturePlusProperties {
     bool Transparent = false;
     std::string FilePath;
     bool operator==(const PicturePlusProperties&) const = default;
-};
 
-// Writes every property that differs from its default, under its stored name (zoom as
-// "Zoom", a decimal text with a point).
-void write_picture_plus_properties(const PicturePlusProperties& properties, PropertyBag& bag);
-// The stored values; defaults for the missing ones and for values of the wrong kind.
-PicturePlusProperties read_picture_plus_properties(const PropertyBag& bag);
+    // The names in the container's property store; a zoom of 0 or less is not read, as
+    // nothing could be drawn at it.
+    template <class Visit> static void for_each_property(Visit&& visit) {
+        using P = PicturePlusProperties;
+        visit("ColorBackground", &P::ColorBackground);
+        visit("BorderStyle", &P::BorderStyle);
+        visit("IfBoxLargerThanPict", &P::IfBoxLargerThanPict);
+        visit("IfBoxSmallerThanPict", &P::IfBoxSmallerThanPict);
+        visit("Zoom", &P::zoom, [](float zoom) { return zoom > 0; });
+        visit("Transparent", &P::Transparent);
+        visit("FilePath", &P::FilePath);
+    }
+};
 
 // Room kept for the box's border, twips: none without a border, else that of a sunken
 // (three-dimensional) frame. The scroll bars lie inside it.

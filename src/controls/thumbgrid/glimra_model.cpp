@@ -666,7 +666,7 @@ void GlimraModel::WriteProperties(PropertyBag& bag) const {
 }
 
 void GlimraModel::ReadProperties(const PropertyBag& bag) {
-    m_props = read_properties(bag);
+    m_props = read_properties<GlimraProperties>(bag);
     m_items.clear();
     m_loaded = false;
     m_needs_layout = true;

@@ -4,9 +4,9 @@
 // it raises the events and shows what the model asks for.
 #pragma once
 
+#include "controls/common/image_header.h"
 #include "controls/thumbgrid/glimra_properties.h"
 #include "controls/thumbgrid/grid_layout.h"
-#include "controls/thumbgrid/image_header.h"
 #include "geometry/geometry.h"
 
 #include <cstdint>

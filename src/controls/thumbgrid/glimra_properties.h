@@ -1,12 +1,11 @@
-// The grid's properties with their defaults, and how they are kept in the container's
-// property store: under their own names (the file list as "FileList"), only those that
-// differ from their default.
+// The grid's properties with their defaults, and the names they are kept under in the
+// container's property store: their own (the file list as "FileList").
 #pragma once
 
+#include "controls/common/property_bag.h"
+
 #include <cstdint>
-#include <map>
 #include <string>
-#include <variant>
 
 namespace orvix {
 
@@ -38,14 +37,35 @@ struct GlimraProperties {
     bool LockScreen = false;
     bool AllowReorder = false;
     int16_t DitherTextBackground = 3;
+
+    template <class Visit> static void for_each_property(Visit&& visit) {
+        using P = GlimraProperties;
+        visit("FileList", &P::filelist);
+        visit("ThumbnailsSize", &P::ThumbnailsSize);
+        visit("ColorBackground", &P::ColorBackground);
+        visit("ColorGrid", &P::ColorGrid);
+        visit("ColorText", &P::ColorText);
+        visit("ShowGrid", &P::ShowGrid);
+        visit("ShowStatus", &P::ShowStatus);
+        visit("ShowTitle", &P::ShowTitle);
+        visit("ShowFrames", &P::ShowFrames);
+        visit("BorderWidth", &P::BorderWidth);
+        visit("Enabled", &P::Enabled);
+        visit("ShowTooltips", &P::ShowTooltips);
+        visit("ShowFolderIcon", &P::ShowFolderIcon);
+        visit("StatusText", &P::StatusText);
+        visit("BorderStyle", &P::BorderStyle);
+        visit("TitleText", &P::TitleText);
+        visit("SelectionMode", &P::SelectionMode);
+        visit("ColorSelection", &P::ColorSelection);
+        visit("SelectionDrawStyle", &P::SelectionDrawStyle);
+        visit("Margin", &P::Margin);
+        visit("Font", &P::Font);
+        visit("SelectedItems", &P::SelectedItems);
+        visit("LockScreen", &P::LockScreen);
+        visit("AllowReorder", &P::AllowReorder);
+        visit("DitherTextBackground", &P::DitherTextBackground);
+    }
 };
-
-using PropertyValue = std::variant<bool, int64_t, std::string>;
-using PropertyBag = std::map<std::string, PropertyValue>;
-
-// Writes every property that differs from its default.
-void write_properties(const GlimraProperties& properties, PropertyBag& bag);
-// The stored values, defaults for the missing ones and for values of the wrong kind.
-GlimraProperties read_properties(const PropertyBag& bag);
 
 } // namespace orvix

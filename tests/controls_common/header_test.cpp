@@ -1,4 +1,4 @@
-#include "controls/thumbgrid/image_header.h"
+#include "controls/common/image_header.h"
 
 #include "support/images.h"
 #include "support/temp_dir.h"

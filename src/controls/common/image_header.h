@@ -1,5 +1,5 @@
 // The size and kind of a picture read from the first bytes of its file, for laying out the
-// grid without decoding anything.
+// grid and placing the viewer's picture without decoding anything.
 #pragma once
 
 #include <cstdint>
