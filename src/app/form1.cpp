@@ -2,6 +2,7 @@
 
 #include "app/qt_paths.h"
 #include "app/status_text.h"
+#include "app/toolbar_state.h"
 #include "app/transfer_view.h"
 #include "app/widgets.h"
 #include "controls/progress/vumbar.h"
@@ -341,11 +342,11 @@ void Form1::updatetabs() {
 void Form1::enable_toolbar() {
     // The grid publishes its selection as the SelectedItems property: item numbers
     // joined by commas, empty when nothing is selected.
-    const std::string selected = m_tex->property("SelectedItems").toString().toStdString();
-    const int count = selected.empty() ? 0 : nb_tokens(selected, ",");
+    const ToolbarState state =
+        toolbar_state(m_tex->property("SelectedItems").toString().toStdString());
     for (int button : {0, 2, 4, 6})
-        m_tb_buttons[button]->setEnabled(count > 0);
-    m_tb_buttons[1]->setEnabled(count == 1);
+        m_tb_buttons[button]->setEnabled(state.many);
+    m_tb_buttons[1]->setEnabled(state.crop);
 }
 
 void Form1::arrange_controls() {
