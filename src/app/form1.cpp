@@ -2,6 +2,7 @@
 
 #include "app/qt_paths.h"
 #include "app/status_text.h"
+#include "app/toolbar_state.h"
 #include "app/transfer_view.h"
 #include "app/widgets.h"
 #include "controls/progress/vumbar.h"
@@ -16,6 +17,8 @@
 #include "platform/qt/widget_helpers.h"
 #include "runner/job_runner.h"
 #include "text/text.h"
+#include "transfer/naming.h"
+#include "transfer/room_estimate.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -45,9 +48,7 @@ using widgets::named;
 using widgets::plain_label;
 using widgets::qt;
 
-constexpr const char* picture_filter = "jpg,tif,bmp";
 constexpr int camera_watch_ms = 5000;
-constexpr int sample_count = 20;
 // The window's first inner size, in twips.
 constexpr int design_width = 11400;
 constexpr int design_height = 7900;
@@ -91,7 +92,7 @@ Form1::Form1(ProgramState state, std::unique_ptr<TrayIcon> tray, Desktop& deskto
       m_qt_translation(std::make_unique<QtTranslation>()),
       m_card_watch(list_volumes(m_state.system_tables)), m_runner(std::make_unique<JobRunner>()) {
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QStringLiteral("Orvix"));
+    setWindowTitle(QString::fromLatin1(application_title));
     load_images();
     create_controls();
     connect_handlers();
@@ -272,12 +273,13 @@ void Form1::Form_Load() {
     const std::string& prefs = m_state.prefs_text;
     m_chemin->setText(qt(get_key_value("SOURCE_PATH", prefs)));
     m_destin->setText(qt(get_key_value("DEST_PATH", prefs)));
-    const std::string rename_with = get_key_value("RENAME_WITH", prefs);
-    set_option(*m_cre, rename_with == "CRE");
-    set_option(*m_modific, rename_with == "MOD");
-    set_option(*m_otherrename, rename_with == "OTHER");
+    const std::optional<NamingMode> naming =
+        naming_mode_of_word(get_key_value("RENAME_WITH", prefs));
+    set_option(*m_cre, naming == NamingMode::CreationDate);
+    set_option(*m_modific, naming == NamingMode::ModificationDate);
+    set_option(*m_otherrename, naming == NamingMode::Pattern);
     m_renpattern->setText(qt(get_key_value("RENAME_PATTERN", prefs)));
-    set_option(*m_none, rename_with == "NO");
+    set_option(*m_none, naming == NamingMode::Keep);
     m_subdir->setChecked(checked_pref(prefs, "CREATE_SUBDIR"));
     m_delete->setChecked(checked_pref(prefs, "DELETE_ORIGINAL"));
     m_showthumbs->setChecked(checked_pref(prefs, "SHOW_THUMBS"));
@@ -340,11 +342,11 @@ void Form1::updatetabs() {
 void Form1::enable_toolbar() {
     // The grid publishes its selection as the SelectedItems property: item numbers
     // joined by commas, empty when nothing is selected.
-    const std::string selected = m_tex->property("SelectedItems").toString().toStdString();
-    const int count = selected.empty() ? 0 : nb_tokens(selected, ",");
+    const ToolbarState state =
+        toolbar_state(m_tex->property("SelectedItems").toString().toStdString());
     for (int button : {0, 2, 4, 6})
-        m_tb_buttons[button]->setEnabled(count > 0);
-    m_tb_buttons[1]->setEnabled(count == 1);
+        m_tb_buttons[button]->setEnabled(state.many);
+    m_tb_buttons[1]->setEnabled(state.crop);
 }
 
 void Form1::arrange_controls() {
@@ -438,14 +440,18 @@ void Form1::Form_Unload() {
     save_prefs(m_state.locations, m_state.prefs_text, current_prefs());
 }
 
+NamingMode Form1::naming_mode() const {
+    return m_cre->isChecked()           ? NamingMode::CreationDate
+           : m_modific->isChecked()     ? NamingMode::ModificationDate
+           : m_otherrename->isChecked() ? NamingMode::Pattern
+                                        : NamingMode::Keep;
+}
+
 MainWindowPrefs Form1::current_prefs() const {
     MainWindowPrefs values;
     values.rename_pattern = from_qt(m_renpattern->text());
     values.quality = from_qt(m_quality->text());
-    values.rename_with = m_cre->isChecked()           ? "CRE"
-                         : m_modific->isChecked()     ? "MOD"
-                         : m_otherrename->isChecked() ? "OTHER"
-                                                      : "NO";
+    values.rename_with = std::string(rename_with_word(naming_mode()));
     values.source_path = path_of(*m_chemin);
     values.dest_path = path_of(*m_destin);
     values.create_subdir = check_value(*m_subdir);
@@ -497,12 +503,12 @@ void Form1::traduce() {
     m_fileformatlabel->setText(qtext_of("fileformat"));
 
     m_formatchoice->clear();
-    m_formatchoice->addItems({qtext_of("noconversion"), QStringLiteral("JPEG"),
-                              QStringLiteral("BMP"), QStringLiteral("TIFF"), QStringLiteral("PNG"),
-                              QStringLiteral("Adobe Photoshop")});
+    for (const OutputFormat& format : output_formats)
+        m_formatchoice->addItem(format.label.empty() ? qtext_of("noconversion")
+                                                     : QString::fromLatin1(format.label));
     // A hand-edited index that names no entry leaves the list without a selection.
-    const int format = numeric_value(get_key_value("FILECONVERSION", m_state.prefs_text));
-    m_formatchoice->setCurrentIndex(format >= 0 && format < m_formatchoice->count() ? format : -1);
+    m_formatchoice->setCurrentIndex(
+        format_index_of(numeric_value(get_key_value("FILECONVERSION", m_state.prefs_text))));
     m_qualitylabel->setText(qtext_of("qualitylabel"));
 
     traduce_toolbar();
@@ -519,7 +525,7 @@ void Form1::update() {
     if (folder_exists(source)) {
         set_text_colour(*m_statussrc, palette().color(QPalette::WindowText));
         std::vector<std::string> pictures;
-        list_files(source, pictures, picture_filter, true);
+        list_files(source, pictures, std::string(picture_filter), true);
         count = static_cast<int>(pictures.size());
         m_Command3->setEnabled(true);
     } else {
@@ -533,17 +539,9 @@ void Form1::update() {
         wake_up();
 
     if (folder_exists(destination)) {
-        std::vector<std::string> sample;
-        list_files(destination, sample, picture_filter, true, "", sample_count);
-        double average = 0;
-        if (!sample.empty()) {
-            double total = 0;
-            for (const std::string& picture : sample)
-                total += static_cast<double>(std::max<int64_t>(file_length(picture), 0));
-            average = total / static_cast<double>(sample.size());
-        }
-        m_freedest->setText(qt(destination_status(m_state.language, free_space(destination),
-                                                  average, QLocale::system())));
+        m_freedest->setText(
+            qt(destination_status(m_state.language, free_space(destination),
+                                  sampled_average_size(destination), QLocale::system())));
         m_Command4->setEnabled(true);
     } else {
         m_freedest->setText(QString());
@@ -577,10 +575,8 @@ void Form1::Command4_Click() {
 
 void Form1::updatecombos() {
     const std::string pattern = from_qt(m_renpattern->text());
-    const bool dated_pattern = pattern.find("{modificationdate}") != std::string::npos ||
-                               pattern.find("{creationdate}") != std::string::npos;
     const bool other = m_otherrename->isChecked();
-    m_subdir->setEnabled(m_cre->isChecked() || m_modific->isChecked() || (other && dated_pattern));
+    m_subdir->setEnabled(naming_carries_date(naming_mode(), pattern));
     m_otherrenameinfo->setVisible(other);
     m_renpattern->setEnabled(other);
 }

@@ -169,6 +169,8 @@ private:
     std::string text_of(const char* key) const;
     QString qtext_of(const char* key) const;
     const QIcon& image(const char* key) const;
+    // The selected naming option; Keep when none is selected.
+    NamingMode naming_mode() const;
     MainWindowPrefs current_prefs() const;
     TransferOptions transfer_options() const;
     void transfer_before_report(const std::vector<TransferredPicture>& pictures);

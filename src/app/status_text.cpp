@@ -2,6 +2,7 @@
 
 #include "settings/language.h"
 #include "text/text.h"
+#include "transfer/room_estimate.h"
 
 #include <cstdio>
 
@@ -28,7 +29,7 @@ std::string destination_status(const LanguageTable& language, double free_bytes,
     if (average_size != 0) {
         char pictures[64];
         std::snprintf(pictures, sizeof pictures, "%.0f",
-                      round_half_even(free_bytes / average_size));
+                      pictures_of_room(free_bytes, average_size));
         status += CRLF;
         status += Remplacer("#1", pictures, language.translate("how_freepics"));
     }

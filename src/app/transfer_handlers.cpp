@@ -228,10 +228,7 @@ TransferOptions Form1::transfer_options() const {
     TransferOptions options;
     options.source_text = from_qt(m_chemin->text());
     options.destination_text = from_qt(m_destin->text());
-    options.naming = m_cre->isChecked()           ? NamingMode::CreationDate
-                     : m_modific->isChecked()     ? NamingMode::ModificationDate
-                     : m_otherrename->isChecked() ? NamingMode::Pattern
-                                                  : NamingMode::Keep;
+    options.naming = naming_mode();
     options.pattern = from_qt(m_renpattern->text());
     options.subdir_enabled = m_subdir->isEnabled();
     options.subdir_checked = m_subdir->isChecked();
@@ -294,7 +291,7 @@ void Form1::end_transfer(const JobEnd& end) {
     m_running.reset();
     enable_toolbar();
     if (end.failed)
-        dialogs().message_box(Remplacer("#1", end.error, text_of("job_error")), "Orvix",
+        dialogs().message_box(Remplacer("#1", end.error, text_of("job_error")), application_title,
                               Icon::Critical, Buttons::Ok);
     if (m_close_when_stopped) {
         m_close_when_stopped = false;

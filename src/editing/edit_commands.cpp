@@ -22,7 +22,6 @@ constexpr int16_t kEditQuality = 100;
 constexpr const char* kThumbnailResize = "100";
 // Formats the crop window shows as they are; the others go through a JPEG copy.
 constexpr std::array<std::string_view, 3> kShownAsTheyAre = {"jpeg", "jpg", "bmp"};
-constexpr const char* kTitle = "Orvix";
 
 int32_t convert_in_place(const std::string& picture, const std::string& crop,
                          const std::string& resize, int16_t quality, int16_t transform) {
@@ -105,7 +104,7 @@ void report_failures(const EditContext& context, const EditReport& report) {
         return;
     const std::string text =
         Remplacer("#1", names, Remplacer("<BR>", CRLF, context.language.translate("edit_failed")));
-    context.dialogs.message_box(text, kTitle, Icon::Exclamation);
+    context.dialogs.message_box(text, application_title, Icon::Exclamation);
 }
 
 // Refills the grid and selects again what was selected.
@@ -168,7 +167,7 @@ std::optional<InexactTurn> ask_about_inexact_turns(const EditContext& context,
         Remplacer("#2", std::to_string(most),
                   Remplacer("#1", std::to_string(count), language.translate("turn_not_exact")));
     const std::optional<size_t> choice = context.dialogs.choice_box(
-        text, kTitle, Icon::Question,
+        text, application_title, Icon::Question,
         {language.translate("turn_trim"), language.translate("turn_reencode")});
     if (!choice)
         return std::nullopt;
@@ -352,8 +351,8 @@ EditReport delete_selected(EditContext& context) {
         return report;
     const std::string question =
         Remplacer("#1", std::to_string(items.size()), context.language.translate("confirm_delete"));
-    if (context.dialogs.message_box(question, kTitle, Icon::Exclamation, Buttons::YesNo) !=
-        Answer::Yes)
+    if (context.dialogs.message_box(question, application_title, Icon::Exclamation,
+                                    Buttons::YesNo) != Answer::Yes)
         return report;
     const auto guard = busy(context);
     std::vector<TransferredPicture>& records = context.transferred_pictures;

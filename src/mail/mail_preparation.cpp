@@ -315,7 +315,8 @@ MailResult prepare_mail(const MailChoices& choices, const std::vector<Transferre
                                            Remplacer("#1", std::to_string(to_int(result.total_kb)),
                                                      language.translate("confirm_send")));
     busy.show(false);
-    const Answer answer = dialogs.message_box(question, "Orvix", Icon::Exclamation, Buttons::YesNo);
+    const Answer answer =
+        dialogs.message_box(question, application_title, Icon::Exclamation, Buttons::YesNo);
     busy.show(true);
 
     if (answer == Answer::Yes) {

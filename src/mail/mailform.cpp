@@ -368,7 +368,8 @@ void mailform::Form_Load() {
 
     if (!m_sendix->ready()) {
         m_prepare->setEnabled(false);
-        m_context.dialogs.message_box(m_sendix->problem(), "Orvix", Icon::Exclamation, Buttons::Ok);
+        m_context.dialogs.message_box(m_sendix->problem(), application_title, Icon::Exclamation,
+                                      Buttons::Ok);
     }
 }
 

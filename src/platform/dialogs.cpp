@@ -67,8 +67,8 @@ void show_system_error(int errno_value) {
 
 Answer StderrDialogs::message_box(const std::string& text, const std::string& title, Icon icon,
                                   Buttons buttons) {
-    std::cerr << "[" << (title.empty() ? "Orvix" : title) << " " << icon_word(icon) << "] " << text
-              << std::endl;
+    std::cerr << "[" << (title.empty() ? application_title : title) << " " << icon_word(icon)
+              << "] " << text << std::endl;
     return first_button(buttons);
 }
 
@@ -80,7 +80,7 @@ std::optional<std::string> StderrDialogs::input_box(const std::string& prompt,
 
 std::optional<size_t> StderrDialogs::choice_box(const std::string& text, const std::string& title,
                                                 Icon icon, const std::vector<std::string>&) {
-    std::cerr << "[" << (title.empty() ? "Orvix" : title) << " " << icon_word(icon)
+    std::cerr << "[" << (title.empty() ? application_title : title) << " " << icon_word(icon)
               << ", cancelled] " << text << std::endl;
     return std::nullopt;
 }

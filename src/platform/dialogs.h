@@ -11,6 +11,9 @@
 
 namespace orvix {
 
+// The title of the program's own boxes, and of a box whose caller gives none.
+inline constexpr const char* application_title = "Orvix";
+
 enum class Icon { None, Exclamation, Critical, Information, Question };
 enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel };
 enum class Answer { Ok, Cancel, Yes, No };

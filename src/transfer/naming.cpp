@@ -40,6 +40,41 @@ std::string thumb_stem(const std::string& base) {
 
 } // namespace
 
+std::string_view rename_with_word(NamingMode mode) {
+    switch (mode) {
+    case NamingMode::CreationDate:
+        return "CRE";
+    case NamingMode::ModificationDate:
+        return "MOD";
+    case NamingMode::Pattern:
+        return "OTHER";
+    case NamingMode::Keep:
+        break;
+    }
+    return "NO";
+}
+
+std::optional<NamingMode> naming_mode_of_word(const std::string& word) {
+    for (NamingMode mode : {NamingMode::Keep, NamingMode::CreationDate,
+                            NamingMode::ModificationDate, NamingMode::Pattern})
+        if (word == rename_with_word(mode))
+            return mode;
+    return std::nullopt;
+}
+
+bool naming_carries_date(NamingMode mode, const std::string& pattern) {
+    switch (mode) {
+    case NamingMode::CreationDate:
+    case NamingMode::ModificationDate:
+        return true;
+    case NamingMode::Pattern:
+        return contains(pattern, "{modificationdate}") || contains(pattern, "{creationdate}");
+    case NamingMode::Keep:
+        break;
+    }
+    return false;
+}
+
 PictureDates dates_from_record(const std::string& record) {
     return {get_line(2, record), get_line(3, record)};
 }
@@ -73,25 +108,12 @@ std::string new_name(NamingMode mode, const std::string& pattern, const std::str
 
 std::string date_folder(NamingMode mode, const std::string& pattern, bool subdir_on,
                         const PictureDates& dates) {
-    if (!subdir_on)
+    if (!subdir_on || !naming_carries_date(mode, pattern))
         return {};
-    switch (mode) {
-    case NamingMode::CreationDate:
-        return first_eight(dates.creation);
-    case NamingMode::ModificationDate:
-        return first_eight(dates.modification);
-    case NamingMode::Pattern: {
-        std::string folder;
-        if (contains(pattern, "{modificationdate}"))
-            folder = first_eight(dates.modification);
-        if (contains(pattern, "{creationdate}"))
-            folder = first_eight(dates.creation);
-        return folder;
-    }
-    case NamingMode::Keep:
-        break;
-    }
-    return {};
+    // A pattern with both date tokens files by the creation date.
+    const bool by_creation = mode == NamingMode::CreationDate ||
+                             (mode == NamingMode::Pattern && contains(pattern, "{creationdate}"));
+    return first_eight(by_creation ? dates.creation : dates.modification);
 }
 
 std::string target_folder(const std::string& destination_folder, const std::string& date_folder) {
@@ -105,27 +127,24 @@ std::string file_target(const std::string& target_folder, const std::string& nam
     return target_folder + name + "." + extension;
 }
 
+int format_index_of(int stored_index) {
+    return stored_index >= 0 && stored_index < static_cast<int>(output_formats.size())
+               ? stored_index
+               : -1;
+}
+
 std::string output_extension(int format_index, const std::string& source_extension) {
-    switch (format_index) {
-    case 1:
-        return "jpg";
-    case 2:
-        return "bmp";
-    case 3:
-        return "tif";
-    case 4:
-        return "png";
-    case 5:
-        return "psd";
-    default:
-        // 0 asks for no conversion; with no entry selected there is no choice to honour
-        // either, so the copy keeps its format.
+    // Entry 0 asks for no conversion; with no entry selected there is no choice to honour
+    // either, so the copy keeps its format.
+    if (format_index_of(format_index) < 0)
         return source_extension;
-    }
+    const std::string_view extension = output_formats[static_cast<size_t>(format_index)].extension;
+    return extension.empty() ? source_extension : std::string(extension);
 }
 
 bool is_jpeg_choice(int format_index) {
-    return format_index == 1;
+    return format_index_of(format_index) >= 0 &&
+           output_formats[static_cast<size_t>(format_index)].extension == "jpg";
 }
 
 std::string bis_proposal(const std::string& target) {

@@ -6,11 +6,27 @@
 
 #include "transfer/transfer.h"
 
+#include <array>
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 
 namespace orvix {
+
+// The extensions of the transferable pictures, as the listing takes them: the transfer lists
+// the source with it and the source status counts and samples with it.
+inline constexpr std::string_view picture_filter = "jpg,tif,bmp";
+
+// The words the preferences keep for the naming modes under RENAME_WITH.
+std::string_view rename_with_word(NamingMode mode);
+// The mode a RENAME_WITH word names; std::nullopt for a word that names none, which
+// leaves every naming option off.
+std::optional<NamingMode> naming_mode_of_word(const std::string& word);
+
+// True when the names the mode gives carry a date, so that they can be filed into a
+// folder per date: the two date modes, and a pattern with a date token.
+bool naming_carries_date(NamingMode mode, const std::string& pattern);
 
 // The two date texts (YYYYMMDDhhmmss, local time) that names and date folders use.
 struct PictureDates {
@@ -43,9 +59,27 @@ std::string target_folder(const std::string& destination_folder, const std::stri
 std::string file_target(const std::string& target_folder, const std::string& name,
                         const std::string& extension);
 
-// Extension of the converted file by the format list's index: 0 keeps the source's
-// extension, 1 jpg, 2 bmp, 3 tif, 4 png, 5 psd. Any other index (-1 when nothing is
-// selected) also keeps the source's extension: without a choice nothing is converted.
+// One entry of the format list. The list shows the entries in this order and the
+// FILECONVERSION preference keeps the index, so the index is what ties a label to its
+// extension.
+struct OutputFormat {
+    std::string_view label;     // empty: the language's "noconversion" text
+    std::string_view extension; // empty: the source's own extension, no conversion
+};
+
+inline constexpr std::array<OutputFormat, 6> output_formats = {{{"", ""},
+                                                                {"JPEG", "jpg"},
+                                                                {"BMP", "bmp"},
+                                                                {"TIFF", "tif"},
+                                                                {"PNG", "png"},
+                                                                {"Adobe Photoshop", "psd"}}};
+
+// A stored format index when it names an entry of the list, else -1 (no selection).
+int format_index_of(int stored_index);
+
+// Extension of the converted file by the format list's index. An index that names no
+// entry (-1 when nothing is selected) keeps the source's extension: without a choice
+// nothing is converted.
 std::string output_extension(int format_index, const std::string& source_extension);
 
 // True when format_index selects the JPEG entry, whose quality the run reads.

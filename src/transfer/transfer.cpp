@@ -19,8 +19,6 @@ namespace orvix {
 
 namespace {
 
-constexpr std::string_view kTitle = "Orvix";
-constexpr std::string_view kPictureFilter = "jpg,tif,bmp";
 constexpr int16_t kThumbQuality = 100;
 constexpr std::string_view kThumbResize = "100";
 constexpr int kMin = 0;
@@ -135,7 +133,7 @@ private:
             return stop_with("dest_inside_source", Icon::Exclamation);
 
         list_files(add_trailing_separator(m_options.source_text), m_list,
-                   std::string(kPictureFilter), true, "", 0);
+                   std::string(picture_filter), true, "", 0);
         m_outcome.found = static_cast<int>(m_list.size());
         m_progress.set_min(kMin);
         m_progress.set_max(m_outcome.found);
@@ -356,7 +354,7 @@ private:
     }
 
     void message(const std::string& text, Icon icon) {
-        m_dialogs.message_box(text, std::string(kTitle), icon, Buttons::Ok);
+        m_dialogs.message_box(text, application_title, icon, Buttons::Ok);
     }
 
     const TransferOptions& m_options;

@@ -9,6 +9,7 @@
 #include "text/text.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QTest>
 
 #include <cctype>
@@ -76,6 +77,8 @@ struct FilingCase {
 
 const char* const format_extensions[] = {"", "jpg", "bmp", "tif", "png", "psd"};
 const char* const format_labels[] = {"NoConversion", "Jpeg", "Bmp", "Tiff", "Png", "Psd"};
+// What the format list shows for each entry but the first, whose text is the language's.
+const char* const format_shown[] = {"", "JPEG", "BMP", "TIFF", "PNG", "Adobe Photoshop"};
 
 FilingCase filing(const Naming& naming, bool subdir, int format, bool delete_originals) {
     return {naming, subdir, format, delete_originals};
@@ -206,6 +209,10 @@ TEST_P(TransferFilingTest, TheCopiesAreNamedFiledAndConvertedAsTheWindowSays) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
     EXPECT_EQ(child<QCheckBox>("subdir")->isEnabled(), c.naming.dated_by != nullptr)
         << "the box is offered exactly with a dated name";
+    if (c.format != 0) {
+        EXPECT_EQ(child<QComboBox>("formatchoice")->currentText(), format_shown[c.format])
+            << "the entry the user sees is the format written";
+    }
     m_dialogs.clear();
     click_transfer_and_wait();
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 namespace orvix {
@@ -52,6 +53,92 @@ INSTANTIATE_TEST_SUITE_P(
         NameCase{"token_in_base", NamingMode::Pattern, "{same}", "{sameupper}", "{SAMEUPPER}", ""},
         NameCase{"dots_kept", NamingMode::Pattern, "{same}.v2", "IMG.0001", "IMG.0001.v2", ""}),
     [](const ::testing::TestParamInfo<NameCase>& info) { return std::string(info.param.label); });
+
+struct DateCase {
+    const char* label;
+    NamingMode mode;
+    const char* pattern;
+    bool carries_date;
+};
+
+class DateToken : public ::testing::TestWithParam<DateCase> {};
+
+// The setup page enables the date sub-folder box by this rule, and the run files by it:
+// a name with a date gets a date folder exactly when the box could be checked.
+TEST_P(DateToken, DecidesTheDateFolder) {
+    const DateCase& c = GetParam();
+    EXPECT_EQ(naming_carries_date(c.mode, c.pattern), c.carries_date);
+    EXPECT_EQ(!date_folder(c.mode, c.pattern, true, kDates).empty(), c.carries_date);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Patterns, DateToken,
+    ::testing::Values(DateCase{"keep", NamingMode::Keep, "{creationdate}", false},
+                      DateCase{"creation", NamingMode::CreationDate, "", true},
+                      DateCase{"modification", NamingMode::ModificationDate, "", true},
+                      DateCase{"empty_pattern", NamingMode::Pattern, "", false},
+                      DateCase{"same_only", NamingMode::Pattern, "{same}", false},
+                      DateCase{"creation_token", NamingMode::Pattern, "x{creationdate}", true},
+                      DateCase{"modification_token", NamingMode::Pattern,
+                               "{modificationdate}_{same}", true},
+                      DateCase{"upper_case_token", NamingMode::Pattern, "{CreationDate}", false},
+                      DateCase{"unclosed_token", NamingMode::Pattern, "{creationdate", false}),
+    [](const ::testing::TestParamInfo<DateCase>& info) { return std::string(info.param.label); });
+
+struct FormatCase {
+    int index;
+    const char* label; // "" for the language's own text
+    const char* extension_of_a_bmp;
+    bool jpeg;
+};
+
+class FormatList : public ::testing::TestWithParam<FormatCase> {};
+
+// The list shows the labels in index order and the run converts by the index: each label
+// must give its own format.
+TEST_P(FormatList, PairsEachLabelWithItsExtension) {
+    const FormatCase& c = GetParam();
+    EXPECT_EQ(output_formats.at(static_cast<size_t>(c.index)).label, c.label);
+    EXPECT_EQ(output_extension(c.index, "bmp"), c.extension_of_a_bmp);
+    EXPECT_EQ(is_jpeg_choice(c.index), c.jpeg);
+    EXPECT_EQ(format_index_of(c.index), c.index);
+}
+
+INSTANTIATE_TEST_SUITE_P(Entries, FormatList,
+                         ::testing::Values(FormatCase{0, "", "bmp", false},
+                                           FormatCase{1, "JPEG", "jpg", true},
+                                           FormatCase{2, "BMP", "bmp", false},
+                                           FormatCase{3, "TIFF", "tif", false},
+                                           FormatCase{4, "PNG", "png", false},
+                                           FormatCase{5, "Adobe Photoshop", "psd", false}));
+
+TEST(NamingRules, StoredFormatIndexOutsideTheListSelectsNothing) {
+    EXPECT_EQ(output_formats.size(), 6u);
+    for (int stored : {-2, -1, 6, 99})
+        EXPECT_EQ(format_index_of(stored), -1) << stored;
+}
+
+struct WordCase {
+    const char* word;
+    std::optional<NamingMode> mode;
+};
+
+class RenameWith : public ::testing::TestWithParam<WordCase> {};
+
+TEST_P(RenameWith, NamesANamingMode) {
+    const WordCase& c = GetParam();
+    EXPECT_EQ(naming_mode_of_word(c.word), c.mode);
+    if (c.mode) {
+        EXPECT_EQ(rename_with_word(*c.mode), c.word);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Words, RenameWith,
+    ::testing::Values(WordCase{"NO", NamingMode::Keep}, WordCase{"CRE", NamingMode::CreationDate},
+                      WordCase{"MOD", NamingMode::ModificationDate},
+                      WordCase{"OTHER", NamingMode::Pattern}, WordCase{"", std::nullopt},
+                      WordCase{"cre", std::nullopt}, WordCase{"CRE ", std::nullopt}));
 
 TEST(NamingRules, ReadsDatesFromTheFileRecord) {
     const PictureDates dates =

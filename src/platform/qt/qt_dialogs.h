@@ -9,9 +9,6 @@ class QWidget;
 
 namespace orvix {
 
-// The title a box gets when its caller gives none.
-inline constexpr const char* application_title = "Orvix";
-
 QMessageBox::Icon message_icon(Icon icon);
 QMessageBox::StandardButtons message_buttons(Buttons buttons);
 // The answer for the button the user pressed; a box closed another way counts as its
