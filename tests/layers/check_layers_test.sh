@@ -36,11 +36,11 @@ cases=(
   'src/mail/mailform.cpp|#include "mailctl/sendix_ids.h"|'
 )
 
+mkdir -p "$work/tree"
+cp -r "$root/src" "$work/tree/src"
 for entry in "${cases[@]}"; do
   IFS='|' read -r file line rule <<<"$entry"
-  rm -rf "$work/tree"
-  mkdir -p "$work/tree"
-  cp -r "$root/src" "$work/tree/src"
+  cp "$work/tree/$file" "$work/saved"
   printf '%s\n' "$line" >>"$work/tree/$file"
   number=$(wc -l <"$work/tree/$file")
   status=0
@@ -56,6 +56,7 @@ for entry in "${cases[@]}"; do
     echo "$output"
     failures=$((failures + 1))
   fi
+  mv "$work/saved" "$work/tree/$file"
 done
 
 echo "$((${#cases[@]} - failures)) of ${#cases[@]} cases as expected"
