@@ -1,8 +1,8 @@
 #include "component/host.h"
 
 #include "component/site.h"
+#include "fs/fs.h"
 
-#include <sys/stat.h>
 #include <utility>
 
 namespace orvix::component {
@@ -15,11 +15,6 @@ Creation refused(CreateStatus status, std::string detail, int32_t code = ORVIX_E
     creation.code = code;
     creation.detail = std::move(detail);
     return creation;
-}
-
-bool regular_file(const std::string& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
 int32_t call_registration(const std::string& path, const char* entry_point) {
@@ -62,7 +57,7 @@ namespace {
 Creation create_from_record(std::optional<ClassRecord> record, std::string_view clsid,
                             std::string_view interface_id, uint32_t interface_version, Site* site) {
     // Only an absolute path: a bare name would be looked for along the loader's search path.
-    if (!record->library.starts_with('/') || !regular_file(record->library))
+    if (!record->library.starts_with('/') || !file_exists(record->library))
         return refused(CreateStatus::LibraryNotLoaded, record->library);
     SharedLibrary library(record->library);
     if (!library.loaded())
@@ -121,7 +116,7 @@ Creation create_component(std::string_view clsid, std::string_view interface_id,
 Creation create_shipped_component(std::string_view clsid, const std::string& shipped_library,
                                   std::string_view interface_id, uint32_t interface_version,
                                   Site* site) {
-    if (!shipped_library.starts_with('/') || !regular_file(shipped_library))
+    if (!shipped_library.starts_with('/') || !file_exists(shipped_library))
         return create_component(clsid, interface_id, interface_version, site);
     ClassRecord record;
     record.clsid = canonical_identifier(clsid);
@@ -161,7 +156,7 @@ int32_t unregister_library(const std::string& path) {
 
 bool ensure_registered(std::string_view clsid, const std::string& library_path) {
     const std::optional<ClassRecord> record = find_class(clsid);
-    if (record && regular_file(record->library))
+    if (record && file_exists(record->library))
         return true;
     return register_library(library_path) == ORVIX_S_OK && find_class(clsid).has_value();
 }

@@ -1,6 +1,7 @@
 #include "component/library.h"
 
-#include <climits>
+#include "fs/fs.h"
+
 #include <cstdlib>
 #include <dlfcn.h>
 #include <utility>
@@ -44,10 +45,8 @@ std::string path_of_object_holding(const void* address) {
     Dl_info info{};
     if (::dladdr(address, &info) == 0 || !info.dli_fname || !*info.dli_fname)
         return {};
-    char resolved[PATH_MAX];
-    if (!::realpath(info.dli_fname, resolved))
-        return info.dli_fname;
-    return resolved;
+    const std::string resolved = real_path(info.dli_fname);
+    return resolved.empty() ? info.dli_fname : resolved;
 }
 
 bool library_is_loaded(const std::string& path) {

@@ -8,10 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <map>
-#include <pwd.h>
-#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -25,14 +22,6 @@ constexpr const char* class_suffix = ".class";
 constexpr const char* typelib_suffix = ".typelib";
 // A registration is a few hundred bytes; anything much larger is not one of ours.
 constexpr size_t max_record_size = 64 * 1024;
-
-std::string home_folder() {
-    const char* home = std::getenv("HOME");
-    if (home && *home == '/')
-        return home;
-    const passwd* entry = ::getpwuid(::getuid());
-    return entry && entry->pw_dir ? entry->pw_dir : "";
-}
 
 std::string record_path(std::string_view id, const char* suffix) {
     const std::string canonical = canonical_identifier(id);
@@ -65,7 +54,7 @@ bool write_record(const std::string& path, const Fields& fields) {
 std::optional<std::map<std::string, std::string>> read_record(const std::string& path) {
     if (path.empty())
         return std::nullopt;
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    const UniqueFd fd = open_without_following(path);
     if (!fd.valid())
         return std::nullopt;
     std::string text(max_record_size, '\0');
@@ -92,7 +81,7 @@ int32_t remove_record(std::string_view id, const char* suffix, int32_t failure) 
     const std::string path = record_path(id, suffix);
     if (path.empty())
         return failure;
-    if (::unlink(path.c_str()) != 0 && errno != ENOENT)
+    if (const int error = delete_file(path, false, false); error != 0 && error != ENOENT)
         return failure;
     return ORVIX_S_OK;
 }
@@ -104,19 +93,8 @@ std::string value_of(const std::map<std::string, std::string>& values, const cha
 
 } // namespace
 
-std::string xdg_base_folder(const char* variable, const char* fallback) {
-    const char* value = std::getenv(variable);
-    // The base-directory rules say a relative value is to be ignored.
-    if (value && *value == '/')
-        return add_trailing_separator(value);
-    const std::string home = home_folder();
-    if (home.empty())
-        return {};
-    return add_trailing_separator(home) + add_trailing_separator(fallback);
-}
-
 std::string registry_folder() {
-    const std::string base = xdg_base_folder("XDG_DATA_HOME", ".local/share");
+    const std::string base = xdg_base_folder(XdgBase::Data);
     return base.empty() ? std::string() : base + "orvix/components/";
 }
 

@@ -30,11 +30,6 @@ struct ClassRecord {
     uint32_t misc_status = 0;
 };
 
-// A per-user base folder as freedesktop.org defines them: the variable's value when it is an
-// absolute path, else $HOME + fallback (".local/share", ".cache"); with a trailing '/'.
-// "" when neither is known.
-std::string xdg_base_folder(const char* variable, const char* fallback);
-
 // $XDG_DATA_HOME/orvix/components/ (by default ~/.local/share/orvix/components/).
 std::string registry_folder();
 

@@ -11,7 +11,6 @@
 
 #include <algorithm>
 #include <array>
-#include <sys/stat.h>
 #include <utility>
 
 namespace orvix {
@@ -75,17 +74,12 @@ EditResult skipped(int32_t item) {
     return {item, "", EditOutcome::Skipped, 0};
 }
 
-// A picture whose owner may not write it is one the user protected: it is never
-// rewritten (the rename that replaces a file would not ask).
-bool read_only(const std::string& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && (info.st_mode & S_IWUSR) == 0;
-}
-
 // Runs edit on the record's picture, unless the picture is read-only, and remakes its
 // thumbnail after a success when asked.
 EditResult rewrite(int32_t item, const TransferredPicture& record,
                    const std::function<int32_t()>& edit, bool remake = true) {
+    // A picture the user protected is never rewritten (the rename that replaces a file
+    // would not ask).
     const int32_t rc = read_only(record.picture_path) ? kPictureReadOnly : edit();
     if (rc != 0)
         return {item, record.picture_path, EditOutcome::Failed, rc};

@@ -33,6 +33,29 @@ void UniqueFd::reset() {
     m_fd = -1;
 }
 
+int UniqueFd::release() {
+    const int fd = m_fd;
+    m_fd = -1;
+    return fd;
+}
+
+UniqueFd open_regular_file(const std::string& path, off_t& size) {
+    size = 0;
+    if (!path_usable(path))
+        return {};
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    struct stat st {};
+    if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
+        return {};
+    size = st.st_size;
+    return fd;
+}
+
+UniqueFd open_without_following(const std::string& path) {
+    return path_usable(path) ? UniqueFd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW))
+                             : UniqueFd();
+}
+
 int write_all(int fd, const char* data, size_t size) {
     while (size > 0) {
         const ssize_t n = ::write(fd, data, size);

@@ -30,6 +30,8 @@ public:
     // failures only there); 0 when it went well.
     int close_checked();
     void reset();
+    // Gives the descriptor up to the caller, who closes it from now on.
+    int release();
 
 private:
     int m_fd = -1;
@@ -45,6 +47,13 @@ ssize_t read_full(int fd, char* data, size_t size);
 // device such as /dev/zero never ends), and a file beyond max_bytes EFBIG, even one that
 // grows while it is read. 0 or the errno; out is empty after a failure.
 int read_regular_file(const std::string& path, std::string& out, off_t max_bytes);
+
+// Opens a regular file for reading without waiting (a fifo named like a picture cannot
+// stall the open) and gives its size; an invalid descriptor for anything else.
+UniqueFd open_regular_file(const std::string& path, off_t& size);
+
+// Opens the file for reading unless its last part is a symbolic link.
+UniqueFd open_without_following(const std::string& path);
 
 // A new file in the folder of `destination`, put in its place by rename only through
 // commit(); removed on every other path. So a failed or interrupted write never leaves a

@@ -9,6 +9,9 @@
 #include <cstdlib>
 #include <ctime>
 #include <fcntl.h>
+#include <filesystem>
+#include <memory>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -139,6 +142,81 @@ int64_t file_length(const std::string& path) {
     return stat_path(path, st) && S_ISREG(st.st_mode) ? static_cast<int64_t>(st.st_size) : -1;
 }
 
+namespace {
+
+FileStatus status_of(const struct stat& st) {
+    FileStatus status;
+    status.is_folder = S_ISDIR(st.st_mode);
+    status.is_regular = S_ISREG(st.st_mode);
+    status.owner_may_write = (st.st_mode & S_IWUSR) != 0;
+    status.owned_by_me = st.st_uid == ::getuid();
+    status.size = st.st_size;
+    status.mtime_sec = st.st_mtim.tv_sec;
+    status.mtime_nsec = st.st_mtim.tv_nsec;
+    status.device = st.st_dev;
+    status.inode = st.st_ino;
+    return status;
+}
+
+} // namespace
+
+std::optional<FileStatus> file_status(const std::string& path) {
+    struct stat st {};
+    if (!stat_path(path, st))
+        return std::nullopt;
+    return status_of(st);
+}
+
+std::optional<FileStatus> link_status(const std::string& path) {
+    struct stat st {};
+    if (!path_usable(path) || ::lstat(path.c_str(), &st) != 0)
+        return std::nullopt;
+    return status_of(st);
+}
+
+bool path_exists(const std::string& path) {
+    return file_status(path).has_value();
+}
+
+bool nothing_at(const std::string& path) {
+    struct stat st;
+    return path_usable(path) && ::lstat(path.c_str(), &st) != 0 && errno == ENOENT;
+}
+
+bool read_only(const std::string& path) {
+    const std::optional<FileStatus> status = file_status(path);
+    return status && !status->owner_may_write;
+}
+
+bool same_file(const std::string& a, const std::string& b) {
+    const std::optional<FileStatus> first = file_status(a);
+    const std::optional<FileStatus> second = file_status(b);
+    return first && second && first->device == second->device && first->inode == second->inode;
+}
+
+std::string real_path(const std::string& path) {
+    if (!path_usable(path))
+        return {};
+    const std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr),
+                                                               &std::free);
+    return resolved ? std::string(resolved.get()) : std::string();
+}
+
+bool may_create_in(const std::string& folder) {
+    return path_usable(folder) && ::access(folder.c_str(), W_OK | X_OK) == 0;
+}
+
+std::optional<std::vector<std::string>> folder_entry_names(const std::string& folder) {
+    const detail::DirHandle dir = detail::open_dir(folder);
+    if (!dir)
+        return std::nullopt;
+    std::vector<std::string> names;
+    while (const dirent* entry = ::readdir(dir.get()))
+        if (!detail::is_dot_or_dotdot(entry->d_name))
+            names.emplace_back(entry->d_name);
+    return names;
+}
+
 // --- Paths -----------------------------------------------------------------------------
 
 std::string add_trailing_separator(const std::string& path) {
@@ -166,7 +244,9 @@ std::string parent_folder(const std::string& path, const std::string& separator)
     return last == std::string::npos ? std::string() : path.substr(0, last + sep.size());
 }
 
-int make_path(const std::string& path) {
+namespace {
+
+int make_path_with_mode(const std::string& path, mode_t mode) {
     if (!path_usable(path))
         return ENOENT;
     const std::string full = add_trailing_separator(path);
@@ -176,13 +256,74 @@ int make_path(const std::string& path) {
         const std::string level = full.substr(0, end + 1);
         if (level == "/" || folder_exists(level))
             continue;
-        if (::mkdir(level.c_str(), 0777) != 0) {
+        if (::mkdir(level.c_str(), mode) != 0) {
             const int error = errno;
             if (!(error == EEXIST && folder_exists(level)))
                 return error;
         }
     }
     return 0;
+}
+
+} // namespace
+
+int make_path(const std::string& path) {
+    return make_path_with_mode(path, 0777);
+}
+
+bool make_private_path(const std::string& path) {
+    return make_path_with_mode(path, 0700) == 0 && folder_exists(path);
+}
+
+std::string home_folder() {
+    const char* home = std::getenv("HOME");
+    if (home && *home == SEP)
+        return home;
+    long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::vector<char> buffer(size > 0 ? static_cast<size_t>(size) : 16384);
+    struct passwd entry {};
+    struct passwd* found = nullptr;
+    if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || !found ||
+        !found->pw_dir || *found->pw_dir != SEP)
+        return {};
+    return found->pw_dir;
+}
+
+namespace {
+
+struct XdgRule {
+    const char* variable;
+    const char* fallback;
+};
+
+XdgRule xdg_rule(XdgBase base) {
+    switch (base) {
+    case XdgBase::Data:
+        return {"XDG_DATA_HOME", ".local/share"};
+    case XdgBase::Config:
+        return {"XDG_CONFIG_HOME", ".config"};
+    case XdgBase::Cache:
+        break;
+    }
+    return {"XDG_CACHE_HOME", ".cache"};
+}
+
+} // namespace
+
+std::string xdg_base_folder(XdgBase base, const std::string& value, const std::string& home) {
+    std::string folder;
+    if (value.starts_with(SEP))
+        folder = value;
+    else if (home.starts_with(SEP))
+        folder = add_trailing_separator(home) + xdg_rule(base).fallback;
+    else
+        return {};
+    return add_trailing_separator(std::filesystem::path(folder).lexically_normal().string());
+}
+
+std::string xdg_base_folder(XdgBase base) {
+    const char* value = std::getenv(xdg_rule(base).variable);
+    return xdg_base_folder(base, value ? value : "", home_folder());
 }
 
 std::string program_folder() {
@@ -211,9 +352,13 @@ std::string make_private_temp_folder(const std::string& prefix) {
         if (c == SEP)
             c = '_';
     }
-    std::string pattern = temp_folder() + name + "-XXXXXX";
+    return make_private_folder(temp_folder(), name + "-");
+}
+
+std::string make_private_folder(const std::string& parent, const std::string& prefix) {
+    std::string pattern = add_trailing_separator(parent) + prefix + "XXXXXX";
     // mkdtemp makes the folder with mode 0700 under a name nobody could have planted.
-    if (!::mkdtemp(pattern.data()))
+    if (!path_usable(pattern) || !::mkdtemp(pattern.data()))
         return {};
     return pattern + SEP;
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,49 @@ bool folder_exists(const std::string& path);
 // Size in bytes; -1 when the file cannot be opened.
 int64_t file_length(const std::string& path);
 
+// What the system records of one entry.
+struct FileStatus {
+    bool is_folder = false;
+    bool is_regular = false; // a regular file
+    bool owner_may_write = false;
+    bool owned_by_me = false; // its owner is the user this process runs as
+    int64_t size = 0;
+    int64_t mtime_sec = 0;
+    int64_t mtime_nsec = 0;
+    uint64_t device = 0;
+    uint64_t inode = 0;
+};
+
+// The entry the path names, a symbolic link followed; nullopt when nothing can be read there.
+std::optional<FileStatus> file_status(const std::string& path);
+
+// The entry itself, never followed: a symbolic link is neither a folder nor a regular file.
+std::optional<FileStatus> link_status(const std::string& path);
+
+// True when anything (file, folder, device, ...) stands at the path, a link followed.
+bool path_exists(const std::string& path);
+
+// True only when the system says that no entry at all, not even a dangling link, has this
+// name (ENOENT); a path it refuses to look at (EACCES, ...) does not count as free.
+bool nothing_at(const std::string& path);
+
+// True for an existing entry whose owner has no write permission: one the user protected.
+bool read_only(const std::string& path);
+
+// True when both paths name one existing file (same device and inode, links followed).
+bool same_file(const std::string& a, const std::string& b);
+
+// The absolute path with every link, "." and ".." resolved; "" when the path does not exist.
+std::string real_path(const std::string& path);
+
+// True when this user may create entries in the folder. A read-only mount answers no
+// even for root.
+bool may_create_in(const std::string& folder);
+
+// The names of every entry of the folder ("." and ".." left out), in the system's order;
+// nullopt when the folder cannot be read.
+std::optional<std::vector<std::string>> folder_entry_names(const std::string& folder);
+
 // --- Paths -----------------------------------------------------------------------------
 
 // Ends the path with '/' (also for URLs); an empty path becomes "/".
@@ -77,10 +121,34 @@ std::string parent_folder(const std::string& path, const std::string& separator 
 // already made stay).
 int make_path(const std::string& path);
 
+// Like make_path, but each level it makes is private to the user (mode 0700). True when
+// the folder exists afterwards.
+bool make_private_path(const std::string& path);
+
 // The folder of the running executable, with a trailing separator, and its file name.
 // Tests that need another program folder pass their own to the routines that take one.
 std::string program_folder();
 std::string program_name();
+
+// --- The user's folders -------------------------------------------------------------
+
+// $HOME when it holds an absolute path, else the account's home folder; "" when neither.
+std::string home_folder();
+
+// The per-user base folders of the XDG base-directory rules.
+enum class XdgBase {
+    Data,   // $XDG_DATA_HOME, else ~/.local/share
+    Config, // $XDG_CONFIG_HOME, else ~/.config
+    Cache,  // $XDG_CACHE_HOME, else ~/.cache
+};
+
+// The rule: value when it is an absolute path (an empty or relative value is ignored),
+// else home followed by the base's fallback; "" when home is not absolute either. The
+// result is lexically normalised ("//" and "." folded) and ends with a separator.
+std::string xdg_base_folder(XdgBase base, const std::string& value, const std::string& home);
+
+// The same for this process: its environment variable and home_folder().
+std::string xdg_base_folder(XdgBase base);
 
 // --- Temporary files -------------------------------------------------------------------
 
@@ -89,6 +157,10 @@ std::string temp_folder();
 // A private folder (mode 0700, made by mkdtemp) under temp_folder() named after prefix,
 // with a trailing separator; "" when it cannot be made. The caller owns and removes it.
 std::string make_private_temp_folder(const std::string& prefix);
+
+// A new private folder (mode 0700, made by mkdtemp) in parent, named prefix followed by six
+// random characters, with a trailing separator; "" when it cannot be made.
+std::string make_private_folder(const std::string& parent, const std::string& prefix);
 // folder + "~" + first three characters of prefix + a four-digit counter + "." +
 // extension, the first such name that nothing (file, folder or link) holds yet. An
 // empty folder becomes

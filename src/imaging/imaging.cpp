@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <sys/stat.h>
 #include <utility>
 #include <vector>
 
@@ -132,14 +131,6 @@ bool swaps_sides(int16_t transform) {
 
 bool turns_or_flips(int16_t transform) {
     return transform == 1 || transform == 2 || swaps_sides(transform) || transform == 6;
-}
-
-// Two names of one existing file.
-bool same_file(const std::string& a, const std::string& b) {
-    struct stat first {
-    }, second{};
-    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
-           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
 // A JPEG that is only going to shrink is decoded at a reduced DCT scale, still at least

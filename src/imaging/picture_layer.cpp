@@ -8,9 +8,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <sys/mman.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace orvix::picture {
@@ -91,18 +89,14 @@ PictureSource::~PictureSource() {
 bool PictureSource::open(const std::string& path) {
     close();
     m_path = path;
-    // Non-blocking, so that a pipe named like a picture cannot stall the open; regular
-    // files ignore the flag.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    struct stat info {};
-    if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        if (fd >= 0)
-            ::close(fd);
+    off_t size = 0;
+    UniqueFd fd = open_regular_file(path, size);
+    if (!fd.valid()) {
         set_last_error(kOpenFailed);
         return false;
     }
-    m_fd = fd;
-    m_file_size = info.st_size;
+    m_fd = fd.release();
+    m_file_size = size;
     set_last_error(kNoError);
     return true;
 }

@@ -2,17 +2,13 @@
 
 #include "component/registry.h"
 #include "fs/fs.h"
-#include "fs/posix_handles.h"
 #include "imaging/imaging.h"
 #include "settings/prefs.h"
 #include "text/text.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdlib>
 #include <string_view>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace orvix {
 
@@ -76,28 +72,17 @@ bool safe_for_mail(std::string_view path) {
     return true;
 }
 
-// Each missing level made private to the user.
-bool make_private_path(const std::string& folder) {
-    const std::string full = add_trailing_separator(folder);
-    for (size_t end = full.find('/', 1); end != std::string::npos; end = full.find('/', end + 1)) {
-        const std::string level = full.substr(0, end);
-        if (::mkdir(level.c_str(), 0700) != 0 && errno != EEXIST)
-            return false;
-    }
-    return folder_exists(full);
-}
-
 // This mail's own folder: private, under mail_root, else under the temporary folder.
 std::string new_mail_folder(const std::string& mail_root) {
     if (!mail_root.empty() && safe_for_mail(mail_root) && make_private_path(mail_root)) {
-        std::string pattern = add_trailing_separator(mail_root) + mail_folder_prefix + "XXXXXX";
-        if (::mkdtemp(pattern.data()))
-            return pattern + "/";
+        const std::string folder = make_private_folder(mail_root, mail_folder_prefix);
+        if (!folder.empty())
+            return folder;
     }
     const std::string folder = make_private_temp_folder("orvix-mail");
     if (folder.empty() || safe_for_mail(folder))
         return folder;
-    ::rmdir(folder.c_str());
+    clear_folder(folder, true, true);
     return {};
 }
 
@@ -269,7 +254,7 @@ void remember_recipient(std::string& prefs_text, const std::string& recipient) {
 }
 
 std::string mail_folder_root() {
-    const std::string cache = component::xdg_base_folder("XDG_CACHE_HOME", ".cache");
+    const std::string cache = xdg_base_folder(XdgBase::Cache);
     return cache.empty() ? std::string() : cache + "orvix/mail/";
 }
 
@@ -336,19 +321,18 @@ void remove_old_mail_folders(const std::string& mail_root, std::time_t now) {
     if (mail_root.empty())
         return;
     const std::string root = add_trailing_separator(mail_root);
-    const detail::DirHandle dir = detail::open_dir(root);
-    if (!dir)
+    const std::optional<std::vector<std::string>> names = folder_entry_names(root);
+    if (!names)
         return;
     std::vector<std::string> old;
-    while (const dirent* entry = ::readdir(dir.get())) {
-        const std::string name = entry->d_name;
+    for (const std::string& name : *names) {
         if (!name.starts_with(mail_folder_prefix))
             continue;
-        struct stat info {};
         const std::string path = root + name;
         // Only folders of this user's own, never through a link.
-        if (::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
-            info.st_uid == ::getuid() && info.st_mtime + kept_seconds < now)
+        const std::optional<FileStatus> status = link_status(path);
+        if (status && status->is_folder && status->owned_by_me &&
+            status->mtime_sec + kept_seconds < now)
             old.push_back(path);
     }
     for (const std::string& folder : old)

@@ -25,7 +25,7 @@ struct LocationFacts {
     bool extra_writable = false; // ... and this user may create files in it
     std::string xdg_config_home; // the environment's values, "" when unset
     std::string xdg_data_home;
-    std::string home; // $HOME, else the account's home folder
+    std::string home; // home_folder()
 };
 
 // The rules:
@@ -35,7 +35,7 @@ struct LocationFacts {
 //   installed tree can be moved); the preferences file is
 //   $XDG_CONFIG_HOME/orvix/prefs.prf, and the user's own language files in
 //   $XDG_DATA_HOME/orvix/languages/ are offered after the shipped ones. An unset, empty or
-//   relative XDG variable stands for ~/.config or ~/.local/share.
+//   relative XDG variable stands for ~/.config or ~/.local/share (xdg_base_folder's rule).
 Locations find_locations(const LocationFacts& facts);
 
 // Everything under program_folder + "extra/": the build tree and portable copies.

@@ -9,11 +9,9 @@
 #include "transfer/naming.h"
 
 #include <cstdint>
-#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <set>
-#include <sys/stat.h>
 
 namespace orvix {
 
@@ -41,16 +39,10 @@ struct SourceStamp {
 };
 
 std::optional<SourceStamp> stamp_of(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0)
+    const std::optional<FileStatus> status = file_status(path);
+    if (!status)
         return std::nullopt;
-    return SourceStamp{st.st_size, st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
-}
-
-std::string real_path(const std::string& path) {
-    const std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr),
-                                                               &std::free);
-    return resolved ? std::string(resolved.get()) : std::string();
+    return SourceStamp{status->size, status->mtime_sec, status->mtime_nsec};
 }
 
 // True when folder is outer itself or lies anywhere below it, links resolved.

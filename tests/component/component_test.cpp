@@ -305,15 +305,13 @@ INSTANTIATE_TEST_SUITE_P(
         return std::string(info.param.label);
     });
 
-TEST(XdgFolders, IgnoreRelativeValues) {
+TEST(XdgFolders, TheRegistryLiesInTheUsersDataFolder) {
     test::ScopedEnv env;
     env.set("HOME", "/home/someone");
-    env.set("XDG_CACHE_HOME", "relative/cache");
-    EXPECT_EQ(xdg_base_folder("XDG_CACHE_HOME", ".cache"), "/home/someone/.cache/");
-    env.set("XDG_CACHE_HOME", "/var/cache/me");
-    EXPECT_EQ(xdg_base_folder("XDG_CACHE_HOME", ".cache"), "/var/cache/me/");
-    env.unset("XDG_DATA_HOME");
+    env.set("XDG_DATA_HOME", "relative/data");
     EXPECT_EQ(registry_folder(), "/home/someone/.local/share/orvix/components/");
+    env.set("XDG_DATA_HOME", "/var/data/me");
+    EXPECT_EQ(registry_folder(), "/var/data/me/orvix/components/");
 }
 
 } // namespace

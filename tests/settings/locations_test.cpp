@@ -63,6 +63,16 @@ TEST(LocationRules, PortableWhenExtraIsWritableElsePerUser) {
          "/opt/orvix/share/orvix/extra/",
          "/cfg/me/orvix/prefs.prf",
          {"/opt/orvix/share/orvix/extra/languages/", "/data/orvix/languages/"}},
+        {"NoHomeFolderNeverGivesARelativePath",
+         facts(false, false, "", "", ""),
+         "/opt/orvix/share/orvix/extra/",
+         "/.config/orvix/prefs.prf",
+         {"/opt/orvix/share/orvix/extra/languages/", "/.local/share/orvix/languages/"}},
+        {"RelativeHomeFolderIsNoHome",
+         facts(false, false, "", "/data", "home/me"),
+         "/opt/orvix/share/orvix/extra/",
+         "/.config/orvix/prefs.prf",
+         {"/opt/orvix/share/orvix/extra/languages/", "/data/orvix/languages/"}},
         {"ExtraThatIsNoFolderCountsAsAbsent",
          facts(false, true, "/cfg", "/data"),
          "/opt/orvix/share/orvix/extra/",
@@ -97,7 +107,7 @@ TEST(LocationRules, TheProcessFactsFollowTheFolderAndTheEnvironment) {
         EXPECT_FALSE(facts.extra_writable);
     }
     const char* home = std::getenv("HOME");
-    EXPECT_EQ(system_location_facts(program).home, home && *home ? home : writable.home);
+    EXPECT_EQ(system_location_facts(program).home, home && *home == '/' ? home : writable.home);
     EXPECT_FALSE(writable.home.empty());
 }
 

@@ -5,9 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
-#include <fcntl.h>
 #include <limits>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace orvix {
@@ -215,12 +213,11 @@ ImageInfo read_image_header(int fd, int64_t file_size) {
 } // namespace
 
 std::optional<ImageInfo> read_header_if_file(const std::string& path) {
-    // Non-blocking, so a fifo given a picture's name cannot hang the grid.
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    struct stat st {};
-    if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
+    off_t size = 0;
+    const UniqueFd fd = open_regular_file(path, size);
+    if (!fd.valid())
         return std::nullopt;
-    return read_image_header(fd.get(), st.st_size);
+    return read_image_header(fd.get(), size);
 }
 
 ImageInfo ReadImageHeader(const std::string& path) {

@@ -5,10 +5,8 @@
 
 #include <algorithm>
 #include <cstring>
-#include <dirent.h>
 #include <limits>
 #include <memory>
-#include <sys/stat.h>
 #include <type_traits>
 
 namespace orvix {
@@ -148,19 +146,13 @@ bool FileExists(const std::string& path) {
     const size_t slash = path.find_last_of(SEP);
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     if (name.find_first_of("*?") == std::string::npos) {
-        struct stat info {};
-        return ::stat(path.c_str(), &info) == 0;
+        return path_exists(path);
     }
     const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-    const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
-    if (!dir)
-        return false;
-    while (const dirent* entry = ::readdir(dir.get())) {
-        const std::string_view entry_name = entry->d_name;
-        if (entry_name != "." && entry_name != ".." && wildcard_match(name, entry_name))
-            return true;
-    }
-    return false;
+    const std::optional<std::vector<std::string>> names = folder_entry_names(folder);
+    return names && std::any_of(names->begin(), names->end(), [&](const std::string& entry) {
+               return wildcard_match(name, entry);
+           });
 }
 
 void drop_jpeg_metadata(std::string& jpeg) {

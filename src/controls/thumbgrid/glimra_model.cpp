@@ -4,7 +4,6 @@
 #include "text/text.h"
 
 #include <algorithm>
-#include <dirent.h>
 #include <memory>
 #include <optional>
 #include <thread>
@@ -53,14 +52,14 @@ private:
     using Names = std::unordered_set<std::string>;
 
     static std::optional<Names> read(const std::string& folder) {
-        const std::unique_ptr<DIR, int (*)(DIR*)> dir(
-            ::opendir(folder.empty() ? "." : folder.c_str()), &::closedir);
-        if (!dir)
+        const std::optional<std::vector<std::string>> entries =
+            folder_entry_names(folder.empty() ? "." : folder);
+        if (!entries)
             return std::nullopt;
         Names names;
-        while (const dirent* entry = ::readdir(dir.get()))
-            if (std::string_view(entry->d_name).starts_with(kCompanionPrefix))
-                names.insert(entry->d_name);
+        for (const std::string& entry : *entries)
+            if (entry.starts_with(kCompanionPrefix))
+                names.insert(entry);
         return names;
     }
 
