@@ -20,31 +20,12 @@ int32_t convert(const std::string& source, const std::string& target, const std:
                           transform);
 }
 
-// The pixel the transform puts at (x, y) of its result, read from the original.
-const uint8_t* transformed_pixel(const RgbImage& original, int transform, int x, int y) {
-    const int w = original.width, h = original.height;
-    switch (transform) {
-    case 1:
-        return original.at(w - 1 - x, y);
-    case 2:
-        return original.at(x, h - 1 - y);
-    case 5:
-        return original.at(y, h - 1 - x);
-    case 6:
-        return original.at(w - 1 - x, h - 1 - y);
-    case 7:
-        return original.at(w - 1 - y, x);
-    default:
-        return original.at(x, y);
-    }
-}
-
 void expect_transformed(const RgbImage& result, const RgbImage& original, int transform,
                         int left = 0, int top = 0) {
     for (int y = 0; y < result.height; ++y)
         for (int x = 0; x < result.width; ++x)
             ASSERT_TRUE(std::equal(result.at(x, y), result.at(x, y) + 3,
-                                   transformed_pixel(original, transform, x + left, y + top)))
+                                   test::transformed_at(original, transform, x + left, y + top)))
                 << "transform " << transform << " at " << x << "," << y;
 }
 

@@ -27,6 +27,27 @@ inline std::string run_command(const std::string& command, int* exit_code = null
     return output;
 }
 
+// What a transform code (1 and 2 the flips, 5, 6 and 7 the quarter turns) puts at (x, y) of
+// its result, read from the original: any picture with width, height and at(x, y).
+template <typename Picture>
+auto transformed_at(const Picture& original, int transform, int x, int y) {
+    const int w = original.width, h = original.height;
+    switch (transform) {
+    case 1:
+        return original.at(w - 1 - x, y);
+    case 2:
+        return original.at(x, h - 1 - y);
+    case 5:
+        return original.at(y, h - 1 - x);
+    case 6:
+        return original.at(w - 1 - x, h - 1 - y);
+    case 7:
+        return original.at(w - 1 - y, x);
+    default:
+        return original.at(x, y);
+    }
+}
+
 inline std::string quoted(const std::string& path) {
     return "'" + path + "'";
 }

@@ -26,32 +26,13 @@ std::string form_of(const std::string& path) {
     return form;
 }
 
-// The sample the transform puts at (x, y) of its result, from the original.
-const uint16_t* transformed_sample(const Rgba16Image& original, int transform, int x, int y) {
-    const int w = original.width, h = original.height;
-    switch (transform) {
-    case 1:
-        return original.at(w - 1 - x, y);
-    case 2:
-        return original.at(x, h - 1 - y);
-    case 5:
-        return original.at(y, h - 1 - x);
-    case 6:
-        return original.at(w - 1 - x, h - 1 - y);
-    case 7:
-        return original.at(w - 1 - y, x);
-    default:
-        return original.at(x, y);
-    }
-}
-
 void expect_samples(const Rgba16Image& result, const Rgba16Image& original, int transform,
                     int left = 0, int top = 0) {
     for (int y = 0; y < result.height; ++y)
         for (int x = 0; x < result.width; ++x)
             for (int c = 0; c < 4; ++c)
                 ASSERT_EQ(result.at(x, y)[c],
-                          transformed_sample(original, transform, x + left, y + top)[c])
+                          test::transformed_at(original, transform, x + left, y + top)[c])
                     << "transform " << transform << " at " << x << "," << y << " channel " << c;
 }
 
