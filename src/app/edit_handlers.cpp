@@ -149,12 +149,12 @@ std::string Form1::find_picture_of_item(int item) {
     return orvix::find_picture_of_item(edit_context(), item);
 }
 
-std::string Form1::show_crop_window(const std::string& picture) {
+std::optional<Rect> Form1::show_crop_window(const std::string& picture) {
     m_state.crop_result.clear();
     cropwindow window(m_state.crop_result, qtext_of("tb_crop"), this);
     window.setpicture(to_qt(picture));
     window.exec();
-    return m_state.crop_result;
+    return crop_corners_of_result(m_state.crop_result);
 }
 
 void Form1::tb_ButtonClick(QAction* button) {

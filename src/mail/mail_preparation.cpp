@@ -139,9 +139,10 @@ private:
         // Out of names: this picture is left out, as a failed conversion is.
         if (target.empty())
             return {};
-        convert_image3(picture, target, "", mail_resize_text(m_choices.size_index), false,
-                       static_cast<int16_t>(std::clamp(m_choices.quality, 1, 100)), 0, false, "",
-                       "", 0);
+        convert_image(picture, target,
+                      {.crop = {},
+                       .resize = resize_of_text(mail_resize_text(m_choices.size_index)),
+                       .quality = static_cast<int16_t>(std::clamp(m_choices.quality, 1, 100))});
         return target;
     }
 
