@@ -38,9 +38,9 @@ public:
 
     std::string filelist() const override { return m_grid.model().filelist(); }
     void set_filelist(const std::string& text) override { m_grid.setFilelist(grid_text(text)); }
-    std::string SelectedItems() const override { return m_grid.SelectedItems().toStdString(); }
-    void set_SelectedItems(const std::string& text) override {
-        m_grid.setSelectedItems(QString::fromStdString(text));
+    std::vector<int32_t> selected_items() const override { return m_grid.model().selected_items(); }
+    void select_items(const std::vector<int32_t>& items) override {
+        m_grid.setSelectedItems(QString::fromStdString(selected_items_text(items)));
     }
     void set_LockScreen(bool lock) override { m_grid.setLockScreen(lock); }
     void set_File_Titlestring(int32_t index, const std::string& text) override {

@@ -26,18 +26,6 @@ int32_t convert_in_place(const std::string& picture, const ConvertRequest& reque
     return convert_image(picture, picture, request);
 }
 
-// The selected item numbers, in the grid's (ascending) order; numbers below 1 left out.
-std::vector<int32_t> selected_items(const ThumbnailGrid& grid) {
-    std::vector<int32_t> items;
-    const std::string selection = grid.SelectedItems();
-    if (selection.empty())
-        return items;
-    for (const std::string& field : split(selection, ","))
-        if (const int32_t item = numeric_value(field); item > 0)
-            items.push_back(item);
-    return items;
-}
-
 // The grid item's file: the item-th line of its file list.
 std::string item_file(const ThumbnailGrid& grid, int32_t item) {
     const std::string list = grid.filelist();
@@ -100,9 +88,9 @@ void report_failures(const EditContext& context, const EditReport& report) {
 }
 
 // Refills the grid and selects again what was selected.
-void refill(EditContext& context, const std::string& selection) {
+void refill(EditContext& context, const std::vector<int32_t>& selection) {
     fill_thumbnail_grid(context);
-    context.grid.set_SelectedItems(selection);
+    context.grid.select_items(selection);
 }
 
 // Removes a file of the thumbnail folder when it goes out of scope, on every path.
@@ -232,14 +220,14 @@ int16_t transform_code(std::string_view key) {
 }
 
 EditReport transform_selected(EditContext& context, std::string_view key) {
-    const std::string selection = context.grid.SelectedItems();
+    const std::vector<int32_t> selection = context.grid.selected_items();
     const int16_t code = transform_code(key);
     // Every picture is looked at before anything is written: a JPEG whose size does not
     // allow a lossless turn exactly is asked about once, for all of them.
     std::vector<PlannedTurn> plan;
     {
         const auto guard = busy(context);
-        for (const int32_t item : selected_items(context.grid)) {
+        for (const int32_t item : selection) {
             const std::optional<size_t> index = record_of_item(context, item);
             if (!index || code == 0) {
                 plan.push_back({item, std::nullopt, false, std::nullopt});
@@ -290,10 +278,10 @@ EditReport transform_selected(EditContext& context, std::string_view key) {
 
 EditReport resize_selected(EditContext& context, int size, int16_t quality) {
     const auto guard = busy(context);
-    const std::string selection = context.grid.SelectedItems();
+    const std::vector<int32_t> selection = context.grid.selected_items();
     const Resize resize{.width = size, .height = 0, .orient = true};
     EditReport report;
-    for (const int32_t item : selected_items(context.grid)) {
+    for (const int32_t item : selection) {
         const std::optional<size_t> index = record_of_item(context, item);
         if (!index) {
             report.push_back(skipped(item));
@@ -315,8 +303,8 @@ EditReport resize_selected(EditContext& context, int size, int16_t quality) {
 }
 
 EditReport resize_to_typed_size(EditContext& context) {
-    const std::string selection = context.grid.SelectedItems();
-    const std::vector<int32_t> items = selected_items(context.grid);
+    const std::vector<int32_t> selection = context.grid.selected_items();
+    const std::vector<int32_t>& items = selection;
     EditReport report;
     if (items.empty())
         return report;
@@ -346,7 +334,7 @@ EditReport resize_to_typed_size(EditContext& context) {
 }
 
 EditReport delete_selected(EditContext& context) {
-    const std::vector<int32_t> items = selected_items(context.grid);
+    const std::vector<int32_t> items = context.grid.selected_items();
     EditReport report;
     if (items.empty())
         return report;
@@ -380,8 +368,8 @@ EditReport delete_selected(EditContext& context) {
 }
 
 EditReport crop_selected(EditContext& context, const CropWindow& crop_window) {
-    const std::string selection = context.grid.SelectedItems();
-    const std::vector<int32_t> items = selected_items(context.grid);
+    const std::vector<int32_t> selection = context.grid.selected_items();
+    const std::vector<int32_t>& items = selection;
     EditReport report;
     if (items.empty())
         return report;

@@ -33,9 +33,9 @@ public:
     // dropped at load is not among them).
     virtual std::string filelist() const = 0;
     virtual void set_filelist(const std::string& text) = 0;
-    // Item numbers from 1, joined by commas; "" when nothing is selected.
-    virtual std::string SelectedItems() const = 0;
-    virtual void set_SelectedItems(const std::string& text) = 0;
+    // The selected item numbers (from 1), ascending.
+    virtual std::vector<int32_t> selected_items() const = 0;
+    virtual void select_items(const std::vector<int32_t>& items) = 0;
     virtual void set_LockScreen(bool lock) = 0;
     virtual void set_File_Titlestring(int32_t index, const std::string& text) = 0;
     virtual void set_TitleText(const std::string& text) = 0;
