@@ -280,8 +280,7 @@ MailResult prepare_mail(const MailChoices& choices, const std::vector<Transferre
 
     BusyPointer busy(set_busy);
     MailCopies copies(make_folder, choices, dialogs);
-    for (const std::string& field : split(choices.selection, ",")) {
-        const int n = numeric_value(field);
+    for (const int32_t n : choices.selection) {
         // An item number with no record behind it (the grid and the list out of step) is
         // left out instead of reaching past the list.
         if (n <= 0 || n > static_cast<int>(pictures.size()))
