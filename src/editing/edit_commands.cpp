@@ -304,9 +304,8 @@ EditReport resize_selected(EditContext& context, int size, int16_t quality) {
 
 EditReport resize_to_typed_size(EditContext& context) {
     const std::vector<int32_t> selection = context.grid.selected_items();
-    const std::vector<int32_t>& items = selection;
     EditReport report;
-    if (items.empty())
+    if (selection.empty())
         return report;
     // The question is asked with the normal pointer; the hourglass comes with the work.
     const std::optional<std::string> answer =
@@ -315,7 +314,7 @@ EditReport resize_to_typed_size(EditContext& context) {
     if (!answer || answer->empty() || !names_a_size(*answer))
         return report;
     const auto guard = busy(context);
-    for (auto item = items.rbegin(); item != items.rend(); ++item) {
+    for (auto item = selection.rbegin(); item != selection.rend(); ++item) {
         const std::optional<size_t> index = record_of_item(context, *item);
         if (!index) {
             report.push_back(skipped(*item));
@@ -369,11 +368,10 @@ EditReport delete_selected(EditContext& context) {
 
 EditReport crop_selected(EditContext& context, const CropWindow& crop_window) {
     const std::vector<int32_t> selection = context.grid.selected_items();
-    const std::vector<int32_t>& items = selection;
     EditReport report;
-    if (items.empty())
+    if (selection.empty())
         return report;
-    const int32_t item = items.front();
+    const int32_t item = selection.front();
     const std::optional<size_t> index = record_of_item(context, item);
     if (!index) {
         report.push_back(skipped(item));
