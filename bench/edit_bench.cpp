@@ -22,8 +22,8 @@ class ListGrid final : public orvix::ThumbnailGrid {
 public:
     std::string filelist() const override { return m_list; }
     void set_filelist(const std::string& text) override { m_list = text; }
-    std::string SelectedItems() const override { return m_selection; }
-    void set_SelectedItems(const std::string& text) override { m_selection = text; }
+    std::vector<int32_t> selected_items() const override { return m_selection; }
+    void select_items(const std::vector<int32_t>& items) override { m_selection = items; }
     void set_LockScreen(bool) override {}
     void set_File_Titlestring(int32_t, const std::string&) override {}
     void set_TitleText(const std::string&) override {}
@@ -32,7 +32,7 @@ public:
 
 private:
     std::string m_list;
-    std::string m_selection;
+    std::vector<int32_t> m_selection;
 };
 
 } // namespace
@@ -45,14 +45,15 @@ int main(int argc, char** argv) {
     const std::string thumbs = orvix::add_trailing_separator(argv[1]);
     std::vector<orvix::TransferredPicture> records;
     ListGrid grid;
-    std::string list, selection;
+    std::string list;
+    std::vector<int32_t> selection;
     for (int i = 2; i < argc; ++i) {
         records.push_back({argv[i], thumbs + orvix::file_name(argv[i], false) + ".jpg"});
         list += (i > 2 ? "\r" : "") + records.back().thumb_path;
-        selection += (i > 2 ? "," : "") + std::to_string(i - 1);
+        selection.push_back(i - 1);
     }
     grid.set_filelist(list);
-    grid.set_SelectedItems(selection);
+    grid.select_items(selection);
     orvix::LanguageTable language;
     orvix::StderrDialogs dialogs;
     orvix::EditContext context{records, thumbs, language, dialogs, grid, {}};

@@ -28,7 +28,8 @@ std::string stem_of(const std::string& path) {
 
 int32_t convert(const std::string& source, const std::string& target, const std::string& resize,
                 int16_t quality) {
-    return orvix::convert_image3(source, target, "", resize, false, quality, 0, false, "", "", 0);
+    return orvix::convert_image(
+        source, target, {.crop = {}, .resize = orvix::resize_of_text(resize), .quality = quality});
 }
 
 // 0 when the operation succeeded on the file, else the code it gave (1 for a failed size).
@@ -44,9 +45,9 @@ int32_t run(std::string_view operation, const std::string& file, const std::stri
         return orvix::jpeg_lossless_transform(file, base + "_rot.jpg", 5);
     if (operation == "tiff2jpg")
         return convert(file, base + ".jpg", "", 80);
-    const std::string size = orvix::get_image_size(file);
-    std::printf("%s %s\n", file.c_str(), size.c_str());
-    return size == "ERROR" ? 1 : 0;
+    const std::optional<orvix::Size> size = orvix::image_size(file);
+    std::printf("%s %s\n", file.c_str(), orvix::size_text(size).c_str());
+    return size ? 0 : 1;
 }
 
 bool known(std::string_view operation) {

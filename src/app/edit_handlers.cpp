@@ -38,9 +38,9 @@ public:
 
     std::string filelist() const override { return m_grid.model().filelist(); }
     void set_filelist(const std::string& text) override { m_grid.setFilelist(grid_text(text)); }
-    std::string SelectedItems() const override { return m_grid.SelectedItems().toStdString(); }
-    void set_SelectedItems(const std::string& text) override {
-        m_grid.setSelectedItems(QString::fromStdString(text));
+    std::vector<int32_t> selected_items() const override { return m_grid.model().selected_items(); }
+    void select_items(const std::vector<int32_t>& items) override {
+        m_grid.setSelectedItems(QString::fromStdString(selected_items_text(items)));
     }
     void set_LockScreen(bool lock) override { m_grid.setLockScreen(lock); }
     void set_File_Titlestring(int32_t index, const std::string& text) override {
@@ -149,12 +149,12 @@ std::string Form1::find_picture_of_item(int item) {
     return orvix::find_picture_of_item(edit_context(), item);
 }
 
-std::string Form1::show_crop_window(const std::string& picture) {
+std::optional<Rect> Form1::show_crop_window(const std::string& picture) {
     m_state.crop_result.clear();
     cropwindow window(m_state.crop_result, qtext_of("tb_crop"), this);
     window.setpicture(to_qt(picture));
     window.exec();
-    return m_state.crop_result;
+    return crop_corners_of_result(m_state.crop_result);
 }
 
 void Form1::tb_ButtonClick(QAction* button) {

@@ -340,10 +340,7 @@ void Form1::updatetabs() {
 }
 
 void Form1::enable_toolbar() {
-    // The grid publishes its selection as the SelectedItems property: item numbers
-    // joined by commas, empty when nothing is selected.
-    const ToolbarState state =
-        toolbar_state(m_tex->property("SelectedItems").toString().toStdString());
+    const ToolbarState state = toolbar_state(m_tex->model().selected_items());
     for (int button : {0, 2, 4, 6})
         m_tb_buttons[button]->setEnabled(state.many);
     m_tb_buttons[1]->setEnabled(state.crop);

@@ -163,8 +163,8 @@ private:
     void fill_thumbnail_grid();
     // The picture behind grid item `item`; "" when none is known for it.
     std::string find_picture_of_item(int item);
-    // Shows the crop window modally on the picture and returns crop_result.
-    std::string show_crop_window(const std::string& picture);
+    // Shows the crop window modally on the picture and returns the corners in crop_result.
+    std::optional<Rect> show_crop_window(const std::string& picture);
 
     std::string text_of(const char* key) const;
     QString qtext_of(const char* key) const;

@@ -18,8 +18,9 @@ void Form1::tb_email_Click() {
     items.reserve(static_cast<size_t>(count));
     for (int item = 1; item <= count; ++item)
         items.push_back({find_picture_of_item(item), m_tex->model().File_Path(item)});
-    MailContext context{m_state.prefs_text, m_state.language, items, m_tex->model().SelectedItems(),
-                        mail_folder_root(), dialogs()};
+    MailContext context{
+        m_state.prefs_text, m_state.language, items, m_tex->model().selected_items(),
+        mail_folder_root(), dialogs()};
     // The component ships beside the running program, wherever its data folder is.
     mailform window(context,
                     std::make_unique<SendixControl>(dialogs(), m_state.language,

@@ -1,7 +1,8 @@
 // Which commands of the grid's toolbar the selection allows.
 #pragma once
 
-#include <string>
+#include <cstdint>
+#include <vector>
 
 namespace orvix {
 
@@ -10,8 +11,7 @@ struct ToolbarState {
     bool crop = false; // one picture exactly
 };
 
-// From the grid's SelectedItems: item numbers joined by commas, empty when nothing is
-// selected.
-ToolbarState toolbar_state(const std::string& selected_items);
+// From the grid's selected item numbers.
+ToolbarState toolbar_state(const std::vector<int32_t>& selected_items);
 
 } // namespace orvix

@@ -82,9 +82,9 @@ void cropwindow::Form_Resize() {
 }
 
 void cropwindow::pplus_DblClick() {
-    m_crop_result = crop_result_of(m_gr->get_selrect_as_percents().toStdString(),
-                                   m_pplus->picture_dimensions().toStdString(),
-                                   QLocale().decimalPoint().toStdString());
+    m_crop_result = crop_result_text(crop_corners_of(m_gr->get_selrect_as_percents().toStdString(),
+                                                     m_pplus->picture_dimensions().toStdString(),
+                                                     QLocale().decimalPoint().toStdString()));
     accept();
 }
 

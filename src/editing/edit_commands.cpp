@@ -18,26 +18,12 @@ namespace orvix {
 namespace {
 
 constexpr int16_t kEditQuality = 100;
-constexpr const char* kThumbnailResize = "100";
+constexpr Resize kThumbnailResize{.width = 100};
 // Formats the crop window shows as they are; the others go through a JPEG copy.
 constexpr std::array<std::string_view, 3> kShownAsTheyAre = {"jpeg", "jpg", "bmp"};
 
-int32_t convert_in_place(const std::string& picture, const std::string& crop,
-                         const std::string& resize, int16_t quality, int16_t transform) {
-    return convert_image3(picture, picture, crop, resize, false, quality, 0, false, "", "",
-                          transform);
-}
-
-// The selected item numbers, in the grid's (ascending) order; numbers below 1 left out.
-std::vector<int32_t> selected_items(const ThumbnailGrid& grid) {
-    std::vector<int32_t> items;
-    const std::string selection = grid.SelectedItems();
-    if (selection.empty())
-        return items;
-    for (const std::string& field : split(selection, ","))
-        if (const int32_t item = numeric_value(field); item > 0)
-            items.push_back(item);
-    return items;
+int32_t convert_in_place(const std::string& picture, const ConvertRequest& request) {
+    return convert_image(picture, picture, request);
 }
 
 // The grid item's file: the item-th line of its file list.
@@ -102,9 +88,9 @@ void report_failures(const EditContext& context, const EditReport& report) {
 }
 
 // Refills the grid and selects again what was selected.
-void refill(EditContext& context, const std::string& selection) {
+void refill(EditContext& context, const std::vector<int32_t>& selection) {
     fill_thumbnail_grid(context);
-    context.grid.set_SelectedItems(selection);
+    context.grid.select_items(selection);
 }
 
 // Removes a file of the thumbnail folder when it goes out of scope, on every path.
@@ -199,9 +185,11 @@ std::string find_picture_of_item(const EditContext& context, int32_t item) {
 std::string thumbnail_caption(const std::string& picture_path) {
     const int64_t length = std::max<int64_t>(file_length(picture_path), 0);
     const int kilobytes = to_int(static_cast<double>(length) / 1024);
-    return file_name(picture_path, true) + std::string(CRLF) + "(" +
-           Remplacer(",", " x ", get_image_size(picture_path)) + ")" + std::string(CRLF) +
-           std::to_string(kilobytes) + " Kb";
+    const std::optional<Size> size = image_size(picture_path);
+    const std::string size_shown =
+        size ? std::to_string(size->width) + " x " + std::to_string(size->height) : "ERROR";
+    return file_name(picture_path, true) + std::string(CRLF) + "(" + size_shown + ")" +
+           std::string(CRLF) + std::to_string(kilobytes) + " Kb";
 }
 
 std::string picture_of_thumbnail(const std::vector<TransferredPicture>& pictures,
@@ -232,14 +220,14 @@ int16_t transform_code(std::string_view key) {
 }
 
 EditReport transform_selected(EditContext& context, std::string_view key) {
-    const std::string selection = context.grid.SelectedItems();
+    const std::vector<int32_t> selection = context.grid.selected_items();
     const int16_t code = transform_code(key);
     // Every picture is looked at before anything is written: a JPEG whose size does not
     // allow a lossless turn exactly is asked about once, for all of them.
     std::vector<PlannedTurn> plan;
     {
         const auto guard = busy(context);
-        for (const int32_t item : selected_items(context.grid)) {
+        for (const int32_t item : selection) {
             const std::optional<size_t> index = record_of_item(context, item);
             if (!index || code == 0) {
                 plan.push_back({item, std::nullopt, false, std::nullopt});
@@ -279,7 +267,8 @@ EditReport transform_selected(EditContext& context, std::string_view key) {
             }
             // Other formats, the layouts that cannot be turned without decoding, and the
             // pictures the user chose to re-encode; a JPEG keeps its markers.
-            return convert_in_place(picture, "", "", kEditQuality, code);
+            return convert_in_place(
+                picture, {.crop = {}, .resize = {}, .quality = kEditQuality, .transform = code});
         }));
     }
     refill(context, selection);
@@ -289,10 +278,10 @@ EditReport transform_selected(EditContext& context, std::string_view key) {
 
 EditReport resize_selected(EditContext& context, int size, int16_t quality) {
     const auto guard = busy(context);
-    const std::string selection = context.grid.SelectedItems();
-    const std::string resize = "*" + std::to_string(size);
+    const std::vector<int32_t> selection = context.grid.selected_items();
+    const Resize resize{.width = size, .height = 0, .orient = true};
     EditReport report;
-    for (const int32_t item : selected_items(context.grid)) {
+    for (const int32_t item : selection) {
         const std::optional<size_t> index = record_of_item(context, item);
         if (!index) {
             report.push_back(skipped(item));
@@ -302,7 +291,11 @@ EditReport resize_selected(EditContext& context, int size, int16_t quality) {
         // The thumbnail keeps its proportions, so it is not made again.
         report.push_back(rewrite(
             item, record,
-            [&] { return convert_in_place(record.picture_path, "", resize, quality, 0); }, false));
+            [&] {
+                return convert_in_place(record.picture_path,
+                                        {.crop = {}, .resize = resize, .quality = quality});
+            },
+            false));
     }
     refill(context, selection);
     report_failures(context, report);
@@ -310,10 +303,9 @@ EditReport resize_selected(EditContext& context, int size, int16_t quality) {
 }
 
 EditReport resize_to_typed_size(EditContext& context) {
-    const std::string selection = context.grid.SelectedItems();
-    const std::vector<int32_t> items = selected_items(context.grid);
+    const std::vector<int32_t> selection = context.grid.selected_items();
     EditReport report;
-    if (items.empty())
+    if (selection.empty())
         return report;
     // The question is asked with the normal pointer; the hourglass comes with the work.
     const std::optional<std::string> answer =
@@ -322,7 +314,7 @@ EditReport resize_to_typed_size(EditContext& context) {
     if (!answer || answer->empty() || !names_a_size(*answer))
         return report;
     const auto guard = busy(context);
-    for (auto item = items.rbegin(); item != items.rend(); ++item) {
+    for (auto item = selection.rbegin(); item != selection.rend(); ++item) {
         const std::optional<size_t> index = record_of_item(context, *item);
         if (!index) {
             report.push_back(skipped(*item));
@@ -330,7 +322,9 @@ EditReport resize_to_typed_size(EditContext& context) {
         }
         const TransferredPicture record = context.transferred_pictures[*index];
         report.push_back(rewrite(*item, record, [&] {
-            return convert_in_place(record.picture_path, "", *answer, kEditQuality, 0);
+            return convert_in_place(
+                record.picture_path,
+                {.crop = {}, .resize = resize_of_text(*answer), .quality = kEditQuality});
         }));
     }
     refill(context, selection);
@@ -339,7 +333,7 @@ EditReport resize_to_typed_size(EditContext& context) {
 }
 
 EditReport delete_selected(EditContext& context) {
-    const std::vector<int32_t> items = selected_items(context.grid);
+    const std::vector<int32_t> items = context.grid.selected_items();
     EditReport report;
     if (items.empty())
         return report;
@@ -373,12 +367,11 @@ EditReport delete_selected(EditContext& context) {
 }
 
 EditReport crop_selected(EditContext& context, const CropWindow& crop_window) {
-    const std::string selection = context.grid.SelectedItems();
-    const std::vector<int32_t> items = selected_items(context.grid);
+    const std::vector<int32_t> selection = context.grid.selected_items();
     EditReport report;
-    if (items.empty())
+    if (selection.empty())
         return report;
-    const int32_t item = items.front();
+    const int32_t item = selection.front();
     const std::optional<size_t> index = record_of_item(context, item);
     if (!index) {
         report.push_back(skipped(item));
@@ -387,7 +380,7 @@ EditReport crop_selected(EditContext& context, const CropWindow& crop_window) {
     const TransferredPicture record = context.transferred_pictures[*index];
     const std::string& picture = record.picture_path;
 
-    std::string crop_result;
+    std::optional<Rect> corners;
     {
         std::string shown = picture;
         std::optional<TemporaryFile> stand_in;
@@ -399,10 +392,11 @@ EditReport crop_selected(EditContext& context, const CropWindow& crop_window) {
             std::string folder = context.thumbs_dir;
             stand_in.emplace(temp_file_name("crop", "jpg", folder));
             const auto guard = busy(context);
-            const int32_t rc = stand_in->path().empty()
-                                   ? kRuntimeFailure
-                                   : convert_image3(picture, stand_in->path(), "", "", false,
-                                                    kEditQuality, 0, false, "", "", 0);
+            const int32_t rc =
+                stand_in->path().empty()
+                    ? kRuntimeFailure
+                    : convert_image(picture, stand_in->path(),
+                                    {.crop = {}, .resize = {}, .quality = kEditQuality});
             if (rc != 0) {
                 report.push_back({item, picture, EditOutcome::Failed, rc});
                 report_failures(context, report);
@@ -410,20 +404,18 @@ EditReport crop_selected(EditContext& context, const CropWindow& crop_window) {
             }
             shown = stand_in->path();
         }
-        crop_result = crop_window(shown);
+        corners = crop_window(shown);
     }
-    if (!crop_result.empty()) {
-        const std::string size = get_image_size(picture);
-        const std::optional<std::string> crop =
-            size == "ERROR" ? std::nullopt
-                            : crop_text_for(crop_result, numeric_value(get_tokens(1, size, ",")),
-                                            numeric_value(get_tokens(2, size, ",")));
+    if (corners) {
+        const std::optional<Size> size = image_size(picture);
+        const std::optional<Rect> crop = size ? crop_in_picture(*corners, *size) : std::nullopt;
         if (!crop) {
             report.push_back({item, picture, EditOutcome::Unchanged, 0});
         } else {
             const auto guard = busy(context);
             report.push_back(rewrite(item, record, [&] {
-                return convert_in_place(picture, *crop, "", kEditQuality, 0);
+                return convert_in_place(picture,
+                                        {.crop = crop, .resize = {}, .quality = kEditQuality});
             }));
         }
     }
@@ -433,43 +425,55 @@ EditReport crop_selected(EditContext& context, const CropWindow& crop_window) {
 }
 
 int32_t remake_thumbnail(const TransferredPicture& record) {
-    return convert_image3(record.picture_path, record.thumb_path, "", kThumbnailResize, false,
-                          kEditQuality, 0, false, "", "", 0);
+    return convert_image(record.picture_path, record.thumb_path,
+                         {.crop = {}, .resize = kThumbnailResize, .quality = kEditQuality});
 }
 
-std::optional<std::string> crop_text_for(const std::string& crop_result, int width, int height) {
-    std::array<int, 4> v{};
+std::string crop_result_text(const std::optional<Rect>& corners) {
+    if (!corners)
+        return "";
+    return std::to_string(corners->left) + "/" + std::to_string(corners->top) + "/" +
+           std::to_string(corners->right) + "/" + std::to_string(corners->bottom);
+}
+
+std::optional<Rect> crop_corners_of_result(const std::string& crop_result) {
+    if (crop_result.empty())
+        return std::nullopt;
+    std::array<int32_t, 4> v{};
     for (int i = 0; i < 4; ++i)
         v[size_t(i)] = numeric_value(get_tokens(i + 1, crop_result, "/"));
-    const int left = std::clamp(std::min(v[0], v[2]), 0, width);
-    const int right = std::clamp(std::max(v[0], v[2]), 0, width);
-    const int top = std::clamp(std::min(v[1], v[3]), 0, height);
-    const int bottom = std::clamp(std::max(v[1], v[3]), 0, height);
-    if (left >= right || top >= bottom)
+    return Rect{v[0], v[1], v[2], v[3]};
+}
+
+std::optional<Rect> crop_in_picture(const Rect& corners, Size picture) {
+    const Rect crop{std::clamp(std::min(corners.left, corners.right), 0, picture.width),
+                    std::clamp(std::min(corners.top, corners.bottom), 0, picture.height),
+                    std::clamp(std::max(corners.left, corners.right), 0, picture.width),
+                    std::clamp(std::max(corners.top, corners.bottom), 0, picture.height)};
+    if (crop.left >= crop.right || crop.top >= crop.bottom)
         return std::nullopt;
-    if (left == 0 && top == 0 && right == width && bottom == height)
+    if (crop == Rect{0, 0, picture.width, picture.height})
         return std::nullopt;
-    return std::to_string(left) + "," + std::to_string(top) + "," + std::to_string(right) + "," +
-           std::to_string(bottom);
+    return crop;
 }
 
 } // namespace orvix
 
 namespace orvix {
 
-std::string crop_result_of(const std::string& fractions, const std::string& dimensions,
-                           std::string_view decimal_separator) {
+std::optional<Rect> crop_corners_of(const std::string& fractions, const std::string& dimensions,
+                                    std::string_view decimal_separator) {
     const std::optional<std::array<double, 4>> f = read_fractions(fractions, decimal_separator);
     if (!f)
-        return "";
+        return std::nullopt;
     const double width = leading_number(get_tokens(1, dimensions, ","));
     const double height = leading_number(get_tokens(2, dimensions, ","));
     auto part = [](double fraction, double length) {
-        return std::to_string(int(
-            std::clamp(round_half_even(fraction * length), double(INT16_MIN), double(INT16_MAX))));
+        return int32_t(
+            std::clamp(round_half_even(fraction * length), double(INT16_MIN), double(INT16_MAX)));
     };
-    return part((*f)[0], width) + "/" + part((*f)[1], height) + "/" + part((*f)[2], width) + "/" +
-           part((*f)[3], height);
+    return Rect{part((*f)[0], width), part((*f)[1], height), part((*f)[2], width),
+                part((*f)[3], height)};
 }
 
 } // namespace orvix

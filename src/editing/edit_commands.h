@@ -9,6 +9,7 @@
 // message at the end of a command, naming the pictures.
 #pragma once
 
+#include "geometry/geometry.h"
 #include "transfer/transfer.h"
 
 #include <cstdint>
@@ -32,9 +33,9 @@ public:
     // dropped at load is not among them).
     virtual std::string filelist() const = 0;
     virtual void set_filelist(const std::string& text) = 0;
-    // Item numbers from 1, joined by commas; "" when nothing is selected.
-    virtual std::string SelectedItems() const = 0;
-    virtual void set_SelectedItems(const std::string& text) = 0;
+    // The selected item numbers (from 1), ascending.
+    virtual std::vector<int32_t> selected_items() const = 0;
+    virtual void select_items(const std::vector<int32_t>& items) = 0;
     virtual void set_LockScreen(bool lock) = 0;
     virtual void set_File_Titlestring(int32_t index, const std::string& text) = 0;
     virtual void set_TitleText(const std::string& text) = 0;
@@ -44,10 +45,10 @@ public:
 // Shows the busy pointer for as long as the returned guard lives.
 using BusyPointer = std::function<std::shared_ptr<void>()>;
 
-// Shows the crop window with the picture at path, modally; returns crop_result: the
-// rectangle "x1/y1/x2/y2" in the picture's pixels, or "" when the window was closed
-// without accepting.
-using CropWindow = std::function<std::string(const std::string& path)>;
+// Shows the crop window with the picture at path, modally; returns the accepted corners
+// (x1, y1, x2, y2 in the picture's pixels, in the order they were dragged), or
+// std::nullopt when the window was closed without accepting.
+using CropWindow = std::function<std::optional<Rect>(const std::string& path)>;
 
 struct EditContext {
     std::vector<TransferredPicture>& transferred_pictures;
@@ -127,15 +128,21 @@ EditReport crop_selected(EditContext& context, const CropWindow& crop_window);
 // Remakes the record's thumbnail from its picture, always into its own thumb_path.
 int32_t remake_thumbnail(const TransferredPicture& record);
 
-// crop_result for an accepted crop window: the crop rectangle's fractions ("l/t/r/b", in
+// The corners of an accepted crop window: the crop rectangle's fractions ("l/t/r/b", in
 // the locale's decimal form) times the picture's dimensions ("width,height"), each
-// rounded to a 16-bit integer, as "x1/y1/x2/y2". "" when the fractions cannot be read.
-std::string crop_result_of(const std::string& fractions, const std::string& dimensions,
-                           std::string_view decimal_separator);
+// rounded to a 16-bit integer. std::nullopt when the fractions cannot be read.
+std::optional<Rect> crop_corners_of(const std::string& fractions, const std::string& dimensions,
+                                    std::string_view decimal_separator);
 
-// The crop text "left,top,right,bottom" for a crop_result on a width x height picture:
-// corners dragged past each other put back in order, edges kept inside the picture.
-// std::nullopt when nothing would be left, or nothing cut off.
-std::optional<std::string> crop_text_for(const std::string& crop_result, int width, int height);
+// crop_result, the main window's text of the accepted corners: "x1/y1/x2/y2", "" for none.
+std::string crop_result_text(const std::optional<Rect>& corners);
+// The corners a crop_result text holds: each "/" field's leading number, missing fields 0;
+// std::nullopt for "".
+std::optional<Rect> crop_corners_of_result(const std::string& crop_result);
+
+// The crop of a picture of that size for the corners: corners dragged past each other put
+// back in order, edges kept inside the picture. std::nullopt when nothing would be left,
+// or nothing cut off.
+std::optional<Rect> crop_in_picture(const Rect& corners, Size picture);
 
 } // namespace orvix

@@ -47,6 +47,13 @@ std::optional<Rect> fit_rect(const Rect& picture, const Rect& box);
 // lies outside 32 bits or the picture has a side of 0.
 std::optional<Rect> FitRect(const Rect& src, const Rect& dst, bool allowEnlarge, bool sizeForm);
 
+// A picture's width and height in pixels.
+struct Size {
+    int32_t width = 0;
+    int32_t height = 0;
+    bool operator==(const Size&) const = default;
+};
+
 // The rectangle moved inwards by amount on all four sides.
 Rect DeflateRect(const Rect& rect, int32_t amount);
 

@@ -16,14 +16,6 @@ namespace pl = picture;
 
 namespace {
 
-// Markers removed, the box asked for by a resize text.
-struct ResizeRequest {
-    bool orient = false;      // "*": turn the box like the picture
-    bool shrink_only = false; // ">": leave pictures that already fit
-    int width = 0;
-    int height = 0;
-};
-
 // What the resize step makes: a canvas and the place of the picture on it.
 struct ResizePlan {
     bool active = false;
@@ -38,21 +30,9 @@ bool in_16_bits(double value) {
     return value >= INT16_MIN && value <= INT16_MAX;
 }
 
-ResizeRequest parse_resize_text(const std::string& text) {
-    ResizeRequest request;
-    request.orient = text.find('*') != std::string::npos;
-    request.shrink_only = text.find('>') != std::string::npos;
-    std::string numbers = text;
-    std::erase(numbers, '*');
-    std::erase(numbers, '>');
-    request.width = numeric_value(get_tokens(1, numbers, ","));
-    request.height = numeric_value(get_tokens(2, numbers, ","));
-    return request;
-}
-
 // The resize step's arithmetic for a width x height picture. Returns 0, a picture-layer
 // code (a box without area) or kRuntimeFailure (sizes beyond what the arithmetic holds).
-int32_t plan_resize(const ResizeRequest& request, int width, int height, ResizePlan& plan) {
+int32_t plan_resize(const Resize& request, int width, int height, ResizePlan& plan) {
     int64_t w = request.width, h = request.height;
     bool orient = request.orient;
     if (request.shrink_only && height <= w && width <= w) {
@@ -142,7 +122,7 @@ struct DecodeHint {
 };
 
 std::optional<DecodeHint> decode_hint(pl::PictureSource& source, int code, bool cropping,
-                                      const ResizeRequest& request, int16_t transform) {
+                                      const Resize& request, int16_t transform) {
     if (code != pl::kFormatJpeg || cropping || (request.width == 0 && request.height == 0))
         return std::nullopt;
     const std::optional<pl::PictureSize> size = pl::read_picture_size(source, code);
@@ -256,7 +236,7 @@ int32_t failure_code() {
 // height (a JPEG may have been decoded smaller). Returns 0 or a result code.
 template <typename Picture>
 int32_t edit_picture(Picture& image, int width, int height, int16_t transform,
-                     const std::optional<Rect>& crop_rect, const ResizeRequest& request) {
+                     const std::optional<Rect>& crop_rect, const Resize& request) {
     if (!apply_transform(image, transform))
         return failure_code();
     if (swaps_sides(transform))
@@ -281,7 +261,7 @@ int32_t edit_picture(Picture& image, int width, int height, int16_t transform,
 // 24-bit RGB (16-bit samples, alpha, compression) kept where the target format has it.
 int32_t convert_full_picture(pl::PictureSource& source, int code, const std::string& target_path,
                              pl::TargetFormat format, const std::optional<Rect>& crop_rect,
-                             const ResizeRequest& request, int16_t transform) {
+                             const Resize& request, int16_t transform) {
     pl::FullPicture picture = pl::read_full_picture(source, code);
     source.close();
     if (picture.empty())
@@ -297,16 +277,11 @@ int32_t convert_full_picture(pl::PictureSource& source, int code, const std::str
 }
 
 int32_t convert_steps(const std::string& source_path, const std::string& target_path,
-                      const std::string& crop_text, const std::string& resize_text, int16_t quality,
-                      int16_t transform) {
-    std::optional<Rect> crop_rect;
-    if (!crop_text.empty()) {
-        crop_rect = text_to_rect(crop_text);
-        if (!crop_rect)
-            return kRuntimeFailure;
-    }
-    const ResizeRequest request =
-        resize_text.empty() ? ResizeRequest{} : parse_resize_text(resize_text);
+                      const ConvertRequest& convert) {
+    const std::optional<Rect>& crop_rect = convert.crop;
+    const Resize& request = convert.resize;
+    const int16_t quality = convert.quality;
+    const int16_t transform = convert.transform;
 
     pl::PictureSource source;
     if (!source.open(source_path))
@@ -361,6 +336,41 @@ int32_t convert_steps(const std::string& source_path, const std::string& target_
 
 } // namespace
 
+Resize resize_of_text(const std::string& text) {
+    Resize resize;
+    if (text.empty())
+        return resize;
+    resize.orient = text.find('*') != std::string::npos;
+    resize.shrink_only = text.find('>') != std::string::npos;
+    std::string numbers = text;
+    std::erase(numbers, '*');
+    std::erase(numbers, '>');
+    resize.width = numeric_value(get_tokens(1, numbers, ","));
+    resize.height = numeric_value(get_tokens(2, numbers, ","));
+    return resize;
+}
+
+std::optional<ConvertRequest> convert_request_of(const std::string& crop_text,
+                                                 const std::string& resize_text, int16_t quality,
+                                                 int16_t transform) {
+    ConvertRequest request{std::nullopt, resize_of_text(resize_text), quality, transform};
+    if (!crop_text.empty()) {
+        request.crop = text_to_rect(crop_text);
+        if (!request.crop)
+            return std::nullopt;
+    }
+    return request;
+}
+
+int32_t convert_image(const std::string& source_path, const std::string& target_path,
+                      const ConvertRequest& request) {
+    try {
+        return convert_steps(source_path, target_path, request);
+    } catch (...) {
+        return kRuntimeFailure;
+    }
+}
+
 // stretch, sharpen, reduce_8bit and the passwords are always passed off or empty by the
 // program; they have no effect.
 int32_t convert_image3(const std::string& source_path, const std::string& target_path,
@@ -369,7 +379,11 @@ int32_t convert_image3(const std::string& source_path, const std::string& target
                        const std::string& /*source_password*/,
                        const std::string& /*target_password*/, int16_t transform) {
     try {
-        return convert_steps(source_path, target_path, crop_text, resize_text, quality, transform);
+        const std::optional<ConvertRequest> request =
+            convert_request_of(crop_text, resize_text, quality, transform);
+        if (!request)
+            return kRuntimeFailure;
+        return convert_steps(source_path, target_path, *request);
     } catch (...) {
         return kRuntimeFailure;
     }
@@ -404,19 +418,29 @@ std::optional<int> jpeg_transform_loss(const std::string& path, int16_t code) {
     }
 }
 
-std::string get_image_size(const std::string& path) {
+std::optional<Size> image_size(const std::string& path) {
     try {
         pl::PictureSource source;
         if (!source.open(path))
-            return "ERROR";
+            return std::nullopt;
         const int code = format_code(source, file_extension(path));
         const std::optional<pl::PictureSize> size = pl::read_picture_size(source, code);
         if (!size)
-            return "ERROR";
-        return std::to_string(size->width) + "," + std::to_string(size->height);
+            return std::nullopt;
+        return Size{size->width, size->height};
     } catch (...) {
-        return "ERROR";
+        return std::nullopt;
     }
+}
+
+std::string size_text(const std::optional<Size>& size) {
+    if (!size)
+        return "ERROR";
+    return std::to_string(size->width) + "," + std::to_string(size->height);
+}
+
+std::string get_image_size(const std::string& path) {
+    return size_text(image_size(path));
 }
 
 std::optional<Rect> text_to_rect(const std::string& text) {

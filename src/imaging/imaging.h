@@ -14,14 +14,47 @@ inline constexpr int32_t kSourceUnreadable = -222;
 inline constexpr int32_t kTargetUnsupported = -223;
 inline constexpr int32_t kRuntimeFailure = -224;
 
-// Reads source (format from its extension, else from its content), applies transform
-// (0 none, 1 flip horizontally, 2 flip vertically, 5/6/7 rotate 90/180/270 clockwise),
-// crops ("left,top,right,bottom" after the transform, clamped), resizes ("W", "W,H",
-// with "*" to orient the box like the picture and ">" to shrink only; the picture is
-// fitted on a black canvas) and writes target in the format of its extension (the
-// source's when it has none). Source and target may be the same file; the target is
-// replaced only by a complete file. Returns 0, a picture-layer error code,
+// The box a picture is resized into: a side of 0 follows the picture's proportions, both 0
+// leave the size alone. The picture is fitted into the box on a black canvas of its size.
+struct Resize {
+    int32_t width = 0;
+    int32_t height = 0;
+    bool orient = false;      // turn the box like the picture (portrait or landscape)
+    bool shrink_only = false; // leave pictures that already fit
+    bool operator==(const Resize&) const = default;
+};
+
+// A resize text: "W" or "W,H", each field's leading number, with "*" anywhere for orient
+// and ">" anywhere for shrink_only. "" asks for no resize.
+Resize resize_of_text(const std::string& text);
+
+// Transform codes: 0 none, 1 flip horizontally, 2 flip vertically, 5/6/7 rotate
+// 90/180/270 clockwise; other codes change nothing.
+struct ConvertRequest {
+    std::optional<Rect> crop; // in pixels after the transform, clamped to the picture
+    Resize resize;
+    int16_t quality = 100; // JPEG quality
+    int16_t transform = 0;
+};
+
+// Reads source (format from its extension, else from its content), applies the request's
+// transform, crop and resize in that order and writes target in the format of its
+// extension (the source's when it has none). Source and target may be the same file; the
+// target is replaced only by a complete file. Returns 0, a picture-layer error code,
 // kSourceUnreadable, kTargetUnsupported or kRuntimeFailure.
+int32_t convert_image(const std::string& source_path, const std::string& target_path,
+                      const ConvertRequest& request);
+
+// The request convert_image3's texts ask for: crop_text "" or "left,top,right,bottom"
+// (read as text_to_rect does), resize_text as resize_of_text. std::nullopt when the crop
+// text holds a number outside 16 bits.
+std::optional<ConvertRequest> convert_request_of(const std::string& crop_text,
+                                                 const std::string& resize_text, int16_t quality,
+                                                 int16_t transform);
+
+// convert_image with the request in text form; kRuntimeFailure for a crop text
+// convert_request_of refuses. stretch, sharpen, reduce_8bit and the passwords have no
+// effect.
 int32_t convert_image3(const std::string& source_path, const std::string& target_path,
                        const std::string& crop_text, const std::string& resize_text, bool stretch,
                        int16_t quality, int16_t sharpen, bool reduce_8bit,
@@ -44,7 +77,14 @@ int32_t jpeg_lossless_transform(const std::string& source, const std::string& ta
 // moved edge shorter than one MCU) or cannot be read.
 std::optional<int> jpeg_transform_loss(const std::string& path, int16_t code);
 
-// "width,height" of the picture as a decode would give it, or "ERROR".
+// The picture's size as a decode would give it; std::nullopt when it cannot be read.
+std::optional<Size> image_size(const std::string& path);
+
+// The size as the grid's captions and callers of get_image_size read it: "width,height",
+// or "ERROR" for no size.
+std::string size_text(const std::optional<Size>& size);
+
+// size_text(image_size(path)).
 std::string get_image_size(const std::string& path);
 
 // Four comma-separated fields, each its leading number rounded to 16 bits (halves to

@@ -139,9 +139,10 @@ private:
         // Out of names: this picture is left out, as a failed conversion is.
         if (target.empty())
             return {};
-        convert_image3(picture, target, "", mail_resize_text(m_choices.size_index), false,
-                       static_cast<int16_t>(std::clamp(m_choices.quality, 1, 100)), 0, false, "",
-                       "", 0);
+        convert_image(picture, target,
+                      {.crop = {},
+                       .resize = resize_of_text(mail_resize_text(m_choices.size_index)),
+                       .quality = static_cast<int16_t>(std::clamp(m_choices.quality, 1, 100))});
         return target;
     }
 
@@ -279,8 +280,7 @@ MailResult prepare_mail(const MailChoices& choices, const std::vector<Transferre
 
     BusyPointer busy(set_busy);
     MailCopies copies(make_folder, choices, dialogs);
-    for (const std::string& field : split(choices.selection, ",")) {
-        const int n = numeric_value(field);
+    for (const int32_t n : choices.selection) {
         // An item number with no record behind it (the grid and the list out of step) is
         // left out instead of reaching past the list.
         if (n <= 0 || n > static_cast<int>(pictures.size()))

@@ -9,6 +9,7 @@
 #include "transfer/transfer.h"
 
 #include <array>
+#include <cstdint>
 #include <ctime>
 #include <functional>
 #include <string>
@@ -50,7 +51,7 @@ public:
 };
 
 struct MailChoices {
-    std::string selection; // the grid's SelectedItems: item numbers joined by ","
+    std::vector<int32_t> selection; // the grid's selected item numbers
     std::string recipient;
     std::string subject;
     std::string message;

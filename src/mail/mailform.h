@@ -9,6 +9,7 @@
 #include <QDialog>
 #include <QObject>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -65,8 +66,8 @@ struct MailContext {
     std::string& prefs_text;
     const LanguageTable& language;
     const std::vector<TransferredPicture>& pictures;
-    std::string selection; // the grid's SelectedItems when the window opened
-    std::string mail_root; // where each mail's copies get a folder of their own
+    std::vector<int32_t> selection; // the grid's selected item numbers when the window opened
+    std::string mail_root;          // where each mail's copies get a folder of their own
     Dialogs& dialogs;
 };
 

@@ -18,7 +18,7 @@ namespace orvix {
 namespace {
 
 constexpr int16_t kThumbQuality = 100;
-constexpr std::string_view kThumbResize = "100";
+constexpr Resize kThumbResize{.width = 100};
 constexpr int kMin = 0;
 constexpr size_t kMaxNamedOriginals = 10;
 
@@ -217,8 +217,8 @@ private:
 
     bool convert(const std::string& copy_path, const SettledTarget& converted) {
         if (is_plain_name(converted.name) &&
-            convert_image3(copy_path, converted.path, "", "", false, m_quality, 0, false, "", "",
-                           0) == 0)
+            convert_image(copy_path, converted.path,
+                          {.crop = {}, .resize = {}, .quality = m_quality}) == 0)
             return true;
         message("Conversion error for \"" + converted.path + "\"", Icon::None);
         return false;
@@ -234,8 +234,9 @@ private:
         m_thumb_names.insert(thumb->thumb);
         m_thumbnails.push_back(thumb);
         m_thumbnail_tasks.post([thumb, pixels] {
-            thumb->made = convert_image3(pixels, thumb->thumb, "", std::string(kThumbResize), false,
-                                         kThumbQuality, 0, false, "", "", 0) == 0;
+            thumb->made =
+                convert_image(pixels, thumb->thumb,
+                              {.crop = {}, .resize = kThumbResize, .quality = kThumbQuality}) == 0;
         });
         return thumb;
     }

@@ -2,14 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace orvix {
 namespace {
 
 struct SelectionCase {
     const char* label;
-    const char* selected_items;
+    std::vector<int32_t> selected_items;
     bool many;
     bool crop;
 };
@@ -24,11 +26,11 @@ TEST_P(ToolbarStateTest, FollowsTheNumberOfSelectedItems) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Selections, ToolbarStateTest,
-                         ::testing::Values(SelectionCase{"nothing", "", false, false},
-                                           SelectionCase{"one", "3", true, true},
-                                           SelectionCase{"one_of_many_digits", "1024", true, true},
-                                           SelectionCase{"two", "1,2", true, false},
-                                           SelectionCase{"several", "2,5,7,9", true, false}),
+                         ::testing::Values(SelectionCase{"nothing", {}, false, false},
+                                           SelectionCase{"one", {3}, true, true},
+                                           SelectionCase{"one_of_many_digits", {1024}, true, true},
+                                           SelectionCase{"two", {1, 2}, true, false},
+                                           SelectionCase{"several", {2, 5, 7, 9}, true, false}),
                          [](const ::testing::TestParamInfo<SelectionCase>& info) {
                              return std::string(info.param.label);
                          });

@@ -419,7 +419,7 @@ TEST_F(EditTest, NothingSelectedAsksNothing) {
     EXPECT_TRUE(delete_selected(m_context).empty());
     EXPECT_TRUE(crop_selected(m_context, [](const std::string&) {
                     ADD_FAILURE() << "no crop window without a selection";
-                    return std::string();
+                    return std::optional<Rect>();
                 }).empty());
     EXPECT_TRUE(m_dialogs.inputs().empty());
     EXPECT_TRUE(m_dialogs.messages().empty());
@@ -528,7 +528,8 @@ TEST_F(EditTest, AnItemWithoutARecordIsSkippedByEveryCommand) {
     m_dialogs.queue_answer(Answer::Yes);
     EXPECT_EQ(delete_selected(m_context).at(0).outcome, EditOutcome::Skipped);
     stale("2");
-    report = crop_selected(m_context, [](const std::string&) { return std::string("0/0/5/5"); });
+    report = crop_selected(m_context,
+                           [](const std::string&) { return crop_corners_of_result("0/0/5/5"); });
     EXPECT_EQ(report.at(0).outcome, EditOutcome::Skipped);
     EXPECT_EQ(read_file(b), before);
     EXPECT_TRUE(file_exists(b));
@@ -572,7 +573,7 @@ TEST_F(EditTest, ATiffIsCroppedThroughAJpegCopyThatIsGoneAfterwards) {
         EXPECT_EQ(file_extension(path), "jpg");
         EXPECT_EQ(get_image_size(path), "200,100");
         EXPECT_EQ(busy_depth(), 0) << "no hourglass over the crop window";
-        return std::string("10/20/110/70");
+        return crop_corners_of_result("10/20/110/70");
     });
     ASSERT_EQ(report.size(), 1u);
     EXPECT_EQ(report[0].outcome, EditOutcome::Changed);
@@ -589,7 +590,8 @@ TEST_F(EditTest, TheStandInIsRemovedWhenTheWindowIsCancelled) {
     add_picture("scan.tif", 64, 32);
     show("1");
     const std::string thumbs = names_in(m_context.thumbs_dir);
-    const EditReport report = crop_selected(m_context, [](const std::string&) { return ""; });
+    const EditReport report =
+        crop_selected(m_context, [](const std::string&) { return crop_corners_of_result(""); });
     EXPECT_TRUE(report.empty());
     EXPECT_EQ(names_in(m_context.thumbs_dir), thumbs);
     EXPECT_EQ(m_grid.refreshes, 1) << "the grid is refilled in every case";
@@ -601,7 +603,7 @@ TEST_F(EditTest, AJpegIsShownAsItIs) {
     show("1");
     crop_selected(m_context, [&](const std::string& path) {
         EXPECT_EQ(path, picture);
-        return std::string("0/0/32/16");
+        return crop_corners_of_result("0/0/32/16");
     });
     EXPECT_EQ(get_image_size(picture), "32,16");
 }
@@ -618,8 +620,9 @@ TEST_P(Crops, A200By100Picture) {
     const std::string picture = add_picture("IMG.jpg", 200, 100);
     const std::string before = read_file(picture);
     show("1");
-    crop_selected(m_context,
-                  [](const std::string&) { return std::string(GetParam().crop_result); });
+    crop_selected(m_context, [](const std::string&) {
+        return crop_corners_of_result(GetParam().crop_result);
+    });
     if (std::string(GetParam().expected).empty())
         EXPECT_EQ(read_file(picture), before);
     else
@@ -643,7 +646,7 @@ TEST_F(EditTest, OnlyTheFirstSelectedPictureIsCropped) {
     show("2,1");
     crop_selected(m_context, [&](const std::string& path) {
         EXPECT_EQ(path, a);
-        return std::string("0/0/10/10");
+        return crop_corners_of_result("0/0/10/10");
     });
     EXPECT_EQ(get_image_size(a), "10,10");
     EXPECT_EQ(get_image_size(b), "64,32");

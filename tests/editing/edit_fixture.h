@@ -27,8 +27,11 @@ public:
         ++filelist_writes;
         m_model.set_filelist(text);
     }
-    std::string SelectedItems() const override { return m_model.SelectedItems(); }
-    void set_SelectedItems(const std::string& text) override { m_model.set_SelectedItems(text); }
+    std::vector<int32_t> selected_items() const override { return m_model.selected_items(); }
+    void select_items(const std::vector<int32_t>& items) override { m_model.select_items(items); }
+    // The grid's SelectedItems text, as the window reads and writes it.
+    std::string SelectedItems() const { return m_model.SelectedItems(); }
+    void set_SelectedItems(const std::string& text) { m_model.set_SelectedItems(text); }
     void set_LockScreen(bool lock) override { m_model.properties().LockScreen = lock; }
     void set_File_Titlestring(int32_t index, const std::string& text) override {
         m_model.set_File_Titlestring(index, text);

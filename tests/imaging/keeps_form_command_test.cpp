@@ -75,7 +75,8 @@ TEST_F(KeepsFormThroughCommands, AResizeAndACropOfA16BitPngWithAlphaKeepIt) {
     EXPECT_EQ(get_image_size(picture), "24,16");
     EXPECT_EQ(form_of(picture), "16 True Zip");
     show("1");
-    crop_selected(m_context, [](const std::string&) { return std::string("4/2/20/12"); });
+    crop_selected(m_context,
+                  [](const std::string&) { return crop_corners_of_result("4/2/20/12"); });
     EXPECT_EQ(get_image_size(picture), "16,10");
     EXPECT_EQ(form_of(picture), "16 True Zip");
 }

@@ -191,7 +191,7 @@ protected:
         m_choices.recipient = "ann@example.org";
         m_choices.subject = "Pictures of 2024-05-01";
         m_choices.message = "Here they are.";
-        m_choices.selection = "1,2";
+        m_choices.selection = {1, 2};
         m_choices.size_index = 1;
         m_choices.quality = 80;
     }
@@ -283,7 +283,7 @@ TEST_F(Preparation, NojpegAttachesTheOriginalsUntouched) {
     test::make_picture(tiff, 64, 48);
     m_pictures.push_back({tiff, ""});
     m_choices.nojpeg = true;
-    m_choices.selection = "1,3";
+    m_choices.selection = {1, 3};
     const std::string before_jpeg = test::read_file(m_first);
     const std::string before_tiff = test::read_file(tiff);
 
@@ -321,13 +321,13 @@ TEST_F(Preparation, LeavesOutWhatCannotBeAttached) {
     test::write_file(broken, "\xFF\xD8 not a picture");
     m_pictures.push_back({broken, ""});
     // 0 and numbers without a record behind them are no pictures.
-    m_choices.selection = "3,0,2,7,-1";
+    m_choices.selection = {3, 0, 2, 7, -1};
     const MailResult result = prepare();
     EXPECT_EQ(result.attachments, "\"" + result.folder + "IMG_1.jpg\"");
 
     m_sender.sent.clear();
     m_dialogs.clear();
-    m_choices.selection = "3";
+    m_choices.selection = {3};
     const MailResult nothing = prepare();
     EXPECT_EQ(nothing.attachments, "");
     EXPECT_EQ(m_dialogs.messages().at(0).text, "Send 0 KB of pictures to ann@example.org?");
@@ -336,7 +336,7 @@ TEST_F(Preparation, LeavesOutWhatCannotBeAttached) {
 }
 
 TEST_F(Preparation, AnEmptySelectionIsToldAndNothingIsMade) {
-    m_choices.selection = "";
+    m_choices.selection = {};
     const MailResult result = prepare();
     EXPECT_EQ(result.outcome, PrepareOutcome::NothingSelected);
     ASSERT_EQ(m_dialogs.messages().size(), 1u);
@@ -352,7 +352,7 @@ TEST_F(Preparation, NamesWithQuotesCannotSplitTheAttachments) {
     const std::string hostile = m_dir.file("card3/a\" \"etc\" \"b.jpg");
     test::make_jpeg(hostile, 40, 30);
     m_pictures = {{hostile, ""}};
-    m_choices.selection = "1";
+    m_choices.selection = {1};
     const MailResult copied = prepare(Answer::No);
     EXPECT_EQ(copied.attachments, "\"" + copied.folder + "a_ _etc_ _b.jpg\"");
 
@@ -372,7 +372,7 @@ TEST_F(Preparation, OriginalsWhosePathCannotTravelAreCopiedUnderASafeName) {
     test::make_jpeg(latin1, 40, 30);
     m_pictures = {{comma, ""}, {latin1, ""}, {m_first, ""}};
     m_choices.nojpeg = true;
-    m_choices.selection = "1,2,3";
+    m_choices.selection = {1, 2, 3};
     const MailResult result = prepare(Answer::Yes);
     const std::string& folder = result.folder;
     EXPECT_EQ(result.attachments,

@@ -109,7 +109,7 @@ protected:
     }
     ~MailWindow() override { set_clock({}); }
 
-    mailform& open(const std::string& selection = "1,2", bool ready = true) {
+    mailform& open(const std::vector<int32_t>& selection = {1, 2}, bool ready = true) {
         m_window = std::make_unique<mailform>(
             MailContext{m_prefs, m_language, m_pictures, selection, m_root, m_dialogs},
             std::make_unique<FakeControl>(m_sent, ready), nullptr);
@@ -235,7 +235,7 @@ TEST_F(MailWindow, NoKeepsTheWindowOpenWithItsFields) {
 }
 
 TEST_F(MailWindow, WithoutTheComponentPrepareIsOffAndTheReasonShown) {
-    open("1,2", false);
+    open({1, 2}, false);
     EXPECT_FALSE(child<QPushButton>("prepare")->isEnabled());
     ASSERT_EQ(m_dialogs.messages().size(), 1u);
     EXPECT_EQ(m_dialogs.messages()[0].text, "The component is not registered.");
@@ -254,7 +254,7 @@ TEST_F(MailWindow, TheMailClientReceivesTheMailAndCanReadItsPictures) {
     test::FakeMailClient client(m_dir);
     ASSERT_TRUE(client.ready());
     m_window = std::make_unique<mailform>(
-        MailContext{m_prefs, m_language, m_pictures, "1,2", m_root, m_dialogs},
+        MailContext{m_prefs, m_language, m_pictures, std::vector<int32_t>{1, 2}, m_root, m_dialogs},
         std::make_unique<SendixControl>(m_dialogs, m_language, real(SENDIX_LIBRARY)), nullptr);
     ASSERT_TRUE(child<QPushButton>("prepare")->isEnabled()) << m_dialogs.messages().at(0).text;
 
@@ -300,7 +300,8 @@ TEST_P(DesktopMailClient, ReceivesTheWholeMailOfThreePictures) {
         m_pictures.push_back({picture, ""});
     }
     m_window = std::make_unique<mailform>(
-        MailContext{m_prefs, m_language, m_pictures, "1,2,3", m_root, m_dialogs},
+        MailContext{m_prefs, m_language, m_pictures, std::vector<int32_t>{1, 2, 3}, m_root,
+                    m_dialogs},
         std::make_unique<SendixControl>(m_dialogs, m_language, real(SENDIX_LIBRARY)), nullptr);
     child<QComboBox>("destinataire")->setEditText(QStringLiteral("Lefèvre, Zoë <zoe@example.org>"));
     // A message that ends with a line break and holds a backslash travels as one link.
@@ -340,7 +341,7 @@ TEST_F(MailWindow, ALateFailureIsToldInTheProgramsLanguage) {
     xdg.set_exit("4");
     m_language = language_file("FRENCH.LNG");
     m_window = std::make_unique<mailform>(
-        MailContext{m_prefs, m_language, m_pictures, "1,2", m_root, m_dialogs},
+        MailContext{m_prefs, m_language, m_pictures, std::vector<int32_t>{1, 2}, m_root, m_dialogs},
         std::make_unique<SendixControl>(m_dialogs, m_language, real(SENDIX_LIBRARY)), nullptr);
     child<QComboBox>("destinataire")->setEditText(QStringLiteral("ann@example.org"));
     m_dialogs.queue_answer(Answer::Yes);

@@ -205,6 +205,20 @@ INSTANTIATE_TEST_SUITE_P(Texts, WritesSelectedItems,
                              return std::string(info.param.name);
                          });
 
+TEST_F(GridTest, TheItemNumbersAreTheSelectedItemsText) {
+    EXPECT_EQ(selected_items_text({}), "");
+    EXPECT_EQ(selected_items_text({7}), "7");
+    load_all();
+    m_model.select_items({2, 5, 10});
+    EXPECT_EQ(m_model.SelectedItems(), "2,5,10");
+    EXPECT_EQ(m_model.selected_items(), (std::vector<int32_t>{2, 5, 10}));
+    m_model.set_SelectedItems("3,1");
+    EXPECT_EQ(m_model.selected_items(), (std::vector<int32_t>{1, 3}));
+    m_model.select_items({});
+    EXPECT_EQ(m_model.SelectedItems(), "");
+    EXPECT_TRUE(m_model.selected_items().empty());
+}
+
 TEST_F(GridTest, WritingTheSelectionRedrawsOnlyTheCellsThatChange) {
     load_all();
     m_model.set_SelectedItems("2,3");

@@ -429,16 +429,30 @@ int32_t GlimraModel::get_xy_pict(float x, float y) const {
     return 0;
 }
 
-std::string GlimraModel::SelectedItems() const {
+std::string selected_items_text(const std::vector<int32_t>& items) {
     std::string text;
-    for (int32_t i = 1; i <= count(); ++i) {
-        if (!m_items[static_cast<size_t>(i - 1)].Selected)
-            continue;
+    for (const int32_t item : items) {
         if (!text.empty())
             text += ',';
-        text += std::to_string(i);
+        text += std::to_string(item);
     }
     return text;
+}
+
+std::vector<int32_t> GlimraModel::selected_items() const {
+    std::vector<int32_t> items;
+    for (int32_t i = 1; i <= count(); ++i)
+        if (m_items[static_cast<size_t>(i - 1)].Selected)
+            items.push_back(i);
+    return items;
+}
+
+void GlimraModel::select_items(const std::vector<int32_t>& items) {
+    set_SelectedItems(selected_items_text(items));
+}
+
+std::string GlimraModel::SelectedItems() const {
+    return selected_items_text(selected_items());
 }
 
 void GlimraModel::set_SelectedItems(std::string_view text) {

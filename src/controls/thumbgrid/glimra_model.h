@@ -73,6 +73,9 @@ public:
     virtual void enable_timer() = 0;
 };
 
+// Item numbers as the SelectedItems property gives them: joined by ",", "" for none.
+std::string selected_items_text(const std::vector<int32_t>& items);
+
 // Mouse buttons and modifier bits as the events carry them.
 inline constexpr int16_t kLeftButton = 1;
 inline constexpr int16_t kShiftMask = 1;
@@ -148,6 +151,11 @@ public:
     // The item whose picture contains (x, y), twips on the drawing area; edges count.
     // 0 when none.
     int32_t get_xy_pict(float x, float y) const;
+    // The selected item numbers, ascending.
+    std::vector<int32_t> selected_items() const;
+    void select_items(const std::vector<int32_t>& items);
+    // The selection as the SelectedItems property reads and writes it: item numbers joined
+    // by ","; "" when nothing is selected.
     std::string SelectedItems() const;
     void set_SelectedItems(std::string_view text);
 
