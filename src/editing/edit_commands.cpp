@@ -18,7 +18,6 @@ namespace orvix {
 namespace {
 
 constexpr int16_t kEditQuality = 100;
-constexpr Resize kThumbnailResize{.width = 100};
 // Formats the crop window shows as they are; the others go through a JPEG copy.
 constexpr std::array<std::string_view, 3> kShownAsTheyAre = {"jpeg", "jpg", "bmp"};
 
@@ -190,19 +189,6 @@ std::string thumbnail_caption(const std::string& picture_path) {
         size ? std::to_string(size->width) + " x " + std::to_string(size->height) : "ERROR";
     return file_name(picture_path, true) + std::string(CRLF) + "(" + size_shown + ")" +
            std::string(CRLF) + std::to_string(kilobytes) + " Kb";
-}
-
-std::string picture_of_thumbnail(const std::vector<TransferredPicture>& pictures,
-                                 const std::string& thumb_path) {
-    std::string found;
-    int matches = 0;
-    for (const TransferredPicture& picture : pictures) {
-        if (picture.thumb_path == thumb_path) {
-            found = picture.picture_path;
-            ++matches;
-        }
-    }
-    return matches == 1 ? found : "";
 }
 
 int16_t transform_code(std::string_view key) {
@@ -425,8 +411,7 @@ EditReport crop_selected(EditContext& context, const CropWindow& crop_window) {
 }
 
 int32_t remake_thumbnail(const TransferredPicture& record) {
-    return convert_image(record.picture_path, record.thumb_path,
-                         {.crop = {}, .resize = kThumbnailResize, .quality = kEditQuality});
+    return make_thumbnail(record.picture_path, record.thumb_path);
 }
 
 std::string crop_result_text(const std::optional<Rect>& corners) {

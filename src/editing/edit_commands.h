@@ -10,7 +10,7 @@
 #pragma once
 
 #include "geometry/geometry.h"
-#include "transfer/transfer.h"
+#include "session/pictures.h"
 
 #include <cstdint>
 #include <functional>
@@ -89,11 +89,6 @@ std::string find_picture_of_item(const EditContext& context, int32_t item);
 // The picture's file name, its size "(W x H)" ("(ERROR)" when it cannot be read) and its
 // weight in kilobytes, on three lines: its caption in the grid.
 std::string thumbnail_caption(const std::string& picture_path);
-
-// The picture whose thumbnail is the file the grid shows; "" when no record, or more than
-// one, has that thumbnail.
-std::string picture_of_thumbnail(const std::vector<TransferredPicture>& pictures,
-                                 const std::string& thumb_path);
 
 // The code of a rotate menu key (qvd 5, cqv 6, dcsd 7, fliph 1, flipv 2); 0 for others.
 int16_t transform_code(std::string_view key);

@@ -5,8 +5,8 @@
 #pragma once
 
 #include "platform/dialogs.h"
+#include "session/pictures.h"
 #include "settings/language.h"
-#include "transfer/transfer.h"
 
 #include <array>
 #include <cstdint>

@@ -17,8 +17,6 @@ namespace orvix {
 
 namespace {
 
-constexpr int16_t kThumbQuality = 100;
-constexpr Resize kThumbResize{.width = 100};
 constexpr int kMin = 0;
 constexpr size_t kMaxNamedOriginals = 10;
 
@@ -233,11 +231,8 @@ private:
         thumb->thumb = free_thumb_path(m_thumbs_dir, base_name(picture), m_thumb_names);
         m_thumb_names.insert(thumb->thumb);
         m_thumbnails.push_back(thumb);
-        m_thumbnail_tasks.post([thumb, pixels] {
-            thumb->made =
-                convert_image(pixels, thumb->thumb,
-                              {.crop = {}, .resize = kThumbResize, .quality = kThumbQuality}) == 0;
-        });
+        m_thumbnail_tasks.post(
+            [thumb, pixels] { thumb->made = make_thumbnail(pixels, thumb->thumb) == 0; });
         return thumb;
     }
 

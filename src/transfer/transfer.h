@@ -4,6 +4,8 @@
 // dialogs and a progress sink.
 #pragma once
 
+#include "session/pictures.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -51,11 +53,6 @@ public:
         (void)done;
         (void)total;
     }
-};
-
-struct TransferredPicture {
-    std::string picture_path;
-    std::string thumb_path;
 };
 
 struct TransferOutcome {

@@ -1,0 +1,65 @@
+#include "session/pictures.h"
+
+#include "text/text.h"
+
+namespace orvix {
+
+namespace {
+
+const std::string kNoFile;
+
+} // namespace
+
+int32_t make_thumbnail(const std::string& pixels, const std::string& thumb) {
+    return convert_image(pixels, thumb, kThumbnailRequest);
+}
+
+std::vector<std::string> grid_items(const std::string& filelist) {
+    if (filelist.empty())
+        return {};
+    return split(filelist, std::string(1, CR));
+}
+
+PictureMap::PictureMap(const std::vector<TransferredPicture>& records,
+                       std::vector<std::string> items)
+    : m_items(std::move(items)) {
+    m_by_thumb.reserve(records.size());
+    for (size_t i = 0; i < records.size(); ++i) {
+        const auto [it, inserted] = m_by_thumb.try_emplace(records[i].thumb_path, i);
+        if (!inserted)
+            it->second.reset();
+    }
+}
+
+const std::string& PictureMap::item_file(int32_t item) const {
+    if (item < 1 || item > item_count())
+        return kNoFile;
+    return m_items[static_cast<size_t>(item - 1)];
+}
+
+std::optional<size_t> PictureMap::record_of_item(int32_t item) const {
+    const std::string& file = item_file(item);
+    if (file.empty())
+        return std::nullopt;
+    return record_of_thumbnail(file);
+}
+
+std::optional<size_t> PictureMap::record_of_thumbnail(const std::string& thumb) const {
+    const auto it = m_by_thumb.find(thumb);
+    return it == m_by_thumb.end() ? std::nullopt : it->second;
+}
+
+std::string picture_of_thumbnail(const std::vector<TransferredPicture>& pictures,
+                                 const std::string& thumb_path) {
+    const TransferredPicture* found = nullptr;
+    for (const TransferredPicture& picture : pictures) {
+        if (picture.thumb_path != thumb_path)
+            continue;
+        if (found)
+            return "";
+        found = &picture;
+    }
+    return found ? found->picture_path : "";
+}
+
+} // namespace orvix
