@@ -1,11 +1,13 @@
 // The main window: the transfer, setup and information pages, the source and destination
 // status, the camera watch and the notification-area sleep. Event handlers keep the
-// names control + "_" + event so they read like the controls they serve.
+// names control + "_" + event so they read like the controls they serve; the window
+// builds its parts and wires them together, and each handler hands its event to the part
+// that owns it.
 #pragma once
 
-#include "app/card_watch.h"
 #include "app/layout.h"
 #include "editing/edit_commands.h"
+#include "fs/fs.h"
 #include "settings/language.h"
 #include "settings/locations.h"
 #include "settings/prefs.h"
@@ -22,33 +24,26 @@
 #include <vector>
 
 class QAction;
-class QCheckBox;
-class QComboBox;
 class QFrame;
-class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
 class QPlainTextEdit;
-class QPushButton;
-class QRadioButton;
 class QStatusBar;
 class QTabWidget;
-class QTimer;
 class QToolBar;
 
 namespace orvix {
 
-class ClickableLabel;
+class CardWatchPanel;
 class Desktop;
 class Glimra;
-class JobRunner;
-class RunningTransfer;
-struct JobEnd;
 class QtTranslation;
+class SetupPage;
 class SplitterBar;
+class TransferPanel;
 class TrayIcon;
-class Vumbar;
+class TraySleep;
 
 // What the program keeps for its whole run.
 struct ProgramState {
@@ -63,9 +58,6 @@ struct ProgramState {
     // when it was closed without accepting.
     std::string crop_result;
 };
-
-// The tip of the notification-area icon, the same in every language.
-inline constexpr const char* tray_tip = "Orvix est en attente de vos images...";
 
 class Form1 : public QWidget {
     Q_OBJECT
@@ -116,12 +108,12 @@ public:
 
     // True from the click on xfer until the run has ended and the window got its controls back.
     bool transfer_running() const;
-    bool tray_flag() const { return m_tray_flag; }
+    bool tray_flag() const;
     // The asleep check box: Main puts the program to sleep instead of showing the window.
     bool starts_asleep() const;
     const ProgramState& state() const { return m_state; }
     // The drive list of the last camera-watch tick.
-    const std::string& drive_list() const { return m_drive_list; }
+    const std::string& drive_list() const;
     // Twips per pixel of the screen the window is on, horizontally.
     double twips_per_pixel() const;
 
@@ -133,10 +125,9 @@ protected:
 private:
     void create_controls();
     void create_transfer_page();
-    void style_folder_frame(QPushButton* browse, QPushButton* open, QLabel* status);
-    void create_setup_page();
     void create_info_page();
     void connect_handlers();
+    void link_parts();
     void load_images();
 
     void Form_Load();
@@ -146,10 +137,6 @@ private:
     void enable_toolbar();
     void arrange_controls();
     void apply_layout();
-    void wake_up();
-    void fill_language_list();
-    void watch_cards();
-    void show_card_offer(bool source_available);
 
     // The thumbnail grid (grid_handlers.cpp).
     void create_grid();
@@ -169,76 +156,35 @@ private:
     std::string text_of(const char* key) const;
     QString qtext_of(const char* key) const;
     const QIcon& image(const char* key) const;
-    // The selected naming option; Keep when none is selected.
-    NamingMode naming_mode() const;
-    MainWindowPrefs current_prefs() const;
-    TransferOptions transfer_options() const;
-    void transfer_before_report(const std::vector<TransferredPicture>& pictures);
-    void end_transfer(const JobEnd& end);
 
     ProgramState m_state;
-    std::unique_ptr<TrayIcon> m_tray;
     Desktop& m_desktop;
     std::unique_ptr<QtTranslation> m_qt_translation;
     std::unique_ptr<ThumbnailGrid> m_edit_grid; // the editing module's view of tex
-    bool m_tray_flag = false;
     bool m_unloaded = false;
-    std::string m_drive_list;
-    CardWatch m_card_watch;
-    std::optional<Volume> m_card_offer;    // the new card the source status offers
     std::map<std::string, QIcon> m_images; // the image list, by key
     MainLayout m_layout;
 
     QTabWidget* m_tabstrip = nullptr;
     QFrame* m_frame_transfert = nullptr;
-    QGroupBox* m_Frame1 = nullptr;
-    QLineEdit* m_chemin = nullptr;
-    ClickableLabel* m_statussrc = nullptr;
-    QPushButton* m_Command2 = nullptr;
-    QPushButton* m_Command3 = nullptr;
-    QGroupBox* m_Frame2 = nullptr;
-    QLineEdit* m_destin = nullptr;
-    QLabel* m_freedest = nullptr;
-    QPushButton* m_dest = nullptr;
-    QPushButton* m_Command4 = nullptr;
-    QPushButton* m_xfer = nullptr;
-    Vumbar* m_pbar = nullptr;
-    QPushButton* m_cancelxfer = nullptr;
-    QLabel* m_xferinfo = nullptr;
     SplitterBar* m_vsplit = nullptr;
     QToolBar* m_tb = nullptr;
     std::array<QAction*, 7> m_tb_buttons{}; // buttons 1 to 7; 4 and 6 are separators
     QMenu* m_rotate_menu = nullptr;
     QMenu* m_resize_menu = nullptr;
     Glimra* m_tex = nullptr;
-    QFrame* m_frame_setup = nullptr;
-    QRadioButton* m_none = nullptr;
-    QRadioButton* m_cre = nullptr;
-    QRadioButton* m_modific = nullptr;
-    QRadioButton* m_otherrename = nullptr;
-    QLineEdit* m_renpattern = nullptr;
-    QLabel* m_otherrenameinfo = nullptr;
-    QCheckBox* m_subdir = nullptr;
-    QCheckBox* m_delete = nullptr;
-    QCheckBox* m_showthumbs = nullptr;
-    QCheckBox* m_asleep = nullptr;
-    QComboBox* m_formatchoice = nullptr;
-    QLineEdit* m_quality = nullptr;
-    QLabel* m_qualitylabel = nullptr;
-    QLabel* m_fileformatlabel = nullptr;
-    QLabel* m_lnglabel = nullptr;
-    QComboBox* m_lng = nullptr;
+    QLineEdit* m_quality = nullptr; // the setup page's, which the resize commands read
     QFrame* m_frame_infos = nullptr;
     QPlainTextEdit* m_infobox = nullptr;
     QStatusBar* m_StatusBar1 = nullptr;
-    QTimer* m_Timer1 = nullptr;
     QLabel* m_Image1 = nullptr;
 
-    // The transfer on its worker. The runner goes first when the window does, so its job
-    // has stopped before what the job shows goes.
-    std::unique_ptr<RunningTransfer> m_running;
-    std::unique_ptr<JobRunner> m_runner;
-    bool m_close_when_stopped = false;
+    // The parts, each with its own controls and state. The transfer goes first when the
+    // window does, so its run has stopped before what the run shows and fills goes.
+    std::unique_ptr<TraySleep> m_sleep;
+    std::unique_ptr<CardWatchPanel> m_card_watch;
+    std::unique_ptr<SetupPage> m_setup;
+    std::unique_ptr<TransferPanel> m_transfer;
 };
 
 } // namespace orvix

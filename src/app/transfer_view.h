@@ -11,7 +11,6 @@
 #include <QElapsedTimer>
 #include <QTimer>
 
-#include <initializer_list>
 #include <utility>
 #include <vector>
 
@@ -61,7 +60,7 @@ class RunningTransfer {
 public:
     // held: the controls that could change the run; each gets its own state back at the end.
     RunningTransfer(Vumbar& bar, QLineEdit& quality, QLabel& info, QPushButton& cancel,
-                    const LanguageTable& language, std::initializer_list<QWidget*> held);
+                    const LanguageTable& language, const std::vector<QWidget*>& held);
     ~RunningTransfer();
     RunningTransfer(const RunningTransfer&) = delete;
     RunningTransfer& operator=(const RunningTransfer&) = delete;

@@ -48,4 +48,10 @@ void SplitterBar::paintEvent(QPaintEvent*) {
     style()->drawControl(QStyle::CE_Splitter, &option, &painter, this);
 }
 
+void place_widget(QWidget& widget, const Rect& box, double twips_per_pixel) {
+    widget.setGeometry(to_pixels(box.left, twips_per_pixel), to_pixels(box.top, twips_per_pixel),
+                       to_pixels(box.width(), twips_per_pixel),
+                       to_pixels(box.height(), twips_per_pixel));
+}
+
 } // namespace orvix

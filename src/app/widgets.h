@@ -1,6 +1,9 @@
 // Two small controls the main window needs that Qt does not have as such: a label that
-// reports clicks, and a splitter bar that the user drags sideways.
+// reports clicks, and a splitter bar that the user drags sideways; and the placing of a
+// control at a box worked out in twips.
 #pragma once
+
+#include "geometry/geometry.h"
 
 #include <QLabel>
 #include <QWidget>
@@ -40,5 +43,8 @@ protected:
 private:
     int m_grab_x = -1; // where in the bar the drag started; -1 when not dragging
 };
+
+// Places the widget at the box, given in twips, with the screen's twips per pixel.
+void place_widget(QWidget& widget, const Rect& box, double twips_per_pixel);
 
 } // namespace orvix
