@@ -408,16 +408,9 @@ void mailform::prepare_Click() {
     choices.quality = m_qualslider->value();
     choices.nojpeg = m_nojpeg->isChecked();
 
-    std::optional<Hourglass> hourglass;
-    const auto set_busy = [&hourglass](bool busy) {
-        if (busy)
-            hourglass.emplace();
-        else
-            hourglass.reset();
-    };
     m_last_result =
         prepare_mail(choices, m_context.pictures, m_context.mail_root, m_context.language,
-                     m_context.dialogs, *m_sendix, m_context.prefs_text, set_busy);
+                     m_context.dialogs, *m_sendix, m_context.prefs_text);
     if (m_last_result.outcome == PrepareOutcome::Sent)
         accept();
 }

@@ -76,6 +76,11 @@ bool all_mails_handed_over() {
     return QTest::qWaitFor([] { return !mails_under_way(); }, 30000);
 }
 
+// Lets the window's thread run until the preparation beside it has ended.
+bool preparation_ended() {
+    return true;
+}
+
 struct Sent {
     std::string url, subject, cc, files, body;
 };
@@ -283,6 +288,40 @@ TEST_F(MailWindow, TheMailClientReceivesTheMailAndCanReadItsPictures) {
     for (const std::string& path : attachments)
         EXPECT_EQ(get_image_size(path), path.ends_with("~IMG0001.jpg") ? "480,640" : "640,480")
             << path << " is still readable";
+}
+
+// A picture that cannot be converted is named with its reason before the question, and the
+// mail the client receives carries the others only.
+TEST_F(MailWindow, APictureThatCannotBeConvertedIsNamedAndLeftOut) {
+    test::FakeMailClient client(m_dir);
+    ASSERT_TRUE(client.ready());
+    const std::string broken = m_dir.file("dest/c/broken.JPG");
+    test::write_file(broken, "\xFF\xD8 not a picture");
+    m_pictures.push_back({broken, ""});
+    m_window = std::make_unique<mailform>(
+        MailContext{m_prefs, m_language, m_pictures, std::vector<int32_t>{3, 1}, m_root, m_dialogs},
+        std::make_unique<SendixControl>(m_dialogs, m_language, real(SENDIX_LIBRARY)), nullptr);
+    child<QComboBox>("destinataire")->setEditText(QStringLiteral("ann@example.org"));
+    m_dialogs.queue_answer(Answer::Ok);
+    m_dialogs.queue_answer(Answer::Yes);
+    m_window->prepare_Click();
+    ASSERT_TRUE(preparation_ended());
+    ASSERT_TRUE(all_mails_handed_over());
+
+    ASSERT_EQ(m_dialogs.messages().size(), 2u) << "the failure, then the question";
+    const std::string& told = m_dialogs.messages()[0].text;
+    const std::string heading = m_language.translate("mail_left_out");
+    ASSERT_FALSE(heading.empty());
+    EXPECT_EQ(told.rfind(heading.substr(0, heading.find("<BR>")), 0), 0u) << told;
+    EXPECT_NE(told.find("broken.JPG: "), std::string::npos) << told;
+    EXPECT_EQ(told.find("IMG_1"), std::string::npos) << told;
+    EXPECT_EQ(m_dialogs.messages()[1].buttons, Buttons::YesNo);
+
+    const auto received = client.received();
+    ASSERT_EQ(received.size(), 1u);
+    const std::string folder = m_window->last_result().folder;
+    EXPECT_EQ(test::parse_mailto(received[0]).values("attach"), Strings{folder + "IMG_1.jpg"});
+    EXPECT_FALSE(file_exists(folder + "broken.jpg")) << "no half-made copy is left";
 }
 
 class DesktopMailClient : public MailWindow, public ::testing::WithParamInterface<const char*> {};
