@@ -109,8 +109,8 @@ std::function<void(const std::string&)>& picture_hook() {
     return hook;
 }
 
-// The copies of one mail, in a folder of its own. The folder goes with them when the
-// preparation ends by an exception, unless it was kept.
+// The copies of one mail, in a folder of its own. The folder goes with them unless it is
+// kept for the mail.
 class MailCopies {
 public:
     MailCopies(const std::function<std::string()>& make_folder, const MailChoices& choices)
@@ -326,6 +326,13 @@ MailAttachments prepare_attachments(const MailChoices& choices,
         return outcome;
     };
     result.batch = run_batch(choices.selection.size(), attach, sink);
+    // A stop asked during the last picture still means no mail.
+    result.batch.stopped = result.batch.stopped || sink.stop_requested();
+    if (result.batch.stopped) {
+        result.files.clear();
+        result.total_kb = 0;
+        return result;
+    }
     result.folder = copies.keep();
     return result;
 }
@@ -341,7 +348,6 @@ MailResult finish_mail(const MailChoices& choices, const MailAttachments& attach
             clear_folder(result.folder, true, true);
     };
     if (attachments.batch.stopped) {
-        remove_copies();
         result.outcome = PrepareOutcome::Stopped;
         return result;
     }

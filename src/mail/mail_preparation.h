@@ -109,7 +109,8 @@ struct MailAttachments {
 // flag between pictures. Item n of the selection is pictures[n - 1]. Copies go into a new
 // private folder (0700) under mail_root, made when the first copy is. A picture that cannot
 // be prepared is Failed with its reason and leaves no copy behind. Originals attached
-// unchanged are never touched. When this throws, the copies made so far are removed.
+// unchanged are never touched. After a stop, or when this throws, the copies made so far
+// are removed: that mail will not be sent.
 MailAttachments prepare_attachments(const MailChoices& choices,
                                     const std::vector<TransferredPicture>& pictures,
                                     const std::string& mail_root, BatchSink& sink);
@@ -120,7 +121,7 @@ MailAttachments prepare_attachments(const MailChoices& choices,
                                     const std::function<std::string()>& make_folder,
                                     BatchSink& sink);
 
-// What follows the copies. After a stop: the copies are removed and nothing is asked. Else
+// What follows the copies. After a stop nothing is asked or sent. Else
 // the pictures that could not be prepared are named with their reasons; when none at all
 // could be, nothing is asked or sent. Otherwise the total is shown in the question; a mail
 // client reads the copies only when the user sends the mail, so after Yes they stay
