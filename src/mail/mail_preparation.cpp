@@ -310,11 +310,13 @@ MailAttachments prepare_attachments(const MailChoices& choices,
     MailCopies copies(make_folder, choices);
     const auto attach = [&](size_t index) {
         const int32_t n = choices.selection[index];
-        // An item number with no record behind it (the grid and the list out of step) is
+        // An item number with no picture behind it (the grid and the list out of step) is
         // left out instead of reaching past the list.
         if (n <= 0 || n > static_cast<int>(pictures.size()))
             return FileOutcome::of({}, Outcome::Skipped);
         const std::string& picture = pictures[static_cast<size_t>(n - 1)].picture_path;
+        if (picture.empty())
+            return FileOutcome::of({}, Outcome::Skipped);
         if (picture_hook())
             picture_hook()(picture);
         std::string file;
