@@ -373,6 +373,37 @@ INSTANTIATE_TEST_SUITE_P(Cases, NothingToSend,
                              return info.param.label;
                          });
 
+// Asks to stop once a number of pictures are done.
+class StopAfter final : public BatchSink {
+public:
+    explicit StopAfter(size_t pictures) : m_pictures(pictures) {}
+    void file_done(size_t done, const FileOutcome&) override { m_done = done; }
+    bool stop_requested() const override { return m_done >= m_pictures; }
+
+private:
+    size_t m_pictures;
+    size_t m_done = 0;
+};
+
+class StoppedPreparation : public Preparation, public ::testing::WithParamInterface<size_t> {};
+
+// A stop, even one asked while the last picture was in hand, leaves no copy and no mail.
+TEST_P(StoppedPreparation, LeavesNoCopyAndSendsNothing) {
+    StopAfter sink(GetParam());
+    const MailAttachments attachments = prepare_attachments(m_choices, m_pictures, m_root, sink);
+    EXPECT_TRUE(attachments.batch.stopped);
+    EXPECT_EQ(attachments.batch.outcomes.size(), GetParam());
+    EXPECT_TRUE(attachments.files.empty());
+    EXPECT_TRUE(folders_in_root().empty());
+    const MailResult result =
+        finish_mail(m_choices, attachments, m_language, m_dialogs, m_sender, m_prefs);
+    EXPECT_EQ(result.outcome, PrepareOutcome::Stopped);
+    EXPECT_TRUE(m_dialogs.messages().empty());
+    EXPECT_TRUE(m_sender.sent.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(AfterPictures, StoppedPreparation, ::testing::Values(1u, 2u));
+
 TEST_F(Preparation, AnEmptySelectionIsToldAndNothingIsMade) {
     m_choices.selection = {};
     const MailResult result = prepare();
