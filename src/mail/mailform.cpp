@@ -330,6 +330,7 @@ void mailform::create_controls() {
     m_cancel = named(new QPushButton(this), "cancel");
     // Shown only while the pictures are prepared.
     m_mailbar = named(new Vumbar(this), "mailbar");
+    m_mailbar->setCaption(QStringLiteral("{value}/{max}"));
     m_mailbar->setVisible(false);
     m_stop = named(new QPushButton(this), "stop");
     m_stop->setVisible(false);
