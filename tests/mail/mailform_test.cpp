@@ -33,6 +33,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
+#include <stdexcept>
 #include <thread>
 
 namespace orvix {
@@ -488,6 +489,27 @@ INSTANTIATE_TEST_SUITE_P(
                                }},
                       StopCase{"ClosingTheWindow", [](mailform& window) { window.close(); }}),
     [](const ::testing::TestParamInfo<StopCase>& info) { return info.param.label; });
+
+// An unexpected error during the preparation is told, and the copies made before it go.
+TEST_F(MailWindow, AnErrorDuringThePreparationIsToldAndLeavesNoCopy) {
+    set_mail_picture_hook([this](const std::string& picture) {
+        if (picture == m_second)
+            throw std::runtime_error("out of memory");
+    });
+    open({1, 2});
+    click("prepare");
+    const bool ended = preparation_ended();
+    set_mail_picture_hook({});
+    ASSERT_TRUE(ended);
+
+    ASSERT_EQ(m_dialogs.messages().size(), 1u);
+    EXPECT_EQ(m_dialogs.messages()[0].text,
+              Remplacer("#1", "out of memory", m_language.translate("job_error")));
+    EXPECT_TRUE(m_sent.empty());
+    EXPECT_TRUE(folders_in_root().empty()) << folders_in_root().at(0);
+    EXPECT_NE(m_window->result(), QDialog::Accepted);
+    EXPECT_TRUE(child<QPushButton>("prepare")->isEnabled());
+}
 
 class DesktopMailClient : public MailWindow, public ::testing::WithParamInterface<const char*> {};
 
