@@ -6,18 +6,26 @@
 #include "fs/fs.h"
 #include "mail/mailform.h"
 #include "platform/dialogs.h"
+#include "session/pictures.h"
+
+#include <optional>
 
 namespace orvix {
 
 void Form1::tb_email_Click() {
     // The mail window takes item n of the selection as entry n of its list, so the list
     // follows the grid's items, each with the picture its own thumbnail stands for (the
-    // grid leaves out a thumbnail it could not find, and the items after it move up).
+    // grid leaves out a thumbnail it could not find, and the items after it move up). An
+    // item no record, or more than one, claims gets no picture.
+    const std::vector<TransferredPicture>& records = m_state.transferred_pictures;
+    const PictureMap map(records, grid_items(m_tex->model().filelist()));
     std::vector<TransferredPicture> items;
-    const int count = m_tex->model().count();
-    items.reserve(static_cast<size_t>(count));
-    for (int item = 1; item <= count; ++item)
-        items.push_back({find_picture_of_item(item), m_tex->model().File_Path(item)});
+    items.reserve(static_cast<size_t>(map.item_count()));
+    for (int32_t item = 1; item <= map.item_count(); ++item) {
+        const std::optional<size_t> record = map.record_of_item(item);
+        items.push_back(
+            {record ? records[*record].picture_path : std::string(), map.item_file(item)});
+    }
     MailContext context{
         m_state.prefs_text, m_state.language, items, m_tex->model().selected_items(),
         mail_folder_root(), dialogs()};

@@ -7,6 +7,7 @@
 #include "text/text.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <string_view>
 
@@ -86,42 +87,59 @@ std::string new_mail_folder(const std::string& mail_root) {
     return {};
 }
 
-// Shows the busy pointer while it lives; it can be lifted and shown again.
-class BusyPointer {
+// copy_file tells its failure in a box of its own; the preparation names every failure in
+// one box at the end instead.
+class QuietDialogs final : public Dialogs {
 public:
-    explicit BusyPointer(const std::function<void(bool)>& set_busy) : m_set_busy(set_busy) {
-        show(true);
+    Answer message_box(const std::string&, const std::string&, Icon, Buttons) override {
+        return Answer::Ok;
     }
-    ~BusyPointer() { show(false); }
-    BusyPointer(const BusyPointer&) = delete;
-    BusyPointer& operator=(const BusyPointer&) = delete;
-
-    void show(bool busy) {
-        if (busy != m_busy && m_set_busy)
-            m_set_busy(busy);
-        m_busy = busy;
+    std::optional<std::string> input_box(const std::string&, const std::string&,
+                                         const std::string&) override {
+        return std::nullopt;
     }
-
-private:
-    const std::function<void(bool)>& m_set_busy;
-    bool m_busy = false;
+    std::optional<size_t> choice_box(const std::string&, const std::string&, Icon,
+                                     const std::vector<std::string>&) override {
+        return std::nullopt;
+    }
 };
 
+std::function<void(const std::string&)>& picture_hook() {
+    static std::function<void(const std::string&)> hook;
+    return hook;
+}
+
+// The copies of one mail, in a folder of its own. The folder goes with them unless it is
+// kept for the mail.
 class MailCopies {
 public:
-    MailCopies(const std::function<std::string()>& make_folder, const MailChoices& choices,
-               Dialogs& dialogs)
-        : m_make_folder(make_folder), m_choices(choices), m_dialogs(dialogs) {}
+    MailCopies(const std::function<std::string()>& make_folder, const MailChoices& choices)
+        : m_make_folder(make_folder), m_choices(choices) {}
+    ~MailCopies() {
+        if (!m_kept && !m_folder.empty())
+            clear_folder(m_folder, true, true);
+    }
+    MailCopies(const MailCopies&) = delete;
+    MailCopies& operator=(const MailCopies&) = delete;
 
-    // The file to attach for picture, "" when there is none.
-    std::string file_for(const std::string& picture) {
+    // Makes the file to attach for picture into file.
+    FileOutcome prepare(const std::string& picture, std::string& file) {
         if (!m_choices.nojpeg)
-            return recompressed(picture);
+            return recompressed(picture, file);
         // An original is attached as it is; only a path that cannot travel is copied.
-        return safe_for_mail(picture) ? picture : copied(picture);
+        if (!safe_for_mail(picture))
+            return copied(picture, file);
+        if (!file_exists(picture))
+            return FileOutcome::failed_with_errno(picture, ENOENT);
+        file = picture;
+        return FileOutcome::done(picture);
     }
 
-    const std::string& folder() const { return m_folder; }
+    // The folder, now the caller's to remove.
+    const std::string& keep() {
+        m_kept = true;
+        return m_folder;
+    }
 
 private:
     bool have_folder() {
@@ -132,35 +150,46 @@ private:
         return !m_folder.empty();
     }
 
-    std::string recompressed(const std::string& picture) {
+    FileOutcome recompressed(const std::string& picture, std::string& file) {
         if (!have_folder())
-            return {};
+            return FileOutcome::failed_because(picture, "reason_no_mail_folder");
         const std::string target = mail_copy_name(m_folder, file_name(picture, false), "jpg");
-        // Out of names: this picture is left out, as a failed conversion is.
         if (target.empty())
-            return {};
-        convert_image(picture, target,
-                      {.crop = {},
-                       .resize = resize_of_text(mail_resize_text(m_choices.size_index)),
-                       .quality = static_cast<int16_t>(std::clamp(m_choices.quality, 1, 100))});
-        return target;
+            return FileOutcome::failed_because(picture, "reason_no_free_name");
+        const int32_t code =
+            convert_image(picture, target,
+                          {.crop = {},
+                           .resize = mail_resize(m_choices.size_index),
+                           .quality = static_cast<int16_t>(std::clamp(m_choices.quality, 1, 100))});
+        if (code != 0 || !file_exists(target)) {
+            // Whatever the conversion left is not a picture to send.
+            delete_file(target, false, false);
+            return code != 0 ? FileOutcome::failed_with_code(picture, code)
+                             : FileOutcome::failed_because(picture, "reason_write");
+        }
+        file = target;
+        return FileOutcome::done(picture);
     }
 
-    std::string copied(const std::string& picture) {
+    FileOutcome copied(const std::string& picture, std::string& file) {
         if (!have_folder())
-            return {};
+            return FileOutcome::failed_because(picture, "reason_no_mail_folder");
         const std::string target =
             mail_copy_name(m_folder, file_name(picture, false), file_extension(picture));
-        if (target.empty() || copy_file(picture, target, m_dialogs) != 0)
-            return {};
-        return target;
+        if (target.empty())
+            return FileOutcome::failed_because(picture, "reason_no_free_name");
+        QuietDialogs quiet;
+        if (const int error = copy_file(picture, target, quiet); error != 0)
+            return FileOutcome::failed_with_errno(picture, error);
+        file = target;
+        return FileOutcome::done(picture);
     }
 
     const std::function<std::string()>& m_make_folder;
     const MailChoices& m_choices;
-    Dialogs& m_dialogs;
     std::string m_folder;
     bool m_failed = false;
+    bool m_kept = false;
 };
 
 } // namespace
@@ -203,10 +232,10 @@ std::string mail_copy_name(const std::string& folder, const std::string& base_na
     return temp_file_name(ascii, mail_name(extension), where);
 }
 
-std::string mail_resize_text(int index) {
+Resize mail_resize(int index) {
     if (index < 1 || index > static_cast<int>(mail_sizes.size()))
         return {};
-    return std::string(mail_sizes[static_cast<size_t>(index - 1)]) + "*";
+    return {.width = std::atoi(mail_sizes[static_cast<size_t>(index - 1)]), .orient = true};
 }
 
 std::string mail_subject(const LanguageTable& language) {
@@ -259,51 +288,92 @@ std::string mail_folder_root() {
     return cache.empty() ? std::string() : cache + "orvix/mail/";
 }
 
-MailResult prepare_mail(const MailChoices& choices, const std::vector<TransferredPicture>& pictures,
-                        const std::string& mail_root, const LanguageTable& language,
-                        Dialogs& dialogs, MailSender& sender, std::string& prefs_text,
-                        const std::function<void(bool)>& set_busy) {
-    return prepare_mail(
-        choices, pictures, [&mail_root] { return new_mail_folder(mail_root); }, language, dialogs,
-        sender, prefs_text, set_busy);
+bool tell_empty_selection(const MailChoices& choices, Dialogs& dialogs) {
+    if (!choices.selection.empty())
+        return false;
+    dialogs.message_box(nothing_selected, "", Icon::None, Buttons::Ok);
+    return true;
 }
 
-MailResult prepare_mail(const MailChoices& choices, const std::vector<TransferredPicture>& pictures,
-                        const std::function<std::string()>& make_folder,
-                        const LanguageTable& language, Dialogs& dialogs, MailSender& sender,
-                        std::string& prefs_text, const std::function<void(bool)>& set_busy) {
-    MailResult result;
-    if (choices.selection.empty()) {
-        dialogs.message_box(nothing_selected, "", Icon::None, Buttons::Ok);
-        return result;
-    }
+MailAttachments prepare_attachments(const MailChoices& choices,
+                                    const std::vector<TransferredPicture>& pictures,
+                                    const std::string& mail_root, BatchSink& sink) {
+    return prepare_attachments(
+        choices, pictures, [&mail_root] { return new_mail_folder(mail_root); }, sink);
+}
 
-    BusyPointer busy(set_busy);
-    MailCopies copies(make_folder, choices, dialogs);
-    for (const int32_t n : choices.selection) {
-        // An item number with no record behind it (the grid and the list out of step) is
+MailAttachments prepare_attachments(const MailChoices& choices,
+                                    const std::vector<TransferredPicture>& pictures,
+                                    const std::function<std::string()>& make_folder,
+                                    BatchSink& sink) {
+    MailAttachments result;
+    MailCopies copies(make_folder, choices);
+    const auto attach = [&](size_t index) {
+        const int32_t n = choices.selection[index];
+        // An item number with no picture behind it (the grid and the list out of step) is
         // left out instead of reaching past the list.
         if (n <= 0 || n > static_cast<int>(pictures.size()))
-            continue;
-        const std::string file = copies.file_for(pictures[static_cast<size_t>(n - 1)].picture_path);
-        if (file.empty() || !file_exists(file))
-            continue;
+            return FileOutcome::of({}, Outcome::Skipped);
+        const std::string& picture = pictures[static_cast<size_t>(n - 1)].picture_path;
+        if (picture.empty())
+            return FileOutcome::of({}, Outcome::Skipped);
+        if (picture_hook())
+            picture_hook()(picture);
+        std::string file;
+        FileOutcome outcome = copies.prepare(picture, file);
+        if (outcome.status == Outcome::Done) {
+            result.files.push_back(file);
+            result.total_kb += static_cast<double>(file_length(file)) / 1024.0;
+        }
+        return outcome;
+    };
+    result.batch = run_batch(choices.selection.size(), attach, sink);
+    // A stop asked during the last picture still means no mail.
+    result.batch.stopped = result.batch.stopped || sink.stop_requested();
+    if (result.batch.stopped) {
+        result.files.clear();
+        result.total_kb = 0;
+        return result;
+    }
+    result.folder = copies.keep();
+    return result;
+}
+
+MailResult finish_mail(const MailChoices& choices, const MailAttachments& attachments,
+                       const LanguageTable& language, Dialogs& dialogs, MailSender& sender,
+                       std::string& prefs_text) {
+    MailResult result;
+    result.folder = attachments.folder;
+    result.total_kb = attachments.total_kb;
+    const auto remove_copies = [&result] {
+        if (!result.folder.empty())
+            clear_folder(result.folder, true, true);
+    };
+    if (attachments.batch.stopped) {
+        result.outcome = PrepareOutcome::Stopped;
+        return result;
+    }
+    report_failures(attachments.batch.outcomes, "mail_left_out", language, dialogs);
+    if (attachments.files.empty()) {
+        // Only items without a picture behind them: the selection held nothing to send.
+        if (attachments.batch.count(Outcome::Failed) == 0)
+            dialogs.message_box(nothing_selected, "", Icon::None, Buttons::Ok);
+        remove_copies();
+        result.outcome = PrepareOutcome::NothingPrepared;
+        return result;
+    }
+    for (const std::string& file : attachments.files) {
         if (!result.attachments.empty())
             result.attachments += ' ';
         result.attachments += "\"" + file + "\"";
-        result.total_kb += static_cast<double>(file_length(file)) / 1024.0;
     }
-    result.folder = copies.folder();
 
     // The total goes in first, so a "#1" inside the recipient is shown as typed.
     const std::string question = Remplacer("#2", choices.recipient,
                                            Remplacer("#1", std::to_string(to_int(result.total_kb)),
                                                      language.translate("confirm_send")));
-    busy.show(false);
     const Answer answer =
         dialogs.message_box(question, application_title, Icon::Exclamation, Buttons::YesNo);
-    busy.show(true);
-
     if (answer == Answer::Yes) {
         sender.SendaMail(choices.recipient, choices.subject, "", result.attachments,
                          choices.message);
@@ -311,10 +381,29 @@ MailResult prepare_mail(const MailChoices& choices, const std::vector<Transferre
         result.outcome = PrepareOutcome::Sent;
         return result;
     }
-    if (!result.folder.empty())
-        clear_folder(result.folder, true, true);
+    remove_copies();
     result.outcome = PrepareOutcome::Declined;
     return result;
+}
+
+MailResult prepare_mail(const MailChoices& choices, const std::vector<TransferredPicture>& pictures,
+                        const std::string& mail_root, const LanguageTable& language,
+                        Dialogs& dialogs, MailSender& sender, std::string& prefs_text) {
+    return prepare_mail(
+        choices, pictures, [&mail_root] { return new_mail_folder(mail_root); }, language, dialogs,
+        sender, prefs_text);
+}
+
+MailResult prepare_mail(const MailChoices& choices, const std::vector<TransferredPicture>& pictures,
+                        const std::function<std::string()>& make_folder,
+                        const LanguageTable& language, Dialogs& dialogs, MailSender& sender,
+                        std::string& prefs_text) {
+    if (tell_empty_selection(choices, dialogs))
+        return {};
+    BatchSink in_line;
+    const MailAttachments attachments =
+        prepare_attachments(choices, pictures, make_folder, in_line);
+    return finish_mail(choices, attachments, language, dialogs, sender, prefs_text);
 }
 
 void remove_old_mail_folders(const std::string& mail_root, std::time_t now) {
@@ -337,6 +426,10 @@ void remove_old_mail_folders(const std::string& mail_root, std::time_t now) {
     }
     for (const std::string& folder : old)
         clear_folder(folder, true, true);
+}
+
+void set_mail_picture_hook(std::function<void(const std::string&)> hook) {
+    picture_hook() = std::move(hook);
 }
 
 std::string bundled_component_path(const std::string& program_folder) {

@@ -1,9 +1,12 @@
 // Preparing a mail of the selected pictures: the readings of the mail window's
 // preferences, the recent recipients, and the preparation itself (copies resized and
-// recompressed, the confirmation, the hand-over to the mail-sending control). Free of Qt:
-// the window gives its texts, its dialogs and its busy pointer.
+// recompressed on the batch road, the confirmation, the hand-over to the mail-sending
+// control). Free of Qt: the window gives its texts and its dialogs, and decides where the
+// copies are made (in line, or beside the window).
 #pragma once
 
+#include "batch/batch.h"
+#include "imaging/imaging.h"
 #include "platform/dialogs.h"
 #include "session/pictures.h"
 #include "settings/language.h"
@@ -22,8 +25,9 @@ inline constexpr std::array<const char*, 5> mail_sizes = {"500", "640", "800", "
 inline constexpr int recent_recipients_kept = 10;
 inline constexpr int default_mail_quality = 65;
 
-// The resize text of a size-list index: "500*" to "2048*" for 1 to 5, else "" (no resize).
-std::string mail_resize_text(int index);
+// The resize of a size-list index: for 1 to 5 the longer side 500 to 2048 pixels, whichever
+// way the picture is turned; otherwise none (the picture keeps its size).
+Resize mail_resize(int index);
 
 // The subject a new mail starts with: default_object with "#1" replaced by today's date
 // (YYYY-MM-DD).
@@ -62,6 +66,8 @@ struct MailChoices {
 
 enum class PrepareOutcome {
     NothingSelected, // the fixed message was shown; nothing was made
+    NothingPrepared, // no picture could be prepared: the failures were told, nothing sent
+    Stopped,         // stopped during the preparation: the copies are gone, nothing sent
     Declined,        // the user answered No; the copies are gone
     Sent,            // handed to the mail-sending control; the copies stay for the mail client
 };
@@ -88,26 +94,59 @@ std::string mail_copy_name(const std::string& folder, const std::string& base_na
 // $XDG_CACHE_HOME/orvix/mail/ (by default ~/.cache/orvix/mail/).
 std::string mail_folder_root();
 
-// Item n of the selection is pictures[n - 1]. Copies go into a new private folder (0700)
-// under mail_root, made when the first copy is; a mail client reads them only when the user
-// sends the mail, so after Yes they stay (remove_old_mail_folders clears them later), after
-// No they are deleted at once. Originals attached unchanged are never touched.
-// set_busy(true) shows the busy pointer and set_busy(false) restores it, on every path; it
-// is lifted while the question is asked.
-MailResult prepare_mail(const MailChoices& choices, const std::vector<TransferredPicture>& pictures,
-                        const std::string& mail_root, const LanguageTable& language,
-                        Dialogs& dialogs, MailSender& sender, std::string& prefs_text,
-                        const std::function<void(bool)>& set_busy);
+// Shows the fixed message and returns true when the selection is empty.
+bool tell_empty_selection(const MailChoices& choices, Dialogs& dialogs);
 
+// The files made ready for one mail.
+struct MailAttachments {
+    std::vector<std::string> files; // in the selection's order
+    double total_kb = 0;
+    std::string folder; // this mail's own folder of copies ("" when none was made)
+    BatchResult batch;  // one outcome a selected item (Skipped when no picture is behind it)
+};
+
+// Makes the file to attach for each selected item, one at a time, reading the sink's stop
+// flag between pictures. Item n of the selection is pictures[n - 1]. Copies go into a new
+// private folder (0700) under mail_root, made when the first copy is. A picture that cannot
+// be prepared is Failed with its reason and leaves no copy behind. Originals attached
+// unchanged are never touched. After a stop, or when this throws, the copies made so far
+// are removed: that mail will not be sent.
+MailAttachments prepare_attachments(const MailChoices& choices,
+                                    const std::vector<TransferredPicture>& pictures,
+                                    const std::string& mail_root, BatchSink& sink);
 // The same, with the mail's folder made by make_folder (called once, when the first copy is
 // made; "" when it cannot be made).
+MailAttachments prepare_attachments(const MailChoices& choices,
+                                    const std::vector<TransferredPicture>& pictures,
+                                    const std::function<std::string()>& make_folder,
+                                    BatchSink& sink);
+
+// What follows the copies. After a stop nothing is asked or sent. Else
+// the pictures that could not be prepared are named with their reasons; when none at all
+// could be, nothing is asked or sent. Otherwise the total is shown in the question; a mail
+// client reads the copies only when the user sends the mail, so after Yes they stay
+// (remove_old_mail_folders clears them later), after No they are deleted at once.
+MailResult finish_mail(const MailChoices& choices, const MailAttachments& attachments,
+                       const LanguageTable& language, Dialogs& dialogs, MailSender& sender,
+                       std::string& prefs_text);
+
+// The whole preparation in line: the empty selection, the copies, then finish_mail.
+MailResult prepare_mail(const MailChoices& choices, const std::vector<TransferredPicture>& pictures,
+                        const std::string& mail_root, const LanguageTable& language,
+                        Dialogs& dialogs, MailSender& sender, std::string& prefs_text);
 MailResult prepare_mail(const MailChoices& choices, const std::vector<TransferredPicture>& pictures,
                         const std::function<std::string()>& make_folder,
                         const LanguageTable& language, Dialogs& dialogs, MailSender& sender,
-                        std::string& prefs_text, const std::function<void(bool)>& set_busy);
+                        std::string& prefs_text);
 
 // Removes the mail folders under mail_root whose last change is more than a day before now.
 void remove_old_mail_folders(const std::string& mail_root, std::time_t now);
+
+// --- Test hooks ------------------------------------------------------------------------
+
+// Runs on the preparing thread before each picture is prepared, with its path; an empty
+// function turns it off.
+void set_mail_picture_hook(std::function<void(const std::string&)> hook);
 
 // The mail-sending component library that ships with the program in program_folder.
 std::string bundled_component_path(const std::string& program_folder);

@@ -1,8 +1,9 @@
 #include "mail/mailform.h"
 
+#include "controls/progress/vumbar.h"
 #include "mailctl/sendix_ids.h"
-#include "platform/qt/hourglass.h"
 #include "platform/qt/widget_helpers.h"
+#include "runner/job_runner.h"
 #include "settings/prefs.h"
 #include "text/text.h"
 
@@ -249,8 +250,42 @@ bool mails_under_way() {
 
 // --- The window ---------------------------------------------------------------------------
 
+namespace {
+
+// The preparation's progress on the window's bar. The worker leaves the count of pictures
+// done and the window takes the latest when it gets round to it, so quick pictures cannot
+// flood its queue; a post that comes after the window is gone finds no bar.
+class PreparationProgress final : public BatchSink {
+public:
+    PreparationProgress(JobContext& job, Vumbar& bar)
+        : m_job(job), m_state(std::make_shared<State>()), m_bar(&bar) {}
+
+    void file_done(size_t done, const FileOutcome&) override {
+        m_state->done = done;
+        if (m_state->posted.exchange(true))
+            return;
+        m_job.post([state = m_state, bar = m_bar] {
+            state->posted = false;
+            if (bar)
+                bar->setValue(static_cast<qint32>(state->done.load()));
+        });
+    }
+    bool stop_requested() const override { return m_job.stop_requested(); }
+
+private:
+    struct State {
+        std::atomic<size_t> done{0};
+        std::atomic<bool> posted{false};
+    };
+    JobContext& m_job;
+    std::shared_ptr<State> m_state;
+    QPointer<Vumbar> m_bar;
+};
+
+} // namespace
+
 mailform::mailform(MailContext context, std::unique_ptr<MailControl> control, QWidget* owner)
-    : QDialog(owner), m_context(std::move(context)) {
+    : QDialog(owner), m_context(std::move(context)), m_runner(std::make_unique<JobRunner>()) {
     setObjectName(QStringLiteral("mailform"));
     setModal(true);
     m_sendix = control.release();
@@ -293,6 +328,12 @@ void mailform::create_controls() {
     m_prepare = named(new QPushButton(this), "prepare");
     m_prepare->setDefault(true);
     m_cancel = named(new QPushButton(this), "cancel");
+    // Shown only while the pictures are prepared.
+    m_mailbar = named(new Vumbar(this), "mailbar");
+    m_mailbar->setCaption(QStringLiteral("{value}/{max}"));
+    m_mailbar->setVisible(false);
+    m_stop = named(new QPushButton(this), "stop");
+    m_stop->setVisible(false);
 
     auto* grid = new QGridLayout(this);
     grid->addWidget(m_infolabel, 0, 0, 1, 2);
@@ -311,6 +352,8 @@ void mailform::create_controls() {
     grid->addLayout(quality, 5, 1);
     grid->addWidget(m_nojpeg, 6, 1);
     auto* buttons = new QHBoxLayout;
+    buttons->addWidget(m_mailbar, 1);
+    buttons->addWidget(m_stop);
     buttons->addStretch(1);
     buttons->addWidget(m_prepare);
     buttons->addWidget(m_cancel);
@@ -326,6 +369,7 @@ void mailform::connect_handlers() {
     connect(m_nojpeg, &QCheckBox::toggled, this, &mailform::nojpeg_Click);
     connect(m_prepare, &QPushButton::clicked, this, &mailform::prepare_Click);
     connect(m_cancel, &QPushButton::clicked, this, &mailform::cancel_Click);
+    connect(m_stop, &QPushButton::clicked, this, &mailform::stop_Click);
 }
 
 QString mailform::qtext_of(const char* key) const {
@@ -345,6 +389,7 @@ void mailform::Form_Load() {
     m_labelsize->setText(qtext_of("label_size"));
     m_labelqual->setText(qtext_of("label_quality"));
     m_nojpeg->setText(qtext_of("noconversion"));
+    m_stop->setText(qtext_of("btn_cancelxfer"));
 
     m_destinataire->clear();
     for (const std::string& recipient : recent_recipients(prefs))
@@ -398,7 +443,7 @@ void mailform::nojpeg_Click() {
     set_key_value("NOJPEGMAIL", m_context.prefs_text, m_nojpeg->isChecked() ? "1" : "0");
 }
 
-void mailform::prepare_Click() {
+MailChoices mailform::read_choices() const {
     MailChoices choices;
     choices.selection = m_context.selection;
     choices.recipient = m_destinataire->currentText().toStdString();
@@ -407,19 +452,91 @@ void mailform::prepare_Click() {
     choices.size_index = m_sizepic->currentRow();
     choices.quality = m_qualslider->value();
     choices.nojpeg = m_nojpeg->isChecked();
+    return choices;
+}
 
-    std::optional<Hourglass> hourglass;
-    const auto set_busy = [&hourglass](bool busy) {
-        if (busy)
-            hourglass.emplace();
-        else
-            hourglass.reset();
+bool mailform::preparing() const {
+    return m_runner->running();
+}
+
+// The pictures are prepared beside the window: it keeps painting, the bar counts them and
+// Stop ends the preparation after the picture in hand. The question and the hand-over to
+// the mail program come after, on the window's thread.
+void mailform::prepare_Click() {
+    if (preparing())
+        return;
+    const MailChoices choices = read_choices();
+    if (tell_empty_selection(choices, m_context.dialogs)) {
+        m_last_result = {};
+        return;
+    }
+    hold_controls(choices.selection.size());
+    // The job works on copies of what it reads, so nothing it uses changes under it.
+    auto attachments = std::make_shared<MailAttachments>();
+    auto job = [choices, pictures = m_context.pictures, mail_root = m_context.mail_root,
+                attachments, bar = m_mailbar](JobContext& context) {
+        PreparationProgress progress(context, *bar);
+        *attachments = prepare_attachments(choices, pictures, mail_root, progress);
     };
-    m_last_result =
-        prepare_mail(choices, m_context.pictures, m_context.mail_root, m_context.language,
-                     m_context.dialogs, *m_sendix, m_context.prefs_text, set_busy);
+    m_runner->start(std::move(job), m_context.dialogs,
+                    [this, choices, attachments](const JobEnd& end) {
+                        end_preparation(end, choices, *attachments);
+                    });
+}
+
+void mailform::end_preparation(const JobEnd& end, const MailChoices& choices,
+                               const MailAttachments& attachments) {
+    release_controls();
+    if (end.failed) {
+        m_last_result = {};
+        m_context.dialogs.message_box(
+            Remplacer("#1", end.error, m_context.language.translate("job_error")),
+            application_title, Icon::Critical, Buttons::Ok);
+        return;
+    }
+    m_last_result = finish_mail(choices, attachments, m_context.language, m_context.dialogs,
+                                *m_sendix, m_context.prefs_text);
     if (m_last_result.outcome == PrepareOutcome::Sent)
         accept();
+}
+
+void mailform::hold_controls(size_t pictures) {
+    for (QWidget* widget :
+         std::initializer_list<QWidget*>{m_destinataire, m_objet, m_lemess, m_sizepic, m_qualslider,
+                                         m_nojpeg, m_prepare, m_cancel}) {
+        m_held.emplace_back(widget, widget->isEnabled());
+        widget->setEnabled(false);
+    }
+    m_mailbar->setMin(0);
+    m_mailbar->setMax(static_cast<qint32>(pictures));
+    m_mailbar->setValue(0);
+    m_mailbar->setVisible(true);
+    m_stop->setEnabled(true);
+    m_stop->setVisible(true);
+}
+
+void mailform::release_controls() {
+    m_mailbar->setVisible(false);
+    m_stop->setVisible(false);
+    for (const auto& [widget, enabled] : m_held)
+        widget->setEnabled(enabled);
+    m_held.clear();
+}
+
+void mailform::stop_Click() {
+    if (!preparing())
+        return;
+    m_runner->request_stop();
+    // The picture in hand still ends; the button says the request was heard.
+    m_stop->setEnabled(false);
+}
+
+void mailform::reject() {
+    if (preparing()) {
+        stop_Click();
+        return;
+    }
+    QDialog::reject();
 }
 
 void mailform::cancel_Click() {

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 class QCheckBox;
@@ -24,6 +25,10 @@ class QPushButton;
 class QSlider;
 
 namespace orvix {
+
+class JobRunner;
+struct JobEnd;
+class Vumbar;
 
 // The mail-sending control as the window hosts it: an object of its own, named "sendix".
 class MailControl : public QObject, public MailSender {
@@ -84,7 +89,14 @@ public:
     void nojpeg_Click();
     void prepare_Click();
     void cancel_Click();
+    void stop_Click();
 
+    // While the pictures are prepared beside the window, closing it stops the preparation
+    // instead; the window stays open.
+    void reject() override;
+
+    // True while the pictures are prepared beside the window.
+    bool preparing() const;
     // What the last Prepare did (for the window's owner and for tests).
     const MailResult& last_result() const { return m_last_result; }
 
@@ -95,6 +107,11 @@ private:
     void show_quality();
     void enable_conversion_controls();
     QString qtext_of(const char* key) const;
+    MailChoices read_choices() const;
+    void hold_controls(size_t pictures);
+    void release_controls();
+    void end_preparation(const JobEnd& end, const MailChoices& choices,
+                         const MailAttachments& attachments);
 
     MailContext m_context;
     MailResult m_last_result;
@@ -115,6 +132,13 @@ private:
     QCheckBox* m_nojpeg = nullptr;
     QPushButton* m_prepare = nullptr;
     QPushButton* m_cancel = nullptr;
+    Vumbar* m_mailbar = nullptr;
+    QPushButton* m_stop = nullptr;
+
+    // The controls held while the pictures are prepared, with their state before.
+    std::vector<std::pair<QWidget*, bool>> m_held;
+    // Ends (stopping its job) before the controls its job reports to.
+    std::unique_ptr<JobRunner> m_runner;
 };
 
 } // namespace orvix

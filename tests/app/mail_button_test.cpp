@@ -51,6 +51,7 @@ TEST_F(MailButtonTest, OpensTheMailWindowOverTheSelectedPictures) {
         EXPECT_TRUE(prepare->isEnabled()) << "the shipped component was registered and created";
         m_dialogs.queue_answer(Answer::No);
         window->prepare_Click();
+        ASSERT_TRUE(QTest::qWaitFor([window] { return !window->preparing(); }, 60000));
         const MailResult& result = window->last_result();
         const std::string folder = result.folder;
         EXPECT_EQ(folder.rfind(m_dir.path() + "xdg-cache/orvix/mail/mail-", 0), 0u) << folder;

@@ -19,7 +19,10 @@ namespace {
 using Strings = std::vector<std::string>;
 
 constexpr const char* kTexts = "default_object=Pictures of #1\r"
-                               "confirm_send=Send #1 KB of pictures to #2?\r";
+                               "confirm_send=Send #1 KB of pictures to #2?\r"
+                               "mail_left_out=Left out:<BR>#1\r"
+                               "reason_no_free_name=no free name\r"
+                               "reason_gone=gone\r";
 
 LanguageTable texts(const char* text = kTexts) {
     LanguageTable table;
@@ -69,11 +72,12 @@ std::string size_of(const std::string& path) {
     return get_image_size(path);
 }
 
-TEST(MailChoices, ResizeTexts) {
-    const Strings expected = {"", "500*", "640*", "800*", "1024*", "2048*", "", ""};
+// Each size entry resizes as its resize text would.
+TEST(MailChoices, ResizeOfEachSizeEntry) {
+    const Strings texts = {"", "500*", "640*", "800*", "1024*", "2048*", "", ""};
     const int indexes[] = {0, 1, 2, 3, 4, 5, 6, -1};
-    for (size_t i = 0; i < expected.size(); ++i)
-        EXPECT_EQ(mail_resize_text(indexes[i]), expected[i]) << indexes[i];
+    for (size_t i = 0; i < texts.size(); ++i)
+        EXPECT_EQ(mail_resize(indexes[i]), resize_of_text(texts[i])) << indexes[i];
 }
 
 struct StoredCase {
@@ -198,8 +202,8 @@ protected:
 
     MailResult prepare(Answer answer = Answer::Yes) {
         m_dialogs.queue_answer(answer);
-        return prepare_mail(m_choices, m_pictures, m_root, m_language, m_dialogs, m_sender, m_prefs,
-                            [this](bool busy) { m_busy.push_back(busy); });
+        return prepare_mail(m_choices, m_pictures, m_root, m_language, m_dialogs, m_sender,
+                            m_prefs);
     }
 
     Strings folders_in_root() const {
@@ -220,7 +224,6 @@ protected:
     ScriptedDialogs m_dialogs;
     RecordingSender m_sender;
     std::string m_prefs;
-    std::vector<bool> m_busy;
 };
 
 TEST_F(Preparation, AttachesTwoPicturesOfTheSameName) {
@@ -258,8 +261,6 @@ TEST_F(Preparation, AttachesTwoPicturesOfTheSameName) {
     // The mail client reads the pictures when the user sends the mail: they stay.
     EXPECT_TRUE(file_exists(a));
     EXPECT_TRUE(file_exists(b));
-    // The busy pointer was lifted for the question and is off at the end.
-    EXPECT_EQ(m_busy, (std::vector<bool>{true, false, true, false}));
 }
 
 TEST_F(Preparation, NoDeletesTheCopiesAndPrepareMakesThemAgain) {
@@ -269,7 +270,6 @@ TEST_F(Preparation, NoDeletesTheCopiesAndPrepareMakesThemAgain) {
     EXPECT_TRUE(folders_in_root().empty());
     EXPECT_TRUE(m_sender.sent.empty());
     EXPECT_TRUE(recent_recipients(m_prefs).empty());
-    EXPECT_FALSE(m_busy.back());
 
     const MailResult again = prepare(Answer::Yes);
     ASSERT_EQ(m_sender.sent.size(), 1u);
@@ -316,7 +316,9 @@ TEST_F(Preparation, SizeEntryZeroStillRecompresses) {
     EXPECT_LT(file_length(b), file_length(m_first)) << "recompressed at the slider's quality";
 }
 
-TEST_F(Preparation, LeavesOutWhatCannotBeAttached) {
+// A picture that cannot be prepared is named with its reason before the question, and the
+// mail goes without it.
+TEST_F(Preparation, NamesWhatCannotBeAttachedBeforeTheQuestion) {
     const std::string broken = m_dir.file("card3/broken.jpg");
     test::write_file(broken, "\xFF\xD8 not a picture");
     m_pictures.push_back({broken, ""});
@@ -324,16 +326,83 @@ TEST_F(Preparation, LeavesOutWhatCannotBeAttached) {
     m_choices.selection = {3, 0, 2, 7, -1};
     const MailResult result = prepare();
     EXPECT_EQ(result.attachments, "\"" + result.folder + "IMG_1.jpg\"");
-
-    m_sender.sent.clear();
-    m_dialogs.clear();
-    m_choices.selection = {3};
-    const MailResult nothing = prepare();
-    EXPECT_EQ(nothing.attachments, "");
-    EXPECT_EQ(m_dialogs.messages().at(0).text, "Send 0 KB of pictures to ann@example.org?");
-    ASSERT_EQ(m_sender.sent.size(), 1u) << "an accepted mail goes without attachments";
-    EXPECT_EQ(m_sender.sent[0].files, "");
+    ASSERT_EQ(m_dialogs.messages().size(), 2u);
+    const std::string& told = m_dialogs.messages()[0].text;
+    EXPECT_EQ(told.rfind("Left out:" + std::string(CRLF), 0), 0u) << told;
+    EXPECT_NE(told.find("broken.jpg: "), std::string::npos) << told;
+    EXPECT_EQ(told.find("IMG_1"), std::string::npos) << told;
+    EXPECT_EQ(m_dialogs.messages()[1].buttons, Buttons::YesNo);
+    EXPECT_EQ(m_sender.sent.size(), 1u);
+    EXPECT_FALSE(file_exists(result.folder + "broken.jpg")) << "no half-made copy";
 }
+
+struct NothingCase {
+    const char* label;
+    std::vector<int32_t> selection;
+    bool nojpeg;
+    const char* told; // the start of the one box shown
+};
+
+class NothingToSend : public Preparation, public ::testing::WithParamInterface<NothingCase> {};
+
+// When no picture at all could be prepared, the reason is told and nothing is asked or sent.
+TEST_P(NothingToSend, AsksNothingAndLeavesNoCopy) {
+    const std::string broken = m_dir.file("card3/broken.jpg");
+    test::write_file(broken, "\xFF\xD8 not a picture");
+    m_pictures.push_back({broken, ""});
+    m_pictures.push_back({m_dir.path() + "card3/gone.jpg", ""});
+    m_choices.selection = GetParam().selection;
+    m_choices.nojpeg = GetParam().nojpeg;
+    const MailResult result = prepare();
+    EXPECT_EQ(result.outcome, PrepareOutcome::NothingPrepared);
+    ASSERT_EQ(m_dialogs.messages().size(), 1u);
+    EXPECT_EQ(m_dialogs.messages()[0].text.rfind(GetParam().told, 0), 0u)
+        << m_dialogs.messages()[0].text;
+    EXPECT_TRUE(m_sender.sent.empty());
+    EXPECT_TRUE(folders_in_root().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, NothingToSend,
+                         ::testing::Values(NothingCase{"Unconvertible", {3}, false, "Left out:"},
+                                           NothingCase{"OriginalGone", {4}, true, "Left out:"},
+                                           NothingCase{"NoPictureBehindTheItems",
+                                                       {0, 7},
+                                                       false,
+                                                       "No file ; you should not see this msg !"}),
+                         [](const ::testing::TestParamInfo<NothingCase>& info) {
+                             return info.param.label;
+                         });
+
+// Asks to stop once a number of pictures are done.
+class StopAfter final : public BatchSink {
+public:
+    explicit StopAfter(size_t pictures) : m_pictures(pictures) {}
+    void file_done(size_t done, const FileOutcome&) override { m_done = done; }
+    bool stop_requested() const override { return m_done >= m_pictures; }
+
+private:
+    size_t m_pictures;
+    size_t m_done = 0;
+};
+
+class StoppedPreparation : public Preparation, public ::testing::WithParamInterface<size_t> {};
+
+// A stop, even one asked while the last picture was in hand, leaves no copy and no mail.
+TEST_P(StoppedPreparation, LeavesNoCopyAndSendsNothing) {
+    StopAfter sink(GetParam());
+    const MailAttachments attachments = prepare_attachments(m_choices, m_pictures, m_root, sink);
+    EXPECT_TRUE(attachments.batch.stopped);
+    EXPECT_EQ(attachments.batch.outcomes.size(), GetParam());
+    EXPECT_TRUE(attachments.files.empty());
+    EXPECT_TRUE(folders_in_root().empty());
+    const MailResult result =
+        finish_mail(m_choices, attachments, m_language, m_dialogs, m_sender, m_prefs);
+    EXPECT_EQ(result.outcome, PrepareOutcome::Stopped);
+    EXPECT_TRUE(m_dialogs.messages().empty());
+    EXPECT_TRUE(m_sender.sent.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(AfterPictures, StoppedPreparation, ::testing::Values(1u, 2u));
 
 TEST_F(Preparation, AnEmptySelectionIsToldAndNothingIsMade) {
     m_choices.selection = {};
@@ -343,7 +412,6 @@ TEST_F(Preparation, AnEmptySelectionIsToldAndNothingIsMade) {
     EXPECT_EQ(m_dialogs.messages()[0].text, "No file ; you should not see this msg !");
     EXPECT_EQ(m_dialogs.messages()[0].buttons, Buttons::Ok);
     EXPECT_TRUE(m_sender.sent.empty());
-    EXPECT_TRUE(m_busy.empty());
     EXPECT_FALSE(folder_exists(m_root));
 }
 
@@ -387,16 +455,19 @@ TEST_F(Preparation, RecipientTextIsShownAsTyped) {
     EXPECT_NE(text.find("to #1 \"Ann\" <ann@x.org>; #2?"), std::string::npos) << text;
 }
 
-TEST_F(Preparation, APictureWithoutAFreeNameIsLeftOut) {
+TEST_F(Preparation, APictureWithoutAFreeNameIsNamedAndLeftOut) {
     const std::string folder = m_dir.folder("full");
     for (int i = 1; i <= 9999; ++i)
         test::write_file(folder + "~IMG" + pad_number(std::to_string(i), 4, 0, ".") + ".jpg", "");
+    m_dialogs.queue_answer(Answer::Ok);
     m_dialogs.queue_answer(Answer::Yes);
     const MailResult result = prepare_mail(
         m_choices, m_pictures, [&folder] { return folder; }, m_language, m_dialogs, m_sender,
-        m_prefs, [this](bool busy) { m_busy.push_back(busy); });
+        m_prefs);
     // The first takes its own name; the second, of the same name, finds none left.
     EXPECT_EQ(result.attachments, "\"" + folder + "IMG_1.jpg\"");
+    EXPECT_NE(m_dialogs.messages().at(0).text.find("IMG_1.JPG: no free name"), std::string::npos)
+        << m_dialogs.messages()[0].text;
     EXPECT_EQ(result.outcome, PrepareOutcome::Sent);
     EXPECT_DOUBLE_EQ(result.total_kb,
                      static_cast<double>(file_length(folder + "IMG_1.jpg")) / 1024.0);

@@ -3,6 +3,7 @@
 #include "component/host.h"
 #include "component/library.h"
 #include "component/registry.h"
+#include "controls/progress/vumbar.h"
 #include "fs/fs.h"
 #include "imaging/imaging.h"
 #include "mailctl/sendix_ids.h"
@@ -28,8 +29,12 @@
 
 #include <algorithm>
 #include <climits>
+#include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
 
 namespace orvix {
 namespace {
@@ -76,6 +81,75 @@ bool all_mails_handed_over() {
     return QTest::qWaitFor([] { return !mails_under_way(); }, 30000);
 }
 
+// Holds the preparation before each picture until the test lets it go. A picture reached
+// on the window's thread is not held (that would hang the window) but counted.
+class PictureGate {
+public:
+    PictureGate() : m_window_thread(std::this_thread::get_id()) {
+        set_mail_picture_hook([this](const std::string& picture) { arrive(picture); });
+    }
+    ~PictureGate() {
+        open_all();
+        set_mail_picture_hook({});
+    }
+    PictureGate(const PictureGate&) = delete;
+    PictureGate& operator=(const PictureGate&) = delete;
+
+    // Lets the window's thread run until count pictures have reached the gate beside it;
+    // false at once when a picture was prepared on the window's thread.
+    bool wait_for_arrivals(size_t count) {
+        const bool ended = QTest::qWaitFor(
+            [this, count] { return arrivals() >= count || reached_on_window_thread() > 0; }, 30000);
+        return ended && arrivals() >= count;
+    }
+    size_t arrivals() const {
+        const std::lock_guard lock(m_mutex);
+        return m_arrived;
+    }
+    size_t reached_on_window_thread() const {
+        const std::lock_guard lock(m_mutex);
+        return m_in_line;
+    }
+    void release(size_t count) {
+        const std::lock_guard lock(m_mutex);
+        m_released += count;
+        m_changed.notify_all();
+    }
+    void open_all() { release(SIZE_MAX / 2); }
+
+private:
+    void arrive(const std::string&) {
+        std::unique_lock lock(m_mutex);
+        if (std::this_thread::get_id() == m_window_thread) {
+            ++m_in_line;
+            return;
+        }
+        const size_t mine = ++m_arrived;
+        m_changed.wait(lock, [this, mine] { return m_released >= mine; });
+    }
+
+    const std::thread::id m_window_thread;
+    mutable std::mutex m_mutex;
+    std::condition_variable m_changed;
+    size_t m_arrived = 0;
+    size_t m_released = 0;
+    size_t m_in_line = 0;
+};
+
+// Counts the paint events a widget gets.
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(QWidget& widget) { widget.installEventFilter(this); }
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint)
+            ++count;
+        return false;
+    }
+};
+
 struct Sent {
     std::string url, subject, cc, files, body;
 };
@@ -121,6 +195,17 @@ protected:
         return widget;
     }
     void click(const char* button) { child<QPushButton>(button)->click(); }
+    // Lets the window's thread run until the preparation beside it has ended.
+    bool preparation_ended() {
+        return QTest::qWaitFor([this] { return !m_window->preparing(); }, 60000);
+    }
+    Strings folders_in_root() const {
+        Strings folders;
+        std::error_code ec;
+        for (const auto& entry : std::filesystem::directory_iterator(m_root, ec))
+            folders.push_back(entry.path().string());
+        return folders;
+    }
 
     test::TempDir m_dir;
     test::ScopedEnv m_env;
@@ -206,6 +291,7 @@ TEST_F(MailWindow, PrepareSendsBothPicturesAndCloses) {
     child<QListWidget>("sizepic")->setCurrentRow(1);
     m_dialogs.queue_answer(Answer::Yes);
     click("prepare");
+    ASSERT_TRUE(preparation_ended());
 
     EXPECT_EQ(m_window->result(), QDialog::Accepted);
     ASSERT_EQ(m_sent.size(), 1u);
@@ -223,6 +309,7 @@ TEST_F(MailWindow, NoKeepsTheWindowOpenWithItsFields) {
     child<QComboBox>("destinataire")->setEditText(QStringLiteral("ann@example.org"));
     m_dialogs.queue_answer(Answer::No);
     click("prepare");
+    ASSERT_TRUE(preparation_ended());
     EXPECT_TRUE(m_sent.empty());
     EXPECT_FALSE(folder_exists(m_window->last_result().folder));
     EXPECT_EQ(child<QComboBox>("destinataire")->currentText().toStdString(), "ann@example.org");
@@ -230,6 +317,7 @@ TEST_F(MailWindow, NoKeepsTheWindowOpenWithItsFields) {
 
     m_dialogs.queue_answer(Answer::Yes);
     click("prepare");
+    ASSERT_TRUE(preparation_ended());
     ASSERT_EQ(m_sent.size(), 1u);
     EXPECT_TRUE(file_exists(m_window->last_result().folder + "~IMG0001.jpg"));
 }
@@ -265,6 +353,7 @@ TEST_F(MailWindow, TheMailClientReceivesTheMailAndCanReadItsPictures) {
     child<QPlainTextEdit>("lemess")->setPlainText(QStringLiteral("Hello;\n\"two\" pictures"));
     m_dialogs.queue_answer(Answer::Yes);
     m_window->prepare_Click();
+    ASSERT_TRUE(preparation_ended());
     ASSERT_TRUE(all_mails_handed_over());
 
     EXPECT_EQ(m_dialogs.messages().size(), 1u) << "only the question, no failure";
@@ -283,6 +372,143 @@ TEST_F(MailWindow, TheMailClientReceivesTheMailAndCanReadItsPictures) {
     for (const std::string& path : attachments)
         EXPECT_EQ(get_image_size(path), path.ends_with("~IMG0001.jpg") ? "480,640" : "640,480")
             << path << " is still readable";
+}
+
+// A picture that cannot be converted is named with its reason before the question, and the
+// mail the client receives carries the others only.
+TEST_F(MailWindow, APictureThatCannotBeConvertedIsNamedAndLeftOut) {
+    test::FakeMailClient client(m_dir);
+    ASSERT_TRUE(client.ready());
+    const std::string broken = m_dir.file("dest/c/broken.JPG");
+    test::write_file(broken, "\xFF\xD8 not a picture");
+    m_pictures.push_back({broken, ""});
+    m_window = std::make_unique<mailform>(
+        MailContext{m_prefs, m_language, m_pictures, std::vector<int32_t>{3, 1}, m_root, m_dialogs},
+        std::make_unique<SendixControl>(m_dialogs, m_language, real(SENDIX_LIBRARY)), nullptr);
+    child<QComboBox>("destinataire")->setEditText(QStringLiteral("ann@example.org"));
+    m_dialogs.queue_answer(Answer::Ok);
+    m_dialogs.queue_answer(Answer::Yes);
+    m_window->prepare_Click();
+    ASSERT_TRUE(preparation_ended());
+    ASSERT_TRUE(all_mails_handed_over());
+
+    ASSERT_EQ(m_dialogs.messages().size(), 2u) << "the failure, then the question";
+    const std::string& told = m_dialogs.messages()[0].text;
+    const std::string heading = m_language.translate("mail_left_out");
+    ASSERT_FALSE(heading.empty());
+    EXPECT_EQ(told.rfind(heading.substr(0, heading.find("<BR>")), 0), 0u) << told;
+    EXPECT_NE(told.find("broken.JPG: "), std::string::npos) << told;
+    EXPECT_EQ(told.find("IMG_1"), std::string::npos) << told;
+    EXPECT_EQ(m_dialogs.messages()[1].buttons, Buttons::YesNo);
+
+    const auto received = client.received();
+    ASSERT_EQ(received.size(), 1u);
+    const std::string folder = m_window->last_result().folder;
+    EXPECT_EQ(test::parse_mailto(received[0]).values("attach"), Strings{folder + "IMG_1.jpg"});
+    EXPECT_FALSE(file_exists(folder + "broken.jpg")) << "no half-made copy is left";
+}
+
+// While the pictures are prepared the window keeps painting, the bar counts them and only
+// Stop answers.
+TEST_F(MailWindow, KeepsPaintingWhileItPrepares) {
+    PictureGate gate;
+    open({1, 2});
+    m_window->show();
+    click("prepare");
+    ASSERT_TRUE(gate.wait_for_arrivals(1));
+    EXPECT_EQ(gate.reached_on_window_thread(), 0u);
+
+    auto* bar = child<Vumbar>("mailbar");
+    EXPECT_TRUE(bar->isVisible());
+    EXPECT_EQ(bar->Max(), 2);
+    EXPECT_TRUE(child<QPushButton>("stop")->isVisible());
+    EXPECT_TRUE(child<QPushButton>("stop")->isEnabled());
+    for (const char* held : {"prepare", "cancel"})
+        EXPECT_FALSE(child<QPushButton>(held)->isEnabled()) << held;
+    EXPECT_FALSE(child<QComboBox>("destinataire")->isEnabled());
+    EXPECT_FALSE(child<QListWidget>("sizepic")->isEnabled());
+
+    PaintCounter painted(*bar);
+    bar->update();
+    EXPECT_TRUE(QTest::qWaitFor([&painted] { return painted.count > 0; }, 30000))
+        << "the window's thread paints while a picture is in hand";
+
+    gate.release(1);
+    ASSERT_TRUE(gate.wait_for_arrivals(2));
+    EXPECT_TRUE(QTest::qWaitFor([bar] { return bar->Value() == 1; }, 30000));
+    gate.open_all();
+    m_dialogs.queue_answer(Answer::No);
+    ASSERT_TRUE(preparation_ended());
+    EXPECT_FALSE(bar->isVisible());
+    EXPECT_FALSE(child<QPushButton>("stop")->isVisible());
+    EXPECT_TRUE(child<QPushButton>("prepare")->isEnabled());
+    EXPECT_TRUE(child<QListWidget>("sizepic")->isEnabled());
+    EXPECT_EQ(m_window->last_result().outcome, PrepareOutcome::Declined);
+}
+
+struct StopCase {
+    const char* label;
+    void (*stop)(mailform&);
+};
+
+class StopPreparation : public MailWindow, public ::testing::WithParamInterface<StopCase> {};
+
+// Stop, or closing the window, ends the preparation after the picture in hand: nothing is
+// asked or sent, no copy is left, and the window stays open with its fields.
+TEST_P(StopPreparation, SendsNothingAndLeavesNoCopy) {
+    const std::string third = m_dir.file("dest/c/IMG_3.JPG");
+    test::make_jpeg(third, 320, 240);
+    m_pictures.push_back({third, ""});
+    PictureGate gate;
+    open({1, 2, 3});
+    m_window->show();
+    child<QComboBox>("destinataire")->setEditText(QStringLiteral("ann@example.org"));
+    click("prepare");
+    ASSERT_TRUE(gate.wait_for_arrivals(1));
+    GetParam().stop(*m_window);
+    gate.open_all();
+    ASSERT_TRUE(preparation_ended());
+
+    EXPECT_EQ(gate.arrivals(), 1u) << "only the picture in hand was prepared";
+    EXPECT_EQ(m_window->last_result().outcome, PrepareOutcome::Stopped);
+    EXPECT_TRUE(m_dialogs.messages().empty());
+    EXPECT_TRUE(m_sent.empty());
+    EXPECT_TRUE(folders_in_root().empty()) << folders_in_root().at(0);
+    EXPECT_TRUE(m_window->isVisible());
+    EXPECT_NE(m_window->result(), QDialog::Accepted);
+    EXPECT_EQ(child<QComboBox>("destinataire")->currentText().toStdString(), "ann@example.org");
+    EXPECT_TRUE(child<QPushButton>("prepare")->isEnabled());
+    EXPECT_TRUE(recent_recipients(m_prefs).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ways, StopPreparation,
+    ::testing::Values(StopCase{"StopButton",
+                               [](mailform& window) {
+                                   window.findChild<QPushButton*>(QStringLiteral("stop"))->click();
+                               }},
+                      StopCase{"ClosingTheWindow", [](mailform& window) { window.close(); }}),
+    [](const ::testing::TestParamInfo<StopCase>& info) { return info.param.label; });
+
+// An unexpected error during the preparation is told, and the copies made before it go.
+TEST_F(MailWindow, AnErrorDuringThePreparationIsToldAndLeavesNoCopy) {
+    set_mail_picture_hook([this](const std::string& picture) {
+        if (picture == m_second)
+            throw std::runtime_error("out of memory");
+    });
+    open({1, 2});
+    click("prepare");
+    const bool ended = preparation_ended();
+    set_mail_picture_hook({});
+    ASSERT_TRUE(ended);
+
+    ASSERT_EQ(m_dialogs.messages().size(), 1u);
+    EXPECT_EQ(m_dialogs.messages()[0].text,
+              Remplacer("#1", "out of memory", m_language.translate("job_error")));
+    EXPECT_TRUE(m_sent.empty());
+    EXPECT_TRUE(folders_in_root().empty()) << folders_in_root().at(0);
+    EXPECT_NE(m_window->result(), QDialog::Accepted);
+    EXPECT_TRUE(child<QPushButton>("prepare")->isEnabled());
 }
 
 class DesktopMailClient : public MailWindow, public ::testing::WithParamInterface<const char*> {};
@@ -308,6 +534,7 @@ TEST_P(DesktopMailClient, ReceivesTheWholeMailOfThreePictures) {
     child<QPlainTextEdit>("lemess")->setPlainText(QStringLiteral("From C:\\photos,\nbye\n"));
     m_dialogs.queue_answer(Answer::Yes);
     m_window->prepare_Click();
+    ASSERT_TRUE(preparation_ended());
     ASSERT_TRUE(all_mails_handed_over());
 
     EXPECT_EQ(m_dialogs.messages().size(), 1u) << "only the question, no failure";
@@ -346,6 +573,7 @@ TEST_F(MailWindow, ALateFailureIsToldInTheProgramsLanguage) {
     child<QComboBox>("destinataire")->setEditText(QStringLiteral("ann@example.org"));
     m_dialogs.queue_answer(Answer::Yes);
     m_window->prepare_Click();
+    ASSERT_TRUE(preparation_ended());
 
     EXPECT_EQ(m_window->result(), QDialog::Accepted) << "closed at once";
     ASSERT_EQ(xdg.wait_for_calls(1).size(), 1u);
