@@ -67,7 +67,8 @@ struct TransferOutcome {
     std::vector<std::string> originals_kept;
     // What became of each picture dealt with, by its path on the source, in the order of
     // the listing; the pictures after a stop have none. Done: copied (and converted,
-    // original deleted) as asked. Skipped: a collision question was cancelled. Failed,
+    // original deleted) as asked. Skipped: a collision question was cancelled (at the
+    // converted name, the copy stands and counts as copied). Failed,
     // with the system error of a copy or a folder that could not be made, the imaging code
     // of a conversion, or a reason key ("reason_write" for a name that cannot be a path or
     // a copy that does not stand for its original). A failed conversion and an original the
