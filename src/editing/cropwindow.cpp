@@ -1,13 +1,12 @@
 #include "editing/cropwindow.h"
 
 #include "controls/picture/getrect.h"
+#include "controls/picture/getrect_model.h"
 #include "controls/picture/picture_plus.h"
 #include "editing/edit_commands.h"
-#include "text/text.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>
-#include <QLocale>
 #include <QResizeEvent>
 
 namespace orvix {
@@ -68,23 +67,19 @@ void cropwindow::Form_Resize() {
     // so that the rectangle it reports is that of this size.
     QResizeEvent resized(m_pplus->size(), m_pplus->size());
     QCoreApplication::sendEvent(m_pplus, &resized);
-    const std::string drawn = m_pplus->drawn_rectangle().toStdString();
-    const int left = numeric_value(get_tokens(1, drawn, ","));
-    const int top = numeric_value(get_tokens(2, drawn, ","));
-    const int right = numeric_value(get_tokens(3, drawn, ","));
-    const int bottom = numeric_value(get_tokens(4, drawn, ","));
+    const Rect& drawn = m_pplus->model().drawn();
     // The drawn rectangle is in the picture box's pixels, inside its border.
     const QPoint origin =
         m_pplus->findChild<QWidget*>(QStringLiteral("bk"))->contentsRect().topLeft();
-    m_gr->setGeometry(QRect(origin + QPoint(left, top), QSize(right - left, bottom - top)));
+    m_gr->setGeometry(
+        QRect(origin + QPoint(drawn.left, drawn.top), QSize(drawn.width(), drawn.height())));
     m_gr->set_selrect_as_percents(l, t, r, b);
     m_gr->raise();
 }
 
 void cropwindow::pplus_DblClick() {
-    m_crop_result = crop_result_text(crop_corners_of(m_gr->get_selrect_as_percents().toStdString(),
-                                                     m_pplus->picture_dimensions().toStdString(),
-                                                     QLocale().decimalPoint().toStdString()));
+    m_crop_result = crop_result_text(
+        crop_corners_of(m_gr->model().selection_fractions(), m_pplus->model().picture_size()));
     accept();
 }
 

@@ -8,6 +8,7 @@
 #include "text/text.h"
 #include "transfer/naming.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -19,6 +20,9 @@ namespace {
 
 constexpr int kMin = 0;
 constexpr size_t kMaxNamedOriginals = 10;
+// The reason of a copy that could not be written as asked: a name that cannot be a path,
+// or a copy that does not stand for its original.
+constexpr const char* kNotWritten = "reason_write";
 
 using AfterCopyHook = std::function<void(const std::string&, const std::string&)>;
 
@@ -68,6 +72,31 @@ private:
     ProgressSink& m_sink;
 };
 
+// The run's side of the batch driver: the stop from the options, the bar and the bytes
+// after each picture.
+class TransferProgress : public BatchSink {
+public:
+    TransferProgress(const TransferOptions& options, ProgressSink& progress,
+                     const std::vector<int64_t>& sizes, int64_t total_size)
+        : m_options(options), m_progress(progress), m_sizes(sizes), m_total_size(total_size) {}
+
+    void batch_started(size_t) override { m_progress.set_bytes_done(m_done, m_total_size); }
+    void file_done(size_t done, const FileOutcome&) override {
+        m_done += m_sizes[done - 1];
+        m_progress.set_bytes_done(m_done, m_total_size);
+    }
+    bool stop_requested() const override {
+        return m_options.stop_requested && m_options.stop_requested();
+    }
+
+private:
+    const TransferOptions& m_options;
+    ProgressSink& m_progress;
+    const std::vector<int64_t>& m_sizes;
+    int64_t m_total_size;
+    int64_t m_done = 0;
+};
+
 // A thumbnail on its way: its name is handed out when it is asked for, so thumbnails made
 // side by side never share one; made is set by the task that draws it.
 struct PendingThumbnail {
@@ -90,18 +119,16 @@ public:
         if (!start())
             return m_outcome;
         m_outcome.ran = true;
-        int64_t done = 0;
-        m_progress.set_bytes_done(done, m_total_size);
-        for (size_t i = 0; i < m_list.size(); ++i) {
-            if (m_options.stop_requested && m_options.stop_requested()) {
-                m_outcome.stopped = true;
-                break;
-            }
-            m_progress.set_value(static_cast<int>(i + 1));
-            transfer_picture(m_list[i]);
-            done += m_sizes[i];
-            m_progress.set_bytes_done(done, m_total_size);
-        }
+        TransferProgress sink(m_options, m_progress, m_sizes, m_total_size);
+        BatchResult batch = run_batch(
+            m_list.size(),
+            [this](size_t i) {
+                m_progress.set_value(static_cast<int>(i + 1));
+                return transfer_picture(m_list[i]);
+            },
+            sink);
+        m_outcome.stopped = batch.stopped;
+        m_outcome.files = std::move(batch.outcomes);
         collect_thumbnails();
         if (before_report)
             before_report();
@@ -145,7 +172,7 @@ private:
         return true;
     }
 
-    void transfer_picture(const std::string& source) {
+    FileOutcome transfer_picture(const std::string& source) {
         const std::string extension = file_extension(source);
         const std::string converted_extension = output_extension(m_options.format_index, extension);
         if (is_jpeg_choice(m_options.format_index))
@@ -158,25 +185,30 @@ private:
         const std::string folder = target_folder(
             m_destination, date_folder(m_options.naming, m_options.pattern, subdir_on, dates));
         if (!is_plain_name(name))
-            return copy_failed(file_target(folder, name, extension));
+            return copy_failed(file_target(folder, name, extension),
+                               FileOutcome::failed_because(source, kNotWritten));
         if (!folder_exists(folder)) {
             if (const int error = make_path(folder)) {
                 show_system_error(m_dialogs, error);
-                return copy_failed(file_target(folder, name, extension));
+                return copy_failed(file_target(folder, name, extension),
+                                   FileOutcome::failed_with_errno(source, error));
             }
         }
 
         const std::optional<SettledTarget> copy =
             settle_collision(folder, name, extension, m_language, m_dialogs);
         if (!copy)
-            return;
+            return FileOutcome::of(source, Outcome::Skipped);
         if (!is_plain_name(copy->name))
-            return copy_failed(copy->path);
+            return copy_failed(copy->path, FileOutcome::failed_because(source, kNotWritten));
 
         const std::optional<SourceStamp> before =
             m_options.delete_originals ? stamp_of(source) : std::nullopt;
-        if (copy_file(source, copy->path, m_dialogs) != 0 || !file_exists(copy->path))
-            return copy_failed(copy->path);
+        int error = copy_file(source, copy->path, m_dialogs);
+        if (error == 0 && !file_exists(copy->path))
+            error = ENOENT;
+        if (error != 0)
+            return copy_failed(copy->path, FileOutcome::failed_with_errno(source, error));
         ++m_outcome.copied;
         if (after_copy_hook())
             after_copy_hook()(source, copy->path);
@@ -184,12 +216,13 @@ private:
         // sound as the copy it was made from.
         const bool verified = m_options.delete_originals && verify_copy(source, copy->path);
 
+        FileOutcome outcome = FileOutcome::done(source);
         std::string final_path = copy->path;
         if (converted_extension != extension) {
             const std::optional<SettledTarget> converted =
                 settle_collision(folder, copy->name, converted_extension, m_language, m_dialogs);
             if (!converted)
-                return;
+                return FileOutcome::of(source, Outcome::Skipped);
             // The copy holds the same picture as the converted file, and a JPEG decodes
             // straight to a fraction of its size: the thumbnail is drawn from it during the
             // conversion, and the copy goes only once both are done.
@@ -197,7 +230,8 @@ private:
                 m_options.show_thumbs && is_plain_name(converted->name)
                     ? start_thumbnail(copy->path, converted->path)
                     : nullptr;
-            const bool converted_ok = convert(copy->path, *converted);
+            outcome = convert(source, copy->path, *converted);
+            const bool converted_ok = outcome.status == Outcome::Done;
             if (thumb) {
                 m_thumbnail_tasks.wait();
                 if (!converted_ok)
@@ -209,17 +243,30 @@ private:
         }
         if (!final_path.empty() && final_path != copy->path)
             delete_file(copy->path, false, true);
-        if (m_options.delete_originals)
-            delete_original(source, final_path.empty() ? copy->path : final_path, verified, before);
+        if (m_options.delete_originals) {
+            FileOutcome deletion = delete_original(
+                source, final_path.empty() ? copy->path : final_path, verified, before);
+            // A copy that does not stand for its original (a reason key) outweighs a failed
+            // conversion; an original the system kept does not.
+            const bool copy_unsound = !deletion.reason_key.empty();
+            if (deletion.status == Outcome::Failed &&
+                (outcome.status == Outcome::Done || copy_unsound))
+                outcome = std::move(deletion);
+        }
+        return outcome;
     }
 
-    bool convert(const std::string& copy_path, const SettledTarget& converted) {
-        if (is_plain_name(converted.name) &&
-            convert_image(copy_path, converted.path,
-                          {.crop = {}, .resize = {}, .quality = m_quality}) == 0)
-            return true;
-        message("Conversion error for \"" + converted.path + "\"", Icon::None);
-        return false;
+    FileOutcome convert(const std::string& source, const std::string& copy_path,
+                        const SettledTarget& converted) {
+        FileOutcome outcome = FileOutcome::done(source);
+        if (!is_plain_name(converted.name))
+            outcome = FileOutcome::failed_because(source, kNotWritten);
+        else if (const int32_t result = convert_image(
+                     copy_path, converted.path, {.crop = {}, .resize = {}, .quality = m_quality}))
+            outcome = FileOutcome::failed_with_code(source, result);
+        if (outcome.status == Outcome::Failed)
+            message("Conversion error for \"" + converted.path + "\"", Icon::None);
+        return outcome;
     }
 
     // The thumbnail is named after picture and drawn from pixels, a file of the same picture
@@ -255,18 +302,20 @@ private:
     // The original goes only when its replacement is on disk, read back equal, and the
     // source is still what was copied; otherwise it stays and the picture counts as failed.
     // After a failed conversion the replacement is the unconverted copy.
-    void delete_original(const std::string& source, const std::string& replacement, bool verified,
-                         const std::optional<SourceStamp>& before) {
+    FileOutcome delete_original(const std::string& source, const std::string& replacement,
+                                bool verified, const std::optional<SourceStamp>& before) {
         const bool unchanged = before && stamp_of(source) == before;
         if (verified && unchanged && file_exists(replacement)) {
             // A write-protected card keeps its pictures: the copy stands, the report names
             // the original that is still there.
-            if (delete_file(source, false, false) != 0)
+            if (const int error = delete_file(source, false, false)) {
                 m_outcome.originals_kept.push_back(source);
-            return;
+                return FileOutcome::failed_with_errno(source, error);
+            }
+            return FileOutcome::done(source);
         }
         --m_outcome.copied;
-        copy_failed(replacement);
+        return copy_failed(replacement, FileOutcome::failed_because(source, kNotWritten));
     }
 
     void read_quality() {
@@ -280,9 +329,10 @@ private:
         m_quality = static_cast<int16_t>(value);
     }
 
-    void copy_failed(const std::string& target) {
+    FileOutcome copy_failed(const std::string& target, FileOutcome outcome) {
         ++m_outcome.failed;
         message(Remplacer("#1", target, m_language.translate("copy_error")), Icon::Critical);
+        return outcome;
     }
 
     void report() {

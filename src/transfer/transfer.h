@@ -4,6 +4,7 @@
 // dialogs and a progress sink.
 #pragma once
 
+#include "batch/batch.h"
 #include "session/pictures.h"
 
 #include <cstdint>
@@ -64,6 +65,16 @@ struct TransferOutcome {
     // Originals whose verified copy was made but which could not be deleted (a
     // write-protected card); they count as copied and the report names them.
     std::vector<std::string> originals_kept;
+    // What became of each picture dealt with, by its path on the source, in the order of
+    // the listing; the pictures after a stop have none. Done: copied (and converted,
+    // original deleted) as asked. Skipped: a collision question was cancelled (at the
+    // converted name, the copy stands and counts as copied). Failed,
+    // with the system error of a copy or a folder that could not be made, the imaging code
+    // of a conversion, or a reason key ("reason_write" for a name that cannot be a path or
+    // a copy that does not stand for its original). A failed conversion and an original the
+    // system refused to delete leave the copy standing: those count as copied, the other
+    // failures as failed.
+    std::vector<FileOutcome> files;
 };
 
 // The JPEG quality a typed value stands for: 1 to 100 as typed; 0, a negative value or

@@ -152,6 +152,68 @@ TEST(Dragging, MovesAndReleasesOfAHandleNotPressedDoNothing) {
     EXPECT_EQ(model.selection(), (Rect{500, 400, 2000, 1500})) << "a press without a move";
 }
 
+// The fractions as numbers are those the text reports, read back in either decimal form.
+TEST(Selection, FractionsAreThoseOfThePercentText) {
+    struct Case {
+        const char* label;
+        int32_t width, height;
+        Rect chosen; // left, top, width, height
+        int dragged_handle;
+        int32_t x, y;
+    };
+    for (const Case& c : {
+             Case{"whole", 3000, 2000, {0, 0, 3000, 2000}, -1, 0, 0},
+             Case{"inside", 3000, 2000, {500, 400, 1500, 1100}, -1, 0, 0},
+             Case{"odd thirds", 2999, 1777, {333, 17, 1001, 999}, -1, 0, 0},
+             Case{"dragged inside out", 3000, 2000, {500, 400, 1500, 1100}, 0, 2600, 1800},
+             Case{"without area", 0, 0, {0, 0, 500, 500}, -1, 0, 0},
+         }) {
+        SCOPED_TRACE(c.label);
+        GetrectModel model = control(c.width, c.height);
+        model.set_selrect(c.chosen.left, c.chosen.top, c.chosen.right, c.chosen.bottom);
+        if (c.dragged_handle >= 0)
+            drag(model, c.dragged_handle, c.x, c.y);
+        const SelectionFractions f = model.selection_fractions();
+        for (const char* separator : {".", ","}) {
+            const auto read = read_fractions(model.get_selrect_as_percents(separator), separator);
+            ASSERT_TRUE(read);
+            EXPECT_EQ(*read, (std::array<double, 4>{f.left, f.top, f.right, f.bottom}));
+        }
+    }
+    // Right and bottom reach the allowance beyond the lines, and no further than the whole.
+    GetrectModel model = control(4000, 2000);
+    model.set_selrect(1000, 500, 992, 492);
+    EXPECT_EQ(model.selection_fractions(), (SelectionFractions{0.25, 0.25, 0.5, 0.5}));
+    model.set_selrect(0, 0, 4000, 2000);
+    EXPECT_EQ(model.selection_fractions(), (SelectionFractions{0, 0, 1, 1}));
+}
+
+TEST(CropCorners, AreTheFractionsOfThePictureRoundedAndHeldWithin16Bits) {
+    struct Case {
+        const char* label;
+        SelectionFractions fractions;
+        Size picture;
+        Rect expected;
+    };
+    for (const Case& c : {
+             Case{"whole", {0, 0, 1, 1}, {1600, 1200}, {0, 0, 1600, 1200}},
+             Case{"quarters", {0.25, 0.5, 0.75, 1}, {1600, 1200}, {400, 600, 1200, 1200}},
+             // 2.5, 3.5 and 1.5 round to the even 2, 4 and 2; then 2.5 and 4.5 to 2 and 4.
+             Case{"halves to even", {0.5, 0.5, 0.3, 0.3}, {5, 7}, {2, 4, 2, 2}},
+             Case{"halves to even again", {0.1, 0.3, 1, 1}, {25, 15}, {2, 4, 25, 15}},
+             Case{"nearest", {0.334, 0.666, 0.999, 1}, {1000, 10}, {334, 7, 999, 10}},
+             // Corners dragged past each other stay so; the crop puts them in order.
+             Case{"dragged inside out", {0.75, 0.9, 0.25, 0.1}, {100, 100}, {75, 90, 25, 10}},
+             Case{"held within 16 bits", {0, 0, 1, 1}, {40000, 70000}, {0, 0, 32767, 32767}},
+             Case{"held within 16 bits below",
+                  {-1, -2, 0.5, 1},
+                  {40000, 20000},
+                  {-32768, -32768, 20000, 20000}},
+             Case{"no picture", {0.25, 0.25, 0.75, 0.75}, {0, 0}, {0, 0, 0, 0}},
+         })
+        EXPECT_EQ(crop_corners_of(c.fractions, c.picture), c.expected) << c.label;
+}
+
 TEST(Resizing, ShrinkingTheControlShrinksTheRectangleForGood) {
     GetrectModel model = control(3000, 2000);
     model.set_selrect_as_percents(0, 0, 100, 100);

@@ -42,6 +42,27 @@ TEST_P(Draws, WhereTheRulesSay) {
               std::to_string(c.picture_width) + "," + std::to_string(c.picture_height));
 }
 
+// The viewer's texts are its typed values written out.
+TEST_P(Draws, TheTextsWriteTheTypedValues) {
+    const DrawCase& c = GetParam();
+    PicturePlusModel model;
+    model.properties().IfBoxLargerThanPict = c.IfBoxLargerThanPict;
+    model.properties().IfBoxSmallerThanPict = c.IfBoxSmallerThanPict;
+    model.properties().zoom = c.zoom;
+    model.set_picture_size(c.picture_width, c.picture_height);
+    model.set_box(c.box_width, c.box_height, 3);
+    model.layout();
+    const PicturePlusPaint paint = model.redraw();
+    EXPECT_EQ(model.drawn(), paint.drawn);
+    const Rect& d = model.drawn();
+    EXPECT_EQ(model.drawn_rectangle(), std::to_string(d.left) + "," + std::to_string(d.top) + "," +
+                                           std::to_string(d.right) + "," +
+                                           std::to_string(d.bottom));
+    EXPECT_EQ(model.picture_size(), (Size{c.picture_width, c.picture_height}));
+    EXPECT_EQ(model.picture_dimensions(), std::to_string(model.picture_size().width) + "," +
+                                              std::to_string(model.picture_size().height));
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Rules, Draws,
     testing::Values(

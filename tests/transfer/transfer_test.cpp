@@ -10,6 +10,7 @@
 #include "text/text.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
@@ -835,6 +836,143 @@ TEST_F(Transfer, AFailedConversionLeavesNoThumbnailMadeBesideIt) {
     EXPECT_EQ(files_in(m_thumbs), std::vector<std::string>{"fine.jpg"});
     ASSERT_EQ(m_pictures.size(), 1u);
     EXPECT_EQ(m_pictures[0].picture_path, dest("fine.png"));
+}
+
+// --- What became of each picture -----------------------------------------------------------
+
+TEST_F(Transfer, EachPictureEndsWithItsOwnOutcomeAndTheCountsAgreeWithIt) {
+    struct Case {
+        const char* label;
+        std::function<void(const std::string& picture)> arrange;
+        Outcome status;
+        int system_error;
+        const char* code_reason; // the reason of the imaging code, "" for no code
+        const char* reason_key;
+        int copied;
+        int failed;
+    };
+    const time_t date = 1009290600;
+    const Case cases[] = {
+        {"copied", [](const std::string&) {}, Outcome::Done, 0, "", "", 1, 0},
+        {"copy breaks off", [](const std::string&) { set_copy_fault_after(100); }, Outcome::Failed,
+         ENOSPC, "", "", 0, 1},
+        {"date folder cannot be made",
+         [&](const std::string& picture) {
+             test::set_mtime(picture, date);
+             test::write_file(dest(local_date_text(date).substr(0, 8)), "not a folder");
+             m_options.naming = NamingMode::ModificationDate;
+             m_options.subdir_enabled = m_options.subdir_checked = true;
+         },
+         Outcome::Failed, EEXIST, "", "", 0, 1},
+        {"name holding a slash",
+         [&](const std::string&) {
+             m_options.naming = NamingMode::Pattern;
+             m_options.pattern = "sub/{same}";
+         },
+         Outcome::Failed, 0, "", "reason_write", 0, 1},
+        {"copy spoiled",
+         [&](const std::string&) {
+             m_options.delete_originals = true;
+             set_after_copy_hook([](const std::string&, const std::string& copy) {
+                 test::write_file(copy, "spoiled");
+             });
+         },
+         Outcome::Failed, 0, "", "reason_write", 0, 1},
+        {"copy gone",
+         [&](const std::string&) {
+             set_after_copy_hook([](const std::string&, const std::string& copy) {
+                 delete_file(copy, false, true);
+             });
+             m_options.delete_originals = true;
+         },
+         Outcome::Failed, 0, "", "reason_write", 0, 1},
+        // The copy stands: counted as copied.
+        {"conversion fails",
+         [&](const std::string&) {
+             stdfs::create_directory(dest("a.png"));
+             m_options.format_index = 4;
+         },
+         Outcome::Failed, 0, "reason_write", "", 1, 0},
+        {"collision cancelled",
+         [&](const std::string&) {
+             test::write_file(dest("a.jpg"), "mine");
+             m_dialogs.queue_input(std::nullopt);
+         },
+         Outcome::Skipped, 0, "", "", 0, 0},
+        {"converted collision cancelled",
+         [&](const std::string&) {
+             test::write_file(dest("a.png"), "mine");
+             m_options.format_index = 4;
+             m_dialogs.queue_input(std::nullopt);
+         },
+         Outcome::Skipped, 0, "", "", 1, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        m_options = TransferOptions{};
+        start_over(c.label);
+        const std::string picture = add("a.jpg", 160, 120);
+        c.arrange(picture);
+        const TransferOutcome outcome = run();
+        set_copy_fault_after(-1);
+        set_after_copy_hook({});
+        ASSERT_EQ(outcome.files.size(), 1u);
+        const FileOutcome& file = outcome.files[0];
+        EXPECT_EQ(file.path, picture);
+        EXPECT_EQ(file.status, c.status);
+        EXPECT_EQ(file.system_error, c.system_error);
+        EXPECT_EQ(file.code == 0 ? "" : reason_of_code(file.code), c.code_reason);
+        EXPECT_EQ(file.reason_key, c.reason_key);
+        EXPECT_EQ(outcome.copied, c.copied);
+        EXPECT_EQ(outcome.failed, c.failed);
+    }
+}
+
+TEST_F(Transfer, AnOriginalTheCardKeepsFailsWithTheSystemsErrorYetCountsCopied) {
+    test::SmallVolume volume(1 << 20);
+    if (!volume.ok())
+        GTEST_SKIP() << "needs a tmpfs mount";
+    const std::string source = volume.path() + "a.jpg";
+    test::make_picture(source, 64, 48);
+    ASSERT_EQ(::mount(nullptr, volume.path().c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0);
+    m_options.source_text = volume.path();
+    m_options.delete_originals = true;
+    const TransferOutcome outcome = run();
+    ASSERT_EQ(outcome.files.size(), 1u);
+    EXPECT_EQ(outcome.files[0].path, source);
+    EXPECT_EQ(outcome.files[0].status, Outcome::Failed);
+    EXPECT_EQ(outcome.files[0].system_error, EROFS);
+    EXPECT_EQ(outcome.copied, 1);
+    EXPECT_EQ(outcome.failed, 0);
+}
+
+// Several pictures: the outcomes keep the order of the listing, and the counts are those of
+// the outcomes.
+TEST_F(Transfer, TheOutcomesFollowTheListingAndAStopLeavesTheRestWithout) {
+    for (const char* name : {"a.jpg", "b.jpg", "c.jpg", "d.jpg", "e.jpg"})
+        add(name, 160, 120);
+    const std::vector<std::string> listed = listing_of(m_card);
+    // The copies after the first break off; the stop comes during the third picture.
+    int asked = 0;
+    m_options.stop_requested = [&asked] { return ++asked > 3; };
+    set_after_copy_hook([&](const std::string& source, const std::string&) {
+        if (source == listed[0])
+            set_copy_fault_after(100);
+    });
+    const TransferOutcome outcome = run();
+    EXPECT_TRUE(outcome.stopped);
+    ASSERT_EQ(outcome.files.size(), 3u);
+    for (size_t i = 0; i < 3; ++i)
+        EXPECT_EQ(outcome.files[i].path, listed[i]);
+    EXPECT_EQ(outcome.files[0].status, Outcome::Done);
+    EXPECT_EQ(outcome.files[1].status, Outcome::Failed);
+    EXPECT_EQ(outcome.files[1].system_error, ENOSPC);
+    EXPECT_EQ(outcome.files[2].status, Outcome::Failed) << "the fault is still on";
+    EXPECT_EQ(outcome.copied, 1);
+    EXPECT_EQ(outcome.failed, 2);
+    for (size_t i = 3; i < listed.size(); ++i)
+        EXPECT_TRUE(file_exists(listed[i]));
+    expect_report("Stopped: 1 of 5\r\n\r\n2 failed", Icon::Critical);
 }
 
 } // namespace

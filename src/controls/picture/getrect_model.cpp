@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdint>
 
 namespace orvix {
 
@@ -56,12 +57,16 @@ std::string GetrectModel::get_selrect() const {
            std::to_string(m_rect.bottom + kFrameAllowance);
 }
 
+SelectionFractions GetrectModel::selection_fractions() const {
+    return {fraction(m_rect.left, m_width), fraction(m_rect.top, m_height),
+            std::min(1.0, fraction(m_rect.right + kFrameAllowance, m_width)),
+            std::min(1.0, fraction(m_rect.bottom + kFrameAllowance, m_height))};
+}
+
 std::string GetrectModel::get_selrect_as_percents(std::string_view separator) const {
-    const double right = std::min(1.0, fraction(m_rect.right + kFrameAllowance, m_width));
-    const double bottom = std::min(1.0, fraction(m_rect.bottom + kFrameAllowance, m_height));
-    return format_fraction(fraction(m_rect.left, m_width), separator) + "/" +
-           format_fraction(fraction(m_rect.top, m_height), separator) + "/" +
-           format_fraction(right, separator) + "/" + format_fraction(bottom, separator);
+    const SelectionFractions f = selection_fractions();
+    return format_fraction(f.left, separator) + "/" + format_fraction(f.top, separator) + "/" +
+           format_fraction(f.right, separator) + "/" + format_fraction(f.bottom, separator);
 }
 
 void GetrectModel::set_selrect(int32_t left, int32_t top, int32_t width, int32_t height) {
@@ -116,6 +121,15 @@ bool GetrectModel::handle_MouseUp(int index) {
     m_rect = m_dragged;
     repaint();
     return true;
+}
+
+Rect crop_corners_of(const SelectionFractions& fractions, Size picture) {
+    const auto part = [](double fraction, int32_t length) {
+        return int32_t(std::clamp(round_half_even(fraction * double(length)), double(INT16_MIN),
+                                  double(INT16_MAX)));
+    };
+    return {part(fractions.left, picture.width), part(fractions.top, picture.height),
+            part(fractions.right, picture.width), part(fractions.bottom, picture.height)};
 }
 
 std::string format_fraction(double value, std::string_view separator) {

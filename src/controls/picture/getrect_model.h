@@ -32,6 +32,15 @@ struct GetrectFrame {
     bool operator==(const GetrectFrame&) const = default;
 };
 
+// The rectangle as parts of the control's inner size, 0 to 1.
+struct SelectionFractions {
+    double left = 0;
+    double top = 0;
+    double right = 0;
+    double bottom = 0;
+    bool operator==(const SelectionFractions&) const = default;
+};
+
 // Handles coin1 (top-left), coin2 (top-right), coin3 (bottom-right), coin4 (bottom-left):
 // index 0 to 3 here.
 inline constexpr int kHandleCount = 4;
@@ -60,8 +69,11 @@ public:
 
     // "left,top,right,bottom", right and bottom reaching the allowance beyond the lines.
     std::string get_selrect() const;
-    // "l/t/r/b" as fractions of the inner size, in the locale's decimal form; right and
-    // bottom no more than 1. A control without area reports 0 throughout.
+    // The rectangle as fractions of the inner size, right and bottom reaching the
+    // allowance beyond the lines and no more than 1. A control without area reports 0
+    // throughout.
+    SelectionFractions selection_fractions() const;
+    // selection_fractions as "l/t/r/b", in the locale's decimal form.
     std::string get_selrect_as_percents(std::string_view decimal_separator) const;
     void set_selrect(int32_t left, int32_t top, int32_t width, int32_t height);
     void set_selrect_as_percents(float a, float b, float c, float d);
@@ -92,6 +104,11 @@ private:
     bool m_handles_visible = false;
     std::array<bool, kHandleCount> m_dragging{};
 };
+
+// The corners of a picture of that size that the fractions stand for, each rounded with
+// halves to even and held within 16 bits. A rectangle dragged inside out stays so here;
+// whoever crops puts it in order.
+Rect crop_corners_of(const SelectionFractions& fractions, Size picture);
 
 // A fraction as the system writes decimal numbers: the shortest form that reads back to
 // the same value, with the locale's decimal separator.

@@ -137,7 +137,8 @@ std::string PicturePlusModel::drawn_rectangle() const {
 }
 
 std::string PicturePlusModel::picture_dimensions() const {
-    return std::to_string(m_picture.width()) + "," + std::to_string(m_picture.height());
+    const Size size = picture_size();
+    return std::to_string(size.width) + "," + std::to_string(size.height);
 }
 
 bool FileExists(const std::string& path) {

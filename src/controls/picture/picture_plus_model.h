@@ -78,6 +78,7 @@ public:
     // The loaded picture's size in pixels; 0 x 0 when there is none.
     void set_picture_size(int32_t width, int32_t height) { m_picture = {0, 0, width, height}; }
     const Rect& picture_rect() const { return m_picture; }
+    Size picture_size() const { return {m_picture.width(), m_picture.height()}; }
     // The drawing box, pixels, and the border allowance in pixels.
     void set_box(int32_t width, int32_t height, int32_t border_allowance);
 
@@ -94,9 +95,11 @@ public:
 
     // "h,v": the two scroll values.
     std::string scrollbars_values() const;
-    // "left,top,right,bottom" of the last drawing, pixels.
+    // Where the last drawing put the picture, pixels.
+    const Rect& drawn() const { return m_drawn; }
+    // drawn as "left,top,right,bottom".
     std::string drawn_rectangle() const;
-    // "width,height" of the picture.
+    // picture_size as "width,height".
     std::string picture_dimensions() const;
 
 private:
