@@ -23,6 +23,7 @@ constexpr size_t kMaxNamedOriginals = 10;
 // The reason of a copy that could not be written as asked: a name that cannot be a path,
 // or a copy that does not stand for its original.
 constexpr const char* kNotWritten = "reason_write";
+constexpr const char* kNotVerified = "reason_unverified";
 
 using AfterCopyHook = std::function<void(const std::string&, const std::string&)>;
 
@@ -315,7 +316,7 @@ private:
             return FileOutcome::done(source);
         }
         --m_outcome.copied;
-        return copy_failed(replacement, FileOutcome::failed_because(source, kNotWritten));
+        return copy_failed(replacement, FileOutcome::failed_because(source, kNotVerified));
     }
 
     void read_quality() {

@@ -147,7 +147,8 @@ const char* const PLAIN_KEYS =
     "dest_inside_source btn_cancelxfer choose_size btn_prepare btn_cancel label_dest label_subject "
     "label_message label_size label_quality dim_idem turn_trim turn_reencode "
     "mail_no_client mail_file_unreadable reason_unreadable reason_format reason_damaged "
-    "reason_too_large reason_write reason_read_only reason_gone reason_full reason_no_mail_folder "
+    "reason_too_large reason_write reason_read_only reason_gone reason_full reason_unverified "
+    "reason_no_mail_folder "
     "reason_no_free_name";
 
 TEST(ShippedFilesTest, EveryUsedKeyInBothLanguagesWithItsMarkers) {

@@ -877,7 +877,7 @@ TEST_F(Transfer, EachPictureEndsWithItsOwnOutcomeAndTheCountsAgreeWithIt) {
                  test::write_file(copy, "spoiled");
              });
          },
-         Outcome::Failed, 0, "", "reason_write", 0, 1},
+         Outcome::Failed, 0, "", "reason_unverified", 0, 1},
         {"copy gone",
          [&](const std::string&) {
              set_after_copy_hook([](const std::string&, const std::string& copy) {
@@ -885,7 +885,7 @@ TEST_F(Transfer, EachPictureEndsWithItsOwnOutcomeAndTheCountsAgreeWithIt) {
              });
              m_options.delete_originals = true;
          },
-         Outcome::Failed, 0, "", "reason_write", 0, 1},
+         Outcome::Failed, 0, "", "reason_unverified", 0, 1},
         // The copy stands: counted as copied.
         {"conversion fails",
          [&](const std::string&) {
