@@ -134,7 +134,7 @@ const std::pair<const char*, const char*> MARKED_KEYS[] = {
     {"default_object", "#1"},     {"confirm_send", "#1 #2"},  {"x_not_deleted", "#1"},
     {"use_card", "#1"},           {"edit_failed", "#1 <BR>"}, {"transfer_stopped", "#1 #2"},
     {"xfer_info", "#1 #2"},       {"job_error", "#1"},        {"turn_not_exact", "#1 #2"},
-    {"mail_send_failed", "#1"},   {"reason_other", "#1"},
+    {"mail_send_failed", "#1"},   {"reason_other", "#1"},     {"thumb_failed", "#1 <BR>"},
 };
 const char* const PLAIN_KEYS =
     "qt_translation language tab_imagetransfer tab_setup tab_info generic_source "
@@ -147,7 +147,7 @@ const char* const PLAIN_KEYS =
     "dest_inside_source btn_cancelxfer choose_size btn_prepare btn_cancel label_dest label_subject "
     "label_message label_size label_quality dim_idem turn_trim turn_reencode "
     "mail_no_client mail_file_unreadable reason_unreadable reason_format reason_damaged "
-    "reason_too_large reason_write reason_read_only reason_gone reason_full";
+    "reason_too_large reason_write reason_read_only reason_gone reason_full progress_edit";
 
 TEST(ShippedFilesTest, EveryUsedKeyInBothLanguagesWithItsMarkers) {
     ASSERT_NE(shipped_extra(), "") << "ORVIX_SOURCE_DIR is not set";
