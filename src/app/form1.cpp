@@ -1,5 +1,6 @@
 #include "app/form1.h"
 
+#include "app/grid_commands.h"
 #include "app/qt_paths.h"
 #include "app/status_text.h"
 #include "app/toolbar_state.h"
@@ -411,11 +412,12 @@ void Form1::changeEvent(QEvent* event) {
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
-    // A transfer is asked to stop after the picture in hand; the window closes once the
-    // run has ended, so nothing is cleared or saved under it.
-    if (transfer_running()) {
+    // A transfer or a long edit is asked to stop after the picture in hand; the window
+    // closes once it has ended, so nothing is cleared or saved under it.
+    if (transfer_running() || m_grid_commands->running()) {
         m_close_when_stopped = true;
         cancelxfer_Click();
+        m_grid_commands->stop();
         event->ignore();
         return;
     }

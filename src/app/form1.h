@@ -42,6 +42,7 @@ namespace orvix {
 class ClickableLabel;
 class Desktop;
 class Glimra;
+class GridCommands;
 class JobRunner;
 class RunningTransfer;
 struct JobEnd;
@@ -159,12 +160,9 @@ private:
     void create_toolbar();
     void traduce_toolbar();
     void connect_edit_handlers();
-    EditContext edit_context();
     void fill_thumbnail_grid();
     // The picture behind grid item `item`; "" when none is known for it.
     std::string find_picture_of_item(int item);
-    // Shows the crop window modally on the picture and returns the corners in crop_result.
-    std::optional<Rect> show_crop_window(const std::string& picture);
 
     std::string text_of(const char* key) const;
     QString qtext_of(const char* key) const;
@@ -180,7 +178,7 @@ private:
     std::unique_ptr<TrayIcon> m_tray;
     Desktop& m_desktop;
     std::unique_ptr<QtTranslation> m_qt_translation;
-    std::unique_ptr<ThumbnailGrid> m_edit_grid; // the editing module's view of tex
+    std::unique_ptr<GridCommands> m_grid_commands; // the toolbar's commands on tex
     bool m_tray_flag = false;
     bool m_unloaded = false;
     std::string m_drive_list;
