@@ -124,6 +124,30 @@ TEST_F(ToolbarTest, ATurnOfManyPicturesRunsBesideTheWindowAndStopsWhenAsked) {
     EXPECT_TRUE(m_dialogs.messages().empty());
 }
 
+// Closing the window while pictures are being turned: the command ends after the picture in
+// hand, and the window closes only then, so the thumbnail folder is not cleared under it.
+TEST_F(ToolbarTest, ClosingTheWindowDuringALongCommandWaitsForThePictureInHand) {
+    select("1,2,3");
+    const std::string first = picture_of(1), third = picture_of(3);
+    const std::string third_bytes = read_file(third);
+    const std::string thumbs = m_form->state().thumbs_dir;
+    auto* bar = child<Vumbar>("pbar");
+    bool visible_after_close = false;
+    const auto watch = QObject::connect(bar, &Vumbar::ValueChanged, [&] {
+        if (bar->Value() != 1)
+            return;
+        m_form->close();
+        visible_after_close = m_form->isVisible();
+    });
+    entry("tb_rotate_menu", "qvd")->trigger();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !m_form->isVisible(); }, 60000));
+    QObject::disconnect(watch);
+    EXPECT_TRUE(visible_after_close) << "the window waited for the command's end";
+    EXPECT_EQ(get_image_size(first), "48,64");
+    EXPECT_EQ(read_file(third), third_bytes);
+    EXPECT_FALSE(folder_exists(thumbs)) << "cleared once the command had ended";
+}
+
 TEST_F(ToolbarTest, TheRotateButtonTurnsClockwise) {
     select("2");
     button(1)->trigger();
