@@ -34,6 +34,7 @@ public:
     std::vector<int32_t> selected_items() const override { return m_selection; }
     void select_items(const std::vector<int32_t>& items) override { m_selection = items; }
     void set_LockScreen(bool) override {}
+    std::string File_Titlestring(int32_t) const override { return ""; }
     void set_File_Titlestring(int32_t, const std::string&) override {}
     void set_TitleText(const std::string&) override {}
     void refresh() override { ++refreshes; }

@@ -38,6 +38,9 @@ public:
         m_grid.setSelectedItems(QString::fromStdString(selected_items_text(items)));
     }
     void set_LockScreen(bool lock) override { m_grid.setLockScreen(lock); }
+    std::string File_Titlestring(int32_t index) const override {
+        return m_grid.model().File_Titlestring(index);
+    }
     void set_File_Titlestring(int32_t index, const std::string& text) override {
         m_grid.setFile_Titlestring(index, grid_text(text));
     }

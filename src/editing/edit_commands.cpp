@@ -195,7 +195,11 @@ EditReport EditBatch::finish(EditContext& context) {
         std::erase_if(context.transferred_pictures, [&](const TransferredPicture& record) {
             return deleted.contains(record.thumb_path);
         });
-    fill_thumbnail_grid(context);
+    std::vector<std::string> changed;
+    for (const EditResult& result : m_report)
+        if (result.outcome == EditOutcome::Changed || result.outcome == EditOutcome::ThumbnailStale)
+            changed.push_back(result.picture);
+    refill_thumbnail_grid(context, changed);
     if (m_refill == Refill::KeepSelection)
         context.grid.select_items(m_selection);
     tell_failures(context, m_report);
@@ -211,7 +215,11 @@ EditReport run_in_line(EditContext& context, std::optional<EditBatch> batch) {
     return batch->finish(context);
 }
 
-void fill_thumbnail_grid(EditContext& context) {
+namespace {
+
+// Shows the records in the grid; a picture with a caption in known keeps it, the others
+// are read.
+void fill_grid(EditContext& context, const std::unordered_map<std::string, std::string>& known) {
     ThumbnailGrid& grid = context.grid;
     grid.set_LockScreen(true);
     std::vector<std::string> thumbs;
@@ -223,13 +231,38 @@ void fill_thumbnail_grid(EditContext& context) {
     const PictureMap map(context.transferred_pictures, grid_items(grid.filelist()));
     for (int32_t item = 1; item <= map.item_count(); ++item) {
         const std::optional<size_t> index = map.record_of_item(item);
-        if (index)
-            grid.set_File_Titlestring(
-                item, thumbnail_caption(context.transferred_pictures[*index].picture_path));
+        if (!index)
+            continue;
+        const std::string& picture = context.transferred_pictures[*index].picture_path;
+        const auto caption = known.find(picture);
+        grid.set_File_Titlestring(item, caption != known.end() ? caption->second
+                                                               : thumbnail_caption(picture));
     }
     grid.set_TitleText("#CUSTOM#");
     grid.set_LockScreen(false);
     grid.refresh();
+}
+
+} // namespace
+
+void fill_thumbnail_grid(EditContext& context) {
+    fill_grid(context, {});
+}
+
+void refill_thumbnail_grid(EditContext& context, const std::vector<std::string>& changed) {
+    const std::unordered_set<std::string> changed_set(changed.begin(), changed.end());
+    std::unordered_map<std::string, std::string> known;
+    const PictureMap shown(context.transferred_pictures, grid_items(context.grid.filelist()));
+    for (int32_t item = 1; item <= shown.item_count(); ++item) {
+        const std::optional<size_t> index = shown.record_of_item(item);
+        if (!index)
+            continue;
+        const std::string& picture = context.transferred_pictures[*index].picture_path;
+        std::string caption = context.grid.File_Titlestring(item);
+        if (!changed_set.contains(picture) && !caption.empty())
+            known.emplace(picture, std::move(caption));
+    }
+    fill_grid(context, known);
 }
 
 std::string find_picture_of_item(const EditContext& context, int32_t item) {
@@ -453,7 +486,7 @@ EditReport crop_selected(EditContext& context, const CropWindow& crop_window) {
             }));
         }
     }
-    fill_thumbnail_grid(context);
+    refill_thumbnail_grid(context, {picture});
     context.grid.select_items(selection);
     tell_failures(context, report);
     return report;

@@ -40,6 +40,7 @@ public:
     virtual std::vector<int32_t> selected_items() const = 0;
     virtual void select_items(const std::vector<int32_t>& items) = 0;
     virtual void set_LockScreen(bool lock) = 0;
+    virtual std::string File_Titlestring(int32_t index) const = 0;
     virtual void set_File_Titlestring(int32_t index, const std::string& text) = 0;
     virtual void set_TitleText(const std::string& text) = 0;
     virtual void refresh() = 0;
@@ -137,6 +138,9 @@ EditReport run_in_line(EditContext& context, std::optional<EditBatch> batch);
 // Shows the records in the grid: their thumbnails as the file list, each with the
 // caption of its picture (name, size in pixels, size in Kb), the custom title shown.
 void fill_thumbnail_grid(EditContext& context);
+// The same after a command: the pictures it did not change keep the captions the grid
+// shows, so the pictures read are only those it changed, whatever the grid's size.
+void refill_thumbnail_grid(EditContext& context, const std::vector<std::string>& changed);
 
 // The picture of grid item `item`: that of the one record whose thumbnail is the item's
 // file. "" when none, or more than one, has it. Every command finds its pictures so: a

@@ -450,6 +450,22 @@ TEST_F(EditTest, APictureWhoseThumbnailCannotBeRemadeIsNotToldAsDone) {
     EXPECT_EQ(text.find("fine.jpg"), std::string::npos) << text;
 }
 
+// The refill after a command reads only the pictures the command changed: the others keep
+// their captions, so a command on one picture costs the same in a grid of thousands. (A
+// picture replaced behind the grid's back shows that its caption was not read again.)
+TEST_F(EditTest, TheRefillReadsOnlyThePicturesTheCommandChanged) {
+    add_picture("a.jpg", 64, 48);
+    const std::string b = add_picture("b.jpg", 64, 48);
+    show("1");
+    make_picture(b, 32, 32);
+    transform_selected(m_context, "qvd");
+    EXPECT_NE(m_grid.model().File_Titlestring(1).find("(48 x 64)"), std::string::npos);
+    EXPECT_NE(m_grid.model().File_Titlestring(2).find("(64 x 48)"), std::string::npos);
+    // A full fill, as after a transfer, reads every picture.
+    fill_thumbnail_grid(m_context);
+    EXPECT_NE(m_grid.model().File_Titlestring(2).find("(32 x 32)"), std::string::npos);
+}
+
 TEST_F(EditTest, TheSizeMenuResizesTheLongerSideAtTheQualityGiven) {
     const std::string landscape = add_picture("wide.jpg", 1600, 1200);
     const std::string portrait = add_picture("tall.jpg", 1200, 1600);
