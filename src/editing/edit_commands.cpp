@@ -178,7 +178,7 @@ void EditBatch::run(BatchSink& sink) {
         m_targets.size(),
         [this](size_t index) {
             const Target& target = m_targets[index];
-            m_report.push_back(target.record ? m_edit(target) : skipped(target.item));
+            m_report.push_back(target.record ? m_edit(index, target) : skipped(target.item));
             return m_report.back().file_outcome();
         },
         sink);
@@ -302,7 +302,7 @@ std::optional<EditBatch> plan_transform(EditContext& context, std::string_view k
     // Every picture is looked at before anything is written: a JPEG whose size does not
     // allow a lossless turn exactly is asked about once, for all of them.
     std::vector<EditBatch::Target> targets;
-    auto plan = std::make_shared<std::vector<PlannedTurn>>();
+    std::vector<PlannedTurn> plan;
     {
         const auto guard = busy(context);
         targets = targets_of(context, selection);
@@ -310,7 +310,7 @@ std::optional<EditBatch> plan_transform(EditContext& context, std::string_view k
             if (code == 0)
                 target.record.reset();
             if (!target.record) {
-                plan->push_back({target.item, std::nullopt, false, std::nullopt});
+                plan.push_back({target.item, std::nullopt, false, std::nullopt});
                 continue;
             }
             const std::string& picture = target.record->picture_path;
@@ -319,19 +319,16 @@ std::optional<EditBatch> plan_transform(EditContext& context, std::string_view k
             // A read-only picture is not going to be turned at all.
             const std::optional<int> lost =
                 jpeg && !read_only(picture) ? jpeg_transform_loss(picture, code) : std::nullopt;
-            plan->push_back({target.item, target.record, jpeg, lost});
+            plan.push_back({target.item, target.record, jpeg, lost});
         }
     }
-    const std::optional<InexactTurn> answer = ask_about_inexact_turns(context, *plan);
+    const std::optional<InexactTurn> answer = ask_about_inexact_turns(context, plan);
     if (!answer)
         return std::nullopt;
-    // The targets and the plan are in the same order; a target's place finds its turn.
-    std::unordered_map<int32_t, size_t> turn_of_item;
-    for (size_t i = 0; i < plan->size(); ++i)
-        turn_of_item.emplace((*plan)[i].item, i);
-    auto edit = [plan, turn_of_item = std::move(turn_of_item), code,
-                 answer = *answer](const EditBatch::Target& target) {
-        const PlannedTurn& turn = (*plan)[turn_of_item.at(target.item)];
+    // The plan is in the order of the targets.
+    auto edit = [plan = std::move(plan), code, answer = *answer](size_t index,
+                                                                 const EditBatch::Target& target) {
+        const PlannedTurn& turn = plan[index];
         const std::string& picture = target.record->picture_path;
         return rewrite(target.item, *target.record, [&] {
             // A JPEG turns without re-encoding, straight over itself: the imaging module puts
@@ -360,7 +357,7 @@ EditReport transform_selected(EditContext& context, std::string_view key) {
 std::optional<EditBatch> plan_resize(EditContext& context, int size, int16_t quality) {
     const std::vector<int32_t> selection = context.grid.selected_items();
     const Resize resize{.width = size, .height = 0, .orient = true};
-    auto edit = [resize, quality](const EditBatch::Target& target) {
+    auto edit = [resize, quality](size_t, const EditBatch::Target& target) {
         // The thumbnail keeps its proportions, so it is not made again.
         return rewrite(
             target.item, *target.record,
@@ -388,7 +385,7 @@ std::optional<EditBatch> plan_typed_resize(EditContext& context) {
     // The offered "," names no size: accepting it would only re-encode every picture.
     if (!answer || answer->empty() || !names_a_size(*answer))
         return std::nullopt;
-    auto edit = [resize = resize_of_text(*answer)](const EditBatch::Target& target) {
+    auto edit = [resize = resize_of_text(*answer)](size_t, const EditBatch::Target& target) {
         return rewrite(target.item, *target.record, [&] {
             return convert_in_place(target.record->picture_path,
                                     {.crop = {}, .resize = resize, .quality = kEditQuality});
@@ -411,7 +408,7 @@ std::optional<EditBatch> plan_delete(EditContext& context) {
     if (context.dialogs.message_box(question, application_title, Icon::Exclamation,
                                     Buttons::YesNo) != Answer::Yes)
         return std::nullopt;
-    auto edit = [](const EditBatch::Target& target) {
+    auto edit = [](size_t, const EditBatch::Target& target) {
         const TransferredPicture& record = *target.record;
         const int error = delete_file(record.picture_path, false, true);
         if (error != 0)

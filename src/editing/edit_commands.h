@@ -102,7 +102,8 @@ public:
         int32_t item = 0;
         std::optional<TransferredPicture> record; // none: no record, skipped
     };
-    using Edit = std::function<EditResult(const Target& target)>;
+    // The work on one target with a record; index is its place in the batch.
+    using Edit = std::function<EditResult(size_t index, const Target& target)>;
     enum class Refill { KeepSelection, DropSelection };
 
     EditBatch(std::vector<int32_t> selection, std::vector<Target> targets, Edit edit,
