@@ -1,13 +1,12 @@
-// The toolbar of the thumbnail grid: every command on the selected pictures, the crop
-// window, the grid refilled with each picture's caption, and the toolbar following the
-// selection after each command. The work itself is the editing module's.
+// The toolbar of the thumbnail grid: its buttons and menus, their texts, and the handlers
+// that hand each command to the grid commands (app/grid_commands.h).
 #include "app/form1.h"
 
+#include "app/grid_commands.h"
+#include "app/setup_page.h"
+#include "app/transfer_panel.h"
+#include "controls/progress/vumbar.h"
 #include "controls/thumbgrid/glimra.h"
-#include "editing/cropwindow.h"
-#include "editing/edit_commands.h"
-#include "platform/dialogs.h"
-#include "platform/qt/hourglass.h"
 #include "platform/qt/text_codec.h"
 #include "text/text.h"
 
@@ -15,6 +14,7 @@
 #include <QFrame>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -26,49 +26,6 @@ namespace orvix {
 
 namespace {
 
-// The grid's texts cross as the file system's bytes, as the grid itself takes them.
-QString grid_text(const std::string& bytes) {
-    return to_qt(bytes);
-}
-
-// The grid interface of the editing module over the grid on the window.
-class GlimraGrid final : public ThumbnailGrid {
-public:
-    explicit GlimraGrid(Glimra& grid) : m_grid(grid) {}
-
-    std::string filelist() const override { return m_grid.model().filelist(); }
-    void set_filelist(const std::string& text) override { m_grid.setFilelist(grid_text(text)); }
-    std::vector<int32_t> selected_items() const override { return m_grid.model().selected_items(); }
-    void select_items(const std::vector<int32_t>& items) override {
-        m_grid.setSelectedItems(QString::fromStdString(selected_items_text(items)));
-    }
-    void set_LockScreen(bool lock) override { m_grid.setLockScreen(lock); }
-    void set_File_Titlestring(int32_t index, const std::string& text) override {
-        m_grid.setFile_Titlestring(index, grid_text(text));
-    }
-    void set_TitleText(const std::string& text) override { m_grid.setTitleText(grid_text(text)); }
-    void refresh() override { m_grid.refresh(); }
-
-private:
-    Glimra& m_grid;
-};
-
-struct MenuEntry {
-    const char* key;
-    const char* text_key; // rotate menu: the language key; size menu: the size
-};
-
-constexpr std::array<MenuEntry, 5> rotate_entries = {{{"qvd", "tb_rotate90CW"},
-                                                      {"cqv", "tb_rotate180CW"},
-                                                      {"dcsd", "tb_rotate270CW"},
-                                                      {"fliph", "tb_fliph"},
-                                                      {"flipv", "tb_flipv"}}};
-constexpr std::array<MenuEntry, 6> size_entries = {{{"qcqv", "480"},
-                                                    {"scq", "640"},
-                                                    {"hc", "800"},
-                                                    {"mvq", "1024"},
-                                                    {"mdcqv", "1280"},
-                                                    {"dmqh", "2048"}}};
 // Keys of buttons 1 to 7; 4 and 6 are separators.
 constexpr std::array<const char*, 7> button_keys = {"rotate", "crop", "redim", "",
                                                     "delete", "",     "email"};
@@ -121,7 +78,18 @@ void Form1::traduce_toolbar() {
 }
 
 void Form1::connect_edit_handlers() {
-    m_edit_grid = std::make_unique<GlimraGrid>(*m_tex);
+    m_grid_commands = std::make_unique<GridCommands>(
+        m_state,
+        GridCommands::Controls{
+            *this, *m_tex, *m_quality, m_transfer->bar(), m_transfer->stop_button(),
+            std::vector<QWidget*>{m_tex, &m_transfer->transfer_button(), &m_setup->page()},
+            std::vector<QAction*>(m_tb_buttons.begin(), m_tb_buttons.end())},
+        [this] { tb_email_Click(); },
+        [this] {
+            enable_toolbar();
+            if (std::exchange(m_close_when_commands_end, false))
+                close();
+        });
     connect(m_tb, &QToolBar::actionTriggered, this, [this](QAction* action) {
         // Menu entries come through their menu, not as buttons.
         if (std::find(m_tb_buttons.begin(), m_tb_buttons.end(), action) != m_tb_buttons.end())
@@ -131,63 +99,20 @@ void Form1::connect_edit_handlers() {
     connect(m_resize_menu, &QMenu::triggered, this, &Form1::tb_ButtonMenuClick);
 }
 
-EditContext Form1::edit_context() {
-    return EditContext{m_state.transferred_pictures,
-                       m_state.thumbs_dir,
-                       m_state.language,
-                       dialogs(),
-                       *m_edit_grid,
-                       [] { return std::shared_ptr<void>(std::make_shared<Hourglass>()); }};
-}
-
 void Form1::fill_thumbnail_grid() {
-    EditContext context = edit_context();
-    orvix::fill_thumbnail_grid(context);
+    m_grid_commands->fill_thumbnail_grid();
 }
 
 std::string Form1::find_picture_of_item(int item) {
-    return orvix::find_picture_of_item(edit_context(), item);
-}
-
-std::optional<Rect> Form1::show_crop_window(const std::string& picture) {
-    m_state.crop_result.clear();
-    cropwindow window(m_state.crop_result, qtext_of("tb_crop"), this);
-    window.setpicture(to_qt(picture));
-    window.exec();
-    return crop_corners_of_result(m_state.crop_result);
+    return m_grid_commands->find_picture_of_item(item);
 }
 
 void Form1::tb_ButtonClick(QAction* button) {
-    const QString key = button ? button->data().toString() : QString();
-    EditContext context = edit_context();
-    if (key == QLatin1String("rotate"))
-        transform_selected(context, "qvd");
-    else if (key == QLatin1String("crop"))
-        crop_selected(context,
-                      [this](const std::string& picture) { return show_crop_window(picture); });
-    else if (key == QLatin1String("redim"))
-        resize_to_typed_size(context);
-    else if (key == QLatin1String("delete"))
-        delete_selected(context);
-    else if (key == QLatin1String("email"))
-        tb_email_Click();
-    else
-        return;
-    enable_toolbar();
+    m_grid_commands->button_clicked(button ? button->data().toString().toStdString() : "");
 }
 
 void Form1::tb_ButtonMenuClick(QAction* entry) {
-    const std::string key = entry ? entry->data().toString().toStdString() : std::string();
-    EditContext context = edit_context();
-    const auto size = std::find_if(size_entries.begin(), size_entries.end(),
-                                   [&](const MenuEntry& e) { return key == e.key; });
-    if (size != size_entries.end()) {
-        const int quality = std::clamp(numeric_value(from_qt(m_quality->text())), 0, 32767);
-        resize_selected(context, numeric_value(size->text_key), int16_t(quality));
-    } else if (transform_code(key) != 0) {
-        transform_selected(context, key);
-    }
-    enable_toolbar();
+    m_grid_commands->menu_clicked(entry ? entry->data().toString().toStdString() : "");
 }
 
 } // namespace orvix

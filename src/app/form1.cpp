@@ -1,6 +1,7 @@
 #include "app/form1.h"
 
 #include "app/card_watch_panel.h"
+#include "app/grid_commands.h"
 #include "app/setup_page.h"
 #include "app/toolbar_state.h"
 #include "app/transfer_panel.h"
@@ -289,10 +290,16 @@ void Form1::changeEvent(QEvent* event) {
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
-    // A transfer is asked to stop after the picture in hand; the window closes once the
-    // run has ended, so nothing is cleared or saved under it.
+    // A transfer or a long edit is asked to stop after the picture in hand; the window
+    // closes once it has ended, so nothing is cleared or saved under it.
     if (transfer_running()) {
         m_transfer->stop_and_close();
+        event->ignore();
+        return;
+    }
+    if (m_grid_commands->running()) {
+        m_close_when_commands_end = true;
+        m_grid_commands->stop();
         event->ignore();
         return;
     }

@@ -38,6 +38,7 @@ namespace orvix {
 class CardWatchPanel;
 class Desktop;
 class Glimra;
+class GridCommands;
 class QtTranslation;
 class SetupPage;
 class SplitterBar;
@@ -146,12 +147,9 @@ private:
     void create_toolbar();
     void traduce_toolbar();
     void connect_edit_handlers();
-    EditContext edit_context();
     void fill_thumbnail_grid();
     // The picture behind grid item `item`; "" when none is known for it.
     std::string find_picture_of_item(int item);
-    // Shows the crop window modally on the picture and returns the corners in crop_result.
-    std::optional<Rect> show_crop_window(const std::string& picture);
 
     std::string text_of(const char* key) const;
     QString qtext_of(const char* key) const;
@@ -160,9 +158,10 @@ private:
     ProgramState m_state;
     Desktop& m_desktop;
     std::unique_ptr<QtTranslation> m_qt_translation;
-    std::unique_ptr<ThumbnailGrid> m_edit_grid; // the editing module's view of tex
+    std::unique_ptr<GridCommands> m_grid_commands; // the toolbar's commands on tex
     bool m_unloaded = false;
-    std::map<std::string, QIcon> m_images; // the image list, by key
+    bool m_close_when_commands_end = false; // a close waits for the long edit in hand
+    std::map<std::string, QIcon> m_images;  // the image list, by key
     MainLayout m_layout;
 
     QTabWidget* m_tabstrip = nullptr;

@@ -118,6 +118,7 @@ public:
     QPushButton& open_destination_button() { return *m_Command4; }
     QPushButton& transfer_button() { return *m_xfer; }
     QPushButton& stop_button() { return *m_cancelxfer; }
+    Vumbar& bar() { return *m_pbar; }
 
 private:
     void show_card_offer(bool source_available);

@@ -11,6 +11,8 @@
 
 #include <algorithm>
 #include <array>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 namespace orvix {
@@ -25,71 +27,62 @@ int32_t convert_in_place(const std::string& picture, const ConvertRequest& reque
     return convert_image(picture, picture, request);
 }
 
-// The grid item's file: the item-th line of its file list.
-std::string item_file(const ThumbnailGrid& grid, int32_t item) {
-    const std::string list = grid.filelist();
-    if (item < 1 || list.empty() || item > nb_tokens(list, std::string(1, CR)))
-        return "";
-    return get_line(item, list);
-}
-
-// The record whose thumbnail is the grid item's file; none when no record, or more than
-// one, has it, so that a command never reaches a picture that is not the item's own.
-std::optional<size_t> record_of_item(const EditContext& context, int32_t item) {
-    const std::string file = item_file(context.grid, item);
-    std::optional<size_t> found;
-    if (file.empty())
-        return found;
-    const std::vector<TransferredPicture>& records = context.transferred_pictures;
-    for (size_t i = 0; i < records.size(); ++i) {
-        if (records[i].thumb_path != file)
-            continue;
-        if (found)
-            return std::nullopt;
-        found = i;
-    }
-    return found;
-}
-
 std::shared_ptr<void> busy(const EditContext& context) {
     return context.busy ? context.busy() : nullptr;
 }
 
 EditResult skipped(int32_t item) {
-    return {item, "", EditOutcome::Skipped, 0};
+    return {.item = item, .picture = "", .outcome = EditOutcome::Skipped};
 }
 
 // Runs edit on the record's picture, unless the picture is read-only, and remakes its
-// thumbnail after a success when asked.
+// thumbnail after a success when asked. A picture changed whose thumbnail could not be
+// made again is told apart from one fully done.
 EditResult rewrite(int32_t item, const TransferredPicture& record,
                    const std::function<int32_t()>& edit, bool remake = true) {
     // A picture the user protected is never rewritten (the rename that replaces a file
     // would not ask).
     const int32_t rc = read_only(record.picture_path) ? kPictureReadOnly : edit();
     if (rc != 0)
-        return {item, record.picture_path, EditOutcome::Failed, rc};
-    if (remake)
-        remake_thumbnail(record);
-    return {item, record.picture_path, EditOutcome::Changed, 0};
+        return {.item = item,
+                .picture = record.picture_path,
+                .outcome = EditOutcome::Failed,
+                .code = rc};
+    const int32_t thumb = remake ? remake_thumbnail(record) : 0;
+    if (thumb != 0)
+        return {.item = item,
+                .picture = record.picture_path,
+                .outcome = EditOutcome::ThumbnailStale,
+                .code = thumb};
+    return {.item = item, .picture = record.picture_path, .outcome = EditOutcome::Changed};
 }
 
-// One message naming every picture that could not be changed.
-void report_failures(const EditContext& context, const EditReport& report) {
-    std::string names;
-    for (const EditResult& result : report)
+// The selected items with the record behind each, looked up once for the command.
+std::vector<EditBatch::Target> targets_of(const EditContext& context,
+                                          const std::vector<int32_t>& items) {
+    const PictureMap map(context.transferred_pictures, grid_items(context.grid.filelist()));
+    std::vector<EditBatch::Target> targets;
+    targets.reserve(items.size());
+    for (const int32_t item : items) {
+        const std::optional<size_t> index = map.record_of_item(item);
+        targets.push_back(
+            {item, index ? std::optional(context.transferred_pictures[*index]) : std::nullopt});
+    }
+    return targets;
+}
+
+// Every failure in one message, and the pictures changed whose thumbnails are stale in
+// another: neither reads as done.
+void tell_failures(const EditContext& context, const EditReport& report) {
+    std::vector<FileOutcome> failed, stale;
+    for (const EditResult& result : report) {
         if (result.outcome == EditOutcome::Failed)
-            names += std::string(CRLF) + file_name(result.picture, true);
-    if (names.empty())
-        return;
-    const std::string text =
-        Remplacer("#1", names, Remplacer("<BR>", CRLF, context.language.translate("edit_failed")));
-    context.dialogs.message_box(text, application_title, Icon::Exclamation);
-}
-
-// Refills the grid and selects again what was selected.
-void refill(EditContext& context, const std::vector<int32_t>& selection) {
-    fill_thumbnail_grid(context);
-    context.grid.select_items(selection);
+            failed.push_back(result.file_outcome());
+        else if (result.outcome == EditOutcome::ThumbnailStale)
+            stale.push_back(FileOutcome::failed_with_code(result.picture, result.code));
+    }
+    report_failures(failed, "edit_failed", context.language, context.dialogs);
+    report_failures(stale, "thumb_failed", context.language, context.dialogs);
 }
 
 // Removes a file of the thumbnail folder when it goes out of scope, on every path.
@@ -155,7 +148,78 @@ std::optional<InexactTurn> ask_about_inexact_turns(const EditContext& context,
 
 } // namespace
 
-void fill_thumbnail_grid(EditContext& context) {
+FileOutcome EditResult::file_outcome() const {
+    switch (outcome) {
+    case EditOutcome::Changed:
+    case EditOutcome::ThumbnailStale:
+        return FileOutcome::done(picture);
+    case EditOutcome::Unchanged:
+        return FileOutcome::of(picture, Outcome::Unchanged);
+    case EditOutcome::Skipped:
+        return FileOutcome::of(picture, Outcome::Skipped);
+    case EditOutcome::Failed:
+        break;
+    }
+    if (system_error != 0)
+        return FileOutcome::failed_with_errno(picture, system_error);
+    if (code == kPictureReadOnly)
+        return FileOutcome::failed_because(picture, "reason_read_only");
+    return FileOutcome::failed_with_code(picture, code);
+}
+
+EditBatch::EditBatch(std::vector<int32_t> selection, std::vector<Target> targets, Edit edit,
+                     Refill refill)
+    : m_selection(std::move(selection)), m_targets(std::move(targets)), m_edit(std::move(edit)),
+      m_refill(refill) {}
+
+void EditBatch::run(BatchSink& sink) {
+    m_report.clear();
+    run_batch(
+        m_targets.size(),
+        [this](size_t index) {
+            const Target& target = m_targets[index];
+            m_report.push_back(target.record ? m_edit(index, target) : skipped(target.item));
+            return m_report.back().file_outcome();
+        },
+        sink);
+}
+
+EditReport EditBatch::finish(EditContext& context) {
+    // The records of deleted pictures go only now, all at once: the items and the records
+    // the command looked up stay as they were while it ran.
+    std::unordered_set<std::string> deleted;
+    for (size_t i = 0; i < m_report.size(); ++i)
+        if (m_refill == Refill::DropSelection && m_report[i].outcome == EditOutcome::Changed)
+            deleted.insert(m_targets[i].record->thumb_path);
+    if (!deleted.empty())
+        std::erase_if(context.transferred_pictures, [&](const TransferredPicture& record) {
+            return deleted.contains(record.thumb_path);
+        });
+    std::vector<std::string> changed;
+    for (const EditResult& result : m_report)
+        if (result.outcome == EditOutcome::Changed || result.outcome == EditOutcome::ThumbnailStale)
+            changed.push_back(result.picture);
+    refill_thumbnail_grid(context, changed);
+    if (m_refill == Refill::KeepSelection)
+        context.grid.select_items(m_selection);
+    tell_failures(context, m_report);
+    return std::move(m_report);
+}
+
+EditReport run_in_line(EditContext& context, std::optional<EditBatch> batch) {
+    if (!batch)
+        return {};
+    const auto guard = busy(context);
+    BatchSink to_the_end;
+    batch->run(context.batch ? *context.batch : to_the_end);
+    return batch->finish(context);
+}
+
+namespace {
+
+// Shows the records in the grid; a picture with a caption in known keeps it, the others
+// are read.
+void fill_grid(EditContext& context, const std::unordered_map<std::string, std::string>& known) {
     ThumbnailGrid& grid = context.grid;
     grid.set_LockScreen(true);
     std::vector<std::string> thumbs;
@@ -164,21 +228,48 @@ void fill_thumbnail_grid(EditContext& context) {
     grid.set_filelist(join(thumbs, std::string(1, CR)));
     // Each item takes the caption of its own picture: a thumbnail the grid could not find
     // is left out and the items after it move up.
-    const std::string list = grid.filelist();
-    const int32_t count = list.empty() ? 0 : nb_tokens(list, std::string(1, CR));
-    for (int32_t i = 1; i <= count; ++i) {
-        const std::string picture =
-            picture_of_thumbnail(context.transferred_pictures, get_line(i, list));
-        if (!picture.empty())
-            grid.set_File_Titlestring(i, thumbnail_caption(picture));
+    const PictureMap map(context.transferred_pictures, grid_items(grid.filelist()));
+    for (int32_t item = 1; item <= map.item_count(); ++item) {
+        const std::optional<size_t> index = map.record_of_item(item);
+        if (!index)
+            continue;
+        const std::string& picture = context.transferred_pictures[*index].picture_path;
+        const auto caption = known.find(picture);
+        grid.set_File_Titlestring(item, caption != known.end() ? caption->second
+                                                               : thumbnail_caption(picture));
     }
     grid.set_TitleText("#CUSTOM#");
     grid.set_LockScreen(false);
     grid.refresh();
 }
 
+} // namespace
+
+void fill_thumbnail_grid(EditContext& context) {
+    fill_grid(context, {});
+}
+
+void refill_thumbnail_grid(EditContext& context, const std::vector<std::string>& changed) {
+    const std::unordered_set<std::string> changed_set(changed.begin(), changed.end());
+    std::unordered_map<std::string, std::string> known;
+    const PictureMap shown(context.transferred_pictures, grid_items(context.grid.filelist()));
+    for (int32_t item = 1; item <= shown.item_count(); ++item) {
+        const std::optional<size_t> index = shown.record_of_item(item);
+        if (!index)
+            continue;
+        const std::string& picture = context.transferred_pictures[*index].picture_path;
+        std::string caption = context.grid.File_Titlestring(item);
+        if (!changed_set.contains(picture) && !caption.empty())
+            known.emplace(picture, std::move(caption));
+    }
+    fill_grid(context, known);
+}
+
 std::string find_picture_of_item(const EditContext& context, int32_t item) {
-    return picture_of_thumbnail(context.transferred_pictures, item_file(context.grid, item));
+    const std::vector<std::string> items = grid_items(context.grid.filelist());
+    if (item < 1 || size_t(item) > items.size())
+        return "";
+    return picture_of_thumbnail(context.transferred_pictures, items[size_t(item) - 1]);
 }
 
 std::string thumbnail_caption(const std::string& picture_path) {
@@ -205,47 +296,45 @@ int16_t transform_code(std::string_view key) {
     return 0;
 }
 
-EditReport transform_selected(EditContext& context, std::string_view key) {
+std::optional<EditBatch> plan_transform(EditContext& context, std::string_view key) {
     const std::vector<int32_t> selection = context.grid.selected_items();
     const int16_t code = transform_code(key);
     // Every picture is looked at before anything is written: a JPEG whose size does not
     // allow a lossless turn exactly is asked about once, for all of them.
+    std::vector<EditBatch::Target> targets;
     std::vector<PlannedTurn> plan;
     {
         const auto guard = busy(context);
-        for (const int32_t item : selection) {
-            const std::optional<size_t> index = record_of_item(context, item);
-            if (!index || code == 0) {
-                plan.push_back({item, std::nullopt, false, std::nullopt});
+        targets = targets_of(context, selection);
+        for (EditBatch::Target& target : targets) {
+            if (code == 0)
+                target.record.reset();
+            if (!target.record) {
+                plan.push_back({target.item, std::nullopt, false, std::nullopt});
                 continue;
             }
-            const TransferredPicture& record = context.transferred_pictures[*index];
-            const std::string extension = file_extension(record.picture_path);
+            const std::string& picture = target.record->picture_path;
+            const std::string extension = file_extension(picture);
             const bool jpeg = extension == "jpg" || extension == "jpeg";
             // A read-only picture is not going to be turned at all.
-            const std::optional<int> lost = jpeg && !read_only(record.picture_path)
-                                                ? jpeg_transform_loss(record.picture_path, code)
-                                                : std::nullopt;
-            plan.push_back({item, record, jpeg, lost});
+            const std::optional<int> lost =
+                jpeg && !read_only(picture) ? jpeg_transform_loss(picture, code) : std::nullopt;
+            plan.push_back({target.item, target.record, jpeg, lost});
         }
     }
     const std::optional<InexactTurn> answer = ask_about_inexact_turns(context, plan);
     if (!answer)
-        return {};
-
-    const auto guard = busy(context);
-    EditReport report;
-    for (const PlannedTurn& turn : plan) {
-        if (!turn.record) {
-            report.push_back(skipped(turn.item));
-            continue;
-        }
-        const std::string& picture = turn.record->picture_path;
-        report.push_back(rewrite(turn.item, *turn.record, [&] {
+        return std::nullopt;
+    // The plan is in the order of the targets.
+    auto edit = [plan = std::move(plan), code, answer = *answer](size_t index,
+                                                                 const EditBatch::Target& target) {
+        const PlannedTurn& turn = plan[index];
+        const std::string& picture = target.record->picture_path;
+        return rewrite(target.item, *target.record, [&] {
             // A JPEG turns without re-encoding, straight over itself: the imaging module puts
             // the result in place only when it is complete.
             const bool exact = turn.lost == 0;
-            if (turn.jpeg && turn.lost && (exact || *answer == InexactTurn::Trim)) {
+            if (turn.jpeg && turn.lost && (exact || answer == InexactTurn::Trim)) {
                 const int32_t rc = jpeg_lossless_transform(
                     picture, picture, code, exact ? JpegEdges::Exact : JpegEdges::Trim);
                 if (rc != picture::kTransformFailed)
@@ -255,101 +344,89 @@ EditReport transform_selected(EditContext& context, std::string_view key) {
             // pictures the user chose to re-encode; a JPEG keeps its markers.
             return convert_in_place(
                 picture, {.crop = {}, .resize = {}, .quality = kEditQuality, .transform = code});
-        }));
-    }
-    refill(context, selection);
-    report_failures(context, report);
-    return report;
+        });
+    };
+    return EditBatch(selection, std::move(targets), std::move(edit),
+                     EditBatch::Refill::KeepSelection);
+}
+
+EditReport transform_selected(EditContext& context, std::string_view key) {
+    return run_in_line(context, plan_transform(context, key));
+}
+
+std::optional<EditBatch> plan_resize(EditContext& context, int size, int16_t quality) {
+    const std::vector<int32_t> selection = context.grid.selected_items();
+    const Resize resize{.width = size, .height = 0, .orient = true};
+    auto edit = [resize, quality](size_t, const EditBatch::Target& target) {
+        // The thumbnail keeps its proportions, so it is not made again.
+        return rewrite(
+            target.item, *target.record,
+            [&] {
+                return convert_in_place(target.record->picture_path,
+                                        {.crop = {}, .resize = resize, .quality = quality});
+            },
+            false);
+    };
+    return EditBatch(selection, targets_of(context, selection), std::move(edit),
+                     EditBatch::Refill::KeepSelection);
 }
 
 EditReport resize_selected(EditContext& context, int size, int16_t quality) {
-    const auto guard = busy(context);
-    const std::vector<int32_t> selection = context.grid.selected_items();
-    const Resize resize{.width = size, .height = 0, .orient = true};
-    EditReport report;
-    for (const int32_t item : selection) {
-        const std::optional<size_t> index = record_of_item(context, item);
-        if (!index) {
-            report.push_back(skipped(item));
-            continue;
-        }
-        const TransferredPicture& record = context.transferred_pictures[*index];
-        // The thumbnail keeps its proportions, so it is not made again.
-        report.push_back(rewrite(
-            item, record,
-            [&] {
-                return convert_in_place(record.picture_path,
-                                        {.crop = {}, .resize = resize, .quality = quality});
-            },
-            false));
-    }
-    refill(context, selection);
-    report_failures(context, report);
-    return report;
+    return run_in_line(context, plan_resize(context, size, quality));
 }
 
-EditReport resize_to_typed_size(EditContext& context) {
+std::optional<EditBatch> plan_typed_resize(EditContext& context) {
     const std::vector<int32_t> selection = context.grid.selected_items();
-    EditReport report;
     if (selection.empty())
-        return report;
+        return std::nullopt;
     // The question is asked with the normal pointer; the hourglass comes with the work.
     const std::optional<std::string> answer =
         context.dialogs.input_box(context.language.translate("choose_size"), "", ",");
     // The offered "," names no size: accepting it would only re-encode every picture.
     if (!answer || answer->empty() || !names_a_size(*answer))
-        return report;
-    const auto guard = busy(context);
-    for (auto item = selection.rbegin(); item != selection.rend(); ++item) {
-        const std::optional<size_t> index = record_of_item(context, *item);
-        if (!index) {
-            report.push_back(skipped(*item));
-            continue;
-        }
-        const TransferredPicture record = context.transferred_pictures[*index];
-        report.push_back(rewrite(*item, record, [&] {
-            return convert_in_place(
-                record.picture_path,
-                {.crop = {}, .resize = resize_of_text(*answer), .quality = kEditQuality});
-        }));
-    }
-    refill(context, selection);
-    report_failures(context, report);
-    return report;
+        return std::nullopt;
+    auto edit = [resize = resize_of_text(*answer)](size_t, const EditBatch::Target& target) {
+        return rewrite(target.item, *target.record, [&] {
+            return convert_in_place(target.record->picture_path,
+                                    {.crop = {}, .resize = resize, .quality = kEditQuality});
+        });
+    };
+    return EditBatch(selection, targets_of(context, selection), std::move(edit),
+                     EditBatch::Refill::KeepSelection);
 }
 
-EditReport delete_selected(EditContext& context) {
+EditReport resize_to_typed_size(EditContext& context) {
+    return run_in_line(context, plan_typed_resize(context));
+}
+
+std::optional<EditBatch> plan_delete(EditContext& context) {
     const std::vector<int32_t> items = context.grid.selected_items();
-    EditReport report;
     if (items.empty())
-        return report;
+        return std::nullopt;
     const std::string question =
         Remplacer("#1", std::to_string(items.size()), context.language.translate("confirm_delete"));
     if (context.dialogs.message_box(question, application_title, Icon::Exclamation,
                                     Buttons::YesNo) != Answer::Yes)
-        return report;
-    const auto guard = busy(context);
-    std::vector<TransferredPicture>& records = context.transferred_pictures;
-    // From the last item to the first, as the records move down behind each removal.
-    for (auto item = items.rbegin(); item != items.rend(); ++item) {
-        const std::optional<size_t> index = record_of_item(context, *item);
-        if (!index) {
-            report.push_back(skipped(*item));
-            continue;
-        }
-        const TransferredPicture record = records[*index];
-        delete_file(record.picture_path, false, true);
-        if (file_exists(record.picture_path)) {
-            report.push_back({*item, record.picture_path, EditOutcome::Failed, 0});
-            continue;
-        }
+        return std::nullopt;
+    auto edit = [](size_t, const EditBatch::Target& target) {
+        const TransferredPicture& record = *target.record;
+        const int error = delete_file(record.picture_path, false, true);
+        if (error != 0)
+            return EditResult{.item = target.item,
+                              .picture = record.picture_path,
+                              .outcome = EditOutcome::Failed,
+                              .system_error = error};
+        // A thumbnail left behind is cleared with the thumbnail folder; the picture is gone.
         delete_file(record.thumb_path, false, true);
-        records.erase(records.begin() + std::ptrdiff_t(*index));
-        report.push_back({*item, record.picture_path, EditOutcome::Changed, 0});
-    }
-    fill_thumbnail_grid(context);
-    report_failures(context, report);
-    return report;
+        return EditResult{
+            .item = target.item, .picture = record.picture_path, .outcome = EditOutcome::Changed};
+    };
+    return EditBatch(items, targets_of(context, items), std::move(edit),
+                     EditBatch::Refill::DropSelection);
+}
+
+EditReport delete_selected(EditContext& context) {
+    return run_in_line(context, plan_delete(context));
 }
 
 EditReport crop_selected(EditContext& context, const CropWindow& crop_window) {
@@ -358,12 +435,12 @@ EditReport crop_selected(EditContext& context, const CropWindow& crop_window) {
     if (selection.empty())
         return report;
     const int32_t item = selection.front();
-    const std::optional<size_t> index = record_of_item(context, item);
-    if (!index) {
+    const std::optional<TransferredPicture> found = targets_of(context, {item}).front().record;
+    if (!found) {
         report.push_back(skipped(item));
         return report;
     }
-    const TransferredPicture record = context.transferred_pictures[*index];
+    const TransferredPicture record = *found;
     const std::string& picture = record.picture_path;
 
     std::optional<Rect> corners;
@@ -384,8 +461,9 @@ EditReport crop_selected(EditContext& context, const CropWindow& crop_window) {
                     : convert_image(picture, stand_in->path(),
                                     {.crop = {}, .resize = {}, .quality = kEditQuality});
             if (rc != 0) {
-                report.push_back({item, picture, EditOutcome::Failed, rc});
-                report_failures(context, report);
+                report.push_back(
+                    {.item = item, .picture = picture, .outcome = EditOutcome::Failed, .code = rc});
+                tell_failures(context, report);
                 return report;
             }
             shown = stand_in->path();
@@ -396,7 +474,7 @@ EditReport crop_selected(EditContext& context, const CropWindow& crop_window) {
         const std::optional<Size> size = image_size(picture);
         const std::optional<Rect> crop = size ? crop_in_picture(*corners, *size) : std::nullopt;
         if (!crop) {
-            report.push_back({item, picture, EditOutcome::Unchanged, 0});
+            report.push_back({.item = item, .picture = picture, .outcome = EditOutcome::Unchanged});
         } else {
             const auto guard = busy(context);
             report.push_back(rewrite(item, record, [&] {
@@ -405,8 +483,9 @@ EditReport crop_selected(EditContext& context, const CropWindow& crop_window) {
             }));
         }
     }
-    refill(context, selection);
-    report_failures(context, report);
+    refill_thumbnail_grid(context, {picture});
+    context.grid.select_items(selection);
+    tell_failures(context, report);
     return report;
 }
 

@@ -1,14 +1,17 @@
 // The edit commands of the toolbar, free of widgets: turn, flip, crop, resize and delete
 // the pictures selected in the thumbnail grid, remake their thumbnails and refill the grid
 // once at the end with the selection kept. The main window hands over the records of the
-// last transfer, the grid (behind ThumbnailGrid), the dialogs, the busy pointer and the
-// crop window; tests hand over scripted ones.
+// last transfer, the grid (behind ThumbnailGrid), the dialogs, the busy pointer, the batch
+// sink and the crop window; tests hand over scripted ones.
 //
-// Every picture is rewritten through the imaging module, which replaces a file only by a
-// complete one, so a failed edit leaves the picture as it was. Failures are told in one
-// message at the end of a command, naming the pictures.
+// Each command is a batch over the selected items, walked from the first to the last: one
+// outcome a picture, the stop flag read between pictures. Every picture is rewritten
+// through the imaging module, which replaces a file only by a complete one, so a failed or
+// stopped edit leaves the picture as it was. Failures are told in one message at the end
+// of a command, naming each picture and its reason.
 #pragma once
 
+#include "batch/batch.h"
 #include "geometry/geometry.h"
 #include "session/pictures.h"
 
@@ -37,6 +40,7 @@ public:
     virtual std::vector<int32_t> selected_items() const = 0;
     virtual void select_items(const std::vector<int32_t>& items) = 0;
     virtual void set_LockScreen(bool lock) = 0;
+    virtual std::string File_Titlestring(int32_t index) const = 0;
     virtual void set_File_Titlestring(int32_t index, const std::string& text) = 0;
     virtual void set_TitleText(const std::string& text) = 0;
     virtual void refresh() = 0;
@@ -56,7 +60,8 @@ struct EditContext {
     const LanguageTable& language;
     Dialogs& dialogs;
     ThumbnailGrid& grid;
-    BusyPointer busy; // may be empty
+    BusyPointer busy;           // may be empty
+    BatchSink* batch = nullptr; // progress and stop requests; none: every picture is done
 };
 
 enum class EditOutcome {
@@ -64,22 +69,79 @@ enum class EditOutcome {
     Unchanged, // nothing to do for it (an empty crop, a crop of the whole picture)
     Skipped,   // no record of the last transfer belongs to the grid item
     Failed,    // the picture could not be changed; it is as it was
+    // The picture was rewritten but its thumbnail could not be made again: the grid still
+    // shows it as it was, and the command says so.
+    ThumbnailStale,
 };
 
 // The code of a picture left alone because its owner may not write it.
 inline constexpr int32_t kPictureReadOnly = -300;
 
+// One picture's outcome in a command, beside the grid item that showed it.
 struct EditResult {
     int32_t item = 0;
     std::string picture;
     EditOutcome outcome = EditOutcome::Skipped;
-    int32_t code = 0; // the imaging result of a failure, or kPictureReadOnly
+    // The imaging result of a failure (of the thumbnail for ThumbnailStale), or
+    // kPictureReadOnly.
+    int32_t code = 0;
+    int system_error = 0; // the errno of a picture that could not be deleted
+
+    // The outcome as the batch reports it: a stale thumbnail is a picture done.
+    FileOutcome file_outcome() const;
 };
 using EditReport = std::vector<EditResult>;
+
+// A command in three steps, so that its pictures can be worked on beside the window: the
+// selection read and the questions asked first (the plan_ functions, on the window's
+// thread), then the pictures (run, which touches only files and may run on a worker),
+// then the records, the grid and the report (finish, on the window's thread again).
+class EditBatch {
+public:
+    struct Target {
+        int32_t item = 0;
+        std::optional<TransferredPicture> record; // none: no record, skipped
+    };
+    // The work on one target with a record; index is its place in the batch.
+    using Edit = std::function<EditResult(size_t index, const Target& target)>;
+    enum class Refill { KeepSelection, DropSelection };
+
+    EditBatch(std::vector<int32_t> selection, std::vector<Target> targets, Edit edit,
+              Refill refill);
+
+    // The grid items it works on, in order; each becomes one outcome.
+    size_t size() const { return m_targets.size(); }
+    // The pictures, from the first selected item to the last, the sink's stop flag read
+    // between them. Files only: neither the records nor the grid are touched.
+    void run(BatchSink& sink);
+    // Drops the records of deleted pictures, refills the grid (with the selection kept for
+    // a rewrite), tells the failures and returns one result an item worked on.
+    EditReport finish(EditContext& context);
+
+private:
+    std::vector<int32_t> m_selection;
+    std::vector<Target> m_targets;
+    Edit m_edit;
+    Refill m_refill;
+    EditReport m_report;
+};
+
+// The plans of the commands below. std::nullopt when the command does nothing (a question
+// answered Cancel or No, nothing selected where that asks nothing).
+std::optional<EditBatch> plan_transform(EditContext& context, std::string_view key);
+std::optional<EditBatch> plan_resize(EditContext& context, int size, int16_t quality);
+std::optional<EditBatch> plan_typed_resize(EditContext& context);
+std::optional<EditBatch> plan_delete(EditContext& context);
+
+// Runs a planned command in line under the busy pointer, with the context's sink.
+EditReport run_in_line(EditContext& context, std::optional<EditBatch> batch);
 
 // Shows the records in the grid: their thumbnails as the file list, each with the
 // caption of its picture (name, size in pixels, size in Kb), the custom title shown.
 void fill_thumbnail_grid(EditContext& context);
+// The same after a command: the pictures it did not change keep the captions the grid
+// shows, so the pictures read are only those it changed, whatever the grid's size.
+void refill_thumbnail_grid(EditContext& context, const std::vector<std::string>& changed);
 
 // The picture of grid item `item`: that of the one record whose thumbnail is the item's
 // file. "" when none, or more than one, has it. Every command finds its pictures so: a
@@ -111,8 +173,8 @@ EditReport resize_selected(EditContext& context, int size, int16_t quality);
 EditReport resize_to_typed_size(EditContext& context);
 
 // Asks ("confirm_delete") and, on Yes, deletes each selected picture and its thumbnail,
-// from the last item to the first, and drops its record. A picture that stays on disk
-// keeps its record and thumbnail.
+// and drops its record once all are done. A picture that stays on disk keeps its record
+// and thumbnail, and the message names why it stayed.
 EditReport delete_selected(EditContext& context);
 
 // Shows the first selected picture in the crop window (a JPEG copy in the thumbnail folder

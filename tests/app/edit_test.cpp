@@ -5,6 +5,7 @@
 
 #include "controls/picture/getrect.h"
 #include "controls/picture/picture_plus.h"
+#include "controls/progress/vumbar.h"
 #include "editing/cropwindow.h"
 #include "fs/fs.h"
 #include "imaging/helpers.h"
@@ -43,8 +44,10 @@ protected:
         m_tex->setSelectedItems(QString::fromLatin1(items));
         QMetaObject::invokeMethod(m_tex, "GlimraDrawingEnd");
     }
-    // The commands have ended: no hourglass left, the grid drawn again.
+    // The commands have ended: a command on several pictures runs beside the window until
+    // the grid is given back; then no hourglass is left and the grid is drawn again.
     void after_command() {
+        wait_for_command_end();
         EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "the pointer is back";
         settle();
     }
@@ -78,6 +81,71 @@ TEST_F(ToolbarTest, EveryRotateEntryTurnsTheSelectedPictures) {
         EXPECT_EQ(m_tex->SelectedItems(), "1,3");
     }
     EXPECT_TRUE(m_dialogs.messages().empty());
+}
+
+// Three pictures turned beside the window: its event loop serves the bar while pictures
+// are left, the grid, the toolbar and the transfer wait, and Stop after the first picture
+// leaves the other two as they were, byte for byte.
+TEST_F(ToolbarTest, ATurnOfManyPicturesRunsBesideTheWindowAndStopsWhenAsked) {
+    select("1,2,3");
+    const std::string first = picture_of(1);
+    const std::string second = read_file(picture_of(2)), third = read_file(picture_of(3));
+    auto* bar = child<Vumbar>("pbar");
+    auto* stop = child<QPushButton>("cancelxfer");
+    bool seen = false;
+    const auto watch = QObject::connect(bar, &Vumbar::ValueChanged, [&] {
+        if (bar->Value() != 1 || seen)
+            return;
+        seen = true;
+        // On the window's thread, with two pictures still to do.
+        EXPECT_EQ(bar->Max(), 3);
+        EXPECT_TRUE(bar->isVisible());
+        EXPECT_TRUE(stop->isVisible());
+        EXPECT_FALSE(m_tex->isEnabled());
+        EXPECT_FALSE(child<QPushButton>("xfer")->isEnabled());
+        EXPECT_FALSE(button(1)->isEnabled());
+        EXPECT_EQ(size_of(1), "48,64");
+        EXPECT_EQ(read_file(picture_of(2)), second);
+        QTest::mouseClick(stop, Qt::LeftButton);
+    });
+    entry("tb_rotate_menu", "qvd")->trigger();
+    EXPECT_FALSE(m_tex->isEnabled()) << "the command goes on beside the window";
+    after_command();
+    QObject::disconnect(watch);
+    EXPECT_TRUE(seen) << "the bar counted the first picture while the others waited";
+    EXPECT_EQ(get_image_size(first), "48,64");
+    EXPECT_EQ(read_file(picture_of(2)), second);
+    EXPECT_EQ(read_file(picture_of(3)), third);
+    EXPECT_TRUE(m_tex->File_Titlestring(1).contains(QStringLiteral("(48 x 64)")));
+    EXPECT_EQ(m_tex->SelectedItems(), "1,2,3");
+    EXPECT_FALSE(bar->isVisible());
+    EXPECT_TRUE(child<QPushButton>("xfer")->isEnabled());
+    EXPECT_EQ(toolbar(), (std::vector<bool>{true, false, true, true, true}));
+    EXPECT_TRUE(m_dialogs.messages().empty());
+}
+
+// Closing the window while pictures are being turned: the command ends after the picture in
+// hand, and the window closes only then, so the thumbnail folder is not cleared under it.
+TEST_F(ToolbarTest, ClosingTheWindowDuringALongCommandWaitsForThePictureInHand) {
+    select("1,2,3");
+    const std::string first = picture_of(1), third = picture_of(3);
+    const std::string third_bytes = read_file(third);
+    const std::string thumbs = m_form->state().thumbs_dir;
+    auto* bar = child<Vumbar>("pbar");
+    bool visible_after_close = false;
+    const auto watch = QObject::connect(bar, &Vumbar::ValueChanged, [&] {
+        if (bar->Value() != 1)
+            return;
+        m_form->close();
+        visible_after_close = m_form->isVisible();
+    });
+    entry("tb_rotate_menu", "qvd")->trigger();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !m_form->isVisible(); }, 60000));
+    QObject::disconnect(watch);
+    EXPECT_TRUE(visible_after_close) << "the window waited for the command's end";
+    EXPECT_EQ(get_image_size(first), "48,64");
+    EXPECT_EQ(read_file(third), third_bytes);
+    EXPECT_FALSE(folder_exists(thumbs)) << "cleared once the command had ended";
 }
 
 TEST_F(ToolbarTest, TheRotateButtonTurnsClockwise) {

@@ -51,6 +51,16 @@ protected:
             30000)); // a bound against a hang: a loaded machine may take seconds
     }
 
+    // A command on several pictures runs beside the window until it gives the grid back.
+    void wait_for_command_end() {
+        EXPECT_TRUE(QTest::qWaitFor(
+            [this] {
+                return m_tex->isEnabled() &&
+                       !m_form->findChild<QPushButton*>(QStringLiteral("cancelxfer"))->isVisible();
+            },
+            60000)); // a bound against a hang: a loaded machine may take seconds
+    }
+
     void transfer() {
         click_transfer_and_wait();
         settle();

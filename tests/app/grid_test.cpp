@@ -169,6 +169,7 @@ TEST_F(GridWindowTest, PicturesNamedLikeACompanionOrHoldingACarriageReturnReachT
             quarter_turn = action;
     ASSERT_NE(quarter_turn, nullptr);
     quarter_turn->trigger();
+    wait_for_command_end();
     settle();
     for (const std::string& name : names)
         EXPECT_EQ(get_image_size(m_photos + name), "48,64") << "turned: " << name;

@@ -9,6 +9,7 @@
 #include "text/text.h"
 
 #include <algorithm>
+#include <filesystem>
 
 #include <sys/stat.h>
 
@@ -351,6 +352,120 @@ TEST_F(EditTest, ACommandOnManyPicturesRefillsTheGridOnce) {
     EXPECT_EQ(m_grid.SelectedItems(), all);
 }
 
+// --- Every command walks the selection the same way -----------------------------------
+
+struct WalkCase {
+    const char* name;
+    EditReport (*run)(EditContext& context, WatchedDialogs& dialogs);
+};
+
+class WalksTheSelection : public EditTest, public testing::WithParamInterface<WalkCase> {};
+
+// From the first selected item to the last, so that a stop leaves the first ones done.
+TEST_P(WalksTheSelection, FromTheFirstItemToTheLast) {
+    for (int i = 1; i <= 5; ++i)
+        add_picture("IMG_" + std::to_string(i) + ".jpg", 64, 48);
+    show("1,3,4");
+    const EditReport report = GetParam().run(m_context, m_dialogs);
+    std::vector<int32_t> items;
+    for (const EditResult& result : report)
+        items.push_back(result.item);
+    EXPECT_EQ(items, (std::vector<int32_t>{1, 3, 4}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, WalksTheSelection,
+    testing::Values(
+        WalkCase{"turn", [](EditContext& context,
+                            WatchedDialogs&) { return transform_selected(context, "qvd"); }},
+        WalkCase{"size_menu", [](EditContext& context,
+                                 WatchedDialogs&) { return resize_selected(context, 32, 80); }},
+        WalkCase{"typed_size",
+                 [](EditContext& context, WatchedDialogs& dialogs) {
+                     dialogs.queue_input("32");
+                     return resize_to_typed_size(context);
+                 }},
+        WalkCase{"delete",
+                 [](EditContext& context, WatchedDialogs& dialogs) {
+                     dialogs.queue_answer(Answer::Yes);
+                     return delete_selected(context);
+                 }}),
+    [](const testing::TestParamInfo<WalkCase>& info) { return std::string(info.param.name); });
+
+// Stops after the picture in hand when asked; what is left is untouched, and the grid shows
+// what was done.
+class StopAfter : public BatchSink {
+public:
+    explicit StopAfter(size_t pictures) : m_pictures(pictures) {}
+    void batch_started(size_t total) override { started_with = total; }
+    void file_done(size_t done, const FileOutcome&) override { m_done = done; }
+    bool stop_requested() const override { return m_done >= m_pictures; }
+    size_t started_with = 0;
+
+private:
+    size_t m_pictures;
+    size_t m_done = 0;
+};
+
+TEST_F(EditTest, AStopEndsTheCommandAfterThePictureInHand) {
+    std::vector<std::string> pictures;
+    for (int i = 1; i <= 3; ++i)
+        pictures.push_back(add_picture("IMG_" + std::to_string(i) + ".jpg", 64, 48));
+    const std::string second = read_file(pictures[1]), third = read_file(pictures[2]);
+    show("1,2,3");
+    StopAfter stop(1);
+    m_context.batch = &stop;
+    const EditReport report = transform_selected(m_context, "qvd");
+    EXPECT_EQ(stop.started_with, 3u);
+    ASSERT_EQ(report.size(), 1u);
+    EXPECT_EQ(report[0].outcome, EditOutcome::Changed);
+    EXPECT_EQ(get_image_size(pictures[0]), "48,64");
+    EXPECT_EQ(read_file(pictures[1]), second);
+    EXPECT_EQ(read_file(pictures[2]), third);
+    EXPECT_EQ(m_grid.refreshes, 1);
+    EXPECT_EQ(m_grid.SelectedItems(), "1,2,3");
+    EXPECT_TRUE(m_dialogs.messages().empty());
+}
+
+// A picture turned whose thumbnail cannot be made again is not told as done: the grid
+// would show it unturned with nothing said.
+TEST_F(EditTest, APictureWhoseThumbnailCannotBeRemadeIsNotToldAsDone) {
+    const std::string picture = add_picture("turned.jpg", 64, 48);
+    add_picture("fine.jpg", 64, 48);
+    show("1,2");
+    // The thumbnail's place is taken by a folder: nothing can be written there.
+    const std::string thumb = m_records[0].thumb_path;
+    ASSERT_EQ(delete_file(thumb, true, false), 0);
+    ASSERT_TRUE(std::filesystem::create_directory(thumb));
+    const EditReport report = transform_selected(m_context, "qvd");
+    ASSERT_EQ(report.size(), 2u);
+    EXPECT_EQ(get_image_size(picture), "48,64") << "the picture itself is turned";
+    EXPECT_NE(report[0].outcome, EditOutcome::Changed);
+    EXPECT_NE(report[0].outcome, EditOutcome::Failed) << "it did change";
+    EXPECT_EQ(report[1].outcome, EditOutcome::Changed);
+    ASSERT_EQ(m_dialogs.messages().size(), 1u);
+    const std::string& text = m_dialogs.messages()[0].text;
+    EXPECT_NE(text.find("thumbnails could not be made again"), std::string::npos) << text;
+    EXPECT_NE(text.find("turned.jpg"), std::string::npos) << text;
+    EXPECT_EQ(text.find("fine.jpg"), std::string::npos) << text;
+}
+
+// The refill after a command reads only the pictures the command changed: the others keep
+// their captions, so a command on one picture costs the same in a grid of thousands. (A
+// picture replaced behind the grid's back shows that its caption was not read again.)
+TEST_F(EditTest, TheRefillReadsOnlyThePicturesTheCommandChanged) {
+    add_picture("a.jpg", 64, 48);
+    const std::string b = add_picture("b.jpg", 64, 48);
+    show("1");
+    make_picture(b, 32, 32);
+    transform_selected(m_context, "qvd");
+    EXPECT_NE(m_grid.model().File_Titlestring(1).find("(48 x 64)"), std::string::npos);
+    EXPECT_NE(m_grid.model().File_Titlestring(2).find("(64 x 48)"), std::string::npos);
+    // A full fill, as after a transfer, reads every picture.
+    fill_thumbnail_grid(m_context);
+    EXPECT_NE(m_grid.model().File_Titlestring(2).find("(32 x 32)"), std::string::npos);
+}
+
 TEST_F(EditTest, TheSizeMenuResizesTheLongerSideAtTheQualityGiven) {
     const std::string landscape = add_picture("wide.jpg", 1600, 1200);
     const std::string portrait = add_picture("tall.jpg", 1200, 1600);
@@ -442,7 +557,7 @@ TEST_F(EditTest, DeletingItemsTwoAndFiveRemovesThosePicturesAndThumbnails) {
     EXPECT_EQ(m_dialogs.messages()[0].buttons, Buttons::YesNo);
     EXPECT_EQ(m_dialogs.busy_when_asked, std::vector<bool>{false});
     ASSERT_EQ(report.size(), 2u);
-    EXPECT_EQ(report[0].item, 5) << "from the last item to the first";
+    EXPECT_EQ(report[0].item, 2) << "from the first item to the last";
     EXPECT_EQ(names_in(m_pictures), "IMG_1.jpg IMG_3.jpg IMG_4.jpg IMG_6.jpg");
     EXPECT_EQ(names_in(m_context.thumbs_dir), "IMG_1.jpg IMG_3.jpg IMG_4.jpg IMG_6.jpg");
     ASSERT_EQ(m_records.size(), 4u);
@@ -483,6 +598,10 @@ TEST_F(EditTest, APictureThatStaysOnDiskKeepsItsRecordAndThumbnail) {
     EXPECT_FALSE(file_exists(m_pictures + "b.jpg"));
     ASSERT_EQ(m_dialogs.messages().size(), 2u) << "the question and the failure";
     EXPECT_NE(m_dialogs.messages()[1].text.find("card.jpg"), std::string::npos);
+    // Why it stayed, in the program's language.
+    EXPECT_NE(m_dialogs.messages()[1].text.find("card.jpg: the file is protected against changes"),
+              std::string::npos)
+        << m_dialogs.messages()[1].text;
 }
 
 // The grid leaves out a thumbnail it cannot find, so its items no longer match the

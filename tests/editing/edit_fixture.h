@@ -33,6 +33,9 @@ public:
     std::string SelectedItems() const { return m_model.SelectedItems(); }
     void set_SelectedItems(const std::string& text) { m_model.set_SelectedItems(text); }
     void set_LockScreen(bool lock) override { m_model.properties().LockScreen = lock; }
+    std::string File_Titlestring(int32_t index) const override {
+        return m_model.File_Titlestring(index);
+    }
     void set_File_Titlestring(int32_t index, const std::string& text) override {
         m_model.set_File_Titlestring(index, text);
     }
