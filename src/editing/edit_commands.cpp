@@ -1,7 +1,5 @@
 #include "editing/edit_commands.h"
 
-#include "controls/picture/getrect_model.h"
-
 #include "fs/fs.h"
 #include "imaging/imaging.h"
 #include "imaging/picture_layer.h"
@@ -519,25 +517,6 @@ std::optional<Rect> crop_in_picture(const Rect& corners, Size picture) {
     if (crop == Rect{0, 0, picture.width, picture.height})
         return std::nullopt;
     return crop;
-}
-
-} // namespace orvix
-
-namespace orvix {
-
-std::optional<Rect> crop_corners_of(const std::string& fractions, const std::string& dimensions,
-                                    std::string_view decimal_separator) {
-    const std::optional<std::array<double, 4>> f = read_fractions(fractions, decimal_separator);
-    if (!f)
-        return std::nullopt;
-    const double width = leading_number(get_tokens(1, dimensions, ","));
-    const double height = leading_number(get_tokens(2, dimensions, ","));
-    auto part = [](double fraction, double length) {
-        return int32_t(
-            std::clamp(round_half_even(fraction * length), double(INT16_MIN), double(INT16_MAX)));
-    };
-    return Rect{part((*f)[0], width), part((*f)[1], height), part((*f)[2], width),
-                part((*f)[3], height)};
 }
 
 } // namespace orvix

@@ -185,12 +185,6 @@ EditReport crop_selected(EditContext& context, const CropWindow& crop_window);
 // Remakes the record's thumbnail from its picture, always into its own thumb_path.
 int32_t remake_thumbnail(const TransferredPicture& record);
 
-// The corners of an accepted crop window: the crop rectangle's fractions ("l/t/r/b", in
-// the locale's decimal form) times the picture's dimensions ("width,height"), each
-// rounded to a 16-bit integer. std::nullopt when the fractions cannot be read.
-std::optional<Rect> crop_corners_of(const std::string& fractions, const std::string& dimensions,
-                                    std::string_view decimal_separator);
-
 // crop_result, the main window's text of the accepted corners: "x1/y1/x2/y2", "" for none.
 std::string crop_result_text(const std::optional<Rect>& corners);
 // The corners a crop_result text holds: each "/" field's leading number, missing fields 0;

@@ -1,70 +1,11 @@
 // How an accepted crop window becomes a crop of the picture.
 #include "editing/edit_commands.h"
 
-#include "controls/picture/getrect_model.h"
-#include "controls/picture/picture_plus_model.h"
-
 #include <algorithm>
 #include <gtest/gtest.h>
 
 namespace orvix {
 namespace {
-
-TEST(CropResult, FractionsTimesThePicturesDimensions) {
-    struct Case {
-        const char* fractions;
-        const char* separator;
-        const char* dimensions;
-        const char* expected;
-    };
-    for (const Case& c : {
-             Case{"0/0/1/1", ".", "1600,1200", "0/0/1600/1200"},
-             Case{"0,25/0,5/0,75/1", ",", "1600,1200", "400/600/1200/1200"},
-             Case{"0.25/0.5/0.75/1", ".", "1600,1200", "400/600/1200/1200"},
-             // 0.5 x 5 = 2.5 and 0.5 x 7 = 3.5 round to the even 2 and 4.
-             Case{"0.5/0.5/1/1", ".", "5,7", "2/4/5/7"},
-             // An inverted rectangle stays inverted here; the crop puts it in order.
-             Case{"0.75/0/0.25/1", ".", "100,100", "75/0/25/100"},
-             Case{"0/0/1/1", ".", "0,0", "0/0/0/0"},
-             Case{"0/0/1", ".", "100,100", ""},
-             Case{"a/b/c/d", ".", "100,100", ""},
-         })
-        EXPECT_EQ(crop_result_text(crop_corners_of(c.fractions, c.dimensions, c.separator)),
-                  c.expected)
-            << c.fractions << " on " << c.dimensions;
-}
-
-// The corners read from the controls' texts are those of their typed values, whatever the
-// decimal form.
-TEST(CropResult, TheTextsGiveTheCornersOfTheTypedValues) {
-    struct Case {
-        int32_t control_width, control_height;
-        Rect chosen; // left, top, width, height
-        Size picture;
-    };
-    for (const Case& c : {
-             Case{3000, 2000, {0, 0, 3000, 2000}, {1600, 1200}},
-             Case{2999, 1777, {333, 17, 1001, 999}, {4031, 3023}},
-             Case{4500, 3000, {1, 2, 3, 4}, {5, 7}},
-             // Halves: 2.5 and 1.5.
-             Case{4000, 2000, {1000, 500, 992, 492}, {10, 6}},
-             Case{3000, 2000, {100, 100, 2000, 1500}, {60000, 50000}},
-             Case{3000, 2000, {100, 100, 2000, 1500}, {0, 0}},
-         }) {
-        GetrectModel selection;
-        selection.set_inner_size(c.control_width, c.control_height);
-        selection.set_selrect(c.chosen.left, c.chosen.top, c.chosen.right, c.chosen.bottom);
-        PicturePlusModel viewer;
-        viewer.set_picture_size(c.picture.width, c.picture.height);
-        const Rect typed = crop_corners_of(selection.selection_fractions(), viewer.picture_size());
-        for (const char* separator : {".", ","})
-            EXPECT_EQ(crop_corners_of(selection.get_selrect_as_percents(separator),
-                                      viewer.picture_dimensions(), separator),
-                      typed)
-                << selection.get_selrect_as_percents(separator) << " on "
-                << viewer.picture_dimensions();
-    }
-}
 
 TEST(CropText, IsInOrderInsideThePictureAndOnlyWhenItCutsSomething) {
     struct Case {
