@@ -169,10 +169,8 @@ void GridCommands::button_clicked(const std::string& key) {
     if (running())
         return;
     EditContext edit = context();
-    if (key == "rotate") {
-        run(plan_transform(edit, "qvd"));
-        return;
-    }
+    if (key == "rotate")
+        return run(plan_transform(edit, "qvd"));
     if (key == "crop")
         crop_selected(edit,
                       [this](const std::string& picture) { return show_crop_window(picture); });
