@@ -14,7 +14,9 @@
 #include "runner/job_runner.h"
 #include "settings/language.h"
 
+#include "gap_meter.h"
 #include <QCoreApplication>
+
 #include <QElapsedTimer>
 #include <QTimer>
 
@@ -87,14 +89,8 @@ int main(int argc, char** argv) {
     // The longest time the event loop went without serving a 10 ms timer, from the click
     // to the grid refilled.
     QElapsedTimer clock;
-    qint64 last_tick = 0;
-    qint64 longest_gap = 0;
-    QTimer ticks;
-    ticks.setInterval(10);
-    QObject::connect(&ticks, &QTimer::timeout, [&] {
-        longest_gap = std::max(longest_gap, clock.elapsed() - last_tick);
-        last_tick = clock.elapsed();
-    });
+    GapMeter gaps;
+    double longest_gap = 0;
 
     // As the window runs a command on several pictures: the plan (and its question) on the
     // event loop's thread, the pictures on the runner's worker, the grid at the end on the
@@ -106,7 +102,7 @@ int main(int argc, char** argv) {
     bool failed = false;
     QTimer::singleShot(0, [&] {
         clock.start();
-        ticks.start();
+        gaps.start();
         batch = orvix::plan_transform(context, "qvd");
         if (!batch) {
             failed = true;
@@ -122,7 +118,7 @@ int main(int argc, char** argv) {
             [&](const orvix::JobEnd& end) {
                 report = batch->finish(context);
                 seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
-                longest_gap = std::max(longest_gap, clock.elapsed() - last_tick);
+                longest_gap = gaps.stop();
                 if (end.failed) {
                     failed = true;
                     std::fprintf(stderr, "error: %s\n", end.error.c_str());
@@ -136,8 +132,8 @@ int main(int argc, char** argv) {
     for (const orvix::EditResult& result : report)
         failures += result.outcome != orvix::EditOutcome::Changed;
     std::printf("rotate90: %zu files in %.3f s (%.2f ms a file), grid refilled %d time(s), "
-                "gap_ms=%lld\n",
+                "gap_ms=%.0f\n",
                 records.size(), seconds, 1000.0 * seconds / double(records.size()), grid.refreshes,
-                static_cast<long long>(longest_gap));
+                longest_gap);
     return failures == 0 && report.size() == records.size() && grid.refreshes == 1 ? 0 : 1;
 }

@@ -18,6 +18,7 @@
 #include "controls/thumbgrid/cell_loader.h"
 #include "controls/thumbgrid/glimra.h"
 #include "fs/fs.h"
+#include "gap_meter.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -51,35 +52,6 @@ double resident_mb() {
     statm >> pages >> resident;
     return double(resident) * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
 }
-
-// The longest stretch without a tick of a 10 ms timer: how long the thread was blocked.
-class GapMeter {
-public:
-    GapMeter() {
-        m_timer.setInterval(10);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            const auto now = Clock::now();
-            m_longest = std::max(m_longest,
-                                 std::chrono::duration<double, std::milli>(now - m_last).count());
-            m_last = now;
-        });
-    }
-    void start() {
-        m_last = Clock::now();
-        m_longest = 0;
-        m_timer.start();
-    }
-    double stop() {
-        m_timer.stop();
-        return std::max(m_longest,
-                        std::chrono::duration<double, std::milli>(Clock::now() - m_last).count());
-    }
-
-private:
-    QTimer m_timer;
-    Clock::time_point m_last;
-    double m_longest = 0;
-};
 
 struct TjFree {
     void operator()(void* handle) const { tjDestroy(handle); }

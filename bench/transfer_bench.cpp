@@ -15,7 +15,9 @@
 #include "settings/language.h"
 #include "transfer/transfer.h"
 
+#include "gap_meter.h"
 #include <QCoreApplication>
+
 #include <QElapsedTimer>
 #include <QTimer>
 
@@ -104,19 +106,13 @@ int main(int argc, char** argv) {
     orvix::TransferOutcome outcome;
 
     QElapsedTimer clock;
-    qint64 last_tick = 0;
-    qint64 longest_gap = 0;
-    QTimer ticks;
-    ticks.setInterval(10);
-    QObject::connect(&ticks, &QTimer::timeout, [&] {
-        longest_gap = std::max(longest_gap, clock.elapsed() - last_tick);
-        last_tick = clock.elapsed();
-    });
+    GapMeter gaps;
+    double longest_gap = 0;
 
     orvix::JobRunner runner;
     double seconds = 0;
     clock.start();
-    ticks.start();
+    gaps.start();
     runner.start(
         [&](orvix::JobContext& job) {
             PostedSilentProgress progress(job);
@@ -127,7 +123,7 @@ int main(int argc, char** argv) {
         dialogs,
         [&](const orvix::JobEnd& end) {
             seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
-            longest_gap = std::max(longest_gap, clock.elapsed() - last_tick);
+            longest_gap = gaps.stop();
             if (end.failed)
                 std::fprintf(stderr, "error: %s\n", end.error.c_str());
             QCoreApplication::quit();
@@ -138,8 +134,7 @@ int main(int argc, char** argv) {
         if (message.icon != orvix::Icon::Information)
             std::fprintf(stderr, "message: %s\n", message.text.c_str());
     }
-    std::printf("seconds=%.3f gap_ms=%lld found=%d copied=%d failed=%d thumbnails=%zu\n", seconds,
-                static_cast<long long>(longest_gap), outcome.found, outcome.copied, outcome.failed,
-                pictures.size());
+    std::printf("seconds=%.3f gap_ms=%.0f found=%d copied=%d failed=%d thumbnails=%zu\n", seconds,
+                longest_gap, outcome.found, outcome.copied, outcome.failed, pictures.size());
     return outcome.ran && outcome.failed == 0 && outcome.copied == outcome.found ? 0 : 1;
 }
