@@ -135,11 +135,12 @@ const std::pair<const char*, const char*> MARKED_KEYS[] = {
     {"use_card", "#1"},           {"edit_failed", "#1 <BR>"}, {"transfer_stopped", "#1 #2"},
     {"xfer_info", "#1 #2"},       {"job_error", "#1"},        {"turn_not_exact", "#1 #2"},
     {"mail_send_failed", "#1"},   {"reason_other", "#1"},     {"mail_left_out", "#1 <BR>"},
+    {"x_no_capture_date", "#1"},
 };
 const char* const PLAIN_KEYS =
     "qt_translation language tab_imagetransfer tab_setup tab_info generic_source "
     "generic_destination browse "
-    "explore btn_transfer copy_nochange copy_creationdate copy_modificationdate "
+    "explore btn_transfer copy_nochange copy_creationdate copy_modificationdate copy_capturedate "
     "copy_otherrename create_subdirs delete_originals start_aspleep show_thumbs fileformat "
     "noconversion qualitylabel tb_rotate tb_rotate90CW tb_rotate180CW tb_rotate270CW tb_fliph "
     "tb_flipv tb_crop tb_resize tb_delete send_mail no_picture_transferable source_unavailable "
