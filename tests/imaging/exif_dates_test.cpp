@@ -75,9 +75,10 @@ TEST(CaptureDate, IsAbsentFromPicturesWithoutExifAndFromBrokenFiles) {
     EXPECT_EQ(capture_date(cut), std::nullopt);
 
     const std::string garbage = dir.file("garbage.jpg");
-    test::write_file(garbage, std::string("\xFF\xD8\xFF\xE1\x00\x10"
-                                          "Exif\0\0MM\0*\xFF\xFF\xFF\xFF",
-                                          22));
+    // SOI, then an APP1 of 16 bytes whose first directory lies far beyond its end.
+    static constexpr char kGarbage[] = "\xFF\xD8\xFF\xE1\x00\x10"
+                                       "Exif\0\0MM\0*\xFF\xFF\xFF\xFF";
+    test::write_file(garbage, std::string(kGarbage, sizeof kGarbage - 1));
     EXPECT_EQ(capture_date(garbage), std::nullopt);
 }
 
