@@ -5,8 +5,8 @@
 
 #include <exiv2/exiv2.hpp>
 
-#include <algorithm>
 #include <cstring>
+#include <string>
 
 namespace orvix::picture::detail {
 
