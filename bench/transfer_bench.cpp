@@ -61,7 +61,7 @@ private:
 
 int usage() {
     std::fprintf(stderr, "usage: orvix_transfer_bench SOURCE DEST [--thumbs DIR] [--format N] "
-                         "[--quality Q] [--delete]\n");
+                         "[--quality Q] [--delete] [--capture-date]\n");
     return 2;
 }
 
@@ -87,6 +87,8 @@ int main(int argc, char** argv) {
             options.quality_text = argv[++i];
         } else if (arg == "--delete") {
             options.delete_originals = true;
+        } else if (arg == "--capture-date") {
+            options.naming = orvix::NamingMode::CaptureDate;
         } else {
             return usage();
         }

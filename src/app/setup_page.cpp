@@ -51,6 +51,7 @@ SetupPage::SetupPage(QWidget& window, SetupShared shared) : m_shared(shared) {
     m_none = named(new QRadioButton(page), "none");
     m_cre = named(new QRadioButton(page), "cre");
     m_modific = named(new QRadioButton(page), "modific");
+    m_capture = named(new QRadioButton(page), "capture");
     m_otherrename = named(new QRadioButton(page), "otherrename");
     m_renpattern = named(new QLineEdit(page), "renpattern");
     m_otherrenameinfo = plain_label(page, "otherrenameinfo");
@@ -68,8 +69,8 @@ SetupPage::SetupPage(QWidget& window, SetupShared shared) : m_shared(shared) {
     m_lng = named(new QComboBox(page), "lng");
 
     auto* naming = new QVBoxLayout;
-    for (QWidget* widget : std::initializer_list<QWidget*>{m_none, m_cre, m_modific, m_otherrename,
-                                                           m_renpattern, m_otherrenameinfo})
+    for (QWidget* widget : std::initializer_list<QWidget*>{
+             m_none, m_cre, m_modific, m_capture, m_otherrename, m_renpattern, m_otherrenameinfo})
         naming->addWidget(widget);
     naming->addSpacing(12);
     naming->addWidget(m_subdir);
@@ -89,6 +90,8 @@ SetupPage::SetupPage(QWidget& window, SetupShared shared) : m_shared(shared) {
     columns->addLayout(naming, 3);
     columns->addSpacing(24);
     columns->addLayout(output, 2);
+
+    QObject::connect(m_capture, &QRadioButton::clicked, m_capture, [this] { updatecombos(); });
 }
 
 void SetupPage::load() {
@@ -97,6 +100,7 @@ void SetupPage::load() {
         naming_mode_of_word(get_key_value("RENAME_WITH", prefs));
     set_option(*m_cre, naming == NamingMode::CreationDate);
     set_option(*m_modific, naming == NamingMode::ModificationDate);
+    set_option(*m_capture, naming == NamingMode::CaptureDate);
     set_option(*m_otherrename, naming == NamingMode::Pattern);
     m_renpattern->setText(qt(get_key_value("RENAME_PATTERN", prefs)));
     set_option(*m_none, naming == NamingMode::Keep);
@@ -126,6 +130,7 @@ void SetupPage::traduce() {
     m_none->setText(qtext_of("copy_nochange"));
     m_cre->setText(qtext_of("copy_creationdate"));
     m_modific->setText(qtext_of("copy_modificationdate"));
+    m_capture->setText(qtext_of("copy_capturedate"));
     m_otherrename->setText(qtext_of("copy_otherrename"));
     // The one text whose "<BR>" becomes a line break.
     m_otherrenameinfo->setText(
@@ -171,6 +176,7 @@ void SetupPage::choose_language() {
 NamingMode SetupPage::naming_mode() const {
     return m_cre->isChecked()           ? NamingMode::CreationDate
            : m_modific->isChecked()     ? NamingMode::ModificationDate
+           : m_capture->isChecked()     ? NamingMode::CaptureDate
            : m_otherrename->isChecked() ? NamingMode::Pattern
                                         : NamingMode::Keep;
 }

@@ -66,6 +66,7 @@ public:
     QRadioButton& option_none() { return *m_none; }
     QRadioButton& option_creation() { return *m_cre; }
     QRadioButton& option_modification() { return *m_modific; }
+    QRadioButton& option_capture() { return *m_capture; }
     QRadioButton& option_pattern() { return *m_otherrename; }
     QComboBox& format_list() { return *m_formatchoice; }
     QComboBox& language_list() { return *m_lng; }
@@ -81,6 +82,7 @@ private:
     QRadioButton* m_none = nullptr;
     QRadioButton* m_cre = nullptr;
     QRadioButton* m_modific = nullptr;
+    QRadioButton* m_capture = nullptr;
     QRadioButton* m_otherrename = nullptr;
     QLineEdit* m_renpattern = nullptr;
     QLabel* m_otherrenameinfo = nullptr;

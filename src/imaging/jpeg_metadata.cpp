@@ -1,9 +1,12 @@
 #include "imaging/jpeg_metadata.h"
 
 #include "imaging/codecs.h"
+#include "imaging/exif_dates.h"
 
-#include <algorithm>
+#include <exiv2/exiv2.hpp>
+
 #include <cstring>
+#include <string>
 
 namespace orvix::picture::detail {
 
@@ -21,43 +24,13 @@ constexpr uint8_t kExifName[] = {'E', 'x', 'i', 'f', 0, 0};
 // Marker, length and "Exif\0\0" come before the TIFF header.
 constexpr size_t kTiffStart = 4 + sizeof kExifName;
 
-constexpr uint16_t kTagImageWidth = 0x0100;
-constexpr uint16_t kTagImageLength = 0x0101;
-constexpr uint16_t kTagOrientation = 0x0112;
 constexpr uint16_t kTagExifIfd = 0x8769;
 constexpr uint16_t kTagGpsIfd = 0x8825;
-constexpr uint16_t kTagPixelX = 0xA002;
-constexpr uint16_t kTagPixelY = 0xA003;
-constexpr uint16_t kTagThumbnailOffset = 0x0201;
-constexpr uint16_t kTagThumbnailLength = 0x0202;
-// The integer types of an entry. Cameras store the same tag in different ones (some
-// write the orientation as a signed LONG).
 constexpr uint16_t kTypeByte = 1;
 constexpr uint16_t kTypeShort = 3;
 constexpr uint16_t kTypeLong = 4;
 constexpr uint16_t kTypeSignedByte = 6;
 constexpr uint16_t kTypeSignedShort = 8;
-constexpr uint16_t kTypeSignedLong = 9;
-
-// The largest value an integer type holds; 0 for the other types.
-uint32_t type_maximum(uint32_t type) {
-    switch (type) {
-    case kTypeByte:
-        return 0xFF;
-    case kTypeShort:
-        return 0xFFFF;
-    case kTypeLong:
-        return 0xFFFFFFFF;
-    case kTypeSignedByte:
-        return 0x7F;
-    case kTypeSignedShort:
-        return 0x7FFF;
-    case kTypeSignedLong:
-        return 0x7FFFFFFF;
-    default:
-        return 0;
-    }
-}
 
 bool starts_with(std::span<const uint8_t> bytes, size_t at, std::span<const uint8_t> prefix) {
     return at + prefix.size() <= bytes.size() &&
@@ -74,160 +47,125 @@ bool is_adobe(std::span<const uint8_t> bytes, const Segment& s) {
     return s.marker == kApp14 && starts_with(bytes, s.begin + 4, name);
 }
 
-// The TIFF structure of an EXIF block, read and changed in place with every access
-// checked against its end.
-class Tiff {
+// The first directory of a TIFF structure, read and changed in place with every access
+// checked against the end. All that is left of our own EXIF walking: two gaps of exiv2's
+// that the functions below close.
+class FirstDirectory {
 public:
-    explicit Tiff(std::span<uint8_t> bytes) : m_bytes(bytes) {}
+    explicit FirstDirectory(std::span<uint8_t> tiff) : m_tiff(tiff) {
+        if (tiff.size() < 8 || (tiff[0] != 'I' && tiff[0] != 'M'))
+            return;
+        m_little = tiff[0] == 'I';
+        const uint32_t at = u32(4);
+        if (at < 8 || uint64_t(at) + 2 > tiff.size())
+            return;
+        const uint64_t end = uint64_t(at) + 2 + uint64_t(12) * u16(at) + 4;
+        if (end <= tiff.size())
+            m_at = at;
+    }
+    // False when the directory or its entries reach beyond the block.
+    bool fits() const { return m_at != 0; }
+    size_t count() const { return u16(m_at); }
+    size_t entry(size_t i) const { return m_at + 2 + 12 * i; }
+    size_t next_link() const { return entry(count()); }
 
-    bool read_header() {
-        if (m_bytes.size() < 8)
-            return false;
-        if (m_bytes[0] == 'I' && m_bytes[1] == 'I')
-            m_little = true;
-        else if (m_bytes[0] != 'M' || m_bytes[1] != 'M')
-            return false;
-        return u16(2) == 42;
-    }
-    size_t size() const { return m_bytes.size(); }
-    bool fits(uint64_t at, uint64_t count) const {
-        return at <= m_bytes.size() && count <= m_bytes.size() - at;
-    }
     uint32_t u16(size_t at) const {
-        const uint32_t a = m_bytes[at], b = m_bytes[at + 1];
+        const uint32_t a = m_tiff[at], b = m_tiff[at + 1];
         return m_little ? a | (b << 8) : (a << 8) | b;
     }
     uint32_t u32(size_t at) const {
         return m_little ? u16(at) | (u16(at + 2) << 16) : (u16(at) << 16) | u16(at + 2);
     }
-    void put16(size_t at, uint32_t v) {
-        m_bytes[at + (m_little ? 0 : 1)] = uint8_t(v & 0xFF);
-        m_bytes[at + (m_little ? 1 : 0)] = uint8_t((v >> 8) & 0xFF);
+    void put(size_t at, uint32_t value, size_t bytes) {
+        for (size_t i = 0; i < bytes; ++i)
+            m_tiff[at + (m_little ? i : bytes - 1 - i)] = uint8_t(value >> (8 * i));
     }
-    void put32(size_t at, uint32_t v) {
-        put16(at + (m_little ? 0 : 2), v & 0xFFFF);
-        put16(at + (m_little ? 2 : 0), v >> 16);
-    }
-
-    // The entries of the IFD at offset; false when it does not fit in the block.
-    bool entries(size_t ifd, size_t& first, size_t& count) const {
-        if (ifd < 8 || !fits(ifd, 2))
-            return false;
-        count = u16(ifd);
-        first = ifd + 2;
-        return fits(first, count * 12 + 4);
-    }
-    // Offset of the word that links to the next IFD.
-    static size_t next_link(size_t first, size_t count) { return first + count * 12; }
-
-    // The single integer of the entry, which sits at the start of its value field; false for
-    // other types, for another count and for a negative value (no tag read here has one).
-    bool number(size_t entry, uint32_t& value) const {
-        const uint32_t type = u16(entry + 2);
-        if (u32(entry + 4) != 1 || type_maximum(type) == 0)
-            return false;
-        uint32_t raw = 0;
-        if (type == kTypeByte || type == kTypeSignedByte)
-            raw = m_bytes[entry + 8];
-        else if (type == kTypeShort || type == kTypeSignedShort)
-            raw = u16(entry + 8);
-        else
-            raw = u32(entry + 8);
-        const bool is_signed =
-            type == kTypeSignedByte || type == kTypeSignedShort || type == kTypeSignedLong;
-        if (is_signed && raw > type_maximum(type))
-            return false;
-        value = raw;
-        return true;
-    }
-    // Stores value in the entry's own type when it holds it, else makes the entry a LONG
-    // (count 1 fits in the value field in every integer type). Entries of other types or
-    // counts are left alone.
-    void set_number(size_t entry, uint32_t value) {
-        uint32_t type = u16(entry + 2);
-        if (u32(entry + 4) != 1 || type_maximum(type) == 0)
-            return;
-        if (value > type_maximum(type)) {
-            type = kTypeLong;
-            put16(entry + 2, type);
-        }
-        if (type == kTypeByte || type == kTypeSignedByte)
-            m_bytes[entry + 8] = uint8_t(value);
-        else if (type == kTypeShort || type == kTypeSignedShort)
-            put16(entry + 8, value);
-        else
-            put32(entry + 8, value);
-    }
-    // Where the entry's data ends when it does not fit in the entry itself; 0 otherwise.
-    uint64_t data_end(size_t entry) const {
-        static constexpr uint8_t sizes[] = {0, 1, 1, 2, 4, 8, 1, 1, 2, 4, 8, 4, 8};
-        const uint32_t type = u16(entry + 2);
-        const uint64_t bytes = type < sizeof sizes ? uint64_t(sizes[type]) * u32(entry + 4) : 0;
-        return bytes > 4 ? u32(entry + 8) + bytes : 0;
-    }
+    uint8_t byte(size_t at) const { return m_tiff[at]; }
 
 private:
-    std::span<uint8_t> m_bytes;
+    std::span<uint8_t> m_tiff;
     bool m_little = false;
+    size_t m_at = 0;
 };
 
-struct IfdChange {
-    bool reset_orientation = false;
-    int width = 0;
-    int height = 0;
-};
-
-// Applies the change to one IFD's entries and notes its sub-IFDs and how far the IFD and
-// its data reach. False when the IFD cannot be read.
-bool change_ifd(Tiff& tiff, size_t ifd, const IfdChange& change, uint32_t& exif_ifd,
-                uint32_t& gps_ifd, uint64_t& data_end) {
-    size_t first = 0, count = 0;
-    if (!tiff.entries(ifd, first, count))
-        return false;
-    for (size_t i = 0; i < count; ++i) {
-        const size_t e = first + 12 * i;
-        const uint32_t tag = tiff.u16(e);
-        uint32_t value = 0;
-        if (tag == kTagOrientation && change.reset_orientation)
-            tiff.set_number(e, 1);
-        else if ((tag == kTagImageWidth || tag == kTagPixelX) && change.width > 0)
-            tiff.set_number(e, uint32_t(change.width));
-        else if ((tag == kTagImageLength || tag == kTagPixelY) && change.height > 0)
-            tiff.set_number(e, uint32_t(change.height));
-        else if (tag == kTagExifIfd && tiff.number(e, value))
-            exif_ifd = value;
-        else if (tag == kTagGpsIfd && tiff.number(e, value))
-            gps_ifd = value;
-        data_end = std::max(data_end, tiff.data_end(e));
+// exiv2 follows the links to the Exif and GPS directories only when they are stored as
+// LONGs; any other type makes it drop the whole directory (pixel dimensions, exposure,
+// dates) from what it writes back. Some cameras store every integer in one type, so a link
+// held in a narrower unsigned or non-negative signed type is rewritten in place as the
+// LONG of the same value before exiv2 reads the block.
+void widen_directory_links(std::span<uint8_t> tiff) {
+    FirstDirectory ifd0(tiff);
+    if (!ifd0.fits())
+        return;
+    for (size_t i = 0; i < ifd0.count(); ++i) {
+        const size_t entry = ifd0.entry(i);
+        const uint32_t tag = ifd0.u16(entry), type = ifd0.u16(entry + 2);
+        if ((tag != kTagExifIfd && tag != kTagGpsIfd) || ifd0.u32(entry + 4) != 1)
+            continue;
+        uint32_t link = 0;
+        if (type == kTypeByte || type == kTypeSignedByte)
+            link = ifd0.byte(entry + 8);
+        else if (type == kTypeShort || type == kTypeSignedShort)
+            link = ifd0.u16(entry + 8);
+        else
+            continue;
+        const bool negative =
+            (type == kTypeSignedByte && link > 0x7F) || (type == kTypeSignedShort && link > 0x7FFF);
+        if (negative)
+            continue;
+        ifd0.put(entry + 2, kTypeLong, 2);
+        ifd0.put(entry + 8, link, 4);
     }
-    data_end = std::max<uint64_t>(data_end, Tiff::next_link(first, count) + 4);
-    return true;
 }
 
-// Unlinks IFD1 from IFD0 and returns where its thumbnail starts when the thumbnail ends
-// the block (0 when the block keeps its length).
-size_t drop_thumbnail(Tiff& tiff, size_t ifd0) {
-    size_t first = 0, count = 0;
-    tiff.entries(ifd0, first, count);
-    const size_t link = Tiff::next_link(first, count);
-    const uint32_t ifd1 = tiff.u32(link);
-    if (ifd1 == 0)
-        return 0;
-    tiff.put32(link, 0);
-    uint32_t offset = 0, length = 0;
-    size_t first1 = 0, count1 = 0;
-    if (!tiff.entries(ifd1, first1, count1))
-        return 0;
-    for (size_t i = 0; i < count1; ++i) {
-        const size_t e = first1 + 12 * i;
-        if (tiff.u16(e) == kTagThumbnailOffset)
-            tiff.number(e, offset);
-        else if (tiff.u16(e) == kTagThumbnailLength)
-            tiff.number(e, length);
+// exiv2 drops the thumbnail it can read, but a link to a directory it could not read (one
+// that points back to the first directory, say) stays where it writes in place. That
+// thumbnail no longer shows the picture, and a reader following the loop may never stop,
+// so the link is cut.
+void unlink_second_directory(std::span<uint8_t> tiff) {
+    FirstDirectory ifd0(tiff);
+    if (ifd0.fits())
+        ifd0.put(ifd0.next_link(), 0, 4);
+}
+
+// Stores value in the entry's own integer type when the type holds it, else as a LONG;
+// entries of other types or of several values are left alone.
+void set_number(Exiv2::Exifdatum& entry, uint32_t value) {
+    if (entry.count() != 1)
+        return;
+    uint32_t maximum = 0;
+    switch (entry.typeId()) {
+    case Exiv2::unsignedByte:
+        maximum = 0xFF;
+        break;
+    case Exiv2::unsignedShort:
+        maximum = 0xFFFF;
+        break;
+    case Exiv2::unsignedLong:
+        maximum = 0xFFFFFFFF;
+        break;
+    case Exiv2::signedByte:
+        maximum = 0x7F;
+        break;
+    case Exiv2::signedShort:
+        maximum = 0x7FFF;
+        break;
+    case Exiv2::signedLong:
+        maximum = 0x7FFFFFFF;
+        break;
+    default:
+        return;
     }
-    if (offset < 8 || length == 0 || uint64_t(offset) + length != tiff.size())
-        return 0;
-    return offset;
+    if (value > maximum)
+        entry = value;
+    else
+        entry.setValue(std::to_string(value));
+}
+
+void set_number(Exiv2::ExifData& exif, const char* key, uint32_t value) {
+    const auto found = exif.findKey(Exiv2::ExifKey(key));
+    if (found != exif.end())
+        set_number(*found, value);
 }
 
 } // namespace
@@ -278,29 +216,45 @@ std::optional<std::vector<uint8_t>> rewrite_exif(std::span<const uint8_t> segmen
                                                  const ExifChange& change) {
     if (segment.size() < kTiffStart + 8)
         return std::nullopt;
-    std::vector<uint8_t> out(segment.begin(), segment.end());
-    Tiff tiff(std::span<uint8_t>(out).subspan(kTiffStart));
-    if (!tiff.read_header())
+    prepare_exiv2();
+    std::vector<uint8_t> tiff(segment.begin() + kTiffStart, segment.end());
+    widen_directory_links(tiff);
+    const auto size = static_cast<uint32_t>(tiff.size());
+    // exiv2 throws on blocks it cannot make sense of; those stay as they are.
+    try {
+        Exiv2::ExifData exif;
+        const Exiv2::ByteOrder order = Exiv2::ExifParser::decode(exif, tiff.data(), size);
+        if (order == Exiv2::invalidByteOrder)
+            return std::nullopt;
+        if (change.reset_orientation)
+            set_number(exif, "Exif.Image.Orientation", 1);
+        if (change.width > 0) {
+            set_number(exif, "Exif.Image.ImageWidth", uint32_t(change.width));
+            set_number(exif, "Exif.Photo.PixelXDimension", uint32_t(change.width));
+        }
+        if (change.height > 0) {
+            set_number(exif, "Exif.Image.ImageLength", uint32_t(change.height));
+            set_number(exif, "Exif.Photo.PixelYDimension", uint32_t(change.height));
+        }
+        // The thumbnail shows the pixels as they were.
+        Exiv2::ExifThumb(exif).erase();
+        Exiv2::Blob blob;
+        // Without a structural change exiv2 writes into tiff in place, else into blob.
+        if (Exiv2::ExifParser::encode(blob, tiff.data(), size, order, exif) == Exiv2::wmIntrusive)
+            tiff = std::move(blob);
+        else
+            unlink_second_directory(tiff);
+    } catch (const std::exception&) {
         return std::nullopt;
-    const IfdChange ifd_change{change.reset_orientation, change.width, change.height};
-    const uint32_t ifd0 = tiff.u32(4);
-    uint32_t exif_ifd = 0, gps_ifd = 0, unused = 0;
-    uint64_t data_end = 0;
-    if (!change_ifd(tiff, ifd0, ifd_change, exif_ifd, gps_ifd, data_end))
-        return std::nullopt;
-    // The sub-IFDs hold the pixel dimensions; their data counts for what the block keeps.
-    if (exif_ifd != 0 && !change_ifd(tiff, exif_ifd, ifd_change, unused, unused, data_end))
-        return std::nullopt;
-    if (gps_ifd != 0 && !change_ifd(tiff, gps_ifd, IfdChange{}, unused, unused, data_end))
-        return std::nullopt;
-    const size_t cut = drop_thumbnail(tiff, ifd0);
-    // Cut only what nothing of the main picture's data reaches into.
-    if (cut != 0 && data_end <= cut) {
-        out.resize(kTiffStart + cut);
-        const size_t length = out.size() - 2;
-        out[2] = uint8_t(length >> 8);
-        out[3] = uint8_t(length & 0xFF);
     }
+    // A segment length is 16 bits; a block exiv2 could not fit stays as it was.
+    if (tiff.empty() || 2 + sizeof kExifName + tiff.size() > 0xFFFF)
+        return std::nullopt;
+    std::vector<uint8_t> out(segment.begin(), segment.begin() + kTiffStart);
+    out.insert(out.end(), tiff.begin(), tiff.end());
+    const size_t length = out.size() - 2;
+    out[2] = uint8_t(length >> 8);
+    out[3] = uint8_t(length & 0xFF);
     return out;
 }
 

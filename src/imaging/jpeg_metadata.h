@@ -32,10 +32,10 @@ bool is_exif(std::span<const uint8_t> bytes, const Segment& segment);
 // The size in the frame header; std::nullopt when none comes before the first scan.
 std::optional<PictureSize> frame_size(std::span<const uint8_t> jpeg);
 
-// The EXIF segment (marker included) rewritten: the orientation set to 1 when asked, the
-// pixel dimensions (and an image size, where the block has one) set to the picture's,
-// the embedded thumbnail unlinked and, when it ends the block, cut off. std::nullopt when
-// the block cannot be read; it then stays as it is.
+// The EXIF segment (marker included) rewritten through exiv2: the orientation set to 1 when
+// asked, the pixel dimensions (and an image size, where the block has one) set to the
+// picture's in the entry's own integer type when it holds them, the embedded thumbnail and
+// its bytes dropped. std::nullopt when the block cannot be read; it then stays as it is.
 std::optional<std::vector<uint8_t>> rewrite_exif(std::span<const uint8_t> segment,
                                                  const ExifChange& change);
 

@@ -41,7 +41,7 @@ std::string load_prefs(const Locations& where);
 struct MainWindowPrefs {
     std::string rename_pattern; // RENAME_PATTERN
     std::string quality;        // QUALITYFACTOR, the quality box as typed
-    std::string rename_with;    // RENAME_WITH: CRE, MOD, OTHER or NO
+    std::string rename_with;    // RENAME_WITH: CRE, MOD, CAPTURE, OTHER or NO
     std::string source_path;    // SOURCE_PATH
     std::string dest_path;      // DEST_PATH
     int create_subdir = 0;      // CREATE_SUBDIR

@@ -48,6 +48,8 @@ std::string_view rename_with_word(NamingMode mode) {
         return "MOD";
     case NamingMode::Pattern:
         return "OTHER";
+    case NamingMode::CaptureDate:
+        return "CAPTURE";
     case NamingMode::Keep:
         break;
     }
@@ -55,8 +57,9 @@ std::string_view rename_with_word(NamingMode mode) {
 }
 
 std::optional<NamingMode> naming_mode_of_word(const std::string& word) {
-    for (NamingMode mode : {NamingMode::Keep, NamingMode::CreationDate,
-                            NamingMode::ModificationDate, NamingMode::Pattern})
+    for (NamingMode mode :
+         {NamingMode::Keep, NamingMode::CreationDate, NamingMode::ModificationDate,
+          NamingMode::Pattern, NamingMode::CaptureDate})
         if (word == rename_with_word(mode))
             return mode;
     return std::nullopt;
@@ -66,17 +69,24 @@ bool naming_carries_date(NamingMode mode, const std::string& pattern) {
     switch (mode) {
     case NamingMode::CreationDate:
     case NamingMode::ModificationDate:
+    case NamingMode::CaptureDate:
         return true;
     case NamingMode::Pattern:
-        return contains(pattern, "{modificationdate}") || contains(pattern, "{creationdate}");
+        return contains(pattern, "{modificationdate}") || contains(pattern, "{creationdate}") ||
+               contains(pattern, "{capturedate}");
     case NamingMode::Keep:
         break;
     }
     return false;
 }
 
+bool naming_reads_capture_date(NamingMode mode, const std::string& pattern) {
+    return mode == NamingMode::CaptureDate ||
+           (mode == NamingMode::Pattern && contains(pattern, "{capturedate}"));
+}
+
 PictureDates dates_from_record(const std::string& record) {
-    return {get_line(2, record), get_line(3, record)};
+    return {get_line(2, record), get_line(3, record), {}};
 }
 
 std::string base_name(const std::string& path) {
@@ -90,6 +100,8 @@ std::string new_name(NamingMode mode, const std::string& pattern, const std::str
         return dates.creation;
     case NamingMode::ModificationDate:
         return dates.modification;
+    case NamingMode::CaptureDate:
+        return dates.capture;
     case NamingMode::Pattern:
         if (pattern.empty())
             return base;
@@ -98,7 +110,8 @@ std::string new_name(NamingMode mode, const std::string& pattern, const std::str
             name = Remplacer("{samelower}", to_lower(base), name);
             name = Remplacer("{sameupper}", to_upper(base), name);
             name = Remplacer("{modificationdate}", dates.modification, name);
-            return Remplacer("{creationdate}", dates.creation, name);
+            name = Remplacer("{creationdate}", dates.creation, name);
+            return Remplacer("{capturedate}", dates.capture, name);
         }
     case NamingMode::Keep:
         break;
@@ -110,7 +123,10 @@ std::string date_folder(NamingMode mode, const std::string& pattern, bool subdir
                         const PictureDates& dates) {
     if (!subdir_on || !naming_carries_date(mode, pattern))
         return {};
-    // A pattern with both date tokens files by the creation date.
+    // The date the picture was taken is the one its folder should tell; of the file dates,
+    // a pattern with both tokens files by the creation date.
+    if (naming_reads_capture_date(mode, pattern))
+        return first_eight(dates.capture);
     const bool by_creation = mode == NamingMode::CreationDate ||
                              (mode == NamingMode::Pattern && contains(pattern, "{creationdate}"));
     return first_eight(by_creation ? dates.creation : dates.modification);

@@ -25,13 +25,19 @@ std::string_view rename_with_word(NamingMode mode);
 std::optional<NamingMode> naming_mode_of_word(const std::string& word);
 
 // True when the names the mode gives carry a date, so that they can be filed into a
-// folder per date: the two date modes, and a pattern with a date token.
+// folder per date: the three date modes, and a pattern with a date token.
 bool naming_carries_date(NamingMode mode, const std::string& pattern);
 
-// The two date texts (YYYYMMDDhhmmss, local time) that names and date folders use.
+// True when the names the mode gives need the capture date: the capture-date mode, and a
+// pattern with its token.
+bool naming_reads_capture_date(NamingMode mode, const std::string& pattern);
+
+// The date texts (YYYYMMDDhhmmss, local time) that names and date folders use. capture is
+// read only when the naming needs it.
 struct PictureDates {
     std::string creation;
     std::string modification;
+    std::string capture;
 };
 
 // Lines 2 and 3 of a file_info record; empty texts when the record has no such lines.
@@ -47,7 +53,8 @@ std::string new_name(NamingMode mode, const std::string& pattern, const std::str
                      const PictureDates& dates);
 
 // YYYYMMDD of the date the name is built from, or "" when date folders are off or the
-// name holds no date. A pattern with both date tokens files by the creation date.
+// name holds no date. A pattern with several date tokens files by the capture date, else by
+// the creation date.
 std::string date_folder(NamingMode mode, const std::string& pattern, bool subdir_on,
                         const PictureDates& dates);
 

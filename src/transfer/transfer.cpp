@@ -1,6 +1,7 @@
 #include "transfer/transfer.h"
 
 #include "fs/fs.h"
+#include "imaging/exif_dates.h"
 #include "imaging/imaging.h"
 #include "platform/dialogs.h"
 #include "platform/tasks.h"
@@ -173,12 +174,27 @@ private:
         return true;
     }
 
+    // The dates the naming needs, each read once. A picture without a capture date takes its
+    // creation date in its place, and is counted for the report.
+    PictureDates picture_dates(const std::string& source) {
+        PictureDates dates = dates_from_record(file_info(source));
+        if (!naming_reads_capture_date(m_options.naming, m_options.pattern))
+            return dates;
+        if (std::optional<std::string> taken = capture_date(source)) {
+            dates.capture = std::move(*taken);
+        } else {
+            dates.capture = dates.creation;
+            ++m_outcome.without_capture_date;
+        }
+        return dates;
+    }
+
     FileOutcome transfer_picture(const std::string& source) {
         const std::string extension = file_extension(source);
         const std::string converted_extension = output_extension(m_options.format_index, extension);
         if (is_jpeg_choice(m_options.format_index))
             read_quality();
-        const PictureDates dates = dates_from_record(file_info(source));
+        const PictureDates dates = picture_dates(source);
 
         const bool subdir_on = m_options.subdir_enabled && m_options.subdir_checked;
         const std::string name =
@@ -343,7 +359,7 @@ private:
             return stopped_report(paragraph);
         if (m_outcome.failed == 0 && m_outcome.originals_kept.empty()) {
             message(Remplacer("#1", std::to_string(m_outcome.copied), end) + std::string(CRLF) +
-                        m_language.translate("no_error"),
+                        m_language.translate("no_error") + capture_date_note(paragraph),
                     Icon::Information);
             return;
         }
@@ -356,7 +372,7 @@ private:
             text = Remplacer("#1", std::to_string(m_outcome.copied), end);
         if (!m_outcome.originals_kept.empty())
             text += paragraph + originals_kept_text();
-        message(text, Icon::Critical);
+        message(text + capture_date_note(paragraph), Icon::Critical);
     }
 
     // How many pictures were copied before the stop, out of those found, then the failures
@@ -371,7 +387,16 @@ private:
         if (!m_outcome.originals_kept.empty())
             text += paragraph + originals_kept_text();
         const bool clean = m_outcome.failed == 0 && m_outcome.originals_kept.empty();
-        message(text, clean ? Icon::Information : Icon::Critical);
+        message(text + capture_date_note(paragraph), clean ? Icon::Information : Icon::Critical);
+    }
+
+    // How many pictures were named by their creation date for want of a capture date, as a
+    // paragraph of its own; nothing when there were none.
+    std::string capture_date_note(const std::string& paragraph) const {
+        if (m_outcome.without_capture_date == 0)
+            return {};
+        return paragraph + Remplacer("#1", std::to_string(m_outcome.without_capture_date),
+                                     m_language.translate("x_no_capture_date"));
     }
 
     // The count, then the originals still on the source, one a line; a long list ends

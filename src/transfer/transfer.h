@@ -18,7 +18,9 @@ class Dialogs;
 class LanguageTable;
 class TaskQueue;
 
-enum class NamingMode { Keep, CreationDate, ModificationDate, Pattern };
+// CaptureDate names a picture by the EXIF date it was taken, or by its creation date when it
+// has none.
+enum class NamingMode { Keep, CreationDate, ModificationDate, Pattern, CaptureDate };
 
 // What the run reads from the main window.
 struct TransferOptions {
@@ -75,6 +77,9 @@ struct TransferOutcome {
     // system refused to delete leave the copy standing: those count as copied, the other
     // failures as failed.
     std::vector<FileOutcome> files;
+    // Pictures named by the capture date (the mode or the pattern's token) that had none:
+    // their creation date stood in for it, and the report says how many.
+    int without_capture_date = 0;
 };
 
 // The JPEG quality a typed value stands for: 1 to 100 as typed; 0, a negative value or

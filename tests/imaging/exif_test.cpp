@@ -248,6 +248,30 @@ TEST(DamagedExif, IsLeftAsItIsAndThePictureStillTurns) {
     }
 }
 
+// A camera block cut short at every few bytes, its segment length made to agree: whatever
+// the reader makes of the rest, the picture turns and stays whole.
+TEST(DamagedExif, ABlockCutShortAnywhereNeitherStopsNorSpoilsTheTurn) {
+    TempDir dir;
+    const std::string source = camera_picture(dir, "camera.jpg", 64, 48, false);
+    const std::string jpeg = test::read_file(source);
+    const size_t exif = jpeg.find("Exif");
+    ASSERT_NE(exif, std::string::npos);
+    const size_t segment = exif - 4;
+    const size_t length = (size_t(uint8_t(jpeg[segment + 2])) << 8) | uint8_t(jpeg[segment + 3]);
+    for (size_t kept = 8; kept < length - 6; kept += 7) {
+        SCOPED_TRACE(kept);
+        const size_t new_length = 2 + 6 + kept;
+        const std::string cut = jpeg.substr(0, segment + 2) + char(new_length >> 8) +
+                                char(new_length & 0xFF) + jpeg.substr(exif, 6 + kept) +
+                                jpeg.substr(segment + 2 + length);
+        const std::string path = dir.file("cut.jpg"), out = dir.file("out.jpg");
+        test::write_file(path, cut);
+        ASSERT_EQ(jpeg_lossless_transform(path, out, 5), 0);
+        EXPECT_EQ(get_image_size(out), "48,64");
+        EXPECT_NE(test::read_file(out).find("taken on holiday"), std::string::npos);
+    }
+}
+
 TEST(DamagedExif, AnIfdLinkedToItselfIsUnlinkedNotFollowed) {
     TempDir dir;
     const std::string path = dir.file("looped.jpg");

@@ -127,20 +127,20 @@ std::string markers(const std::string& value) {
 // Every key the program asks for, with the markers its caller replaces. "<BR>" belongs
 // only where the caller turns it into a line break; anywhere else it would show as is.
 const std::pair<const char*, const char*> MARKED_KEYS[] = {
-    {"otherrename_info", "<BR>"}, {"big_axis", "#1"},         {"x_pictures_transferable", "#1"},
-    {"how_free", "#1"},           {"how_freepics", "#1"},     {"progress_transfer", "#1 #2"},
-    {"same_name", "#1 <BR>"},     {"copy_error", "#1"},       {"end_transfer", "#1"},
-    {"x_failed", "#1"},           {"confirm_delete", "#1"},   {"infolabel", "<BR>"},
-    {"default_object", "#1"},     {"confirm_send", "#1 #2"},  {"x_not_deleted", "#1"},
-    {"use_card", "#1"},           {"edit_failed", "#1 <BR>"}, {"transfer_stopped", "#1 #2"},
-    {"xfer_info", "#1 #2"},       {"job_error", "#1"},        {"turn_not_exact", "#1 #2"},
-    {"mail_send_failed", "#1"},   {"reason_other", "#1"},     {"mail_left_out", "#1 <BR>"},
-    {"thumb_failed", "#1 <BR>"},
+    {"otherrename_info", "<BR>"}, {"big_axis", "#1"},          {"x_pictures_transferable", "#1"},
+    {"how_free", "#1"},           {"how_freepics", "#1"},      {"progress_transfer", "#1 #2"},
+    {"same_name", "#1 <BR>"},     {"copy_error", "#1"},        {"end_transfer", "#1"},
+    {"x_failed", "#1"},           {"confirm_delete", "#1"},    {"infolabel", "<BR>"},
+    {"default_object", "#1"},     {"confirm_send", "#1 #2"},   {"x_not_deleted", "#1"},
+    {"use_card", "#1"},           {"edit_failed", "#1 <BR>"},  {"transfer_stopped", "#1 #2"},
+    {"xfer_info", "#1 #2"},       {"job_error", "#1"},         {"turn_not_exact", "#1 #2"},
+    {"mail_send_failed", "#1"},   {"reason_other", "#1"},      {"mail_left_out", "#1 <BR>"},
+    {"thumb_failed", "#1 <BR>"},  {"x_no_capture_date", "#1"},
 };
 const char* const PLAIN_KEYS =
     "qt_translation language tab_imagetransfer tab_setup tab_info generic_source "
     "generic_destination browse "
-    "explore btn_transfer copy_nochange copy_creationdate copy_modificationdate "
+    "explore btn_transfer copy_nochange copy_creationdate copy_modificationdate copy_capturedate "
     "copy_otherrename create_subdirs delete_originals start_aspleep show_thumbs fileformat "
     "noconversion qualitylabel tb_rotate tb_rotate90CW tb_rotate180CW tb_rotate270CW tb_fliph "
     "tb_flipv tb_crop tb_resize tb_delete send_mail no_picture_transferable source_unavailable "

@@ -58,4 +58,16 @@ std::optional<ExifFields> read_exif(const std::string& jpeg_path);
 // as bytes.
 std::string other_metadata(const std::string& jpeg_path);
 
+// The three dates of an EXIF block as a camera writes them ("YYYY:MM:DD hh:mm:ss"), as text
+// stored unchecked; an empty text leaves that tag out.
+struct ExifDates {
+    std::string original;  // DateTimeOriginal
+    std::string digitized; // DateTimeDigitized
+    std::string date_time; // DateTime
+};
+
+// Writes the dates into the picture's EXIF block with exiftool, a writer of its own; fails
+// the current test when exiftool does.
+void write_exif_dates(const std::string& path, const ExifDates& dates);
+
 } // namespace orvix::test

@@ -10,7 +10,7 @@
 namespace orvix {
 namespace {
 
-const PictureDates kDates{"20011225143000", "20020103090507"};
+const PictureDates kDates{"20011225143000", "20020103090507", "20000704081510"};
 
 struct NameCase {
     const char* label;
@@ -49,6 +49,14 @@ INSTANTIATE_TEST_SUITE_P(
                  "20011225"},
         NameCase{"both_tokens", NamingMode::Pattern, "{modificationdate}{creationdate}", "p",
                  "2002010309050720011225143000", "20011225"},
+        NameCase{"capture", NamingMode::CaptureDate, "{creationdate}", "a", "20000704081510",
+                 "20000704"},
+        NameCase{"capture_token", NamingMode::Pattern, "{same}_{capturedate}", "p",
+                 "p_20000704081510", "20000704"},
+        // The date the picture was taken files it, whatever file date the name carries too.
+        NameCase{"every_date_token", NamingMode::Pattern,
+                 "{creationdate}{capturedate}{modificationdate}", "p",
+                 "200112251430002000070408151020020103090507", "20000704"},
         // The base name is put in first; a token spelled inside it is replaced later on.
         NameCase{"token_in_base", NamingMode::Pattern, "{same}", "{sameupper}", "{SAMEUPPER}", ""},
         NameCase{"dots_kept", NamingMode::Pattern, "{same}.v2", "IMG.0001", "IMG.0001.v2", ""}),
@@ -73,16 +81,19 @@ TEST_P(DateToken, DecidesTheDateFolder) {
 
 INSTANTIATE_TEST_SUITE_P(
     Patterns, DateToken,
-    ::testing::Values(DateCase{"keep", NamingMode::Keep, "{creationdate}", false},
-                      DateCase{"creation", NamingMode::CreationDate, "", true},
-                      DateCase{"modification", NamingMode::ModificationDate, "", true},
-                      DateCase{"empty_pattern", NamingMode::Pattern, "", false},
-                      DateCase{"same_only", NamingMode::Pattern, "{same}", false},
-                      DateCase{"creation_token", NamingMode::Pattern, "x{creationdate}", true},
-                      DateCase{"modification_token", NamingMode::Pattern,
-                               "{modificationdate}_{same}", true},
-                      DateCase{"upper_case_token", NamingMode::Pattern, "{CreationDate}", false},
-                      DateCase{"unclosed_token", NamingMode::Pattern, "{creationdate", false}),
+    ::testing::Values(
+        DateCase{"keep", NamingMode::Keep, "{creationdate}", false},
+        DateCase{"creation", NamingMode::CreationDate, "", true},
+        DateCase{"modification", NamingMode::ModificationDate, "", true},
+        DateCase{"empty_pattern", NamingMode::Pattern, "", false},
+        DateCase{"same_only", NamingMode::Pattern, "{same}", false},
+        DateCase{"creation_token", NamingMode::Pattern, "x{creationdate}", true},
+        DateCase{"modification_token", NamingMode::Pattern, "{modificationdate}_{same}", true},
+        DateCase{"upper_case_token", NamingMode::Pattern, "{CreationDate}", false},
+        DateCase{"capture", NamingMode::CaptureDate, "", true},
+        DateCase{"capture_token", NamingMode::Pattern, "{capturedate}", true},
+        DateCase{"capture_token_upper_case", NamingMode::Pattern, "{CaptureDate}", false},
+        DateCase{"unclosed_token", NamingMode::Pattern, "{creationdate", false}),
     [](const ::testing::TestParamInfo<DateCase>& info) { return std::string(info.param.label); });
 
 struct FormatCase {
@@ -137,7 +148,9 @@ INSTANTIATE_TEST_SUITE_P(
     Words, RenameWith,
     ::testing::Values(WordCase{"NO", NamingMode::Keep}, WordCase{"CRE", NamingMode::CreationDate},
                       WordCase{"MOD", NamingMode::ModificationDate},
-                      WordCase{"OTHER", NamingMode::Pattern}, WordCase{"", std::nullopt},
+                      WordCase{"OTHER", NamingMode::Pattern},
+                      WordCase{"CAPTURE", NamingMode::CaptureDate},
+                      WordCase{"capture", std::nullopt}, WordCase{"", std::nullopt},
                       WordCase{"cre", std::nullopt}, WordCase{"CRE ", std::nullopt}));
 
 TEST(NamingRules, ReadsDatesFromTheFileRecord) {

@@ -5,6 +5,7 @@
 #include "platform/dialogs.h"
 #include "platform/tasks.h"
 #include "settings/language.h"
+#include "support/exif.h"
 #include "support/images.h"
 #include "support/temp_dir.h"
 #include "text/text.h"
@@ -36,7 +37,8 @@ constexpr const char* kTexts = "progress_transfer=From #1 to #2 [%]\r"
                                "no_picture_transferable=No picture\r"
                                "dest_inside_source=Destination inside source\r"
                                "x_not_deleted=#1 kept\r"
-                               "transfer_stopped=Stopped: #1 of #2\r";
+                               "transfer_stopped=Stopped: #1 of #2\r"
+                               "x_no_capture_date=#1 without capture date\r";
 
 class RecordingProgress : public ProgressSink {
 public:
@@ -973,6 +975,65 @@ TEST_F(Transfer, TheOutcomesFollowTheListingAndAStopLeavesTheRestWithout) {
     for (size_t i = 3; i < listed.size(); ++i)
         EXPECT_TRUE(file_exists(listed[i]));
     expect_report("Stopped: 1 of 5\r\n\r\n2 failed", Icon::Critical);
+}
+
+// Capture dates that differ from every file date: two pictures of the same second, one
+// whose date is only its DateTime, a scan without EXIF and a camera without a clock.
+TEST_F(Transfer, NamesAndFilesByTheCaptureDateAndCountsThePicturesWithoutOne) {
+    const std::string first = add("a.jpg"), twin = add("b.jpg"), late = add("c.jpg");
+    const std::string scan = add("d.bmp"), no_clock = add("e.jpg");
+    test::write_exif_dates(first, {"2019:07:14 10:20:30", "", "2019:07:15 08:00:00"});
+    test::write_exif_dates(twin, {"", "2019:07:14 10:20:30", ""});
+    test::write_exif_dates(late, {"", "", "2020:01:02 03:04:05"});
+    test::write_exif_dates(no_clock, {"0000:00:00 00:00:00", "", ""});
+    for (const std::string& path : {first, twin, late, scan, no_clock})
+        test::set_mtime(path, 1009290600);
+    const std::string scan_created = get_line(2, file_info(scan));
+    const std::string no_clock_created = get_line(2, file_info(no_clock));
+    m_options.naming = NamingMode::CaptureDate;
+    m_options.subdir_enabled = m_options.subdir_checked = true;
+
+    const TransferOutcome outcome = run();
+    EXPECT_EQ(outcome.copied, 5);
+    EXPECT_EQ(outcome.without_capture_date, 2);
+    std::vector<std::string> expected = {
+        "20190714/20190714102030.jpg", "20190714/20190714102030-bis.jpg",
+        "20200102/20200102030405.jpg", scan_created.substr(0, 8) + "/" + scan_created + ".bmp",
+        no_clock_created.substr(0, 8) + "/" + no_clock_created + ".jpg"};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(files_in(m_dest), expected);
+    ASSERT_EQ(m_dialogs.inputs().size(), 1u) << "the twin is asked about as any other";
+    EXPECT_EQ(m_dialogs.inputs()[0].default_answer, "20190714102030-bis");
+    expect_report("5 pictures\r\nNo error\r\n\r\n2 without capture date", Icon::Information);
+}
+
+// The date is read only for a name that needs it, and the note comes only with a count: of
+// the pictures dealt with before a stop.
+TEST_F(Transfer, TheCaptureDateNoteFollowsTheNamingAndTheStop) {
+    for (const NamingMode mode : {NamingMode::Keep, NamingMode::CreationDate}) {
+        start_over(mode == NamingMode::Keep ? "keep" : "creation");
+        add("a.bmp");
+        m_options.naming = mode;
+        EXPECT_EQ(run().without_capture_date, 0);
+        expect_report("1 pictures\r\nNo error", Icon::Information);
+    }
+
+    start_over("pattern");
+    for (const char* name : {"a.bmp", "b.bmp", "c.bmp"})
+        add(name);
+    m_options.naming = NamingMode::Pattern;
+    m_options.pattern = "{same}_{capturedate}";
+    const std::vector<std::string> listed = listing_of(m_card);
+    bool stop = false;
+    m_options.stop_requested = [&stop] { return stop; };
+    set_after_copy_hook([&](const std::string& source, const std::string&) {
+        if (source == listed[1])
+            stop = true;
+    });
+    const TransferOutcome outcome = run();
+    EXPECT_TRUE(outcome.stopped);
+    EXPECT_EQ(outcome.without_capture_date, 2);
+    expect_report("Stopped: 2 of 3\r\n\r\n2 without capture date", Icon::Information);
 }
 
 } // namespace
