@@ -73,9 +73,12 @@ void FakeVolumes::name_volume(const std::string& mount_point, const std::string&
     if (line == m_lines.end())
         return;
     for (const auto& [kind, name] : {std::pair{"by-uuid/", uuid}, {"by-label/", label_link}}) {
-        if (!name.empty())
-            std::filesystem::create_symlink(source_of(line->id),
-                                            m_dir.folder(std::string("disk/") + kind) + name);
+        if (name.empty())
+            continue;
+        // udev moves the link to the volume mounted last.
+        const std::string link = m_dir.folder(std::string("disk/") + kind) + name;
+        std::filesystem::remove(link);
+        std::filesystem::create_symlink(source_of(line->id), link);
     }
 }
 
