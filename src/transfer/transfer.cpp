@@ -1,6 +1,7 @@
 #include "transfer/transfer.h"
 
 #include "fs/fs.h"
+#include "history/history.h"
 #include "imaging/imaging.h"
 #include "platform/dialogs.h"
 #include "platform/tasks.h"
@@ -13,6 +14,7 @@
 #include <memory>
 #include <optional>
 #include <set>
+#include <utility>
 
 namespace orvix {
 
@@ -152,6 +154,12 @@ private:
 
         list_files(add_trailing_separator(m_options.source_text), m_list,
                    std::string(picture_filter), true, "", 0);
+        open_history();
+        if (m_options.only_new && m_history)
+            std::erase_if(m_list, [this](const std::string& picture) {
+                const std::optional<CardFile> file = m_card->file(picture);
+                return file && m_history->transferred_before(*file);
+            });
         m_outcome.found = static_cast<int>(m_list.size());
         m_progress.set_min(kMin);
         m_progress.set_max(m_outcome.found);
@@ -215,7 +223,11 @@ private:
             after_copy_hook()(source, copy->path);
         // Read back before a conversion replaces the copy: the converted file is only as
         // sound as the copy it was made from.
-        const bool verified = m_options.delete_originals && verify_copy(source, copy->path);
+        const bool verified =
+            (m_options.delete_originals || m_history) && verify_copy(source, copy->path);
+        // At once, so a run stopped or broken off later still knows this picture.
+        if (verified)
+            remember(source);
 
         FileOutcome outcome = FileOutcome::done(source);
         std::string final_path = copy->path;
@@ -319,6 +331,33 @@ private:
         return copy_failed(replacement, FileOutcome::failed_because(source, kNotVerified));
     }
 
+    void open_history() {
+        if (m_options.history_path.empty())
+            return;
+        m_card.emplace(m_options.source_text, m_options.volume_tables);
+        m_history = TransferHistory::open(m_options.history_path, TransferHistory::Access::Write);
+        if (!m_history)
+            history_unusable();
+    }
+
+    void remember(const std::string& source) {
+        if (!m_history)
+            return;
+        const std::optional<CardFile> file = m_card->file(source);
+        if (file && !m_history->record(*file))
+            history_unusable();
+    }
+
+    // Said once a run, and only to whom asked for the new pictures: without the option the
+    // record is kept on the side.
+    void history_unusable() {
+        if (!m_options.only_new || std::exchange(m_history_reported, true))
+            return;
+        message(Remplacer("#1", m_options.history_path,
+                          Remplacer("<BR>", CRLF, m_language.translate("history_unusable"))),
+                Icon::Exclamation);
+    }
+
     void read_quality() {
         const int value = numeric_value(m_quality_text);
         if (jpeg_quality_of(value) != value) {
@@ -412,6 +451,9 @@ private:
     std::vector<int64_t> m_sizes;
     int64_t m_total_size = 0;
     TransferOutcome m_outcome;
+    std::optional<SourceCard> m_card;
+    std::unique_ptr<TransferHistory> m_history;
+    bool m_history_reported = false;
 };
 
 } // namespace
