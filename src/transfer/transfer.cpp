@@ -337,7 +337,7 @@ private:
         m_card.emplace(m_options.source_text, m_options.volume_tables);
         m_history = TransferHistory::open(m_options.history_path, TransferHistory::Access::Write);
         if (!m_history)
-            history_unusable();
+            no_history();
     }
 
     void remember(const std::string& source) {
@@ -345,16 +345,16 @@ private:
             return;
         const std::optional<CardFile> file = m_card->file(source);
         if (file && !m_history->record(*file))
-            history_unusable();
+            no_history();
     }
 
     // Said once a run, and only to whom asked for the new pictures: without the option the
     // record is kept on the side.
-    void history_unusable() {
+    void no_history() {
         if (!m_options.only_new || std::exchange(m_history_reported, true))
             return;
         message(Remplacer("#1", m_options.history_path,
-                          Remplacer("<BR>", CRLF, m_language.translate("history_unusable"))),
+                          Remplacer("<BR>", CRLF, m_language.translate("no_history"))),
                 Icon::Exclamation);
     }
 

@@ -38,9 +38,9 @@ protected:
     }
     std::string status() const { return child<QLabel>("statussrc")->text().toStdString(); }
     std::string new_status(const std::string& language, int new_count, int count) const {
-        return Remplacer("#1", std::to_string(new_count),
-                         Remplacer("#2", std::to_string(count),
-                                   shipped_text(language, "x_new_pictures_transferable")));
+        return Remplacer(
+            "#1", std::to_string(new_count),
+            Remplacer("#2", std::to_string(count), shipped_text(language, "new_pictures")));
     }
 
     std::string m_card = m_dir.folder("card");
@@ -111,7 +111,7 @@ TEST_F(OnlyNewWindowTest, ACorruptRecordIsSaidOnceInTheUsersLanguageAndLeftAsItW
     ASSERT_EQ(m_dialogs.messages().size(), 2u);
     EXPECT_EQ(m_dialogs.messages()[0].text,
               Remplacer("#1", m_history,
-                        Remplacer("<BR>", "\r\n", shipped_text("FRENCH", "history_unusable"))));
+                        Remplacer("<BR>", "\r\n", shipped_text("FRENCH", "no_history"))));
     EXPECT_EQ(m_dialogs.messages()[1].icon, Icon::Information);
     EXPECT_EQ(read_file(m_history), garbage);
     EXPECT_EQ(folder_entry_names(m_dir.path() + "xdg-data/orvix"),

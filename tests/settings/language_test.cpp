@@ -135,8 +135,7 @@ const std::pair<const char*, const char*> MARKED_KEYS[] = {
     {"use_card", "#1"},           {"edit_failed", "#1 <BR>"}, {"transfer_stopped", "#1 #2"},
     {"xfer_info", "#1 #2"},       {"job_error", "#1"},        {"turn_not_exact", "#1 #2"},
     {"mail_send_failed", "#1"},   {"reason_other", "#1"},     {"mail_left_out", "#1 <BR>"},
-    {"thumb_failed", "#1 <BR>"},  {"x_new_pictures_transferable", "#1 #2"},
-    {"history_unusable", "#1 <BR>"},
+    {"thumb_failed", "#1 <BR>"},  {"new_pictures", "#1 #2"},  {"no_history", "#1 <BR>"},
 };
 const char* const PLAIN_KEYS =
     "qt_translation language tab_imagetransfer tab_setup tab_info generic_source "

@@ -26,7 +26,7 @@ constexpr const char* kTexts = "progress_transfer=From #1 to #2\r"
                                "x_failed=#1 failed\r"
                                "no_picture_transferable=No picture\r"
                                "transfer_stopped=Stopped: #1 of #2\r"
-                               "history_unusable=No record:<BR>#1<BR>All new\r";
+                               "no_history=No record:<BR>#1<BR>All new\r";
 
 constexpr int64_t kTaken = 1500000000;
 constexpr int64_t kMinute = 60;
