@@ -311,10 +311,12 @@ void TransferPanel::update_status() {
 
 int TransferPanel::new_pictures(const std::string& source,
                                 const std::vector<std::string>& pictures) const {
-    // Read only, and said by the run alone: a record that cannot be read makes all new.
+    // Read only, and said by the run alone. The run counts every picture new when it cannot
+    // read the record or write to it, and so does the status.
+    const std::string path = history_file_path();
     const std::unique_ptr<TransferHistory> history =
-        TransferHistory::open(history_file_path(), TransferHistory::Access::Read);
-    if (!history)
+        TransferHistory::open(path, TransferHistory::Access::Read);
+    if (!history || !may_create_in(parent_folder(path)))
         return static_cast<int>(pictures.size());
     const SourceCard card(source, m_tables);
     return static_cast<int>(std::count_if(pictures.begin(), pictures.end(), [&](const auto& p) {

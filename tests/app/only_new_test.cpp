@@ -10,6 +10,7 @@
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QTest>
 
 #include <filesystem>
@@ -116,6 +117,30 @@ TEST_F(OnlyNewWindowTest, ACorruptRecordIsSaidOnceInTheUsersLanguageAndLeftAsItW
     EXPECT_EQ(read_file(m_history), garbage);
     EXPECT_EQ(folder_entry_names(m_dir.path() + "xdg-data/orvix"),
               std::vector<std::string>{"history.sqlite"});
+}
+
+// The status says what the run will do: a record it cannot write to makes every picture new.
+TEST_F(OnlyNewWindowTest, AReadOnlyRecordFolderMakesEveryPictureNewInTheStatusAndTheRun) {
+    add("IMG_0001.JPG");
+    add("IMG_0002.JPG");
+    Form1& form = start({{"SOURCE_PATH", m_card}, {"DEST_PATH", m_photos}, {"ONLY_NEW", "1"}});
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    click_transfer_and_wait();
+    EXPECT_EQ(status(), new_status("ENGLISH", 0, 2));
+
+    const ReadOnlyFolder read_only(m_dir.path() + "xdg-data/orvix");
+    ASSERT_TRUE(read_only.ok());
+    form.statussrc_Click();
+    EXPECT_EQ(status(), new_status("ENGLISH", 2, 2));
+    const std::string photos = m_dir.folder("photos2");
+    child<QLineEdit>("destin")->setText(QString::fromStdString(photos));
+    m_dialogs.clear();
+    click_transfer_and_wait();
+    EXPECT_EQ(files_under(photos), (std::set<std::string>{"IMG_0001.jpg", "IMG_0002.jpg"}));
+    ASSERT_EQ(m_dialogs.messages().size(), 2u);
+    EXPECT_EQ(m_dialogs.messages()[0].text,
+              Remplacer("#1", m_history,
+                        Remplacer("<BR>", "\r\n", shipped_text("ENGLISH", "no_history"))));
 }
 
 } // namespace
