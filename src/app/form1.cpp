@@ -321,6 +321,7 @@ void Form1::Form_Unload() {
     MainWindowPrefs prefs = m_setup->current_prefs();
     prefs.source_path = m_transfer->source_path();
     prefs.dest_path = m_transfer->destination_path();
+    m_transfer->save(m_state.prefs_text);
     save_prefs(m_state.locations, m_state.prefs_text, prefs);
 }
 

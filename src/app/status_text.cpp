@@ -16,6 +16,13 @@ std::string source_status(const LanguageTable& language, int count) {
     return Remplacer("#1", std::to_string(count), language.translate("x_pictures_transferable"));
 }
 
+std::string new_pictures_status(const LanguageTable& language, int new_count, int count) {
+    if (count <= 0)
+        return source_status(language, count);
+    return Remplacer("#1", std::to_string(new_count),
+                     Remplacer("#2", std::to_string(count), language.translate("new_pictures")));
+}
+
 QString kilobytes_text(double free_bytes, const QLocale& locale) {
     QLocale plain = locale;
     plain.setNumberOptions(QLocale::OmitGroupSeparator);

@@ -11,6 +11,8 @@ class LanguageTable;
 
 // The source line for count transferable pictures; count -1 means the folder is missing.
 std::string source_status(const LanguageTable& language, int count);
+// The same while only new pictures are transferred: how many of the count are new.
+std::string new_pictures_status(const LanguageTable& language, int new_count, int count);
 
 // free_bytes / 1024 written in the locale's number format: its decimal separator, its
 // fractional digits when the number is not whole (up to 15 significant digits), no

@@ -9,6 +9,7 @@
 #include "app/transfer_view.h"
 #include "app/widgets.h"
 #include "controls/progress/vumbar.h"
+#include "history/history.h"
 #include "platform/dialogs.h"
 #include "platform/qt/desktop.h"
 #include "platform/qt/text_codec.h"
@@ -20,6 +21,7 @@
 #include "transfer/naming.h"
 #include "transfer/room_estimate.h"
 
+#include <QCheckBox>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
@@ -27,6 +29,7 @@
 #include <QLocale>
 #include <QPushButton>
 
+#include <algorithm>
 #include <mutex>
 #include <optional>
 #include <utility>
@@ -177,6 +180,9 @@ TransferPanel::TransferPanel(QFrame& page, QWidget& window, TransferShared share
 
     m_xfer = named(new QPushButton(&page), "xfer");
     m_xfer->setIcon(icons.transfer);
+    m_onlynew = named(new QCheckBox(&page), "onlynew");
+    // The source status counts the new pictures while the box is checked.
+    QObject::connect(m_onlynew, &QCheckBox::toggled, [this] { update_status(); });
 
     m_pbar = named(new Vumbar(&window), "pbar");
     m_pbar->setCaption(QStringLiteral("{value}/{max}"));
@@ -198,6 +204,12 @@ std::string TransferPanel::text_of(const char* key) const {
 void TransferPanel::load(const std::string& prefs_text) {
     m_chemin->setText(qt(get_key_value("SOURCE_PATH", prefs_text)));
     m_destin->setText(qt(get_key_value("DEST_PATH", prefs_text)));
+    const QSignalBlocker quiet(m_onlynew);
+    m_onlynew->setChecked(numeric_value(get_key_value("ONLY_NEW", prefs_text)) == 1);
+}
+
+void TransferPanel::save(std::string& prefs_text) const {
+    set_key_value("ONLY_NEW", prefs_text, m_onlynew->isChecked() ? "1" : "0");
 }
 
 void TransferPanel::traduce() {
@@ -208,6 +220,7 @@ void TransferPanel::traduce() {
     m_Command3->setText(qt(text_of("explore")));
     m_Command4->setText(qt(text_of("explore")));
     m_xfer->setText(qt(text_of("btn_transfer")));
+    m_onlynew->setText(qt(text_of("only_new")));
     m_cancelxfer->setText(qt(text_of("btn_cancelxfer")));
 }
 
@@ -241,6 +254,9 @@ void TransferPanel::place(const MainLayout& l, double twips_per_pixel) {
     place(m_Command4, l.open_button);
     place(m_statussrc, l.status_label);
     place(m_freedest, l.status_label);
+    // Under the transfer button, as wide as the folder frames.
+    place(m_onlynew, Rect::sized(l.frame2.left, l.xfer.bottom + 120, l.frame2.width(),
+                                 to_int(m_onlynew->sizeHint().height() * twips_per_pixel)));
     for (QWidget* widget : std::initializer_list<QWidget*>{m_pbar, m_cancelxfer, m_xferinfo})
         widget->raise();
 }
@@ -261,20 +277,25 @@ void TransferPanel::update_status() {
     const std::string destination = destination_path();
 
     int count = -1;
+    std::optional<int> new_count;
     if (folder_exists(source)) {
         set_text_colour(*m_statussrc, m_window.palette().color(QPalette::WindowText));
         std::vector<std::string> pictures;
         list_files(source, pictures, std::string(picture_filter), true);
         count = static_cast<int>(pictures.size());
+        if (m_onlynew->isChecked() && count > 0)
+            new_count = new_pictures(source, pictures);
         m_Command3->setEnabled(true);
     } else {
         set_text_colour(*m_statussrc, QColor(255, 0, 0));
         m_Command3->setEnabled(false);
     }
-    m_statussrc->setText(qt(source_status(m_language, count)));
+    m_statussrc->setText(qt(new_count ? new_pictures_status(m_language, *new_count, count)
+                                      : source_status(m_language, count)));
     show_card_offer(count >= 0);
 
-    if (count > 0 && m_links.wake)
+    // Only pictures the run would take wake the window.
+    if (new_count.value_or(count) > 0 && m_links.wake)
         m_links.wake();
 
     if (folder_exists(destination)) {
@@ -286,6 +307,22 @@ void TransferPanel::update_status() {
         m_freedest->setText(QString());
         m_Command4->setEnabled(false);
     }
+}
+
+int TransferPanel::new_pictures(const std::string& source,
+                                const std::vector<std::string>& pictures) const {
+    // Read only, and said by the run alone. The run counts every picture new when it cannot
+    // read the record or write to it, and so does the status.
+    const std::string path = history_file_path();
+    const std::unique_ptr<TransferHistory> history =
+        TransferHistory::open(path, TransferHistory::Access::Read);
+    if (!history || !may_create_in(parent_folder(path)))
+        return static_cast<int>(pictures.size());
+    const SourceCard card(source, m_tables);
+    return static_cast<int>(std::count_if(pictures.begin(), pictures.end(), [&](const auto& p) {
+        const std::optional<CardFile> file = card.file(p);
+        return !file || !history->transferred_before(*file);
+    }));
 }
 
 void TransferPanel::browse_source() {
@@ -362,8 +399,12 @@ void TransferPanel::start() {
     TransferOptions options = m_links.setup_options ? m_links.setup_options() : TransferOptions{};
     options.source_text = from_qt(m_chemin->text());
     options.destination_text = from_qt(m_destin->text());
+    options.only_new = m_onlynew->isChecked();
+    options.history_path = history_file_path();
+    options.volume_tables = m_tables;
     // Every control the run reads or that would touch what it writes waits for its end.
-    std::vector<QWidget*> held = {m_xfer, m_chemin, m_Command2, m_statussrc, m_destin, m_dest};
+    std::vector<QWidget*> held = {m_xfer,   m_chemin, m_Command2, m_statussrc,
+                                  m_destin, m_dest,   m_onlynew};
     held.insert(held.end(), m_links.held.begin(), m_links.held.end());
     m_running = std::make_unique<RunningTransfer>(*m_pbar, *m_links.quality, *m_xferinfo,
                                                   *m_cancelxfer, m_language, held);

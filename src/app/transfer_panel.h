@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+class QCheckBox;
 class QFrame;
 class QGroupBox;
 class QLabel;
@@ -77,8 +78,10 @@ public:
     TransferPanel& operator=(const TransferPanel&) = delete;
 
     void link(TransferLinks links) { m_links = std::move(links); }
-    // The folders from the preferences.
+    // The folders and the new-pictures box from the preferences.
     void load(const std::string& prefs_text);
+    // The new-pictures box into the preferences (ONLY_NEW).
+    void save(std::string& prefs_text) const;
     void traduce();
     // The widths the buttons' captions need, in twips.
     CaptionWidths caption_widths(double twips_per_pixel) const;
@@ -117,11 +120,14 @@ public:
     QPushButton& browse_destination_button() { return *m_dest; }
     QPushButton& open_destination_button() { return *m_Command4; }
     QPushButton& transfer_button() { return *m_xfer; }
+    QCheckBox& only_new_box() { return *m_onlynew; }
     QPushButton& stop_button() { return *m_cancelxfer; }
     Vumbar& bar() { return *m_pbar; }
 
 private:
     void show_card_offer(bool source_available);
+    // How many of the source's pictures no transfer copied before.
+    int new_pictures(const std::string& source, const std::vector<std::string>& pictures) const;
     void transfer_before_report(const std::vector<TransferredPicture>& pictures);
     void end_transfer(const JobEnd& end);
     std::string text_of(const char* key) const;
@@ -145,6 +151,7 @@ private:
     QPushButton* m_dest = nullptr;
     QPushButton* m_Command4 = nullptr;
     QPushButton* m_xfer = nullptr;
+    QCheckBox* m_onlynew = nullptr;
     Vumbar* m_pbar = nullptr;
     QPushButton* m_cancelxfer = nullptr;
     QLabel* m_xferinfo = nullptr;

@@ -192,7 +192,8 @@ std::string list_drives(bool with_labels, bool skip_floppy_label);
 // Where the volume services read the system's tables; tests give fake ones.
 struct SystemTables {
     std::string mount_table = "/proc/self/mountinfo";
-    std::string sysfs = "/sys/"; // with a trailing separator
+    std::string sysfs = "/sys/";      // with a trailing separator
+    std::string disks = "/dev/disk/"; // udev's by-uuid/ and by-label/ links
 };
 struct Volume {
     unsigned mount_id = 0; // the kernel's number of the mount: a card mounted again gets a new one
@@ -201,6 +202,18 @@ struct Volume {
 };
 // The mounted volumes of the mount table, kernel plumbing left out, in the table's order.
 std::vector<Volume> list_volumes(const SystemTables& tables = {});
+// The card a folder lies on, as a record of what was transferred from it knows it again
+// after it was mounted elsewhere: id is "uuid:" and the volume's file-system UUID, else
+// "label:" and its label (udev's links to the mount's source), and root is the volume's
+// mount point. A folder on a volume with neither is a card of its own: id is "folder:"
+// and its real path, which is the root too (device numbers change from one boot or reader
+// to the next, so they name no card). Both are "" for a folder that does not exist.
+// root ends with a separator.
+struct CardIdentity {
+    std::string id;
+    std::string root;
+};
+CardIdentity card_identity(const std::string& folder, const SystemTables& tables = {});
 // Free bytes of the volume that holds the path (not a per-user quota), less the blocks
 // kept for root when the program does not run as root; 0 on failure.
 double free_space(const std::string& path);

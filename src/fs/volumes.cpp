@@ -248,7 +248,38 @@ const Mount* find_mount(const std::vector<Mount>& mounts, const std::string& pat
     return resolved.empty() ? nullptr : detail::mount_holding(mounts, resolved);
 }
 
+// The name of the first link of folder that leads where the mount's source does; "" when
+// none does.
+std::string link_name_to(const std::string& folder, const Mount& mount) {
+    const std::string source = real_path(mount.source);
+    const detail::DirHandle dir = detail::open_dir(folder);
+    if (source.empty() || !dir)
+        return {};
+    while (const dirent* entry = ::readdir(dir.get())) {
+        if (!detail::is_dot_or_dotdot(entry->d_name) && real_path(folder + entry->d_name) == source)
+            return entry->d_name;
+    }
+    return {};
+}
+
 } // namespace
+
+CardIdentity card_identity(const std::string& folder, const SystemTables& tables) {
+    const std::string resolved = orvix::real_path(folder);
+    if (resolved.empty())
+        return {};
+    const std::vector<Mount> mounts = current_mounts(tables.mount_table);
+    if (const Mount* mount = detail::mount_holding(mounts, resolved)) {
+        const std::string root = add_trailing_separator(mount->mount_point);
+        const std::string uuid = link_name_to(tables.disks + "by-uuid/", *mount);
+        if (!uuid.empty())
+            return {"uuid:" + uuid, root};
+        const std::string label = link_name_to(tables.disks + "by-label/", *mount);
+        if (!label.empty())
+            return {"label:" + detail::decode_label(label), root};
+    }
+    return {"folder:" + resolved, add_trailing_separator(resolved)};
+}
 
 std::string drive_type(const std::string& path) {
     const std::vector<Mount> mounts = current_mounts();

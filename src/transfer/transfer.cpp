@@ -1,6 +1,7 @@
 #include "transfer/transfer.h"
 
 #include "fs/fs.h"
+#include "history/history.h"
 #include "imaging/exif_dates.h"
 #include "imaging/imaging.h"
 #include "platform/dialogs.h"
@@ -14,6 +15,7 @@
 #include <memory>
 #include <optional>
 #include <set>
+#include <utility>
 
 namespace orvix {
 
@@ -153,6 +155,12 @@ private:
 
         list_files(add_trailing_separator(m_options.source_text), m_list,
                    std::string(picture_filter), true, "", 0);
+        open_history();
+        if (m_options.only_new && m_history)
+            std::erase_if(m_list, [this](const std::string& picture) {
+                const std::optional<CardFile> file = m_card->file(picture);
+                return file && m_history->transferred_before(*file);
+            });
         m_outcome.found = static_cast<int>(m_list.size());
         m_progress.set_min(kMin);
         m_progress.set_max(m_outcome.found);
@@ -231,7 +239,11 @@ private:
             after_copy_hook()(source, copy->path);
         // Read back before a conversion replaces the copy: the converted file is only as
         // sound as the copy it was made from.
-        const bool verified = m_options.delete_originals && verify_copy(source, copy->path);
+        const bool verified =
+            (m_options.delete_originals || m_history) && verify_copy(source, copy->path);
+        // At once, so a run stopped or broken off later still knows this picture.
+        if (verified)
+            remember(source);
 
         FileOutcome outcome = FileOutcome::done(source);
         std::string final_path = copy->path;
@@ -333,6 +345,34 @@ private:
         }
         --m_outcome.copied;
         return copy_failed(replacement, FileOutcome::failed_because(source, kNotVerified));
+    }
+
+    // Only a run that asks for the new pictures keeps the record: without the option the run
+    // copies as it always did, without reading each copy back.
+    void open_history() {
+        if (m_options.history_path.empty() || !m_options.only_new)
+            return;
+        m_card.emplace(m_options.source_text, m_options.volume_tables);
+        m_history = TransferHistory::open(m_options.history_path, TransferHistory::Access::Write);
+        if (!m_history)
+            no_history();
+    }
+
+    void remember(const std::string& source) {
+        if (!m_history)
+            return;
+        const std::optional<CardFile> file = m_card->file(source);
+        if (file && !m_history->record(*file))
+            no_history();
+    }
+
+    // Said once a run.
+    void no_history() {
+        if (std::exchange(m_history_reported, true))
+            return;
+        message(Remplacer("#1", m_options.history_path,
+                          Remplacer("<BR>", CRLF, m_language.translate("no_history"))),
+                Icon::Exclamation);
     }
 
     void read_quality() {
@@ -437,6 +477,9 @@ private:
     std::vector<int64_t> m_sizes;
     int64_t m_total_size = 0;
     TransferOutcome m_outcome;
+    std::optional<SourceCard> m_card;
+    std::unique_ptr<TransferHistory> m_history;
+    bool m_history_reported = false;
 };
 
 } // namespace

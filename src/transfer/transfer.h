@@ -5,6 +5,7 @@
 #pragma once
 
 #include "batch/batch.h"
+#include "fs/fs.h"
 #include "session/pictures.h"
 
 #include <cstdint>
@@ -35,6 +36,13 @@ struct TransferOptions {
     std::string quality_text; // quality box as typed
     bool show_thumbs = false;
     bool delete_originals = false;
+    // The record of what was transferred ("" keeps none), used only with only_new: the
+    // pictures it holds for the source's card are left out of the run, and each picture
+    // whose copy was read back equal goes into it at once. A record that cannot be opened
+    // is said once and every picture counts as new.
+    std::string history_path;
+    bool only_new = false;
+    SystemTables volume_tables; // where the source's card is looked up
     // Asked before each picture: true stops the run there, after the picture in hand.
     std::function<bool()> stop_requested;
 };

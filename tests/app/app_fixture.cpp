@@ -50,6 +50,7 @@ std::string prefs_file_text(const Prefs& prefs) {
 AppTest::AppTest() {
     qt_app();
     m_program = m_dir.folder("program");
+    m_env.set("XDG_DATA_HOME", m_dir.folder("xdg-data"));
     m_thumbs = m_dir.path() + "thumbs/";
     const char* source = std::getenv("ORVIX_SOURCE_DIR");
     std::filesystem::copy(std::string(source ? source : ".") + "/resources/extra",

@@ -8,6 +8,7 @@
 #include "platform/dialogs.h"
 #include "platform/qt/desktop.h"
 #include "platform/qt/tray.h"
+#include "support/scoped_env.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -91,6 +92,8 @@ protected:
     static std::string shipped_text(const std::string& language, const std::string& key);
 
     TempDir m_dir;
+    // The program's own records (the pictures transferred before) stay in the test's folder.
+    ScopedEnv m_env;
     std::string m_program;
     std::string m_thumbs;
     ScriptedDialogs m_dialogs;

@@ -140,5 +140,40 @@ TEST(Volumes, TheVolumeListReadsTheTablesItIsGiven) {
     EXPECT_EQ(listed()[1], std::to_string(disk) + " " + d + "disk Fixed Drive");
 }
 
+// A card is known by its file system's UUID, else its label, wherever it is mounted; paths
+// on it are taken from its mount point. A folder on a volume with neither is its own card.
+TEST(Volumes, ACardIsKnownByItsUuidElseItsLabelElseItsFolder) {
+    test::TempDir dir;
+    test::FakeVolumes fake;
+    const std::string d = dir.path();
+    fake.mount(d + "uuid", test::Disk::Removable);
+    fake.name_volume(d + "uuid", "1234-ABCD", "CANON");
+    fake.mount(d + "label", test::Disk::SdCard, "exfat");
+    fake.name_volume(d + "label", "", "MY\\x20CARD");
+    fake.mount(d + "bare", test::Disk::Removable);
+    dir.folder("uuid/DCIM/100CANON");
+    dir.folder("label/DCIM");
+    dir.folder("bare/DCIM");
+
+    struct Case {
+        std::string folder;
+        std::string id;
+        std::string root;
+    };
+    const Case cases[] = {
+        {d + "uuid/DCIM/100CANON", "uuid:1234-ABCD", d + "uuid/"},
+        {d + "uuid", "uuid:1234-ABCD", d + "uuid/"},
+        {d + "label/DCIM/", "label:MY CARD", d + "label/"},
+        {d + "bare/DCIM", "folder:" + d + "bare/DCIM", d + "bare/DCIM/"},
+        {d + "missing", "", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.folder);
+        const CardIdentity card = card_identity(c.folder, fake.tables());
+        EXPECT_EQ(card.id, c.id);
+        EXPECT_EQ(card.root, c.root);
+    }
+}
+
 } // namespace
 } // namespace orvix

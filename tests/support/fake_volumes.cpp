@@ -37,6 +37,8 @@ FakeVolumes::FakeVolumes() {
             write_file(folder + "device/type", "SD\n");
     }
     m_dir.folder("sys/dev/block");
+    m_tables.disks = m_dir.folder("disk");
+    m_dir.folder("dev");
     // The root of the machine, never a card.
     m_lines.push_back({1, 0, Disk::Fixed, "/", "ext4"});
     write_table();
@@ -56,8 +58,32 @@ unsigned FakeVolumes::mount(const std::string& mount_point, Disk disk, const std
     if (point.size() > 1 && point.back() == '/')
         point.pop_back();
     m_lines.push_back({id, minor, disk, point, fs_type});
+    write_file(source_of(id), "");
     write_table();
     return id;
+}
+
+void FakeVolumes::name_volume(const std::string& mount_point, const std::string& uuid,
+                              const std::string& label_link) {
+    std::string point = mount_point;
+    if (point.size() > 1 && point.back() == '/')
+        point.pop_back();
+    const auto line = std::find_if(m_lines.begin(), m_lines.end(),
+                                   [&point](const Line& l) { return l.mount_point == point; });
+    if (line == m_lines.end())
+        return;
+    for (const auto& [kind, name] : {std::pair{"by-uuid/", uuid}, {"by-label/", label_link}}) {
+        if (name.empty())
+            continue;
+        // udev moves the link to the volume mounted last.
+        const std::string link = m_dir.folder(std::string("disk/") + kind) + name;
+        std::filesystem::remove(link);
+        std::filesystem::create_symlink(source_of(line->id), link);
+    }
+}
+
+std::string FakeVolumes::source_of(unsigned id) const {
+    return m_dir.path() + "dev/orvix-test-" + std::to_string(id);
 }
 
 void FakeVolumes::unmount(const std::string& mount_point) {
@@ -72,10 +98,10 @@ void FakeVolumes::write_table() const {
     std::string text = "20 1 0:20 / /proc rw,relatime - proc proc rw\n";
     for (const Line& line : m_lines) {
         const unsigned major = line.id == 1 ? 254 : info(line.disk).major;
-        // No /dev node of these names exists, so the numbers of the table are used.
+        // The sources are plain files, no device nodes, so the numbers of the table are used.
         text += std::to_string(line.id) + " 1 " + std::to_string(major) + ":" +
                 std::to_string(line.minor) + " / " + line.mount_point + " rw shared:1 - " +
-                line.fs_type + " /dev/orvix-test-" + std::to_string(line.id) + " rw\n";
+                line.fs_type + " " + source_of(line.id) + " rw\n";
     }
     write_file(m_tables.mount_table, text);
 }

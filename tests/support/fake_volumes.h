@@ -22,6 +22,10 @@ public:
     // Mounts a new volume of the given kind on mount_point (made when missing) under a
     // fresh mount number, and writes the table. Returns the mount number.
     unsigned mount(const std::string& mount_point, Disk disk, const std::string& fs_type = "vfat");
+    // Gives the volume mounted on mount_point udev's links to its source: by-uuid/uuid and
+    // by-label/label_link (as udev escapes it); an empty name makes no link.
+    void name_volume(const std::string& mount_point, const std::string& uuid,
+                     const std::string& label_link);
     // Removes the volume mounted on mount_point from the table.
     void unmount(const std::string& mount_point);
 
@@ -34,6 +38,7 @@ private:
         std::string fs_type;
     };
     void write_table() const;
+    std::string source_of(unsigned id) const;
 
     TempDir m_dir;
     SystemTables m_tables;
