@@ -35,6 +35,9 @@ struct ConvertRequest {
     Resize resize;
     int16_t quality = 100; // JPEG quality
     int16_t transform = 0;
+    // A JPEG's EXIF orientation applied to the pixels before the transform, so that the
+    // picture stands as the camera was held (the crop is then in its upright pixels).
+    bool upright = false;
 };
 
 // Reads source (format from its extension, else from its content), applies the request's
@@ -76,6 +79,10 @@ int32_t jpeg_lossless_transform(const std::string& source, const std::string& ta
 // it cannot be turned without decoding at all (a layout TurboJPEG does not transform, a
 // moved edge shorter than one MCU) or cannot be read.
 std::optional<int> jpeg_transform_loss(const std::string& path, int16_t code);
+
+// The EXIF orientation of a JPEG, 1-8 (how its stored pixels must be turned to stand as
+// the camera was held); 1 for other files, pictures without one and unreadable files.
+int exif_orientation(const std::string& path);
 
 // The picture's size as a decode would give it; std::nullopt when it cannot be read.
 std::optional<Size> image_size(const std::string& path);
