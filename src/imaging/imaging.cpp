@@ -107,11 +107,13 @@ int format_code(pl::PictureSource& source, const std::string& extension) {
 }
 
 bool swaps_sides(int16_t transform) {
-    return transform == 5 || transform == 7;
+    return transform == 5 || transform == 7 || transform == kTransformTranspose ||
+           transform == kTransformTransverse;
 }
 
 bool turns_or_flips(int16_t transform) {
-    return transform == 1 || transform == 2 || swaps_sides(transform) || transform == 6;
+    return transform == 1 || transform == 2 || swaps_sides(transform) || transform == 6 ||
+           transform == kTransformNone;
 }
 
 // A JPEG that is only going to shrink is decoded at a reduced DCT scale, still at least
@@ -158,6 +160,10 @@ bool apply_transform(pl::RgbImage& image, int16_t transform) {
         return pl::quick_rotate(image, 1);
     case 7:
         return pl::quick_rotate(image, 2);
+    case kTransformTranspose:
+        return pl::quick_rotate(image, 0) && pl::flip_horizontal(image);
+    case kTransformTransverse:
+        return pl::quick_rotate(image, 0) && pl::flip_vertical(image);
     default:
         return true; // 0 and unknown codes leave the picture as it is
     }
@@ -219,6 +225,10 @@ bool apply_transform(pl::FullPicture& picture, int16_t transform) {
         return picture.quick_rotate(1);
     case 7:
         return picture.quick_rotate(2);
+    case kTransformTranspose:
+        return picture.quick_rotate(0) && picture.flip_horizontal();
+    case kTransformTransverse:
+        return picture.quick_rotate(0) && picture.flip_vertical();
     default:
         return true;
     }

@@ -1,6 +1,9 @@
 #include "imaging/orientation.h"
 
+#include "imaging/imaging.h"
 #include "imaging/jpeg_metadata.h"
+
+#include <array>
 
 #include <cstring>
 
@@ -87,11 +90,11 @@ std::vector<int16_t> upright_transforms(int orientation) {
     case 4:
         return {2};
     case 5:
-        return {5, 1};
+        return {kTransformTranspose};
     case 6:
         return {5};
     case 7:
-        return {5, 2};
+        return {kTransformTransverse};
     case 8:
         return {7};
     default:
@@ -100,3 +103,55 @@ std::vector<int16_t> upright_transforms(int orientation) {
 }
 
 } // namespace orvix::picture::detail
+
+namespace orvix {
+
+namespace {
+
+// A transform as the matrix it applies to a pixel's place about the picture's centre
+// (x right, y down).
+using Matrix = std::array<int, 4>;
+
+constexpr std::array<int16_t, 8> kTransforms = {
+    0, 1, 2, 5, 6, 7, kTransformTranspose, kTransformTransverse};
+
+Matrix matrix_of(int16_t transform) {
+    switch (transform) {
+    case 1:
+        return {-1, 0, 0, 1};
+    case 2:
+        return {1, 0, 0, -1};
+    case 5:
+        return {0, -1, 1, 0};
+    case 6:
+        return {-1, 0, 0, -1};
+    case 7:
+        return {0, 1, -1, 0};
+    case kTransformTranspose:
+        return {0, 1, 1, 0};
+    case kTransformTransverse:
+        return {0, -1, -1, 0};
+    default:
+        return {1, 0, 0, 1};
+    }
+}
+
+// a after b.
+Matrix product(const Matrix& a, const Matrix& b) {
+    return {a[0] * b[0] + a[1] * b[2], a[0] * b[1] + a[1] * b[3], a[2] * b[0] + a[3] * b[2],
+            a[2] * b[1] + a[3] * b[3]};
+}
+
+} // namespace
+
+int16_t upright_transform(int orientation, int16_t command) {
+    Matrix turn = matrix_of(command);
+    for (const int16_t own : picture::detail::upright_transforms(orientation))
+        turn = product(turn, matrix_of(own));
+    for (const int16_t transform : kTransforms)
+        if (matrix_of(transform) == turn)
+            return transform;
+    return 0;
+}
+
+} // namespace orvix
