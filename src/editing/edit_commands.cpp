@@ -482,15 +482,20 @@ EditReport crop_selected(EditContext& context, const CropWindow& crop_window) {
         corners = crop_window(shown);
     }
     if (corners) {
-        const std::optional<Size> size = image_size(picture);
+        // The window showed the picture upright: the rectangle is in its upright pixels.
+        std::optional<Size> size = image_size(picture);
+        const int orientation = exif_orientation(picture);
+        if (size && orientation >= 5)
+            std::swap(size->width, size->height);
         const std::optional<Rect> crop = size ? crop_in_picture(*corners, *size) : std::nullopt;
         if (!crop) {
             report.push_back({.item = item, .picture = picture, .outcome = EditOutcome::Unchanged});
         } else {
             const auto guard = busy(context);
             report.push_back(rewrite(item, record, [&] {
-                return convert_in_place(picture,
-                                        {.crop = crop, .resize = {}, .quality = kEditQuality});
+                return convert_in_place(
+                    picture,
+                    {.crop = crop, .resize = {}, .quality = kEditQuality, .upright = true});
             }));
         }
     }

@@ -761,6 +761,43 @@ TEST_F(EditTest, ATiffIsCroppedThroughAJpegCopyThatIsGoneAfterwards) {
     EXPECT_EQ(m_grid.SelectedItems(), "1");
 }
 
+// The rectangle drawn on the picture as shown (its EXIF orientation applied) crops that
+// region: the picture is stood upright, then cut, and its tag reset.
+TEST_F(EditTest, ACropOfATaggedPictureCutsTheRegionShown) {
+    for (const auto& [orientation, jpegtran] :
+         {std::pair{3, "-rotate 180"}, {6, "-rotate 90"}, {8, "-rotate 270"}}) {
+        SCOPED_TRACE(orientation);
+        m_records.clear();
+        const std::string picture =
+            add_picture("IMG_" + std::to_string(orientation) + ".jpg", 160, 96);
+        add_exif(picture, ExifFields{orientation, 160, 96, false});
+        const std::string upright = m_dir.file("upright.jpg");
+        int status = -1;
+        run_command(std::string("/usr/bin/jpegtran ") + jpegtran + " -perfect -outfile " +
+                        quoted(upright) + " " + quoted(picture),
+                    &status);
+        ASSERT_EQ(status, 0);
+        const RgbImage shown = read_rgb(upright);
+        show("1");
+        const EditReport report = crop_selected(m_context, [&](const std::string& path) {
+            EXPECT_EQ(path, picture) << "the viewer stands it upright itself";
+            return crop_corners_of_result("8/16/40/80");
+        });
+        ASSERT_EQ(report.size(), 1u);
+        EXPECT_EQ(report[0].outcome, EditOutcome::Changed);
+        EXPECT_EQ(get_image_size(picture), "32,64");
+        EXPECT_EQ(read_exif(picture), (ExifFields{1, 32, 64, false}));
+        const RgbImage cut = read_rgb(picture);
+        ASSERT_EQ(cut.width, 32);
+        double sum = 0;
+        for (int y = 0; y < 64; ++y)
+            for (int x = 0; x < 32; ++x)
+                for (int c = 0; c < 3; ++c)
+                    sum += std::abs(cut.at(x, y)[c] - shown.at(x + 8, y + 16)[c]);
+        EXPECT_LT(sum / (32 * 64 * 3), 2.0) << "the region shown, re-encoded once";
+    }
+}
+
 TEST_F(EditTest, TheStandInIsRemovedWhenTheWindowIsCancelled) {
     add_picture("scan.tif", 64, 32);
     show("1");

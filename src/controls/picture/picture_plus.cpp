@@ -234,15 +234,17 @@ void PicturePlus::load_picture() {
     std::string file;
     if (read_regular_file(path, file, kMaxPictureFileBytes) != 0)
         return;
-    drop_jpeg_metadata(file);
+    drop_jpeg_metadata(file, true);
     QByteArray bytes = QByteArray::fromRawData(file.data(), qsizetype(file.size()));
     QBuffer buffer(&bytes);
     QImageReader::setAllocationLimit(
         std::max(QImageReader::allocationLimit(), kReaderLimitMegabytes));
     QImageReader reader(&buffer);
-    // The stored pixels as they are: crops and turns work on them, not on a view of
-    // them turned by the EXIF orientation.
-    reader.setAutoTransform(false);
+    // As the camera was held, the EXIF orientation applied: the crop rectangle and the
+    // commands act on the picture as the user sees it.
+    reader.setAutoTransform(true);
+    if (reader.transformation() & QImageIOHandler::TransformationRotate90)
+        m_model.set_picture_size(header.Height, header.Width);
     m_tmp->set_picture(reader.read());
 }
 
