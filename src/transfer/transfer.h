@@ -33,6 +33,9 @@ struct TransferOptions {
     std::string quality_text; // quality box as typed
     bool show_thumbs = false;
     bool delete_originals = false;
+    // autorotate: each JPEG copy is stood upright (its EXIF orientation applied) where that
+    // loses nothing, and a converted picture is drawn upright.
+    bool auto_rotate = false;
     // Asked before each picture: true stops the run there, after the picture in hand.
     std::function<bool()> stop_requested;
 };
@@ -65,6 +68,9 @@ struct TransferOutcome {
     // Originals whose verified copy was made but which could not be deleted (a
     // write-protected card); they count as copied and the report names them.
     std::vector<std::string> originals_kept;
+    // With auto_rotate: JPEG copies left turned by their tag, as their turn was not exact
+    // (they still show upright); the report counts them ("x_kept_tagged").
+    int kept_tagged = 0;
     // What became of each picture dealt with, by its path on the source, in the order of
     // the listing; the pictures after a stop have none. Done: copied (and converted,
     // original deleted) as asked. Skipped: a collision question was cancelled (at the

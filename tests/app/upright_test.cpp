@@ -6,6 +6,8 @@
 #include "imaging/imaging.h"
 #include "support/exif.h"
 
+#include <QMenu>
+
 namespace orvix::test {
 namespace {
 
@@ -32,6 +34,40 @@ TEST_F(GridWindowTest, ATransferredPortraitHasAnUprightThumbnailWithoutOrientati
     ASSERT_EQ(expected.width, 100);
     EXPECT_LT(mean_difference(read_rgb(thumb), expected), 4.0);
     EXPECT_EQ(m_tex->model().count(), 1);
+}
+
+// The toolbar's quarter turn acts on the portrait as the grid shows it: the file ends a
+// quarter turn clockwise from how it was shown, its tag reset, and so does its thumbnail.
+TEST_F(GridWindowTest, TheToolbarTurnsATaggedPortraitFromHowItIsShown) {
+    start_with_card({"IMG_1.jpg"});
+    add_exif(m_card + "IMG_1.jpg", ExifFields{6, 64, 48, true});
+    transfer();
+    const std::string picture = m_form->state().transferred_pictures.at(0).picture_path;
+    EXPECT_EQ(get_image_size(m_form->state().transferred_pictures.at(0).thumb_path), "100,133");
+    const std::string expected = m_dir.file("expected.jpg");
+    int status = -1;
+    run_command("/usr/bin/jpegtran -rotate 180 -perfect -outfile " + quoted(expected) + " " +
+                    quoted(picture),
+                &status);
+    ASSERT_EQ(status, 0);
+    m_dialogs.clear();
+
+    m_tex->setSelectedItems(QStringLiteral("1"));
+    QMetaObject::invokeMethod(m_tex, "GlimraDrawingEnd");
+    QAction* quarter = nullptr;
+    for (QAction* action : child<QMenu>("tb_rotate_menu")->actions())
+        if (action->data().toString() == QLatin1String("qvd"))
+            quarter = action;
+    ASSERT_NE(quarter, nullptr);
+    quarter->trigger();
+    wait_for_command_end();
+    settle();
+
+    EXPECT_EQ(get_image_size(picture), "64,48");
+    EXPECT_EQ(max_difference(read_rgb(picture), read_rgb(expected)), 0);
+    EXPECT_EQ(exif_orientation(picture), 1);
+    EXPECT_EQ(get_image_size(m_form->state().transferred_pictures.at(0).thumb_path), "100,75");
+    EXPECT_TRUE(m_dialogs.messages().empty());
 }
 
 } // namespace

@@ -240,10 +240,13 @@ void PicturePlus::load_picture() {
     QImageReader::setAllocationLimit(
         std::max(QImageReader::allocationLimit(), kReaderLimitMegabytes));
     QImageReader reader(&buffer);
-    // As the camera was held, the EXIF orientation applied: the crop rectangle and the
-    // commands act on the picture as the user sees it.
-    reader.setAutoTransform(true);
-    if (reader.transformation() & QImageIOHandler::TransformationRotate90)
+    // A JPEG as the camera was held, its EXIF orientation applied: the crop rectangle and
+    // the commands act on it as the user sees it. The commands turn no other format by a
+    // tag, so none is shown turned.
+    const bool jpeg = file.size() > 2 && static_cast<uint8_t>(file[0]) == 0xFF &&
+                      static_cast<uint8_t>(file[1]) == 0xD8;
+    reader.setAutoTransform(jpeg);
+    if (jpeg && (reader.transformation() & QImageIOHandler::TransformationRotate90))
         m_model.set_picture_size(header.Height, header.Width);
     m_tmp->set_picture(reader.read());
 }
