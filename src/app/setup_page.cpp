@@ -58,6 +58,7 @@ SetupPage::SetupPage(QWidget& window, SetupShared shared) : m_shared(shared) {
     m_otherrenameinfo->setWordWrap(true);
     m_subdir = named(new QCheckBox(page), "subdir");
     m_delete = named(new QCheckBox(page), "delete");
+    m_autorotate = named(new QCheckBox(page), "autorotate");
     m_showthumbs = named(new QCheckBox(page), "showthumbs");
     m_asleep = named(new QCheckBox(page), "asleep");
     m_fileformatlabel = plain_label(page, "fileformatlabel");
@@ -75,6 +76,7 @@ SetupPage::SetupPage(QWidget& window, SetupShared shared) : m_shared(shared) {
     naming->addSpacing(12);
     naming->addWidget(m_subdir);
     naming->addWidget(m_delete);
+    naming->addWidget(m_autorotate);
     naming->addStretch(1);
 
     auto* output = new QVBoxLayout;
@@ -106,6 +108,7 @@ void SetupPage::load() {
     set_option(*m_none, naming == NamingMode::Keep);
     m_subdir->setChecked(checked_pref(prefs, "CREATE_SUBDIR"));
     m_delete->setChecked(checked_pref(prefs, "DELETE_ORIGINAL"));
+    m_autorotate->setChecked(checked_pref(prefs, "AUTO_ROTATE"));
     m_showthumbs->setChecked(checked_pref(prefs, "SHOW_THUMBS"));
     m_asleep->setChecked(checked_pref(prefs, "OPEN_ASLEEP"));
     updatecombos();
@@ -137,6 +140,7 @@ void SetupPage::traduce() {
         qt(Remplacer("<BR>", CRLF, m_shared.language.translate("otherrename_info"))));
     m_subdir->setText(qtext_of("create_subdirs"));
     m_delete->setText(qtext_of("delete_originals"));
+    m_autorotate->setText(qtext_of("auto_rotate"));
     m_asleep->setText(qtext_of("start_aspleep"));
     m_showthumbs->setText(qtext_of("show_thumbs"));
     m_fileformatlabel->setText(qtext_of("fileformat"));
@@ -188,6 +192,7 @@ MainWindowPrefs SetupPage::current_prefs() const {
     values.rename_with = std::string(rename_with_word(naming_mode()));
     values.create_subdir = check_value(*m_subdir);
     values.delete_original = check_value(*m_delete);
+    values.auto_rotate = check_value(*m_autorotate);
     values.show_thumbs = check_value(*m_showthumbs);
     values.open_asleep = check_value(*m_asleep);
     return values;
@@ -203,6 +208,7 @@ TransferOptions SetupPage::transfer_options() const {
     options.quality_text = from_qt(m_quality->text());
     options.show_thumbs = m_showthumbs->isChecked();
     options.delete_originals = m_delete->isChecked();
+    options.auto_rotate = m_autorotate->isChecked();
     return options;
 }
 

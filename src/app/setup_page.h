@@ -88,6 +88,7 @@ private:
     QLabel* m_otherrenameinfo = nullptr;
     QCheckBox* m_subdir = nullptr;
     QCheckBox* m_delete = nullptr;
+    QCheckBox* m_autorotate = nullptr;
     QCheckBox* m_showthumbs = nullptr;
     QCheckBox* m_asleep = nullptr;
     QComboBox* m_formatchoice = nullptr;

@@ -113,6 +113,9 @@ struct PlannedTurn {
     int32_t item = 0;
     std::optional<TransferredPicture> record; // none: skipped
     bool jpeg = false;
+    // The lossless turn of the stored pixels: the command composed with the picture's own
+    // EXIF orientation, so that it acts on the picture as the user sees it.
+    int16_t turn = 0;
     // Rows or columns a lossless turn would cut off; none when it cannot turn losslessly.
     std::optional<int> lost;
 };
@@ -308,16 +311,22 @@ std::optional<EditBatch> plan_transform(EditContext& context, std::string_view k
             if (code == 0)
                 target.record.reset();
             if (!target.record) {
-                plan.push_back({target.item, std::nullopt, false, std::nullopt});
+                plan.push_back({target.item, std::nullopt, false, 0, std::nullopt});
                 continue;
             }
             const std::string& picture = target.record->picture_path;
             const std::string extension = file_extension(picture);
             const bool jpeg = extension == "jpg" || extension == "jpeg";
             // A read-only picture is not going to be turned at all.
+            const bool turned = jpeg && !read_only(picture);
+            const int orientation = turned ? exif_orientation(picture) : 1;
+            // A command that brings the stored pixels back as they stand still resets the tag.
+            int16_t turn = upright_transform(orientation, code);
+            if (turn == 0)
+                turn = kTransformNone;
             const std::optional<int> lost =
-                jpeg && !read_only(picture) ? jpeg_transform_loss(picture, code) : std::nullopt;
-            plan.push_back({target.item, target.record, jpeg, lost});
+                turned ? jpeg_transform_loss(picture, turn) : std::nullopt;
+            plan.push_back({target.item, target.record, jpeg, turn, lost});
         }
     }
     const std::optional<InexactTurn> answer = ask_about_inexact_turns(context, plan);
@@ -334,14 +343,18 @@ std::optional<EditBatch> plan_transform(EditContext& context, std::string_view k
             const bool exact = turn.lost == 0;
             if (turn.jpeg && turn.lost && (exact || answer == InexactTurn::Trim)) {
                 const int32_t rc = jpeg_lossless_transform(
-                    picture, picture, code, exact ? JpegEdges::Exact : JpegEdges::Trim);
+                    picture, picture, turn.turn, exact ? JpegEdges::Exact : JpegEdges::Trim);
                 if (rc != picture::kTransformFailed)
                     return rc;
             }
             // Other formats, the layouts that cannot be turned without decoding, and the
-            // pictures the user chose to re-encode; a JPEG keeps its markers.
-            return convert_in_place(
-                picture, {.crop = {}, .resize = {}, .quality = kEditQuality, .transform = code});
+            // pictures the user chose to re-encode; a JPEG keeps its markers, its pixels
+            // stood upright before the command.
+            return convert_in_place(picture, {.crop = {},
+                                              .resize = {},
+                                              .quality = kEditQuality,
+                                              .transform = code,
+                                              .upright = true});
         });
     };
     return EditBatch(selection, std::move(targets), std::move(edit),
@@ -469,15 +482,20 @@ EditReport crop_selected(EditContext& context, const CropWindow& crop_window) {
         corners = crop_window(shown);
     }
     if (corners) {
-        const std::optional<Size> size = image_size(picture);
+        // The window showed the picture upright: the rectangle is in its upright pixels.
+        std::optional<Size> size = image_size(picture);
+        const int orientation = exif_orientation(picture);
+        if (size && orientation >= 5)
+            std::swap(size->width, size->height);
         const std::optional<Rect> crop = size ? crop_in_picture(*corners, *size) : std::nullopt;
         if (!crop) {
             report.push_back({.item = item, .picture = picture, .outcome = EditOutcome::Unchanged});
         } else {
             const auto guard = busy(context);
             report.push_back(rewrite(item, record, [&] {
-                return convert_in_place(picture,
-                                        {.crop = crop, .resize = {}, .quality = kEditQuality});
+                return convert_in_place(
+                    picture,
+                    {.crop = crop, .resize = {}, .quality = kEditQuality, .upright = true});
             }));
         }
     }

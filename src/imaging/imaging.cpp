@@ -2,6 +2,7 @@
 
 #include "fs/fs.h"
 #include "imaging/codecs.h"
+#include "imaging/orientation.h"
 #include "imaging/picture_layer.h"
 #include "text/text.h"
 
@@ -106,11 +107,13 @@ int format_code(pl::PictureSource& source, const std::string& extension) {
 }
 
 bool swaps_sides(int16_t transform) {
-    return transform == 5 || transform == 7;
+    return transform == 5 || transform == 7 || transform == kTransformTranspose ||
+           transform == kTransformTransverse;
 }
 
 bool turns_or_flips(int16_t transform) {
-    return transform == 1 || transform == 2 || swaps_sides(transform) || transform == 6;
+    return transform == 1 || transform == 2 || swaps_sides(transform) || transform == 6 ||
+           transform == kTransformNone;
 }
 
 // A JPEG that is only going to shrink is decoded at a reduced DCT scale, still at least
@@ -121,21 +124,26 @@ struct DecodeHint {
     pl::PictureSize min_size;
 };
 
+// Whether the transforms, applied in order, leave the sides swapped.
+bool swaps_sides(const std::vector<int16_t>& transforms) {
+    return std::ranges::count_if(transforms, [](int16_t t) { return swaps_sides(t); }) % 2 == 1;
+}
+
 std::optional<DecodeHint> decode_hint(pl::PictureSource& source, int code, bool cropping,
-                                      const Resize& request, int16_t transform) {
+                                      const Resize& request, bool swapped) {
     if (code != pl::kFormatJpeg || cropping || (request.width == 0 && request.height == 0))
         return std::nullopt;
     const std::optional<pl::PictureSize> size = pl::read_picture_size(source, code);
     if (!size)
         return std::nullopt;
     int width = size->width, height = size->height;
-    if (swaps_sides(transform))
+    if (swapped)
         std::swap(width, height);
     ResizePlan plan;
     if (plan_resize(request, width, height, plan) != 0 || !plan.active)
         return std::nullopt;
     pl::PictureSize min_size{2 * plan.fit_width(), 2 * plan.fit_height()};
-    if (swaps_sides(transform))
+    if (swapped)
         std::swap(min_size.width, min_size.height);
     return DecodeHint{*size, min_size};
 }
@@ -152,6 +160,10 @@ bool apply_transform(pl::RgbImage& image, int16_t transform) {
         return pl::quick_rotate(image, 1);
     case 7:
         return pl::quick_rotate(image, 2);
+    case kTransformTranspose:
+        return pl::quick_rotate(image, 0) && pl::flip_horizontal(image);
+    case kTransformTransverse:
+        return pl::quick_rotate(image, 0) && pl::flip_vertical(image);
     default:
         return true; // 0 and unknown codes leave the picture as it is
     }
@@ -213,6 +225,10 @@ bool apply_transform(pl::FullPicture& picture, int16_t transform) {
         return picture.quick_rotate(1);
     case 7:
         return picture.quick_rotate(2);
+    case kTransformTranspose:
+        return picture.quick_rotate(0) && picture.flip_horizontal();
+    case kTransformTransverse:
+        return picture.quick_rotate(0) && picture.flip_vertical();
     default:
         return true;
     }
@@ -232,15 +248,17 @@ int32_t failure_code() {
     return pl::last_error() != pl::kNoError ? pl::last_error() : pl::kDecodeFailed;
 }
 
-// Transform, crop and resize, in that order, of a picture whose full size is width x
+// Transforms, crop and resize, in that order, of a picture whose full size is width x
 // height (a JPEG may have been decoded smaller). Returns 0 or a result code.
 template <typename Picture>
-int32_t edit_picture(Picture& image, int width, int height, int16_t transform,
+int32_t edit_picture(Picture& image, int width, int height, const std::vector<int16_t>& transforms,
                      const std::optional<Rect>& crop_rect, const Resize& request) {
-    if (!apply_transform(image, transform))
-        return failure_code();
-    if (swaps_sides(transform))
-        std::swap(width, height);
+    for (const int16_t transform : transforms) {
+        if (!apply_transform(image, transform))
+            return failure_code();
+        if (swaps_sides(transform))
+            std::swap(width, height);
+    }
 
     if (crop_rect) {
         if (!apply_crop(image, *crop_rect))
@@ -266,8 +284,8 @@ int32_t convert_full_picture(pl::PictureSource& source, int code, const std::str
     source.close();
     if (picture.empty())
         return failure_code();
-    if (const int32_t rc =
-            edit_picture(picture, picture.width(), picture.height(), transform, crop_rect, request);
+    if (const int32_t rc = edit_picture(picture, picture.width(), picture.height(), {transform},
+                                        crop_rect, request);
         rc != 0)
         return rc;
     pl::PictureTarget target;
@@ -298,8 +316,16 @@ int32_t convert_steps(const std::string& source_path, const std::string& target_
         full_target && pl::needs_full_picture(source, code, *full_target))
         return convert_full_picture(source, code, target_path, *full_target, crop_rect, request,
                                     transform);
+    // The picture's own turn first, then the one asked for.
+    std::vector<int16_t> transforms;
+    if (convert.upright && code == pl::kFormatJpeg) {
+        transforms =
+            pl::detail::upright_transforms(pl::detail::jpeg_orientation(source.contents()));
+        source.seek(0);
+    }
+    transforms.push_back(transform);
     const std::optional<DecodeHint> hint =
-        decode_hint(source, code, crop_rect.has_value(), request, transform);
+        decode_hint(source, code, crop_rect.has_value(), request, swaps_sides(transforms));
     pl::RgbImage image = pl::read_picture(source, code, hint ? hint->min_size : pl::PictureSize{});
     // A JPEG edited in place keeps its metadata (dates, camera, colour profile); a new file
     // made from it (a thumbnail, a mail copy, a conversion) starts without.
@@ -315,7 +341,7 @@ int32_t convert_steps(const std::string& source_path, const std::string& target_
     const int width = hint ? hint->full.width : image.width();
     const int height = hint ? hint->full.height : image.height();
 
-    if (const int32_t rc = edit_picture(image, width, height, transform, crop_rect, request);
+    if (const int32_t rc = edit_picture(image, width, height, transforms, crop_rect, request);
         rc != 0)
         return rc;
 
@@ -328,7 +354,8 @@ int32_t convert_steps(const std::string& source_path, const std::string& target_
         metadata.empty()
             ? pl::write_picture(target, image, *format, quality)
             : pl::write_jpeg_keeping(target, image, quality, metadata,
-                                     {turns_or_flips(transform), image.width(), image.height()});
+                                     {transforms.size() > 1 || turns_or_flips(transform),
+                                      image.width(), image.height()});
     if (!written || !target.commit())
         return failure_code();
     return 0;
@@ -415,6 +442,17 @@ std::optional<int> jpeg_transform_loss(const std::string& path, int16_t code) {
         return pl::detail::transform_edge_loss(source, code);
     } catch (...) {
         return std::nullopt;
+    }
+}
+
+int exif_orientation(const std::string& path) {
+    try {
+        pl::PictureSource source;
+        if (!source.open(path))
+            return 1;
+        return pl::detail::jpeg_orientation(source.contents());
+    } catch (...) {
+        return 1;
     }
 }
 

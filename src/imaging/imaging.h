@@ -30,11 +30,22 @@ Resize resize_of_text(const std::string& text);
 
 // Transform codes: 0 none, 1 flip horizontally, 2 flip vertically, 5/6/7 rotate
 // 90/180/270 clockwise; other codes change nothing.
+// Codes besides those, for both: the two mirrors about a diagonal (top-left to bottom-right,
+// and the other), which pictures stored with the EXIF orientation 5 or 7 need; and for the
+// lossless transform, the pixels as they stand (convert_image leaves them too), the EXIF
+// block brought in line as after any transform.
+inline constexpr int16_t kTransformTranspose = 9;
+inline constexpr int16_t kTransformTransverse = 10;
+inline constexpr int16_t kTransformNone = 11;
+
 struct ConvertRequest {
     std::optional<Rect> crop; // in pixels after the transform, clamped to the picture
     Resize resize;
     int16_t quality = 100; // JPEG quality
     int16_t transform = 0;
+    // A JPEG's EXIF orientation applied to the pixels before the transform, so that the
+    // picture stands as the camera was held (the crop is then in its upright pixels).
+    bool upright = false;
 };
 
 // Reads source (format from its extension, else from its content), applies the request's
@@ -76,6 +87,15 @@ int32_t jpeg_lossless_transform(const std::string& source, const std::string& ta
 // it cannot be turned without decoding at all (a layout TurboJPEG does not transform, a
 // moved edge shorter than one MCU) or cannot be read.
 std::optional<int> jpeg_transform_loss(const std::string& path, int16_t code);
+
+// The EXIF orientation of a JPEG, 1-8 (how its stored pixels must be turned to stand as
+// the camera was held); 1 for other files, pictures without one and unreadable files.
+int exif_orientation(const std::string& path);
+
+// The one transform code that turns the stored pixels of a picture of that EXIF orientation
+// so that they stand as the transform code `command` turns its upright view: the command
+// composed with the picture's own turn. 0 when the stored pixels already stand so.
+int16_t upright_transform(int orientation, int16_t command);
 
 // The picture's size as a decode would give it; std::nullopt when it cannot be read.
 std::optional<Size> image_size(const std::string& path);

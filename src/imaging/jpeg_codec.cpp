@@ -351,6 +351,12 @@ std::optional<int> transform_operation(int code) {
         return TJXOP_ROT180;
     case 7:
         return TJXOP_ROT270;
+    case kTransformTranspose:
+        return TJXOP_TRANSPOSE;
+    case kTransformTransverse:
+        return TJXOP_TRANSVERSE;
+    case kTransformNone:
+        return TJXOP_NONE;
     default:
         return std::nullopt;
     }
@@ -403,8 +409,8 @@ std::optional<int> transform_edge_loss(PictureSource& source, int code) {
     // the width (height) to be whole MCUs; the rest of the last MCU is what a trim drops.
     const int columns = header->width % tjMCUWidth[*subsampling];
     const int rows = header->height % tjMCUHeight[*subsampling];
-    const bool moves_right = code == 1 || code == 6 || code == 7;
-    const bool moves_bottom = code == 2 || code == 5 || code == 6;
+    const bool moves_right = code == 1 || code == 6 || code == 7 || code == kTransformTransverse;
+    const bool moves_bottom = code == 2 || code == 5 || code == 6 || code == kTransformTransverse;
     // A moved edge shorter than one MCU is not trimmed by libjpeg but left untransformed,
     // so such a picture cannot be turned without decoding.
     if ((moves_right && columns == header->width) || (moves_bottom && rows == header->height)) {

@@ -160,7 +160,8 @@ private:
             convert_image(picture, target,
                           {.crop = {},
                            .resize = mail_resize(m_choices.size_index),
-                           .quality = static_cast<int16_t>(std::clamp(m_choices.quality, 1, 100))});
+                           .quality = static_cast<int16_t>(std::clamp(m_choices.quality, 1, 100)),
+                           .upright = true});
         if (code != 0 || !file_exists(target)) {
             // Whatever the conversion left is not a picture to send.
             delete_file(target, false, false);

@@ -19,9 +19,10 @@ struct TransferredPicture {
     bool operator==(const TransferredPicture&) const = default;
 };
 
-// The grid's thumbnails: 100 pixels wide, the height following the picture, JPEG quality 100.
+// The grid's thumbnails: 100 pixels wide, the height following the picture, JPEG quality 100,
+// standing upright (a JPEG's EXIF orientation applied; a new file holds no tag).
 inline constexpr ConvertRequest kThumbnailRequest{
-    .crop = {}, .resize = {.width = 100}, .quality = 100, .transform = 0};
+    .crop = {}, .resize = {.width = 100}, .quality = 100, .transform = 0, .upright = true};
 
 // Draws the thumbnail file thumb from pixels, a file of the picture (the picture itself, or
 // a copy of it); the imaging result, 0 on success.

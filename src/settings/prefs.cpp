@@ -119,6 +119,9 @@ bool save_prefs(const Locations& where, std::string& prefs_text, const MainWindo
     set_key_value("DELETE_ORIGINAL", prefs_text, std::to_string(values.delete_original));
     set_key_value("SHOW_THUMBS", prefs_text, std::to_string(values.show_thumbs));
     set_key_value("OPEN_ASLEEP", prefs_text, std::to_string(values.open_asleep));
+    // Written once the box has been checked: the file of a user who never did stays as it was.
+    if (values.auto_rotate != 0 || !get_key_value("AUTO_ROTATE", prefs_text).empty())
+        set_key_value("AUTO_ROTATE", prefs_text, std::to_string(values.auto_rotate));
 
     const std::string folder = parent_folder(where.prefs_file);
     if (!folder_exists(folder)) {

@@ -48,6 +48,7 @@ struct MainWindowPrefs {
     int delete_original = 0;    // DELETE_ORIGINAL
     int show_thumbs = 0;        // SHOW_THUMBS
     int open_asleep = 0;        // OPEN_ASLEEP
+    int auto_rotate = 0;        // AUTO_ROTATE
 };
 
 // Sets the nine keys in their fixed order (each moves to the end of prefs_text), makes

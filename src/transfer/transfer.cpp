@@ -244,6 +244,9 @@ private:
         // At once, so a run stopped or broken off later still knows this picture.
         if (verified)
             remember(source);
+        if (m_options.auto_rotate && converted_extension == extension &&
+            (extension == "jpg" || extension == "jpeg"))
+            stand_upright(copy->path);
 
         FileOutcome outcome = FileOutcome::done(source);
         std::string final_path = copy->path;
@@ -290,12 +293,28 @@ private:
         FileOutcome outcome = FileOutcome::done(source);
         if (!is_plain_name(converted.name))
             outcome = FileOutcome::failed_because(source, kNotWritten);
-        else if (const int32_t result = convert_image(
-                     copy_path, converted.path, {.crop = {}, .resize = {}, .quality = m_quality}))
+        else if (const int32_t result = convert_image(copy_path, converted.path,
+                                                      {.crop = {},
+                                                       .resize = {},
+                                                       .quality = m_quality,
+                                                       .upright = m_options.auto_rotate}))
             outcome = FileOutcome::failed_with_code(source, result);
         if (outcome.status == Outcome::Failed)
             message("Conversion error for \"" + converted.path + "\"", Icon::None);
         return outcome;
+    }
+
+    // The copy turned losslessly to stand as the camera was held, its tag reset. A turn that
+    // would cut its edges or re-encode it is not made: the copy keeps its tag, which still
+    // shows it upright, and is counted.
+    void stand_upright(const std::string& copy) {
+        const int orientation = exif_orientation(copy);
+        if (orientation == 1)
+            return;
+        const int16_t turn = upright_transform(orientation, 0);
+        if (jpeg_transform_loss(copy, turn) != 0 ||
+            jpeg_lossless_transform(copy, copy, turn, JpegEdges::Exact) != 0)
+            ++m_outcome.kept_tagged;
     }
 
     // The thumbnail is named after picture and drawn from pixels, a file of the same picture
@@ -399,7 +418,8 @@ private:
             return stopped_report(paragraph);
         if (m_outcome.failed == 0 && m_outcome.originals_kept.empty()) {
             message(Remplacer("#1", std::to_string(m_outcome.copied), end) + std::string(CRLF) +
-                        m_language.translate("no_error") + capture_date_note(paragraph),
+                        m_language.translate("no_error") + capture_date_note(paragraph) +
+                        kept_tagged_text(paragraph),
                     Icon::Information);
             return;
         }
@@ -412,7 +432,15 @@ private:
             text = Remplacer("#1", std::to_string(m_outcome.copied), end);
         if (!m_outcome.originals_kept.empty())
             text += paragraph + originals_kept_text();
-        message(text + capture_date_note(paragraph), Icon::Critical);
+        message(text + capture_date_note(paragraph) + kept_tagged_text(paragraph), Icon::Critical);
+    }
+
+    // The copies left turned by their tag, as a paragraph of the report; "" when none.
+    std::string kept_tagged_text(const std::string& paragraph) const {
+        if (m_outcome.kept_tagged == 0)
+            return "";
+        return paragraph + Remplacer("#1", std::to_string(m_outcome.kept_tagged),
+                                     m_language.translate("x_kept_tagged"));
     }
 
     // How many pictures were copied before the stop, out of those found, then the failures
@@ -427,7 +455,8 @@ private:
         if (!m_outcome.originals_kept.empty())
             text += paragraph + originals_kept_text();
         const bool clean = m_outcome.failed == 0 && m_outcome.originals_kept.empty();
-        message(text + capture_date_note(paragraph), clean ? Icon::Information : Icon::Critical);
+        message(text + capture_date_note(paragraph) + kept_tagged_text(paragraph),
+                clean ? Icon::Information : Icon::Critical);
     }
 
     // How many pictures were named by their creation date for want of a capture date, as a

@@ -43,6 +43,9 @@ struct TransferOptions {
     std::string history_path;
     bool only_new = false;
     SystemTables volume_tables; // where the source's card is looked up
+    // autorotate: each JPEG copy is stood upright (its EXIF orientation applied) where that
+    // loses nothing, and a converted picture is drawn upright.
+    bool auto_rotate = false;
     // Asked before each picture: true stops the run there, after the picture in hand.
     std::function<bool()> stop_requested;
 };
@@ -75,6 +78,9 @@ struct TransferOutcome {
     // Originals whose verified copy was made but which could not be deleted (a
     // write-protected card); they count as copied and the report names them.
     std::vector<std::string> originals_kept;
+    // With auto_rotate: JPEG copies left turned by their tag, as their turn was not exact
+    // (they still show upright); the report counts them ("x_kept_tagged").
+    int kept_tagged = 0;
     // What became of each picture dealt with, by its path on the source, in the order of
     // the listing; the pictures after a stop have none. Done: copied (and converted,
     // original deleted) as asked. Skipped: a collision question was cancelled (at the

@@ -28,27 +28,50 @@ std::string thumb_size(const TransferredPicture& record) {
     return get_image_size(record.thumb_path);
 }
 
-struct TurnCase {
+struct Command {
     const char* key;
     const char* jpegtran;
 };
 
+const Command kCommands[] = {{"qvd", "-rotate 90"},
+                             {"cqv", "-rotate 180"},
+                             {"dcsd", "-rotate 270"},
+                             {"fliph", "-flip horizontal"},
+                             {"flipv", "-flip vertical"}};
+
+// What jpegtran does to stand a picture of each EXIF orientation upright ("" for 1).
+const char* const kUpright[] = {
+    "",           "",           "-flip horizontal", "-rotate 180", "-flip vertical",
+    "-transpose", "-rotate 90", "-transverse",      "-rotate 270"};
+
+struct TurnCase {
+    int orientation;
+    Command command;
+};
+
 class TurnsAJpeg : public EditTest, public testing::WithParamInterface<TurnCase> {};
 
-// A size of whole 16 x 16 blocks: every turn and flip is exact and asks nothing.
+// The command acts on the picture as the user sees it, its EXIF orientation applied: the
+// result is what jpegtran makes of the upright picture, with the tag reset. A size of whole
+// 16 x 16 blocks: every turn and flip is exact and asks nothing.
 TEST_P(TurnsAJpeg, WithoutReencodingAndResetsItsOrientation) {
+    const TurnCase& c = GetParam();
     const std::string picture = add_picture("IMG_0001.JPG", 208, 128);
-    add_exif(picture, ExifFields{6, 208, 128, true});
-    const std::string expected = m_dir.file("expected.jpg");
+    add_exif(picture, ExifFields{c.orientation, 208, 128, true});
+    const std::string upright = m_dir.file("upright.jpg"), expected = m_dir.file("expected.jpg");
     int status = -1;
-    run_command(std::string("/usr/bin/jpegtran ") + GetParam().jpegtran +
-                    " -perfect -copy all -outfile " + quoted(expected) + " " + quoted(picture),
+    run_command(std::string("/usr/bin/jpegtran ") + kUpright[c.orientation] +
+                    " -perfect -copy none -outfile " + quoted(upright) + " " + quoted(picture),
+                &status);
+    ASSERT_EQ(status, 0);
+    run_command(std::string("/usr/bin/jpegtran ") + c.command.jpegtran +
+                    " -perfect -copy none -outfile " + quoted(expected) + " " + quoted(upright),
                 &status);
     ASSERT_EQ(status, 0);
     add_picture("IMG_0002.JPG", 64, 48);
     show("1,2");
 
-    const EditReport report = transform_selected(m_context, GetParam().key);
+    const EditReport report = transform_selected(m_context, c.command.key);
     ASSERT_EQ(report.size(), 2u);
     EXPECT_EQ(report[0].outcome, EditOutcome::Changed);
     EXPECT_EQ(max_difference(read_rgb(picture), read_rgb(expected)), 0);
@@ -71,12 +94,20 @@ TEST_P(TurnsAJpeg, WithoutReencodingAndResetsItsOrientation) {
     EXPECT_EQ(busy_peak(), 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Keys, TurnsAJpeg,
-    testing::Values(TurnCase{"qvd", "-rotate 90"}, TurnCase{"cqv", "-rotate 180"},
-                    TurnCase{"dcsd", "-rotate 270"}, TurnCase{"fliph", "-flip horizontal"},
-                    TurnCase{"flipv", "-flip vertical"}),
-    [](const testing::TestParamInfo<TurnCase>& info) { return std::string(info.param.key); });
+std::vector<TurnCase> every_orientation_and_command() {
+    std::vector<TurnCase> cases;
+    for (int orientation = 1; orientation <= 8; ++orientation)
+        for (const Command& command : kCommands)
+            cases.push_back({orientation, command});
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryOrientation, TurnsAJpeg,
+                         testing::ValuesIn(every_orientation_and_command()),
+                         [](const testing::TestParamInfo<TurnCase>& info) {
+                             return "Tag" + std::to_string(info.param.orientation) + "_" +
+                                    info.param.command.key;
+                         });
 
 // --- A turn that the picture's size does not allow exactly ----------------------------
 
@@ -111,7 +142,7 @@ protected:
 TEST_P(InexactTurn, AsksOnceAndDoesWhatTheAnswerSays) {
     const InexactCase& c = GetParam();
     const std::string odd = add_picture("odd.jpg", 1001, 751);
-    add_exif(odd, ExifFields{6, 1001, 751, true});
+    add_exif(odd, ExifFields{1, 1001, 751, true});
     const std::string camera = add_picture("camera.jpg", 800, 600);
     const std::string exact = add_picture("exact.jpg", 1600, 1200);
     const std::string odd_decoded = reference(odd, "convert");
@@ -243,7 +274,7 @@ TEST_F(EditTest, AJpegThatCannotTurnLosslesslyIsReencodedTurned) {
                     quoted(original),
                 &status);
     ASSERT_EQ(status, 0);
-    add_exif(picture, ExifFields{6, 64, 48, true});
+    add_exif(picture, ExifFields{1, 64, 48, true});
     const std::string thumb = m_context.thumbs_dir + "IMG_410.jpg";
     ASSERT_EQ(remake_thumbnail({picture, thumb}), 0);
     m_records.push_back({picture, thumb});
@@ -253,6 +284,31 @@ TEST_F(EditTest, AJpegThatCannotTurnLosslesslyIsReencodedTurned) {
     EXPECT_EQ(get_image_size(picture), "48,64");
     EXPECT_EQ(read_exif(picture), (ExifFields{1, 48, 64, false}));
     EXPECT_TRUE(m_dialogs.messages().empty());
+}
+
+// Re-encoded, the command still acts on the picture as it is shown: a tag-6 picture turned a
+// quarter clockwise ends half a turn from its stored pixels, its tag reset.
+TEST_F(EditTest, AReencodedTurnActsOnThePictureAsShown) {
+    const std::string original = m_dir.file("original.ppm");
+    run_command("/usr/bin/convert -size 64x48 gradient:red-blue " + quoted(original));
+    const std::string picture = m_pictures + "IMG_411.jpg";
+    int status = -1;
+    run_command("/usr/bin/cjpeg -sample 4x2,1x1,1x1 -outfile " + quoted(picture) + " " +
+                    quoted(original),
+                &status);
+    ASSERT_EQ(status, 0);
+    add_exif(picture, ExifFields{6, 64, 48, true});
+    const std::string expected = m_dir.file("expected.ppm");
+    run_command("/usr/bin/convert " + quoted(original) + " -rotate 180 " + quoted(expected));
+    const std::string thumb = m_context.thumbs_dir + "IMG_411.jpg";
+    ASSERT_EQ(remake_thumbnail({picture, thumb}), 0);
+    m_records.push_back({picture, thumb});
+    show("1");
+    const EditReport report = transform_selected(m_context, "qvd");
+    EXPECT_EQ(report.at(0).outcome, EditOutcome::Changed);
+    EXPECT_EQ(get_image_size(picture), "64,48");
+    EXPECT_EQ(read_exif(picture), (ExifFields{1, 64, 48, false}));
+    EXPECT_LT(mean_difference(read_rgb(picture), read_rgb(expected)), 3.0);
 }
 
 TEST_F(EditTest, ABmpIsTurnedInPlaceAndStaysABmp) {
@@ -703,6 +759,43 @@ TEST_F(EditTest, ATiffIsCroppedThroughAJpegCopyThatIsGoneAfterwards) {
     EXPECT_EQ(pixel_value(read_rgb(tiff), 0, 0), pixel_value(before, 10, 20));
     EXPECT_EQ(thumb_size(m_records[0]), "100,50");
     EXPECT_EQ(m_grid.SelectedItems(), "1");
+}
+
+// The rectangle drawn on the picture as shown (its EXIF orientation applied) crops that
+// region: the picture is stood upright, then cut, and its tag reset.
+TEST_F(EditTest, ACropOfATaggedPictureCutsTheRegionShown) {
+    for (const auto& [orientation, jpegtran] :
+         {std::pair{3, "-rotate 180"}, {6, "-rotate 90"}, {8, "-rotate 270"}}) {
+        SCOPED_TRACE(orientation);
+        m_records.clear();
+        const std::string picture =
+            add_picture("IMG_" + std::to_string(orientation) + ".jpg", 160, 96);
+        add_exif(picture, ExifFields{orientation, 160, 96, false});
+        const std::string upright = m_dir.file("upright.jpg");
+        int status = -1;
+        run_command(std::string("/usr/bin/jpegtran ") + jpegtran + " -perfect -outfile " +
+                        quoted(upright) + " " + quoted(picture),
+                    &status);
+        ASSERT_EQ(status, 0);
+        const RgbImage shown = read_rgb(upright);
+        show("1");
+        const EditReport report = crop_selected(m_context, [&](const std::string& path) {
+            EXPECT_EQ(path, picture) << "the viewer stands it upright itself";
+            return crop_corners_of_result("8/16/40/80");
+        });
+        ASSERT_EQ(report.size(), 1u);
+        EXPECT_EQ(report[0].outcome, EditOutcome::Changed);
+        EXPECT_EQ(get_image_size(picture), "32,64");
+        EXPECT_EQ(read_exif(picture), (ExifFields{1, 32, 64, false}));
+        const RgbImage cut = read_rgb(picture);
+        ASSERT_EQ(cut.width, 32);
+        double sum = 0;
+        for (int y = 0; y < 64; ++y)
+            for (int x = 0; x < 32; ++x)
+                for (int c = 0; c < 3; ++c)
+                    sum += std::abs(cut.at(x, y)[c] - shown.at(x + 8, y + 16)[c]);
+        EXPECT_LT(sum / (32 * 64 * 3), 2.0) << "the region shown, re-encoded once";
+    }
 }
 
 TEST_F(EditTest, TheStandInIsRemovedWhenTheWindowIsCancelled) {

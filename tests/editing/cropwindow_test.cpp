@@ -3,6 +3,7 @@
 #include "controls/picture/getrect.h"
 #include "controls/picture/picture_plus.h"
 #include "editing/cropwindow.h"
+#include "support/exif.h"
 #include "support/images.h"
 #include "support/qt_environment.h"
 #include "support/temp_dir.h"
@@ -80,6 +81,27 @@ TEST_F(CropWindowTest, ADoubleClickUntouchedAcceptsThePictureWhole) {
     EXPECT_EQ(m_crop_result, "0/0/1600/1200");
     EXPECT_EQ(m_window.result(), QDialog::Accepted);
     EXPECT_FALSE(m_window.isVisible());
+}
+
+// A picture the camera stored sideways or upside down is shown upright, and the rectangle
+// is read in its upright pixels.
+TEST_F(CropWindowTest, ATaggedPictureIsShownAndCroppedUpright) {
+    for (const auto& [orientation, whole] :
+         {std::pair{3, "0/0/1600/1200"}, {6, "0/0/1200/1600"}, {8, "0/0/1200/1600"}}) {
+        SCOPED_TRACE(orientation);
+        const std::string tagged = m_dir.file("tagged" + std::to_string(orientation) + ".jpg");
+        test::make_jpeg(tagged, 1600, 1200);
+        test::add_exif(tagged, test::ExifFields{orientation, 1600, 1200, false});
+        std::string result;
+        cropwindow window{result, QStringLiteral("Crop")};
+        window.setpicture(QString::fromStdString(tagged));
+        window.show();
+        EXPECT_EQ(window.pplus()->picture_dimensions().toStdString(),
+                  Remplacer("/", ",", std::string(whole).substr(4)));
+        EXPECT_EQ(window.gr()->geometry(), drawn_rect(window));
+        double_click_picture(window);
+        EXPECT_EQ(result, whole);
+    }
 }
 
 TEST_F(CropWindowTest, ADraggedCornerGivesThatPartOfThePicture) {

@@ -3,6 +3,7 @@
 #include "fs/fs.h"
 #include "imaging/imaging.h"
 #include "settings/prefs.h"
+#include "support/exif.h"
 #include "support/images.h"
 #include "support/temp_dir.h"
 #include "text/text.h"
@@ -314,6 +315,18 @@ TEST_F(Preparation, SizeEntryZeroStillRecompresses) {
     EXPECT_EQ(size_of(b), "1200,900");
     EXPECT_EQ(test::read_file(a).substr(0, 2), "\xFF\xD8") << "a JPEG";
     EXPECT_LT(file_length(b), file_length(m_first)) << "recompressed at the slider's quality";
+}
+
+// A portrait the camera stored sideways goes upright, its copy without an orientation a
+// mail reader would apply a second time.
+TEST_F(Preparation, ASidewaysCameraPictureGoesUpright) {
+    test::add_exif(m_first, test::ExifFields{6, 1200, 900, true});
+    m_choices.selection = {1};
+    const MailResult result = prepare();
+    const std::string copy = result.folder + "IMG_1.jpg";
+    EXPECT_EQ(size_of(copy), "375,500");
+    EXPECT_EQ(exif_orientation(copy), 1);
+    EXPECT_EQ(test::read_exif(copy), std::nullopt) << "no EXIF block at all";
 }
 
 // A picture that cannot be prepared is named with its reason before the question, and the

@@ -144,17 +144,37 @@ TEST(PicturePlusWidget, SetPictureShowsTheGivenPictureAtItsOwnSize) {
     EXPECT_EQ(second.drawn_rectangle(), "150,250,450,350");
 }
 
-TEST(PicturePlusWidget, TheStoredPixelsAreShownNotTurnedByTheirOrientationTag) {
+// The picture as the camera was held: its top-left pixel is the stored one the EXIF
+// orientation puts there.
+TEST(PicturePlusWidget, ATaggedPictureIsShownUpright) {
     TempDir dir;
-    const std::string path = dir.file("tagged.jpg");
-    test::make_jpeg(path, 320, 160);
-    test::add_exif(path, test::ExifFields{6, 320, 160, false});
-    PicturePlus viewer;
-    viewer.setFilePath(QString::fromStdString(path));
-    PictureBox box;
-    viewer.copy_picture_in(box);
-    EXPECT_EQ(box.picture().size(), QSize(320, 160));
-    EXPECT_EQ(viewer.picture_dimensions(), "320,160");
+    const std::string plain = dir.file("plain.jpg");
+    test::make_jpeg(plain, 320, 160);
+    PicturePlus reader;
+    reader.setFilePath(QString::fromStdString(plain));
+    PictureBox stored;
+    reader.copy_picture_in(stored);
+    struct Case {
+        int orientation;
+        QSize size;
+        QPoint stored_top_left;
+    };
+    for (const Case& c :
+         {Case{3, QSize(320, 160), QPoint(319, 159)}, Case{6, QSize(160, 320), QPoint(0, 159)},
+          Case{8, QSize(160, 320), QPoint(319, 0)}}) {
+        SCOPED_TRACE(c.orientation);
+        const std::string path = dir.file("tagged" + std::to_string(c.orientation) + ".jpg");
+        test::write_file(path, test::read_file(plain));
+        test::add_exif(path, test::ExifFields{c.orientation, 320, 160, false});
+        PicturePlus viewer;
+        viewer.setFilePath(QString::fromStdString(path));
+        PictureBox box;
+        viewer.copy_picture_in(box);
+        EXPECT_EQ(box.picture().size(), c.size);
+        EXPECT_EQ(viewer.picture_dimensions(),
+                  QStringLiteral("%1,%2").arg(c.size.width()).arg(c.size.height()));
+        EXPECT_EQ(box.picture().pixel(0, 0), stored.picture().pixel(c.stored_top_left));
+    }
 }
 
 // Files the viewer must still show: one of many small segments before its frame (Qt's

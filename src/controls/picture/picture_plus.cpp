@@ -234,15 +234,20 @@ void PicturePlus::load_picture() {
     std::string file;
     if (read_regular_file(path, file, kMaxPictureFileBytes) != 0)
         return;
-    drop_jpeg_metadata(file);
+    drop_jpeg_metadata(file, true);
     QByteArray bytes = QByteArray::fromRawData(file.data(), qsizetype(file.size()));
     QBuffer buffer(&bytes);
     QImageReader::setAllocationLimit(
         std::max(QImageReader::allocationLimit(), kReaderLimitMegabytes));
     QImageReader reader(&buffer);
-    // The stored pixels as they are: crops and turns work on them, not on a view of
-    // them turned by the EXIF orientation.
-    reader.setAutoTransform(false);
+    // A JPEG as the camera was held, its EXIF orientation applied: the crop rectangle and
+    // the commands act on it as the user sees it. The commands turn no other format by a
+    // tag, so none is shown turned.
+    const bool jpeg = file.size() > 2 && static_cast<uint8_t>(file[0]) == 0xFF &&
+                      static_cast<uint8_t>(file[1]) == 0xD8;
+    reader.setAutoTransform(jpeg);
+    if (jpeg && (reader.transformation() & QImageIOHandler::TransformationRotate90))
+        m_model.set_picture_size(header.Height, header.Width);
     m_tmp->set_picture(reader.read());
 }
 

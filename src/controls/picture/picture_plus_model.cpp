@@ -156,7 +156,7 @@ bool FileExists(const std::string& path) {
            });
 }
 
-void drop_jpeg_metadata(std::string& jpeg) {
+void drop_jpeg_metadata(std::string& jpeg, bool keep_exif) {
     const auto byte = [&](size_t at) { return static_cast<uint8_t>(jpeg[at]); };
     if (jpeg.size() < 4 || byte(0) != 0xFF || byte(1) != 0xD8)
         return;
@@ -186,7 +186,12 @@ void drop_jpeg_metadata(std::string& jpeg) {
         if (length < 2 || read + 2 + length > jpeg.size())
             break;
         const bool app = marker >= 0xE0 && marker <= 0xEF;
-        if ((app && marker != 0xE0 && marker != 0xEE) || marker == 0xFE)
+        const bool exif = marker == 0xE1 && length >= 8 &&
+                          jpeg.compare(read + 4, 6, std::string_view("Exif\0\0", 6)) == 0;
+        if (exif && keep_exif) {
+            keep_exif = false; // only the first: a reader applies no other
+            keep(2 + length);
+        } else if ((app && marker != 0xE0 && marker != 0xEE) || marker == 0xFE)
             read += 2 + length;
         else
             keep(2 + length);

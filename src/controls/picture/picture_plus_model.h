@@ -124,8 +124,9 @@ bool FileExists(const std::string& path);
 // the stray bytes between segments. The viewer shows the stored pixels and needs none of
 // them, and Qt's reader keeps the EXIF, ICC and comment segments in a list that libjpeg
 // walks from its start for each one: a file of many small segments would take minutes.
-// Other files are left as they are.
-void drop_jpeg_metadata(std::string& jpeg);
+// Other files are left as they are. With keep_exif, the first EXIF segment stays, so that
+// the reader can stand the picture as the camera was held.
+void drop_jpeg_metadata(std::string& jpeg, bool keep_exif = false);
 
 // Copies a width x height block of 32-bit pixels (0xAARRGGBB as QImage holds them) from
 // source to target, leaving out every pixel whose colour is transparent_colour (red in
