@@ -34,6 +34,8 @@ TEST_F(GridWindowTest, ATransferredPortraitHasAnUprightThumbnailWithoutOrientati
     ASSERT_EQ(expected.width, 100);
     EXPECT_LT(mean_difference(read_rgb(thumb), expected), 4.0);
     EXPECT_EQ(m_tex->model().count(), 1);
+    EXPECT_TRUE(m_tex->File_Titlestring(1).contains(QStringLiteral("(300 x 400)")))
+        << "the caption gives the size as shown: " << m_tex->File_Titlestring(1).toStdString();
 }
 
 // The toolbar's quarter turn acts on the portrait as the grid shows it: the file ends a
