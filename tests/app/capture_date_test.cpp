@@ -51,14 +51,6 @@ TEST_F(CaptureDateTest, TheOptionIsReadBackOffersDateFoldersAndIsSaved) {
     }
 }
 
-std::set<std::string> files_under(const std::string& folder) {
-    std::set<std::string> names;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
-        if (entry.is_regular_file())
-            names.insert(std::filesystem::relative(entry.path(), folder).string());
-    return names;
-}
-
 struct CaptureNaming {
     const char* label;
     const char* rename_with;

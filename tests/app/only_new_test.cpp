@@ -22,14 +22,6 @@ namespace {
 
 constexpr int64_t kTaken = 1500000000;
 
-std::set<std::string> files_under(const std::string& folder) {
-    std::set<std::string> names;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
-        if (entry.is_regular_file())
-            names.insert(std::filesystem::relative(entry.path(), folder).string());
-    return names;
-}
-
 class OnlyNewWindowTest : public AppTest {
 protected:
     void add(const std::string& relative) {

@@ -144,15 +144,6 @@ std::pair<std::string, int64_t> local_time(int year, int month, int day, int hou
     return {text, static_cast<int64_t>(std::mktime(&when))};
 }
 
-// The files under folder, by their path relative to it.
-std::set<std::string> files_under(const std::string& folder) {
-    std::set<std::string> names;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
-        if (entry.is_regular_file())
-            names.insert(std::filesystem::relative(entry.path(), folder).string());
-    return names;
-}
-
 // Whether the file starts as its extension's format does.
 bool has_magic_of(const std::string& path, const std::string& extension) {
     const std::string head = read_file(path).substr(0, 8);

@@ -59,6 +59,14 @@ std::string read_file(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+std::set<std::string> files_under(const std::string& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+        if (entry.is_regular_file())
+            names.insert(std::filesystem::relative(entry.path(), folder).string());
+    return names;
+}
+
 void set_mtime(const std::string& path, int64_t seconds) {
     struct timespec times[2];
     times[0].tv_sec = times[1].tv_sec = static_cast<time_t>(seconds);

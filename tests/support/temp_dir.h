@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <set>
 #include <string>
 
 namespace orvix::test {
@@ -27,6 +28,8 @@ private:
 // Writes bytes to path (parents created); fails the current test on error.
 void write_file(const std::string& path, const std::string& bytes);
 std::string read_file(const std::string& path);
+// The files under folder, subfolders included, by their path relative to it.
+std::set<std::string> files_under(const std::string& folder);
 // Sets the modification (and access) time, seconds since the epoch.
 void set_mtime(const std::string& path, int64_t seconds);
 // The root user ignores permission bits, which makes read-only tests meaningless.
