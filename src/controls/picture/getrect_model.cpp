@@ -235,10 +235,13 @@ Rect GetrectModel::shaped_drag(int index, int32_t x, int32_t y) const {
                          right ? anchor_x + w : anchor_x, bottom ? anchor_y + h : anchor_y});
 }
 
+Rect GetrectModel::reported() const {
+    return ordered({m_rect.left, m_rect.top, std::min(m_rect.right + kFrameAllowance, m_width),
+                    std::min(m_rect.bottom + kFrameAllowance, m_height)});
+}
+
 bool GetrectModel::inside(float x, float y) const {
-    const Rect shown =
-        ordered({m_rect.left, m_rect.top, std::min(m_rect.right + kFrameAllowance, m_width),
-                 std::min(m_rect.bottom + kFrameAllowance, m_height)});
+    const Rect shown = reported();
     return x >= float(shown.left) && x < float(shown.right) && y >= float(shown.top) &&
            y < float(shown.bottom);
 }

@@ -120,6 +120,8 @@ public:
     // from the press, twips. The rectangle keeps its size in picture pixels and stays
     // inside the picture; like a corner, it is taken at the release.
     bool inside(float x, float y) const;
+    // The stored rectangle as reported, in order: what the user sees, twips.
+    Rect reported() const;
     void body_MouseDown();
     bool body_MouseMove(float x, float y);
     bool body_MouseUp();
