@@ -272,22 +272,27 @@ void getrect::mouseDoubleClickEvent(QMouseEvent* event) {
 
 void getrect::keyPressEvent(QKeyEvent* event) {
     const int step = event->modifiers() & Qt::ShiftModifier ? 10 : 1;
+    QPoint by;
     switch (event->key()) {
     case Qt::Key_Left:
-        m_model.nudge(-step, 0);
+        by = {-step, 0};
         break;
     case Qt::Key_Right:
-        m_model.nudge(step, 0);
+        by = {step, 0};
         break;
     case Qt::Key_Up:
-        m_model.nudge(0, -step);
+        by = {0, -step};
         break;
     case Qt::Key_Down:
-        m_model.nudge(0, step);
+        by = {0, step};
         break;
     default:
         return QWidget::keyPressEvent(event);
     }
+    // The mouse has the rectangle while it drags.
+    if (m_pressed >= 0 || m_move_from)
+        return;
+    m_model.nudge(by.x(), by.y());
     place_handles();
 }
 
