@@ -158,8 +158,7 @@ std::string GridCommands::find_picture_of_item(int item) {
 
 std::optional<Rect> GridCommands::show_crop_window(const std::string& picture) {
     m_state.crop_result.clear();
-    cropwindow window(m_state.crop_result, to_qt(m_state.language.translate("tb_crop")),
-                      &m_controls.window);
+    cropwindow window(m_state.crop_result, m_state.language, &m_controls.window);
     window.setpicture(to_qt(picture));
     window.exec();
     return crop_corners_of_result(m_state.crop_result);

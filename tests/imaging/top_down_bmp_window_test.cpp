@@ -25,7 +25,7 @@ TEST(TopDownBmpCropWindow, CropsTheAskedPartRightWayUp) {
     test::write_top_down_bmp(picture, original);
 
     std::string crop_result;
-    cropwindow window(crop_result, QStringLiteral("Crop"));
+    cropwindow window(crop_result, LanguageTable{});
     window.setpicture(QString::fromStdString(picture));
     window.show();
     window.gr()->set_selrect_as_percents(0.25f, 0.5f, 1, 1);

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdlib>
+
 namespace orvix {
 namespace {
 
@@ -222,6 +225,206 @@ TEST(Resizing, ShrinkingTheControlShrinksTheRectangleForGood) {
     model.set_inner_size(3000, 2000);
     EXPECT_EQ(model.selection(), (Rect{0, 0, 1500, 1000}));
     EXPECT_EQ(model.get_selrect_as_percents("."), "0/0/0.5026666666666667/0.504");
+}
+
+// A control of 12000 x 9000 twips (800 x 600 pixels of a 15-twips screen) over a
+// 1600 x 1200 picture, everything selected.
+GetrectModel over_picture(Size picture = {1600, 1200}, int32_t width = 12000,
+                          int32_t height = 9000) {
+    GetrectModel model = control(width, height);
+    model.set_picture_size(picture);
+    model.set_selrect_as_percents(0, 0, 100, 100);
+    return model;
+}
+
+// A pixel of the picture as a position of the control, twips.
+int32_t twips_of(int32_t pixel, int32_t pixels, int32_t twips) {
+    return int32_t(std::lround(double(pixel) * twips / pixels));
+}
+
+// What a crop of the rectangle as it now stands takes, as the crop window reads it.
+Rect cropped(const GetrectModel& model, Size picture) {
+    Rect r = crop_corners_of(model.selection_fractions(), picture);
+    if (r.left > r.right)
+        std::swap(r.left, r.right);
+    if (r.top > r.bottom)
+        std::swap(r.top, r.bottom);
+    return r;
+}
+
+struct ShapeCase {
+    const char* name;
+    AspectRatio ratio;
+    Rect whole; // the largest of the shape in the 1600 x 1200 picture, centred
+};
+
+class Shapes : public testing::TestWithParam<ShapeCase> {};
+
+TEST_P(Shapes, ChoosingOneSelectsTheLargestOfItCentred) {
+    GetrectModel model = over_picture();
+    model.set_ratio(GetParam().ratio);
+    EXPECT_EQ(model.picture_selection(), GetParam().whole);
+    EXPECT_EQ(cropped(model, {1600, 1200}), GetParam().whole) << "what a crop takes";
+}
+
+// Each corner dragged inside the picture, beyond its own corner of the picture and past
+// the corner that stays: the frame keeps the shape to half a pixel, stays inside the
+// picture, keeps the opposite corner, and the release keeps what the frame showed.
+TEST_P(Shapes, EveryCornerKeepsTheShapeInsideThePicture) {
+    const AspectRatio ratio = GetParam().ratio;
+    const double shape = double(ratio.width) / ratio.height;
+    const Size picture{1600, 1200};
+    for (int handle = 0; handle < kHandleCount; ++handle) {
+        const bool right = handle == 1 || handle == 2, bottom = handle == 2 || handle == 3;
+        const struct {
+            const char* where;
+            int32_t x, y; // picture pixels
+        } targets[] = {{"inside", right ? 1100 : 500, bottom ? 900 : 300},
+                       {"beyond the picture", right ? 5000 : -3000, bottom ? 4000 : -2000},
+                       {"past the opposite corner", right ? 10 : 1590, bottom ? 10 : 1190},
+                       {"across only", right ? 1500 : 100, bottom ? 650 : 550}};
+        for (const auto& target : targets) {
+            SCOPED_TRACE(std::string("handle ") + std::to_string(handle + 1) + " " + target.where);
+            GetrectModel model = over_picture();
+            model.set_ratio(ratio);
+            model.set_picture_selection({400, 300, 1200, 900});
+            const Rect before = model.picture_selection();
+            const int32_t x = twips_of(target.x, 1600, 12000), y = twips_of(target.y, 1200, 9000);
+            const Rect at = model.handle(handle);
+            model.handle_MouseDown(handle);
+            ASSERT_TRUE(model.handle_MouseMove(handle, float(x - at.left), float(y - at.top)));
+            const Rect shown = model.picture_selection();
+            EXPECT_GE(shown.left, 0);
+            EXPECT_GE(shown.top, 0);
+            EXPECT_LE(shown.right, picture.width);
+            EXPECT_LE(shown.bottom, picture.height);
+            EXPECT_EQ(right ? shown.left : shown.right, right ? before.left : before.right);
+            EXPECT_EQ(bottom ? shown.top : shown.bottom, bottom ? before.top : before.bottom);
+            const double w = shown.width(), h = shown.height();
+            EXPECT_LE(std::min(std::abs(w - h * shape), std::abs(h - w / shape)), 0.5)
+                << w << " x " << h;
+            if (std::string(target.where) == "inside") {
+                // The frame reaches the pointer both ways unless the picture stops it.
+                const bool reaches =
+                    w + 1 >= std::abs(target.x - (right ? before.left : before.right)) &&
+                    h + 1 >= std::abs(target.y - (bottom ? before.top : before.bottom));
+                const bool stopped = shown.left == 0 || shown.top == 0 ||
+                                     shown.right == picture.width || shown.bottom == picture.height;
+                EXPECT_TRUE(reaches || stopped) << w << " x " << h;
+            }
+            ASSERT_TRUE(model.handle_MouseUp(handle));
+            EXPECT_EQ(model.picture_selection(), shown);
+            EXPECT_EQ(cropped(model, picture), shown) << "a crop takes what was shown";
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ratios, Shapes,
+    testing::Values(ShapeCase{"Square", {1, 1}, {200, 0, 1400, 1200}},
+                    ShapeCase{"FourThreeLandscape", {4, 3}, {0, 0, 1600, 1200}},
+                    ShapeCase{"FourThreePortrait", {3, 4}, {350, 0, 1250, 1200}},
+                    ShapeCase{"ThreeTwoLandscape", {3, 2}, {0, 66, 1600, 1133}},
+                    ShapeCase{"ThreeTwoPortrait", {2, 3}, {400, 0, 1200, 1200}},
+                    ShapeCase{"SixteenNineLandscape", {16, 9}, {0, 150, 1600, 1050}},
+                    ShapeCase{"SixteenNinePortrait", {9, 16}, {462, 0, 1137, 1200}},
+                    // A camera's own shape that no small numbers give.
+                    ShapeCase{"OddLandscape", {4000, 2667}, {0, 66, 1600, 1133}},
+                    ShapeCase{"OddPortrait", {2667, 4000}, {400, 0, 1200, 1200}}),
+    [](const testing::TestParamInfo<ShapeCase>& info) { return std::string(info.param.name); });
+
+TEST(Shapes, ANewShapeCentresOnTheSelectionAndAFreeOneLeavesItAlone) {
+    GetrectModel model = over_picture();
+    model.set_picture_selection({0, 0, 400, 300});
+    model.set_ratio({1, 1});
+    EXPECT_EQ(model.picture_selection(), (Rect{0, 0, 1200, 1200})) << "held inside";
+    model.set_picture_selection({1000, 100, 1500, 500});
+    model.set_ratio({16, 9});
+    EXPECT_EQ(model.picture_selection(), (Rect{0, 0, 1600, 900}));
+    model.set_picture_selection({333, 222, 777, 555});
+    model.set_ratio({});
+    EXPECT_EQ(model.picture_selection(), (Rect{333, 222, 777, 555}));
+    // Free again, a corner goes where the pointer goes.
+    const Rect at = model.handle(2);
+    model.handle_MouseDown(2);
+    ASSERT_TRUE(model.handle_MouseMove(2, float(twips_of(1400, 1600, 12000) - 8 - at.left),
+                                       float(twips_of(600, 1200, 9000) - 8 - at.top)));
+    EXPECT_EQ(model.picture_selection(), (Rect{333, 222, 1400, 600}));
+}
+
+TEST(Moving, DraggingInsideMovesTheWholeRectangleKeptInsideThePicture) {
+    struct Case {
+        const char* label;
+        float x, y; // the pointer's offset, twips
+        Rect expected;
+    } cases[] = {{"right and down", 75 * 7.5f, 30 * 7.5f, {475, 330, 1275, 930}},
+                 {"left and up", -100 * 7.5f, -50 * 7.5f, {300, 250, 1100, 850}},
+                 {"past the right edge", 20000, 0, {800, 300, 1600, 900}},
+                 {"past the top left corner", -9000, -9000, {0, 0, 800, 600}}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        GetrectModel model = over_picture();
+        model.set_picture_selection({400, 300, 1200, 900});
+        ASSERT_TRUE(model.inside(6000, 4500));
+        const Rect stored = model.selection();
+        model.body_MouseDown();
+        EXPECT_FALSE(model.handles_visible());
+        ASSERT_TRUE(model.body_MouseMove(c.x, c.y));
+        EXPECT_EQ(model.picture_selection(), c.expected) << "the frame follows";
+        EXPECT_EQ(model.selection(), stored) << "the rectangle waits for the release";
+        ASSERT_TRUE(model.body_MouseUp());
+        EXPECT_EQ(model.picture_selection(), c.expected);
+        EXPECT_EQ(cropped(model, {1600, 1200}), c.expected);
+        EXPECT_TRUE(model.handles_visible());
+        EXPECT_FALSE(model.body_MouseUp()) << "released once";
+    }
+}
+
+TEST(Moving, OnlyInsideTheRectangleAndNotDuringACornerDrag) {
+    GetrectModel model = over_picture();
+    model.set_picture_selection({400, 300, 1200, 900});
+    EXPECT_TRUE(model.inside(3000, 2250)) << "the top left corner";
+    EXPECT_FALSE(model.inside(2990, 4000));
+    EXPECT_FALSE(model.inside(9000, 4000)) << "the right edge";
+    EXPECT_FALSE(model.inside(6000, 8000));
+    EXPECT_FALSE(model.body_MouseMove(100, 100)) << "not pressed";
+    model.handle_MouseDown(0);
+    model.body_MouseDown();
+    EXPECT_FALSE(model.moving());
+    model.nudge(1, 0);
+    EXPECT_TRUE(model.handle_MouseUp(0));
+    EXPECT_EQ(model.picture_selection(), (Rect{400, 300, 1200, 900}));
+}
+
+TEST(Nudging, MovesByWholePicturePixelsKeepingTheSizeAndStopsAtTheEdges) {
+    // Twips per picture pixel: 7.5 on the first control, 8.3 on the second; the steps must
+    // not drift or change the size whatever the rounding.
+    for (const auto& [width, height] : {std::pair{12000, 9000}, std::pair{13333, 9999}}) {
+        SCOPED_TRACE(width);
+        GetrectModel model = over_picture({1600, 1200}, width, height);
+        model.set_picture_selection({100, 100, 900, 700});
+        for (int i = 0; i < 37; ++i)
+            model.nudge(1, 0);
+        EXPECT_EQ(model.picture_selection(), (Rect{137, 100, 937, 700}));
+        for (int i = 0; i < 3; ++i)
+            model.nudge(0, -1);
+        model.nudge(-10, 10);
+        EXPECT_EQ(model.picture_selection(), (Rect{127, 107, 927, 707}));
+        model.nudge(-1000, 1000);
+        EXPECT_EQ(model.picture_selection(), (Rect{0, 600, 800, 1200}));
+        EXPECT_EQ(cropped(model, {1600, 1200}), (Rect{0, 600, 800, 1200}));
+    }
+}
+
+TEST(Nudging, AlwaysMovesAPictureLargerThanTheControlsUnits) {
+    GetrectModel model = over_picture({24000, 18000});
+    model.set_picture_selection({1000, 1000, 9000, 7000});
+    const Rect before = model.picture_selection();
+    model.nudge(1, 1);
+    const Rect after = model.picture_selection();
+    EXPECT_GT(after.left, before.left);
+    EXPECT_GT(after.top, before.top);
+    EXPECT_LE(after.left - before.left, 3);
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include "support/temp_dir.h"
 #include "text/text.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -276,7 +277,7 @@ TEST(GetrectWidget, DraggingAHandleMovesItsCornerAndTellsTheContainer) {
     EXPECT_EQ(r.bottom, to_int(50 * gr.twips_per_pixel_y()));
 }
 
-TEST(GetrectWidget, OnlyTheHandlesAndLinesTakeTheMouse) {
+TEST(GetrectWidget, OnlyTheRectangleTakesTheMouse) {
     QWidget window;
     window.resize(300, 200);
     QWidget beneath(&window);
@@ -284,9 +285,73 @@ TEST(GetrectWidget, OnlyTheHandlesAndLinesTakeTheMouse) {
     getrect gr(&window);
     gr.setGeometry(0, 0, 300, 200);
     gr.set_selrect_as_percents(0, 0, 100, 100);
-    EXPECT_EQ(window.childAt(150, 100), &beneath) << "the middle lets clicks through";
+    EXPECT_EQ(window.childAt(150, 100), &gr) << "inside the rectangle";
     EXPECT_EQ(window.childAt(2, 2), &gr) << "a handle";
     EXPECT_EQ(window.childAt(150, 0), &gr) << "the top line";
+    gr.set_selrect_as_percents(0.25f, 0.25f, 0.5f, 0.5f);
+    EXPECT_EQ(window.childAt(100, 70), &gr);
+    EXPECT_EQ(window.childAt(250, 150), &beneath) << "outside the rectangle lets clicks through";
+    EXPECT_EQ(window.childAt(20, 20), &beneath);
+}
+
+// A 150 x 100 picture shown at 300 x 200 pixels: two screen pixels to a picture pixel.
+struct OverPicture {
+    OverPicture() {
+        gr.resize(300, 200);
+        gr.set_picture_size({150, 100});
+        gr.set_picture_selection({30, 20, 90, 60});
+    }
+    getrect gr;
+};
+
+TEST(GetrectWidget, DraggingInsideMovesTheWholeRectangleAndTellsAsItGoes) {
+    OverPicture over;
+    getrect& gr = over.gr;
+    QSignalSpy changed(&gr, &getrect::SelectionChanged), down(&gr, &getrect::MouseDown);
+    send_mouse(gr, QEvent::MouseButtonPress, {120, 80}, Qt::LeftButton, Qt::LeftButton);
+    EXPECT_FALSE(gr.findChild<QWidget*>("coin1")->isVisibleTo(&gr));
+    send_mouse(gr, QEvent::MouseMove, {140, 70}, Qt::NoButton, Qt::LeftButton);
+    EXPECT_EQ(changed.count(), 1) << "the frame follows the pointer";
+    EXPECT_EQ(gr.model().picture_selection(), (Rect{40, 15, 100, 55}));
+    send_mouse(gr, QEvent::MouseMove, {400, 70}, Qt::NoButton, Qt::LeftButton);
+    send_mouse(gr, QEvent::MouseButtonRelease, {400, 70}, Qt::LeftButton, Qt::NoButton);
+    EXPECT_EQ(gr.model().picture_selection(), (Rect{90, 15, 150, 55})) << "held inside";
+    EXPECT_TRUE(gr.findChild<QWidget*>("coin1")->isVisibleTo(&gr));
+    EXPECT_EQ(down.count(), 0) << "the handles' events are the handles' own";
+}
+
+TEST(GetrectWidget, ArrowKeysMoveTheRectangleByAPicturePixelAndShiftByTen) {
+    OverPicture over;
+    getrect& gr = over.gr;
+    EXPECT_EQ(gr.focusPolicy(), Qt::StrongFocus);
+    const struct {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        Rect expected;
+    } presses[] = {{Qt::Key_Right, Qt::NoModifier, {31, 20, 91, 60}},
+                   {Qt::Key_Down, Qt::NoModifier, {31, 21, 91, 61}},
+                   {Qt::Key_Left, Qt::ShiftModifier, {21, 21, 81, 61}},
+                   {Qt::Key_Up, Qt::ShiftModifier, {21, 11, 81, 51}},
+                   {Qt::Key_Up, Qt::ShiftModifier, {21, 1, 81, 41}},
+                   {Qt::Key_Up, Qt::ShiftModifier, {21, 0, 81, 40}}};
+    for (const auto& press : presses) {
+        QKeyEvent event(QEvent::KeyPress, press.key, press.modifiers);
+        QApplication::sendEvent(&gr, &event);
+        EXPECT_TRUE(event.isAccepted());
+        EXPECT_EQ(gr.model().picture_selection(), press.expected);
+    }
+    QKeyEvent other(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(&gr, &other);
+    EXPECT_FALSE(other.isAccepted()) << "Return is the window's";
+}
+
+TEST(GetrectWidget, ADoubleClickInsideTellsTheContainer) {
+    OverPicture over;
+    QSignalSpy twice(&over.gr, &getrect::DblClick);
+    send_mouse(over.gr, QEvent::MouseButtonDblClick, {120, 80}, Qt::LeftButton, Qt::LeftButton);
+    EXPECT_EQ(twice.count(), 1);
+    send_mouse(over.gr, QEvent::MouseButtonDblClick, {250, 150}, Qt::LeftButton, Qt::LeftButton);
+    EXPECT_EQ(twice.count(), 1) << "outside";
 }
 
 } // namespace

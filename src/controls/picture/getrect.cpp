@@ -4,6 +4,7 @@
 #include "text/text.h"
 
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLocale>
 #include <QMouseEvent>
 #include <QPainter>
@@ -56,7 +57,9 @@ getrect::getrect(QWidget* parent) : QWidget(parent) {
         coin->setCursor(Qt::CrossCursor);
         m_coins[i] = coin;
     }
-    setMouseTracking(false);
+    // The pointer shows what a press would do; the arrow keys need the focus.
+    setMouseTracking(true);
+    setFocusPolicy(Qt::StrongFocus);
 }
 
 double getrect::twips_per_pixel_x() const {
@@ -85,6 +88,23 @@ void getrect::set_selrect(qint32 left, qint32 top, qint32 width, qint32 height) 
 void getrect::set_selrect_as_percents(float a, float b, float c, float d) {
     take_size();
     m_model.set_selrect_as_percents(a, b, c, d);
+    place_handles();
+}
+
+void getrect::set_picture_size(Size picture) {
+    take_size();
+    m_model.set_picture_size(picture);
+}
+
+void getrect::set_picture_selection(const Rect& pixels) {
+    take_size();
+    m_model.set_picture_selection(pixels);
+    place_handles();
+}
+
+void getrect::set_ratio(AspectRatio ratio) {
+    take_size();
+    m_model.set_ratio(ratio);
     place_handles();
 }
 
@@ -129,6 +149,7 @@ void getrect::place_frame() {
         m_lines[i]->show();
     }
     update_mask();
+    emit SelectionChanged();
 }
 
 void getrect::place_handles() {
@@ -142,9 +163,9 @@ void getrect::place_handles() {
 }
 
 void getrect::update_mask() {
-    // Only the handles and the lines take the mouse; a click anywhere else reaches the
-    // picture beneath (the crop window accepts on a double click there).
-    QRegion region;
+    // Only the rectangle, its handles and its lines take the mouse; a click anywhere else
+    // reaches the picture beneath (the crop window accepts on a double click there).
+    QRegion region(to_pixels(m_model.reported()));
     for (QWidget* line : m_lines)
         region += line->geometry();
     if (m_model.handles_visible())
@@ -159,9 +180,38 @@ QPointF getrect::relative_to_handle(int index, const QPointF& point) const {
             point.y() * twips_per_pixel_y() - handle.top};
 }
 
+QPointF getrect::to_twips(const QPointF& point) const {
+    return {point.x() * twips_per_pixel_x(), point.y() * twips_per_pixel_y()};
+}
+
+void getrect::show_pointer(const QPoint& point) {
+    const int index = handle_at(point);
+    const QPointF at = to_twips(point);
+    if (index >= 0)
+        setCursor(index % 2 == 0 ? Qt::SizeFDiagCursor : Qt::SizeBDiagCursor);
+    else if (m_model.inside(float(at.x()), float(at.y())))
+        setCursor(Qt::SizeAllCursor);
+    else
+        unsetCursor();
+}
+
 void getrect::mousePressEvent(QMouseEvent* event) {
+    if (m_pressed >= 0 || m_move_from) {
+        event->ignore();
+        return;
+    }
     const int index = handle_at(event->position().toPoint());
-    if (index < 0 || m_pressed >= 0) {
+    const QPointF at_twips = to_twips(event->position());
+    if (index < 0 && event->button() == Qt::LeftButton &&
+        m_model.inside(float(at_twips.x()), float(at_twips.y()))) {
+        m_move_from = event->position();
+        m_model.body_MouseDown();
+        for (QWidget* coin : m_coins)
+            coin->hide();
+        update_mask();
+        return;
+    }
+    if (index < 0) {
         event->ignore();
         return;
     }
@@ -176,8 +226,16 @@ void getrect::mousePressEvent(QMouseEvent* event) {
 }
 
 void getrect::mouseMoveEvent(QMouseEvent* event) {
-    if (m_pressed < 0)
+    if (m_move_from) {
+        const QPointF by = to_twips(event->position() - *m_move_from);
+        if (m_model.body_MouseMove(float(by.x()), float(by.y())))
+            place_frame();
         return;
+    }
+    if (m_pressed < 0) {
+        show_pointer(event->position().toPoint());
+        return;
+    }
     const QPointF at = relative_to_handle(m_pressed, event->position());
     emit MouseMove(mouse_button_code(event->buttons()), shift_code(event->modifiers()),
                    float(at.x()), float(at.y()));
@@ -186,6 +244,12 @@ void getrect::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void getrect::mouseReleaseEvent(QMouseEvent* event) {
+    if (m_move_from) {
+        m_move_from.reset();
+        if (m_model.body_MouseUp())
+            place_handles();
+        return;
+    }
     if (m_pressed < 0)
         return;
     const int index = std::exchange(m_pressed, -1);
@@ -194,6 +258,42 @@ void getrect::mouseReleaseEvent(QMouseEvent* event) {
         place_handles();
     emit MouseUp(mouse_button_code(event->button()), shift_code(event->modifiers()), float(at.x()),
                  float(at.y()));
+}
+
+void getrect::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (handle_at(event->position().toPoint()) >= 0)
+        return mousePressEvent(event);
+    const QPointF at = to_twips(event->position());
+    if (m_model.inside(float(at.x()), float(at.y())))
+        emit DblClick();
+    else
+        event->ignore();
+}
+
+void getrect::keyPressEvent(QKeyEvent* event) {
+    const int step = event->modifiers() & Qt::ShiftModifier ? 10 : 1;
+    QPoint by;
+    switch (event->key()) {
+    case Qt::Key_Left:
+        by = {-step, 0};
+        break;
+    case Qt::Key_Right:
+        by = {step, 0};
+        break;
+    case Qt::Key_Up:
+        by = {0, -step};
+        break;
+    case Qt::Key_Down:
+        by = {0, step};
+        break;
+    default:
+        return QWidget::keyPressEvent(event);
+    }
+    // The mouse has the rectangle while it drags.
+    if (m_pressed >= 0 || m_move_from)
+        return;
+    m_model.nudge(by.x(), by.y());
+    place_handles();
 }
 
 } // namespace orvix

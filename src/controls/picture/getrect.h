@@ -1,7 +1,8 @@
 // The crop rectangle control: a thin frame (lines a to d) and four corner handles (coin1
-// to coin4) over a picture, dragged to choose a rectangle. Its rules live in
-// GetrectModel; this widget converts the mouse to twips, places its children and lets
-// every click outside the handles and lines through to what lies beneath.
+// to coin4) over a picture, dragged to choose a rectangle; a drag inside the rectangle
+// moves it whole and the arrow keys move it by a picture pixel (Shift: ten). Its rules
+// live in GetrectModel; this widget converts the mouse to twips, places its children and
+// lets every click outside the rectangle through to what lies beneath.
 #pragma once
 
 #include "controls/picture/getrect_model.h"
@@ -10,6 +11,7 @@
 #include <QWidget>
 
 #include <array>
+#include <optional>
 
 namespace orvix {
 
@@ -25,6 +27,11 @@ public:
     void set_selrect(qint32 left, qint32 top, qint32 width, qint32 height);
     void set_selrect_as_percents(float a, float b, float c, float d);
 
+    // The picture beneath, its pixels; the selection's shape is kept in them.
+    void set_picture_size(Size picture);
+    void set_picture_selection(const Rect& pixels);
+    void set_ratio(AspectRatio ratio);
+
     const GetrectModel& model() const { return m_model; }
     double twips_per_pixel_x() const;
     double twips_per_pixel_y() const;
@@ -35,12 +42,18 @@ signals:
     void MouseUp(qint16 Button, qint16 Shift, float x, float y);
     void MouseMove(qint16 Button, qint16 Shift, float x, float y);
     void RectangleRefreshed();
+    // The frame has moved (during a drag too).
+    void SelectionChanged();
+    // A double click inside the rectangle.
+    void DblClick();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     // The model's inner size from the widget's, which a hidden widget has before any
@@ -54,11 +67,15 @@ private:
     void update_mask();
     // The pointer relative to the handle, twips.
     QPointF relative_to_handle(int index, const QPointF& point) const;
+    QPointF to_twips(const QPointF& point) const;
+    void show_pointer(const QPoint& point);
 
     GetrectModel m_model;
     std::array<QWidget*, kHandleCount> m_coins{};
     std::array<QWidget*, 4> m_lines{};
     int m_pressed = -1;
+    // Where a drag inside the rectangle began, widget pixels.
+    std::optional<QPointF> m_move_from;
 };
 
 } // namespace orvix

@@ -45,6 +45,15 @@ struct SelectionFractions {
 // index 0 to 3 here.
 inline constexpr int kHandleCount = 4;
 
+// A shape the selection keeps while a corner is dragged: width to height in picture pixels.
+// Without both sides the corners go free.
+struct AspectRatio {
+    int32_t width = 0;
+    int32_t height = 0;
+    bool constrains() const { return width > 0 && height > 0; }
+    bool operator==(const AspectRatio&) const = default;
+};
+
 class GetrectModel {
 public:
     explicit GetrectModel(int32_t handle_size = kHandleSize) : m_handle_size(handle_size) {}
@@ -90,15 +99,61 @@ public:
     // The rectangle that the frame of a running drag shows.
     const Rect& dragged() const { return m_dragged; }
 
+    // The picture the control lies over, in its pixels; without one the control's own
+    // units stand for pixels. The selection is not changed.
+    void set_picture_size(Size picture);
+    Size picture_size() const { return m_picture; }
+    // The picture's pixels that the frame shows now (during a drag, the dragged frame), in
+    // order: what a crop of the rectangle takes.
+    Rect picture_selection() const;
+    // Selects those pixels of the picture, held inside it.
+    void set_picture_selection(Rect pixels);
+
+    // A shape to keep: the selection becomes the largest rectangle of that shape inside the
+    // picture, centred where the selection was, and the corners keep the shape as they are
+    // dragged (the corner opposite the dragged one stays). A free shape leaves the selection
+    // as it is.
+    void set_ratio(AspectRatio ratio);
+    AspectRatio ratio() const { return m_ratio; }
+
+    // Moving the whole rectangle by dragging inside it: x and y are the pointer's offset
+    // from the press, twips. The rectangle keeps its size in picture pixels and stays
+    // inside the picture; like a corner, it is taken at the release.
+    bool inside(float x, float y) const;
+    // The stored rectangle as reported, in order: what the user sees, twips.
+    Rect reported() const;
+    void body_MouseDown();
+    bool body_MouseMove(float x, float y);
+    bool body_MouseUp();
+    bool moving() const { return m_moving; }
+    // Moves the rectangle by whole picture pixels (by more when a twip holds several),
+    // kept inside the picture. Nothing happens during a drag.
+    void nudge(int32_t x, int32_t y);
+
 private:
     Rect clamped(Rect rect) const;
     void draw_frame(const Rect& rect);
+    bool any_drag() const;
+    bool has_area() const;
+    // The picture, or the control's own units when none is known.
+    Size picture() const;
+    SelectionFractions fractions_of(const Rect& rect) const;
+    // The stored rectangle of the picture's pixels, and back.
+    Rect from_picture(const Rect& pixels) const;
+    Rect to_picture(const Rect& rect) const;
+    // The frame of a corner dragged to the pointer (twips) with the shape kept.
+    Rect shaped_drag(int index, int32_t x, int32_t y) const;
 
     int32_t m_handle_size;
     int32_t m_width = 0;
     int32_t m_height = 0;
     Rect m_rect{0, 0, 500, 500};
     Rect m_dragged;
+    Rect m_framed;
+    Size m_picture;
+    AspectRatio m_ratio;
+    bool m_moving = false;
+    Rect m_move_from;
     GetrectFrame m_frame;
     std::array<Rect, kHandleCount> m_handles{};
     bool m_handles_visible = false;
