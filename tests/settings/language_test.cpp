@@ -136,7 +136,8 @@ const std::pair<const char*, const char*> MARKED_KEYS[] = {
     {"xfer_info", "#1 #2"},       {"job_error", "#1"},         {"turn_not_exact", "#1 #2"},
     {"mail_send_failed", "#1"},   {"reason_other", "#1"},      {"mail_left_out", "#1 <BR>"},
     {"thumb_failed", "#1 <BR>"},  {"x_no_capture_date", "#1"}, {"new_pictures", "#1 #2"},
-    {"no_history", "#1 <BR>"},    {"x_kept_tagged", "#1"},
+    {"no_history", "#1 <BR>"},    {"x_kept_tagged", "#1"},     {"dest_create", "#1"},
+    {"x_skipped_clash", "#1"},    {"dest_not_made", "#1 #2"},
 };
 const char* const PLAIN_KEYS =
     "qt_translation language tab_imagetransfer tab_setup tab_info generic_source "
@@ -151,7 +152,7 @@ const char* const PLAIN_KEYS =
     "mail_no_client mail_file_unreadable reason_unreadable reason_format reason_damaged "
     "reason_too_large reason_write reason_read_only reason_gone reason_full reason_unverified "
     "reason_no_mail_folder "
-    "reason_no_free_name progress_edit only_new auto_rotate";
+    "reason_no_free_name progress_edit only_new auto_rotate same_answer xfer_waiting";
 
 TEST(ShippedFilesTest, EveryUsedKeyInBothLanguagesWithItsMarkers) {
     ASSERT_NE(shipped_extra(), "") << "ORVIX_SOURCE_DIR is not set";
