@@ -407,7 +407,7 @@ void TransferPanel::start() {
                                   m_destin, m_dest,   m_onlynew};
     held.insert(held.end(), m_links.held.begin(), m_links.held.end());
     m_running = std::make_unique<RunningTransfer>(*m_pbar, *m_links.quality, *m_xferinfo,
-                                                  *m_cancelxfer, m_language, held);
+                                                  *m_cancelxfer, m_language, held, dialogs());
 
     // The job keeps copies of what it reads, so nothing it uses changes under it.
     TransferView* view = &m_running->view();
@@ -421,7 +421,8 @@ void TransferPanel::start() {
             options, thumbs_dir, language, context.dialogs(), progress, pictures,
             [&] { context.on_window([&] { transfer_before_report(pictures); }); }, &thumbnails);
     };
-    m_runner->start(std::move(job), dialogs(), [this](const JobEnd& end) { end_transfer(end); });
+    m_runner->start(std::move(job), m_running->dialogs(),
+                    [this](const JobEnd& end) { end_transfer(end); });
 }
 
 // On the window's thread, with the worker waiting: the status and the run's pictures, then

@@ -9,6 +9,8 @@
 #include <QLocale>
 #include <QPushButton>
 
+#include <utility>
+
 namespace orvix {
 
 namespace {
@@ -58,20 +60,41 @@ void TransferView::set_quality_text(const std::string& text) {
 void TransferView::set_bytes_done(int64_t done, int64_t total) {
     if (m_frozen)
         return;
-    if (done == 0)
+    if (done == 0) {
         m_rate.start(now(), total);
-    else
+        m_started = true;
+    } else {
         m_rate.add(now(), done);
+    }
     show_rate();
     // Once every picture is dealt with, the line keeps the last figures through the report
     // instead of falling to nothing.
-    if (done >= total)
+    if (done >= total) {
+        m_finished = true;
         m_refresh.stop();
+    }
 }
 
 void TransferView::freeze_rate() {
     m_frozen = true;
     m_refresh.stop();
+}
+
+void TransferView::question_asked() {
+    m_rate.pause(now());
+    m_waiting = m_started && !m_finished && !m_frozen;
+    if (!m_waiting)
+        return;
+    m_refresh.stop();
+    m_info.setText(to_qt(m_language.translate("xfer_waiting")));
+}
+
+void TransferView::question_answered() {
+    m_rate.resume(now());
+    if (!std::exchange(m_waiting, false) || m_frozen)
+        return;
+    show_rate();
+    m_refresh.start();
 }
 
 double TransferView::now() const {
@@ -84,9 +107,46 @@ void TransferView::show_rate() {
                                       m_rate.seconds_left(at), QLocale::system()));
 }
 
+template <class Ask> auto RunDialogs::asking(Ask ask) {
+    // Told of the answer however the box ends.
+    struct Waiting {
+        explicit Waiting(TransferView& view) : m_view(view) { m_view.question_asked(); }
+        ~Waiting() { m_view.question_answered(); }
+        Waiting(const Waiting&) = delete;
+        Waiting& operator=(const Waiting&) = delete;
+        TransferView& m_view;
+    };
+    const Waiting waiting(m_view);
+    return ask();
+}
+
+Answer RunDialogs::message_box(const std::string& text, const std::string& title, Icon icon,
+                               Buttons buttons) {
+    return asking([&] { return m_target.message_box(text, title, icon, buttons); });
+}
+
+std::optional<std::string> RunDialogs::input_box(const std::string& prompt,
+                                                 const std::string& title,
+                                                 const std::string& default_answer) {
+    return asking([&] { return m_target.input_box(prompt, title, default_answer); });
+}
+
+std::optional<size_t> RunDialogs::choice_box(const std::string& text, const std::string& title,
+                                             Icon icon, const std::vector<std::string>& choices) {
+    return asking([&] { return m_target.choice_box(text, title, icon, choices); });
+}
+
+CheckedInput RunDialogs::checked_input_box(const std::string& prompt, const std::string& title,
+                                           const std::string& default_answer,
+                                           const std::string& check_text) {
+    return asking(
+        [&] { return m_target.checked_input_box(prompt, title, default_answer, check_text); });
+}
+
 RunningTransfer::RunningTransfer(Vumbar& bar, QLineEdit& quality, QLabel& info, QPushButton& cancel,
-                                 const LanguageTable& language, const std::vector<QWidget*>& held)
-    : m_view(bar, quality, info, cancel, language) {
+                                 const LanguageTable& language, const std::vector<QWidget*>& held,
+                                 Dialogs& dialogs)
+    : m_view(bar, quality, info, cancel, language), m_dialogs(dialogs, m_view) {
     for (QWidget* widget : held) {
         m_held.emplace_back(widget, widget->isEnabled());
         widget->setEnabled(false);

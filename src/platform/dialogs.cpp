@@ -41,6 +41,11 @@ std::optional<size_t> Dialogs::choice_box(const std::string&, const std::string&
     return std::nullopt;
 }
 
+CheckedInput Dialogs::checked_input_box(const std::string& prompt, const std::string& title,
+                                        const std::string& default_answer, const std::string&) {
+    return {input_box(prompt, title, default_answer), false};
+}
+
 Dialogs& dialogs() {
     return current ? *current : stderr_dialogs();
 }
@@ -98,11 +103,23 @@ Answer ScriptedDialogs::message_box(const std::string& text, const std::string& 
 std::optional<std::string> ScriptedDialogs::input_box(const std::string& prompt,
                                                       const std::string& title,
                                                       const std::string& default_answer) {
-    m_input_log.push_back({prompt, title, default_answer});
+    m_input_log.push_back({prompt, title, default_answer, ""});
     if (m_inputs.empty())
         return default_answer;
     std::optional<std::string> answer = std::move(m_inputs.front());
     m_inputs.pop_front();
+    return answer;
+}
+
+CheckedInput ScriptedDialogs::checked_input_box(const std::string& prompt, const std::string& title,
+                                                const std::string& default_answer,
+                                                const std::string& check_text) {
+    CheckedInput answer{ScriptedDialogs::input_box(prompt, title, default_answer), false};
+    m_input_log.back().check_text = check_text;
+    if (!m_checks.empty()) {
+        answer.checked = m_checks.front();
+        m_checks.pop_front();
+    }
     return answer;
 }
 

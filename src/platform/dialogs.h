@@ -18,6 +18,12 @@ enum class Icon { None, Exclamation, Critical, Information, Question };
 enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel };
 enum class Answer { Ok, Cancel, Yes, No };
 
+// The answer of an input box that also carries a check box.
+struct CheckedInput {
+    std::optional<std::string> text; // std::nullopt when the user cancels
+    bool checked = false;
+};
+
 class Dialogs {
 public:
     virtual ~Dialogs() = default;
@@ -34,6 +40,12 @@ public:
     // which leaves everything as it was.
     virtual std::optional<size_t> choice_box(const std::string& text, const std::string& title,
                                              Icon icon, const std::vector<std::string>& choices);
+    // An input box with a check box under the answer, labelled check_text and unchecked
+    // when the box opens; the state of the check box counts for a cancel too. Dialogs
+    // that cannot show the check box ask a plain input box and answer unchecked.
+    virtual CheckedInput checked_input_box(const std::string& prompt, const std::string& title,
+                                           const std::string& default_answer,
+                                           const std::string& check_text);
 };
 
 // The process-wide dialogs. Until a window installs its own, messages go to stderr.
@@ -83,6 +95,7 @@ public:
         std::string prompt;
         std::string title;
         std::string default_answer;
+        std::string check_text; // "" for a box without a check box
     };
     struct Choice {
         std::string text;
@@ -99,6 +112,9 @@ public:
     // Answers for the next choice boxes, in order; std::nullopt is a Cancel. With the
     // queue empty the first choice is the answer.
     void queue_choice(std::optional<size_t> answer) { m_choices.push_back(answer); }
+    // The state of the check box for the next input boxes that have one, in order; with the
+    // queue empty the box is left unchecked. Their texts come from queue_input.
+    void queue_check(bool checked) { m_checks.push_back(checked); }
 
     Answer message_box(const std::string& text, const std::string& title, Icon icon,
                        Buttons buttons) override;
@@ -106,6 +122,9 @@ public:
                                          const std::string& default_answer) override;
     std::optional<size_t> choice_box(const std::string& text, const std::string& title, Icon icon,
                                      const std::vector<std::string>& choices) override;
+    CheckedInput checked_input_box(const std::string& prompt, const std::string& title,
+                                   const std::string& default_answer,
+                                   const std::string& check_text) override;
 
     const std::vector<Message>& messages() const { return m_messages; }
     const std::vector<Input>& inputs() const { return m_input_log; }
@@ -123,6 +142,7 @@ private:
     std::vector<Input> m_input_log;
     std::deque<std::optional<size_t>> m_choices;
     std::vector<Choice> m_choice_log;
+    std::deque<bool> m_checks;
 };
 
 } // namespace orvix

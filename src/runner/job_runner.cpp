@@ -98,6 +98,16 @@ public:
         return answer;
     }
 
+    CheckedInput checked_input_box(const std::string& prompt, const std::string& title,
+                                   const std::string& default_answer,
+                                   const std::string& check_text) override {
+        CheckedInput answer;
+        m_context.on_window([&] {
+            answer = m_target.checked_input_box(prompt, title, default_answer, check_text);
+        });
+        return answer;
+    }
+
 private:
     JobContext& m_context;
     Dialogs& m_target;

@@ -179,21 +179,34 @@ bool is_plain_name(const std::string& name) {
 
 std::optional<SettledTarget> settle_collision(const std::string& target_folder,
                                               const std::string& name, const std::string& extension,
-                                              const LanguageTable& language, Dialogs& dialogs) {
+                                              const LanguageTable& language, Dialogs& dialogs,
+                                              ClashAnswer& standing) {
     SettledTarget target{file_target(target_folder, name, extension), name};
     const std::string question = Remplacer("<BR>", CRLF, language.translate("same_name"));
     while (file_exists(target.path)) {
         const std::string proposal = base_name(bis_proposal(target.path));
-        const std::string prompt = Remplacer("#1", target.name + "." + extension, question);
-        const std::optional<std::string> answer =
-            dialogs.input_box(prompt, std::string(kTwinsTitle), proposal);
-        if (!answer || answer->empty())
+        if (standing == ClashAnswer::Skip)
             return std::nullopt;
+        if (standing == ClashAnswer::TakeProposal) {
+            target = {file_target(target_folder, proposal, extension), proposal};
+            continue;
+        }
+        const std::string prompt = Remplacer("#1", target.name + "." + extension, question);
+        const CheckedInput answer = dialogs.checked_input_box(
+            prompt, std::string(kTwinsTitle), proposal, language.translate("same_answer"));
+        if (!answer.text || answer.text->empty()) {
+            if (answer.checked)
+                standing = ClashAnswer::Skip;
+            return std::nullopt;
+        }
         // The program's own proposal is free and stands as it is, even when the picture's
         // name holds a dot (IMG.0010-bis); only a name the user typed may not hold one.
-        if (*answer != proposal && contains(*answer, "."))
+        if (*answer.text != proposal && contains(*answer.text, "."))
             continue;
-        target = {file_target(target_folder, *answer, extension), *answer};
+        // A name typed for this picture cannot serve the others: they take their proposals.
+        if (answer.checked)
+            standing = ClashAnswer::TakeProposal;
+        target = {file_target(target_folder, *answer.text, extension), *answer.text};
     }
     return target;
 }

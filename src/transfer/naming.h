@@ -104,14 +104,22 @@ struct SettledTarget {
     std::string name; // the name without extension: the answer when the user gave one
 };
 
+// What the user chose for the clashes still to come in a run, with the check box of the
+// "Twins !!!" question: ask each time, take each clash's own "-bis" proposal unasked, or
+// skip each clash unasked.
+enum class ClashAnswer { Ask, TakeProposal, Skip };
+
 // The collision rule. While a file of the target's name exists, asks for another name in
 // the "Twins !!!" input box (default: the base name of the first free "-bis" proposal);
 // an answer holding "." is asked again, unless it is the proposal itself, unchanged. std::nullopt
 // when the user gives an empty answer or cancels: the picture is skipped. The prompt names name +
-// "." + extension.
+// "." + extension. The box's check box, when checked, sets standing for the run's later
+// clashes: a cancel skips them, an accepted name takes their proposals. While standing is
+// not Ask, no question is asked.
 std::optional<SettledTarget> settle_collision(const std::string& target_folder,
                                               const std::string& name, const std::string& extension,
-                                              const LanguageTable& language, Dialogs& dialogs);
+                                              const LanguageTable& language, Dialogs& dialogs,
+                                              ClashAnswer& standing);
 
 // A free thumbnail path in thumbs_dir: the stem + ".jpg", or, when a file of that name is
 // there already, stem + "_2.jpg", "_3.jpg", ... The stem is base made safe for the grid,

@@ -12,6 +12,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <set>
@@ -146,8 +147,8 @@ private:
         m_destination = add_trailing_separator(m_options.destination_text);
         if (!folder_exists(m_options.source_text))
             return stop_with("source_notfound", Icon::Exclamation);
-        if (!folder_exists(m_destination))
-            return stop_with("dest_notfound", Icon::Exclamation);
+        if (!folder_exists(m_destination) && !make_destination())
+            return false;
         // Copies made inside the source would be listed with it, and deleting originals
         // could then remove what was just copied.
         if (lies_within(m_destination, m_options.source_text))
@@ -180,6 +181,34 @@ private:
         if (room <= static_cast<double>(m_total_size))
             return stop_with("no_room", Icon::Critical);
         return true;
+    }
+
+    // A destination that does not exist yet may be made on the spot. Only a full path is
+    // offered, so that no folder appears wherever the program happens to run from.
+    bool make_destination() {
+        const std::string not_found = m_language.translate("dest_notfound");
+        if (!m_destination.starts_with(SEP)) {
+            message(not_found, Icon::Exclamation);
+            return false;
+        }
+        const std::string offer =
+            Remplacer("#1", m_destination, m_language.translate("dest_create"));
+        if (m_dialogs.message_box(not_found + std::string(CRLF) + offer, application_title,
+                                  Icon::Exclamation, Buttons::YesNo) != Answer::Yes)
+            return false;
+        if (const int error = make_path(m_destination)) {
+            message(
+                Remplacer("#2", std::strerror(error),
+                          Remplacer("#1", m_destination, m_language.translate("dest_not_made"))),
+                Icon::Exclamation);
+            return false;
+        }
+        return true;
+    }
+
+    FileOutcome skipped_at_clash(const std::string& source) {
+        ++m_outcome.skipped_at_clash;
+        return FileOutcome::of(source, Outcome::Skipped);
     }
 
     // The dates the naming needs, each read once. A picture without a capture date takes its
@@ -221,9 +250,9 @@ private:
         }
 
         const std::optional<SettledTarget> copy =
-            settle_collision(folder, name, extension, m_language, m_dialogs);
+            settle_collision(folder, name, extension, m_language, m_dialogs, m_clash_answer);
         if (!copy)
-            return FileOutcome::of(source, Outcome::Skipped);
+            return skipped_at_clash(source);
         if (!is_plain_name(copy->name))
             return copy_failed(copy->path, FileOutcome::failed_because(source, kNotWritten));
 
@@ -251,10 +280,10 @@ private:
         FileOutcome outcome = FileOutcome::done(source);
         std::string final_path = copy->path;
         if (converted_extension != extension) {
-            const std::optional<SettledTarget> converted =
-                settle_collision(folder, copy->name, converted_extension, m_language, m_dialogs);
+            const std::optional<SettledTarget> converted = settle_collision(
+                folder, copy->name, converted_extension, m_language, m_dialogs, m_clash_answer);
             if (!converted)
-                return FileOutcome::of(source, Outcome::Skipped);
+                return skipped_at_clash(source);
             // The copy holds the same picture as the converted file, and a JPEG decodes
             // straight to a fraction of its size: the thumbnail is drawn from it during the
             // conversion, and the copy goes only once both are done.
@@ -419,7 +448,7 @@ private:
         if (m_outcome.failed == 0 && m_outcome.originals_kept.empty()) {
             message(Remplacer("#1", std::to_string(m_outcome.copied), end) + std::string(CRLF) +
                         m_language.translate("no_error") + capture_date_note(paragraph) +
-                        kept_tagged_text(paragraph),
+                        kept_tagged_text(paragraph) + skipped_text(paragraph),
                     Icon::Information);
             return;
         }
@@ -432,7 +461,9 @@ private:
             text = Remplacer("#1", std::to_string(m_outcome.copied), end);
         if (!m_outcome.originals_kept.empty())
             text += paragraph + originals_kept_text();
-        message(text + capture_date_note(paragraph) + kept_tagged_text(paragraph), Icon::Critical);
+        message(text + capture_date_note(paragraph) + kept_tagged_text(paragraph) +
+                    skipped_text(paragraph),
+                Icon::Critical);
     }
 
     // The copies left turned by their tag, as a paragraph of the report; "" when none.
@@ -441,6 +472,14 @@ private:
             return "";
         return paragraph + Remplacer("#1", std::to_string(m_outcome.kept_tagged),
                                      m_language.translate("x_kept_tagged"));
+    }
+
+    // The pictures a name clash left out, as a paragraph of the report; "" when none.
+    std::string skipped_text(const std::string& paragraph) const {
+        if (m_outcome.skipped_at_clash == 0)
+            return "";
+        return paragraph + Remplacer("#1", std::to_string(m_outcome.skipped_at_clash),
+                                     m_language.translate("x_skipped_clash"));
     }
 
     // How many pictures were copied before the stop, out of those found, then the failures
@@ -455,7 +494,8 @@ private:
         if (!m_outcome.originals_kept.empty())
             text += paragraph + originals_kept_text();
         const bool clean = m_outcome.failed == 0 && m_outcome.originals_kept.empty();
-        message(text + capture_date_note(paragraph) + kept_tagged_text(paragraph),
+        message(text + capture_date_note(paragraph) + kept_tagged_text(paragraph) +
+                    skipped_text(paragraph),
                 clean ? Icon::Information : Icon::Critical);
     }
 
@@ -509,6 +549,7 @@ private:
     std::optional<SourceCard> m_card;
     std::unique_ptr<TransferHistory> m_history;
     bool m_history_reported = false;
+    ClashAnswer m_clash_answer = ClashAnswer::Ask;
 };
 
 } // namespace

@@ -94,6 +94,9 @@ struct TransferOutcome {
     // Pictures named by the capture date (the mode or the pattern's token) that had none:
     // their creation date stood in for it, and the report says how many.
     int without_capture_date = 0;
+    // Pictures whose name clash was cancelled, asked or by the answer given for the rest of
+    // the run (at the converted name too, where the copy stands); the report counts them.
+    int skipped_at_clash = 0;
 };
 
 // The JPEG quality a typed value stands for: 1 to 100 as typed; 0, a negative value or
@@ -109,7 +112,9 @@ int jpeg_quality_of(int typed);
 // before a picture, the run stops there: the pictures before it are complete, the rest are
 // not touched, and the report says how many were copied ("transfer_stopped").
 // A destination that is the source folder or lies inside it is refused before anything
-// is copied ("dest_inside_source"). A name holding '/' is never used as a path: that
+// is copied ("dest_inside_source"). A destination given as a full path that does not exist
+// is offered to be made, with its parents ("dest_create"); No, or a folder that cannot be
+// made ("dest_not_made"), ends the run there. A name holding '/' is never used as a path: that
 // picture fails as a copy error. An original is deleted only when its copy was read back
 // from disk equal to it, the file that replaces it exists, and the source has not
 // changed since it was copied; otherwise it stays and the picture counts as failed.

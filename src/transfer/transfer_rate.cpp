@@ -15,6 +15,22 @@ constexpr double kMinimumSpan = 1.0;
 void TransferRate::start(double now, int64_t total) {
     m_total = total;
     m_samples.assign(1, Sample{now, 0});
+    m_paused_at.reset();
+}
+
+void TransferRate::pause(double now) {
+    if (!m_paused_at)
+        m_paused_at = now;
+}
+
+void TransferRate::resume(double now) {
+    if (!m_paused_at)
+        return;
+    // Moving every sample on by the pause leaves the run as if it had not waited at all.
+    const double waited = now - *m_paused_at;
+    m_paused_at.reset();
+    for (Sample& sample : m_samples)
+        sample.time += waited;
 }
 
 void TransferRate::add(double now, int64_t done) {

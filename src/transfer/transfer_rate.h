@@ -17,6 +17,10 @@ public:
     void start(double now, int64_t total);
     // done bytes dealt with at now.
     void add(double now, int64_t done);
+    // The run waits for the user from now until resume: that time counts neither in the
+    // speed nor in the window. A second pause before a resume changes nothing.
+    void pause(double now);
+    void resume(double now);
     // Bytes a second over the last window up to now, so the figure falls while nothing
     // arrives; nullopt during the first second.
     std::optional<double> bytes_per_second(double now) const;
@@ -34,6 +38,7 @@ private:
     double m_window;
     int64_t m_total = 0;
     std::deque<Sample> m_samples;
+    std::optional<double> m_paused_at;
 };
 
 // Whole seconds, rounded up, as "m:ss" or "h:mm:ss".

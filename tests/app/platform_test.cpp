@@ -5,6 +5,8 @@
 #include "platform/qt/qt_dialogs.h"
 #include "platform/qt/text_codec.h"
 
+#include <QCheckBox>
+#include <QDialogButtonBox>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -54,6 +56,49 @@ TEST(QtDialogs, BoxesShowTheProgramTitleAndPlainTextAndReturnTheAnswer) {
     EXPECT_EQ(dialogs.input_box("Name?", "Twins !!!", "IMG_0001-bis"), "holiday");
     when_box_opens([](QWidget* widget) { qobject_cast<QDialog*>(widget)->reject(); });
     EXPECT_EQ(dialogs.input_box("Name?", "", "x"), std::nullopt);
+}
+
+TEST(QtDialogs, AnInputBoxWithACheckBoxReturnsTheAnswerAndTheBoxesState) {
+    qt_app();
+    QtDialogs dialogs;
+    struct Case {
+        const char* label;
+        bool check;
+        bool accept;
+        CheckedInput expected;
+    };
+    const Case cases[] = {
+        {"proposal kept, checked", true, true, {"IMG_0001-bis", true}},
+        {"proposal kept, unchecked", false, true, {"IMG_0001-bis", false}},
+        {"cancelled, checked", true, false, {std::nullopt, true}},
+        {"cancelled, unchecked", false, false, {std::nullopt, false}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        bool shown_unchecked = false;
+        when_box_opens([&](QWidget* widget) {
+            ASSERT_NE(widget, nullptr);
+            EXPECT_EQ(widget->windowTitle(), "Twins !!!");
+            auto* same = widget->findChild<QCheckBox*>("sameanswer");
+            if (!same)
+                qobject_cast<QDialog*>(widget)->reject();
+            ASSERT_NE(same, nullptr);
+            EXPECT_EQ(same->text(), "Same for the rest");
+            EXPECT_EQ(widget->findChild<QLineEdit*>()->text(), "IMG_0001-bis");
+            shown_unchecked = !same->isChecked();
+            if (c.check)
+                QTest::mouseClick(same, Qt::LeftButton, {}, QPoint(4, same->height() / 2));
+            auto* buttons = widget->findChild<QDialogButtonBox*>();
+            QTest::mouseClick(
+                buttons->button(c.accept ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel),
+                Qt::LeftButton);
+        });
+        const CheckedInput answer =
+            dialogs.checked_input_box("Name?", "Twins !!!", "IMG_0001-bis", "Same for the rest");
+        EXPECT_TRUE(shown_unchecked);
+        EXPECT_EQ(answer.text, c.expected.text);
+        EXPECT_EQ(answer.checked, c.expected.checked);
+    }
 }
 
 TEST(TextCodec, EveryByteStringComesBackAsItWas) {

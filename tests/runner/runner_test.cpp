@@ -46,6 +46,13 @@ public:
         texts.push_back(prompt);
         return default_answer + "!";
     }
+    CheckedInput checked_input_box(const std::string& prompt, const std::string&,
+                                   const std::string& default_answer,
+                                   const std::string& check_text) override {
+        threads.push_back(std::this_thread::get_id());
+        texts.push_back(prompt + " " + check_text);
+        return {default_answer + "?", true};
+    }
 
     std::vector<std::thread::id> threads;
     std::vector<std::string> texts;
@@ -75,19 +82,23 @@ TEST_F(Runner, AQuestionFromTheWorkerIsAnsweredOnTheWindowsThread) {
     std::thread::id worker;
     Answer answer = Answer::Ok;
     std::optional<std::string> typed;
+    CheckedInput checked;
     const JobEnd end = run([&](JobContext& job) {
         worker = std::this_thread::get_id();
         answer = job.dialogs().message_box("Keep going?", "Orvix", Icon::Question, Buttons::YesNo);
         typed = job.dialogs().input_box("Name?", "Twins !!!", "IMG");
+        checked = job.dialogs().checked_input_box("Again?", "Twins !!!", "IMG", "Same for all");
     });
     EXPECT_FALSE(end.failed);
     EXPECT_NE(worker, std::this_thread::get_id());
-    EXPECT_EQ(m_dialogs.threads, (std::vector<std::thread::id>{std::this_thread::get_id(),
-                                                               std::this_thread::get_id()}));
-    EXPECT_EQ(m_dialogs.texts, (std::vector<std::string>{"Keep going?", "Name?"}));
-    // The worker waited for each answer.
+    EXPECT_EQ(m_dialogs.threads, std::vector<std::thread::id>(3, std::this_thread::get_id()));
+    EXPECT_EQ(m_dialogs.texts,
+              (std::vector<std::string>{"Keep going?", "Name?", "Again? Same for all"}));
+    // The worker waited for each answer, the check box's state with it.
     EXPECT_EQ(answer, Answer::No);
     EXPECT_EQ(typed, "IMG!");
+    EXPECT_EQ(checked.text, "IMG?");
+    EXPECT_TRUE(checked.checked);
 }
 
 TEST_F(Runner, AStopIsReadBetweenSteps) {

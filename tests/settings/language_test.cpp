@@ -137,7 +137,8 @@ const std::pair<const char*, const char*> MARKED_KEYS[] = {
     {"mail_send_failed", "#1"},   {"reason_other", "#1"},      {"mail_left_out", "#1 <BR>"},
     {"thumb_failed", "#1 <BR>"},  {"x_no_capture_date", "#1"}, {"new_pictures", "#1 #2"},
     {"no_history", "#1 <BR>"},    {"x_kept_tagged", "#1"},     {"crop_size", "#1 #2"},
-    {"crop_landscape", "#1"},     {"crop_portrait", "#1"},
+    {"crop_landscape", "#1"},     {"crop_portrait", "#1"},     {"dest_create", "#1"},
+    {"x_skipped_clash", "#1"},    {"dest_not_made", "#1 #2"},
 };
 const char* const PLAIN_KEYS =
     "qt_translation language tab_imagetransfer tab_setup tab_info generic_source "
@@ -153,7 +154,8 @@ const char* const PLAIN_KEYS =
     "reason_too_large reason_write reason_read_only reason_gone reason_full reason_unverified "
     "reason_no_mail_folder "
     "reason_no_free_name progress_edit only_new auto_rotate "
-    "crop_hint crop_ratio crop_free crop_as_picture";
+    "crop_hint crop_ratio crop_free crop_as_picture "
+    "same_answer xfer_waiting";
 
 TEST(ShippedFilesTest, EveryUsedKeyInBothLanguagesWithItsMarkers) {
     ASSERT_NE(shipped_extra(), "") << "ORVIX_SOURCE_DIR is not set";

@@ -50,6 +50,30 @@ TEST(TransferRate, AFinishedRunHasNoTimeLeftAndANewRunStartsAfresh) {
     EXPECT_EQ(rate.bytes_per_second(52), std::nullopt);
 }
 
+TEST(TransferRate, TheTimeSpentWaitingForAnAnswerDoesNotCount) {
+    TransferRate rate(5.0);
+    rate.start(0, 100 * MB);
+    for (int s = 1; s <= 4; ++s)
+        rate.add(s, s * 10 * MB);
+    // A question waits for a minute; a second pause inside it changes nothing.
+    rate.pause(4);
+    rate.pause(30);
+    rate.resume(64);
+    rate.add(65, 50 * MB);
+    EXPECT_DOUBLE_EQ(*rate.bytes_per_second(65), 10.0 * MB);
+    EXPECT_DOUBLE_EQ(*rate.seconds_left(65), 5.0);
+    // A resume without a pause moves nothing.
+    rate.resume(100);
+    EXPECT_DOUBLE_EQ(*rate.bytes_per_second(66), 8.0 * MB);
+
+    // A new run forgets a pause of the last one.
+    rate.pause(70);
+    rate.start(80, 100 * MB);
+    rate.add(81, 10 * MB);
+    rate.resume(200);
+    EXPECT_DOUBLE_EQ(*rate.bytes_per_second(82), 5.0 * MB);
+}
+
 TEST(TransferRate, TimeLeftText) {
     const std::pair<double, const char*> cases[] = {
         {0, "0:00"},       {0.2, "0:01"},  {59.0, "0:59"},

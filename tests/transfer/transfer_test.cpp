@@ -38,7 +38,11 @@ constexpr const char* kTexts = "progress_transfer=From #1 to #2 [%]\r"
                                "dest_inside_source=Destination inside source\r"
                                "x_not_deleted=#1 kept\r"
                                "transfer_stopped=Stopped: #1 of #2\r"
-                               "x_no_capture_date=#1 without capture date\r";
+                               "x_no_capture_date=#1 without capture date\r"
+                               "same_answer=Same for the rest\r"
+                               "x_skipped_clash=#1 skipped at a clash\r"
+                               "dest_create=Make #1?\r"
+                               "dest_not_made=Cannot make #1: #2\r";
 
 class RecordingProgress : public ProgressSink {
 public:
@@ -286,7 +290,7 @@ TEST_F(Transfer, SettlesCollisionsWithTheUser) {
     EXPECT_EQ(outcome.copied, 0);
     EXPECT_EQ(outcome.failed, 0);
     EXPECT_EQ(files_in(m_dest), std::vector<std::string>{"d.jpg"});
-    expect_report("0 pictures\r\nNo error", Icon::Information);
+    expect_report("0 pictures\r\nNo error\r\n\r\n1 skipped at a clash", Icon::Information);
 }
 
 TEST_F(Transfer, TheProposalForANameWithDotsIsTakenAsItStands) {
@@ -326,10 +330,58 @@ TEST_F(Transfer, CancellingEveryQuestionCopiesNothingAndKeepsOriginals) {
     EXPECT_EQ(run().copied, 0);
     EXPECT_EQ(files_in(m_dest), (std::vector<std::string>{"a.jpg", "b.bmp"}));
     EXPECT_TRUE(file_exists(a) && file_exists(b));
-    expect_report("0 pictures\r\nNo error", Icon::Information);
+    expect_report("0 pictures\r\nNo error\r\n\r\n2 skipped at a clash", Icon::Information);
+}
+
+TEST_F(Transfer, TheSameAnswerSettlesTheLaterClashesOfTheRun) {
+    struct Case {
+        const char* label;
+        bool checked;
+        bool cancel_first; // else the proposal is accepted, as the box shows it
+        size_t questions;
+        int copied;
+        int skipped;
+        std::vector<std::string> files;
+    };
+    const std::vector<std::string> mine = {"a.jpg", "b-bis.jpg", "b.jpg", "c.jpg"};
+    const std::vector<std::string> proposals = {
+        "a-bis.jpg", "a.jpg", "b-bis-bis.jpg", "b-bis.jpg", "b.jpg", "c-bis.jpg", "c.jpg"};
+    const Case cases[] = {
+        {"checked, proposal accepted", true, false, 1, 3, 0, proposals},
+        {"checked, cancelled", true, true, 1, 0, 3, mine},
+        {"unchecked, proposal accepted", false, false, 3, 3, 0, proposals},
+        {"unchecked, cancelled", false, true, 3, 2, 1, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        start_over(c.label);
+        for (const char* name : {"a.jpg", "b.jpg", "c.jpg"})
+            add(name);
+        for (const std::string& name : mine)
+            test::write_file(dest(name), "mine");
+        // The other questions, when asked, are answered with their proposals.
+        if (c.cancel_first)
+            m_dialogs.queue_input(std::nullopt);
+        m_dialogs.queue_check(c.checked);
+        const TransferOutcome outcome = run();
+        ASSERT_EQ(m_dialogs.inputs().size(), c.questions);
+        EXPECT_EQ(m_dialogs.inputs()[0].check_text, "Same for the rest");
+        EXPECT_EQ(outcome.copied, c.copied);
+        EXPECT_EQ(outcome.skipped_at_clash, c.skipped);
+        if (!c.files.empty()) {
+            EXPECT_EQ(files_in(m_dest), c.files);
+        }
+        for (const std::string& name : mine)
+            EXPECT_EQ(test::read_file(dest(name)), "mine") << name;
+        const std::string skipped =
+            c.skipped ? "\r\n\r\n" + std::to_string(c.skipped) + " skipped at a clash" : "";
+        expect_report(std::to_string(c.copied) + " pictures\r\nNo error" + skipped,
+                      Icon::Information);
+    }
 }
 
 TEST_F(Transfer, ConvertsToEachFormat) {
+
     const char* extensions[] = {"jpg", "bmp", "tif", "png", "psd"};
     for (int index = 1; index <= 5; ++index) {
         test::TempDir dir;
@@ -662,7 +714,8 @@ TEST_F(Transfer, EndsEarlyWithAMessage) {
     const Case cases[] = {
         {m_card + "missing", m_dest, "No source", Icon::Exclamation},
         {"", m_dest, "No source", Icon::Exclamation},
-        {m_card, m_dest + "missing", "No destination", Icon::Exclamation},
+        // Only a full path is offered to be made.
+        {m_card, "missing-destination", "No destination", Icon::Exclamation},
         {m_card, m_card, "Destination inside source", Icon::Exclamation},
         {m_card, m_card + "inner/", "Destination inside source", Icon::Exclamation},
         {m_card, m_dir.path() + "link/inner", "Destination inside source", Icon::Exclamation},
@@ -793,6 +846,100 @@ TEST_F(Transfer, AStopAfterAFailureReportsTheFailureToo) {
     EXPECT_EQ(outcome.failed, 1);
     EXPECT_TRUE(file_exists(listed[0]) && file_exists(listed[1]) && file_exists(listed[2]));
     expect_report("Stopped: 0 of 3\r\n\r\n1 failed", Icon::Critical);
+}
+
+TEST_F(Transfer, TheSameAnswerHoldsForTheConvertedNamesToo) {
+    // A typed name is this picture's; the others take their own proposals.
+    for (const char* name : {"a.bmp", "b.bmp"})
+        add(name);
+    for (const char* taken : {"a.jpg", "b.jpg"})
+        test::write_file(dest(taken), "mine");
+    m_options.format_index = 1;
+    m_dialogs.queue_input("first");
+    m_dialogs.queue_check(true);
+    EXPECT_EQ(run().skipped_at_clash, 0);
+    EXPECT_EQ(m_dialogs.inputs().size(), 1u);
+    const std::string second = file_name(listing_of(m_card)[0], false) == "a" ? "b" : "a";
+    std::vector<std::string> expected = {"a.jpg", "b.jpg", "first.jpg", second + "-bis.jpg"};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(files_in(m_dest), expected);
+
+    // Cancelled at the converted name, the copies stand: copied, and skipped at a clash.
+    start_over("cancelled");
+    for (const char* name : {"a.bmp", "b.bmp"})
+        add(name);
+    for (const char* taken : {"a.jpg", "b.jpg"})
+        test::write_file(dest(taken), "mine");
+    m_options.format_index = 1;
+    m_dialogs.queue_input(std::nullopt);
+    m_dialogs.queue_check(true);
+    const TransferOutcome outcome = run();
+    EXPECT_EQ(m_dialogs.inputs().size(), 1u);
+    EXPECT_EQ(outcome.copied, 2);
+    EXPECT_EQ(outcome.skipped_at_clash, 2);
+    EXPECT_EQ(files_in(m_dest), (std::vector<std::string>{"a.bmp", "a.jpg", "b.bmp", "b.jpg"}));
+    expect_report("2 pictures\r\nNo error\r\n\r\n2 skipped at a clash", Icon::Information);
+}
+
+TEST_F(Transfer, AStoppedRunCountsThePicturesSkippedAtAClash) {
+    for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) {
+        add(name);
+        test::write_file(dest(name), "mine");
+    }
+    m_dialogs.queue_input(std::nullopt);
+    // Stopped once the first question was answered.
+    m_options.stop_requested = [this] { return !m_dialogs.inputs().empty(); };
+    const TransferOutcome outcome = run();
+    EXPECT_TRUE(outcome.stopped);
+    EXPECT_EQ(outcome.skipped_at_clash, 1);
+    expect_report("Stopped: 0 of 3\r\n\r\n1 skipped at a clash", Icon::Information);
+}
+
+TEST_F(Transfer, AMissingDestinationIsOfferedToBeMade) {
+    struct Case {
+        const char* label;
+        std::string destination; // as typed
+        Answer answer;
+        bool made;
+        std::string last_message; // "" for none after the offer; else how it starts
+    };
+    const std::string not_a_folder = m_dir.file("plain-file");
+    test::write_file(not_a_folder, "x");
+    const Case cases[] = {
+        {"yes, with its parents", m_dir.path() + "new/photos/2026", Answer::Yes, true,
+         "1 pictures\r\nNo error"},
+        {"no", m_dir.path() + "refused", Answer::No, false, ""},
+        {"cannot be made", not_a_folder + "/photos", Answer::Yes, false,
+         "Cannot make " + not_a_folder + "/photos/: "},
+    };
+    const std::string picture = add("a.jpg");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        m_options.destination_text = c.destination;
+        m_dialogs.clear();
+        m_dialogs.queue_answer(c.answer);
+        const TransferOutcome outcome = run();
+        const std::string folder = c.destination + "/";
+        ASSERT_FALSE(m_dialogs.messages().empty());
+        const ScriptedDialogs::Message& offer = m_dialogs.messages().front();
+        EXPECT_EQ(offer.text, "No destination\r\nMake " + folder + "?");
+        EXPECT_EQ(offer.buttons, Buttons::YesNo);
+        EXPECT_EQ(offer.icon, Icon::Exclamation);
+        EXPECT_EQ(outcome.ran, c.made);
+        EXPECT_EQ(folder_exists(folder), c.made);
+        if (c.made) {
+            EXPECT_EQ(files_in(folder), std::vector<std::string>{"a.jpg"});
+            EXPECT_EQ(test::read_file(folder + "a.jpg"), test::read_file(picture));
+        }
+        EXPECT_EQ(m_dialogs.messages().size(), c.last_message.empty() ? 1u : 2u);
+        if (!c.last_message.empty()) {
+            EXPECT_TRUE(last_message().text.starts_with(c.last_message)) << last_message().text;
+            if (!c.made) {
+                EXPECT_GT(last_message().text.size(), c.last_message.size()) << "with a reason";
+            }
+        }
+        EXPECT_TRUE(file_exists(picture));
+    }
 }
 
 TEST_F(Transfer, ThumbnailsMadeBesideTheRunKeepTheListingOrderAndTheirOwnNames) {

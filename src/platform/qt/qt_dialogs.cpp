@@ -4,8 +4,14 @@
 #include "platform/qt/text_codec.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QInputDialog>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 #include <algorithm>
 
@@ -87,6 +93,32 @@ std::optional<std::string> QtDialogs::input_box(const std::string& prompt, const
     if (box.exec() != QDialog::Accepted)
         return std::nullopt;
     return from_qt(box.textValue());
+}
+
+CheckedInput QtDialogs::checked_input_box(const std::string& prompt, const std::string& title,
+                                          const std::string& default_answer,
+                                          const std::string& check_text) {
+    const Hourglass arrow(Pointer::Arrow);
+    QDialog box(owner());
+    box.setWindowTitle(box_title(title));
+    auto* layout = new QVBoxLayout(&box);
+    auto* label = new QLabel(to_qt(prompt), &box);
+    label->setTextFormat(Qt::PlainText);
+    auto* answer = new QLineEdit(to_qt(default_answer), &box);
+    auto* check = new QCheckBox(to_qt(check_text), &box);
+    check->setObjectName(QStringLiteral("sameanswer"));
+    auto* buttons =
+        new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, Qt::Horizontal, &box);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &box, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &box, &QDialog::reject);
+    layout->addWidget(label);
+    layout->addWidget(answer);
+    layout->addWidget(check);
+    layout->addWidget(buttons);
+    answer->selectAll();
+    answer->setFocus();
+    const bool accepted = box.exec() == QDialog::Accepted;
+    return {accepted ? std::optional(from_qt(answer->text())) : std::nullopt, check->isChecked()};
 }
 
 std::optional<size_t> QtDialogs::choice_box(const std::string& text, const std::string& title,

@@ -28,6 +28,10 @@ public:
     // button: a stray Enter changes nothing.
     std::optional<size_t> choice_box(const std::string& text, const std::string& title, Icon icon,
                                      const std::vector<std::string>& choices) override;
+    // The answer's line, then the check box (objectName "sameanswer"), then OK and Cancel.
+    CheckedInput checked_input_box(const std::string& prompt, const std::string& title,
+                                   const std::string& default_answer,
+                                   const std::string& check_text) override;
 
 private:
     QWidget* owner() const;
