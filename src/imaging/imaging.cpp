@@ -380,8 +380,11 @@ ScaledCopies failed_copies(int32_t result) {
     return copies;
 }
 
-// The decode scale that serves every copy: twice the largest of their fitted sizes. None
-// (a full decode) for other formats, or when a copy keeps the picture's own size.
+// The decode scale that serves every copy: twice the fitted size of a box copy, as
+// convert_image takes it, and the size itself of a longest-side copy, for which the DCT's
+// own reduction is clean enough; so a camera's picture decodes at the scale its box copy
+// alone would take. None (a full decode) for other formats, or when a copy keeps the
+// picture's own size.
 std::optional<DecodeHint> decode_hint(pl::PictureSource& source, int code,
                                       std::span<const CopySize> sizes, bool swapped) {
     if (code != pl::kFormatJpeg)
@@ -397,8 +400,9 @@ std::optional<DecodeHint> decode_hint(pl::PictureSource& source, int code,
         ResizePlan plan;
         if (plan_resize(resize_for(copy, width, height), width, height, plan) != 0 || !plan.active)
             return std::nullopt;
-        min_size.width = std::max(min_size.width, 2 * plan.fit_width());
-        min_size.height = std::max(min_size.height, 2 * plan.fit_height());
+        const int detail = copy.longest > 0 ? 1 : 2;
+        min_size.width = std::max(min_size.width, detail * plan.fit_width());
+        min_size.height = std::max(min_size.height, detail * plan.fit_height());
     }
     if (swapped)
         std::swap(min_size.width, min_size.height);

@@ -31,8 +31,8 @@ struct ScaledCopies {
 
 // Reads the picture at path (format from its extension, else from its content), stands it
 // upright when asked (a JPEG's EXIF orientation applied) and makes a copy of each size. A
-// JPEG is decoded at the smallest DCT scale that leaves every copy twice its size, as
-// convert_image does for one.
+// JPEG is decoded at the smallest DCT scale that leaves every box copy twice its size, as
+// convert_image does for one, and every longest-side copy at least its size.
 ScaledCopies scaled_copies(const std::string& path, bool upright, std::span<const CopySize> sizes);
 
 } // namespace orvix
