@@ -40,6 +40,14 @@ int32_t make_thumbnail(const std::string& pixels, const std::string& thumb,
     return 0;
 }
 
+void make_cache_thumbnails(const std::string& picture) {
+    const std::array sizes{kNormalCacheCopy, kLargeCacheCopy};
+    ScaledCopies drawn = scaled_copies(picture, kThumbnailRequest.upright, sizes);
+    if (drawn.result == 0)
+        store_cache_thumbnails(
+            picture, {std::move(drawn.copies[0]), std::move(drawn.copies[1]), drawn.shown});
+}
+
 int32_t make_thumbnail(const std::string& pixels, const std::string& thumb) {
     CacheThumbnails cache;
     const int32_t result = make_thumbnail(pixels, thumb, cache);

@@ -35,6 +35,10 @@ int32_t make_thumbnail(const std::string& pixels, const std::string& thumb);
 // are handed back, to be stored with store_cache_thumbnails once the picture stands.
 int32_t make_thumbnail(const std::string& pixels, const std::string& thumb, CacheThumbnails& cache);
 
+// Draws and stores the desktop's cache thumbnails of the picture alone, for an edit that
+// leaves the grid's thumbnail as it is; a failure is no failure of the edit.
+void make_cache_thumbnails(const std::string& picture);
+
 // The files of a grid's file list (paths joined by carriage returns), in item order.
 std::vector<std::string> grid_items(const std::string& filelist);
 
