@@ -149,7 +149,9 @@ TEST_F(CacheTest, AThumbnailThatNoLongerMatchesItsPictureIsNotValid) {
     const std::string path = store(picture);
     ASSERT_EQ(cached_thumbnail(picture, CacheSize::Large), path);
 
-    // Older as well as newer: only an equal time counts.
+    // Newer as well as older: only an equal time counts.
+    test::set_mtime(picture, 1700000001);
+    EXPECT_EQ(cached_thumbnail(picture, CacheSize::Large), "");
     test::set_mtime(picture, 1699999999);
     EXPECT_EQ(cached_thumbnail(picture, CacheSize::Large), "");
     EXPECT_EQ(cached_thumbnail(picture, CacheSize::Normal), "");
