@@ -18,10 +18,9 @@ int32_t write_failure() {
                                                       : picture::kWriteFailed;
 }
 
-} // namespace
-
-int32_t make_thumbnail(const std::string& pixels, const std::string& thumb,
-                       CacheThumbnails& cache) {
+// The grid's thumbnail written, the cache's handed back.
+int32_t draw_thumbnails(const std::string& pixels, const std::string& thumb,
+                        CacheThumbnails& cache) {
     const std::array sizes{CopySize{.box = kThumbnailRequest.resize, .longest = 0},
                            kNormalCacheCopy, kLargeCacheCopy};
     ScaledCopies drawn = scaled_copies(pixels, kThumbnailRequest.upright, sizes);
@@ -38,6 +37,17 @@ int32_t make_thumbnail(const std::string& pixels, const std::string& thumb,
         return write_failure();
     cache = {std::move(drawn.copies[1]), std::move(drawn.copies[2]), drawn.shown};
     return 0;
+}
+
+} // namespace
+
+int32_t make_thumbnail(const std::string& pixels, const std::string& thumb,
+                       CacheThumbnails& cache) {
+    try {
+        return draw_thumbnails(pixels, thumb, cache);
+    } catch (...) {
+        return kRuntimeFailure;
+    }
 }
 
 void make_cache_thumbnails(const std::string& picture) {

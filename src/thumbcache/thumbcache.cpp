@@ -94,6 +94,52 @@ bool write_thumbnail(const std::string& path, const picture::RgbImage& image,
            file.commit(false) == 0;
 }
 
+std::string valid_thumbnail(const std::string& picture, CacheSize size) {
+    const std::string path = cache_thumbnail_path(picture, size);
+    const std::optional<FileStatus> status = file_status(picture);
+    if (path.empty() || !status || !status->is_regular)
+        return {};
+    const std::map<std::string, std::string> keys = png_keys(read_head(path));
+    const auto uri = keys.find("Thumb::URI");
+    const auto mtime = keys.find("Thumb::MTime");
+    if (uri == keys.end() || uri->second != file_uri(picture) || mtime == keys.end() ||
+        whole_number(mtime->second) != status->mtime_sec)
+        return {};
+    if (const auto bytes = keys.find("Thumb::Size");
+        bytes != keys.end() && whole_number(bytes->second) != status->size)
+        return {};
+    return path;
+}
+
+bool store_thumbnails(const std::string& picture, const CacheThumbnails& thumbnails) {
+    const std::string uri = file_uri(picture);
+    const std::string cache = thumbnail_cache_folder();
+    const std::optional<FileStatus> status = file_status(picture);
+    if (thumbnails.empty() || uri.empty() || cache.empty() || !status || !status->is_regular)
+        return false;
+    std::string cache_uri = file_uri(cache);
+    if (!cache_uri.ends_with('/'))
+        cache_uri += '/';
+    if (uri.starts_with(cache_uri))
+        return false;
+    const std::vector<picture::PngText> keys = {
+        {"Thumb::URI", uri},
+        {"Thumb::MTime", std::to_string(status->mtime_sec)},
+        {"Thumb::Size", std::to_string(status->size)},
+        {"Thumb::Image::Width", std::to_string(thumbnails.shown.width)},
+        {"Thumb::Image::Height", std::to_string(thumbnails.shown.height)},
+    };
+    const std::string name = cache_file_name(uri);
+    bool stored = true;
+    for (const CacheSize size : {CacheSize::Normal, CacheSize::Large}) {
+        const std::string folder = cache + folder_of(size);
+        const picture::RgbImage& image =
+            size == CacheSize::Normal ? thumbnails.normal : thumbnails.large;
+        stored = make_private_path(folder) && write_thumbnail(folder + name, image, keys) && stored;
+    }
+    return stored;
+}
+
 } // namespace
 
 std::string file_uri(const std::string& path) {
@@ -124,49 +170,19 @@ std::string cache_thumbnail_path(const std::string& picture, CacheSize size) {
 }
 
 std::string cached_thumbnail(const std::string& picture, CacheSize size) {
-    const std::string path = cache_thumbnail_path(picture, size);
-    const std::optional<FileStatus> status = file_status(picture);
-    if (path.empty() || !status || !status->is_regular)
+    try {
+        return valid_thumbnail(picture, size);
+    } catch (...) {
         return {};
-    const std::map<std::string, std::string> keys = png_keys(read_head(path));
-    const auto uri = keys.find("Thumb::URI");
-    const auto mtime = keys.find("Thumb::MTime");
-    if (uri == keys.end() || uri->second != file_uri(picture) || mtime == keys.end() ||
-        whole_number(mtime->second) != status->mtime_sec)
-        return {};
-    if (const auto bytes = keys.find("Thumb::Size");
-        bytes != keys.end() && whole_number(bytes->second) != status->size)
-        return {};
-    return path;
+    }
 }
 
 bool store_cache_thumbnails(const std::string& picture, const CacheThumbnails& thumbnails) {
-    const std::string uri = file_uri(picture);
-    const std::string cache = thumbnail_cache_folder();
-    const std::optional<FileStatus> status = file_status(picture);
-    if (thumbnails.empty() || uri.empty() || cache.empty() || !status || !status->is_regular)
+    try {
+        return store_thumbnails(picture, thumbnails);
+    } catch (...) {
         return false;
-    std::string cache_uri = file_uri(cache);
-    if (!cache_uri.ends_with('/'))
-        cache_uri += '/';
-    if (uri.starts_with(cache_uri))
-        return false;
-    const std::vector<picture::PngText> keys = {
-        {"Thumb::URI", uri},
-        {"Thumb::MTime", std::to_string(status->mtime_sec)},
-        {"Thumb::Size", std::to_string(status->size)},
-        {"Thumb::Image::Width", std::to_string(thumbnails.shown.width)},
-        {"Thumb::Image::Height", std::to_string(thumbnails.shown.height)},
-    };
-    const std::string name = cache_file_name(uri);
-    bool stored = true;
-    for (const CacheSize size : {CacheSize::Normal, CacheSize::Large}) {
-        const std::string folder = cache + folder_of(size);
-        const picture::RgbImage& image =
-            size == CacheSize::Normal ? thumbnails.normal : thumbnails.large;
-        stored = make_private_path(folder) && write_thumbnail(folder + name, image, keys) && stored;
     }
-    return stored;
 }
 
 } // namespace orvix
