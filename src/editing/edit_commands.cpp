@@ -372,12 +372,17 @@ std::optional<EditBatch> plan_resize(EditContext& context, int size, int16_t qua
     const std::vector<int32_t> selection = context.grid.selected_items();
     const Resize resize{.width = size, .height = 0, .orient = true};
     auto edit = [resize, quality](size_t, const EditBatch::Target& target) {
-        // The thumbnail keeps its proportions, so it is not made again.
+        // The thumbnail keeps its proportions, so it is not made again; the desktop's cache
+        // thumbnails carry the picture's time and size, so they are.
         return rewrite(
             target.item, *target.record,
             [&] {
-                return convert_in_place(target.record->picture_path,
-                                        {.crop = {}, .resize = resize, .quality = quality});
+                const int32_t rc =
+                    convert_in_place(target.record->picture_path,
+                                     {.crop = {}, .resize = resize, .quality = quality});
+                if (rc == 0)
+                    make_cache_thumbnails(target.record->picture_path);
+                return rc;
             },
             false);
     };

@@ -144,7 +144,7 @@ std::string link_target(const std::string& path) {
 
 } // namespace
 
-ReplacementFile::ReplacementFile(const std::string& destination)
+ReplacementFile::ReplacementFile(const std::string& destination, std::optional<mode_t> mode)
     : m_destination(link_target(destination)) {
     if (!path_usable(m_destination)) {
         m_error = ENOENT;
@@ -162,9 +162,10 @@ ReplacementFile::ReplacementFile(const std::string& destination)
     }
     // mkostemp gives 0600; the new file should look like the one it replaces, or like any
     // file the user makes.
-    const mode_t mode = m_replaces_existing && S_ISREG(existing.st_mode) ? existing.st_mode & 07777
-                                                                         : 0666 & ~current_umask();
-    if (::fchmod(m_fd.get(), mode) != 0)
+    if (!mode)
+        mode = m_replaces_existing && S_ISREG(existing.st_mode) ? existing.st_mode & 07777
+                                                                : 0666 & ~current_umask();
+    if (::fchmod(m_fd.get(), *mode) != 0)
         m_error = errno;
 }
 

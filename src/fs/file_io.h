@@ -2,6 +2,7 @@
 // reads and writes, and a replacement file that takes its final name only when complete.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <sys/types.h>
 
@@ -60,9 +61,11 @@ UniqueFd open_without_following(const std::string& path);
 // partial file under the final name and never harms the file it was to replace.
 // It takes the permissions of the file it replaces (a new file: 0666 less the umask), and
 // a destination that is a symbolic link keeps its link: the file it names is replaced.
+// A given mode is taken instead (a cache private to the user wants 0600 whatever it replaces).
 class ReplacementFile {
 public:
-    explicit ReplacementFile(const std::string& destination);
+    explicit ReplacementFile(const std::string& destination,
+                             std::optional<mode_t> mode = std::nullopt);
     // Whether a file stood under the destination's name when this one was made.
     bool replaces_existing() const { return m_replaces_existing; }
     ~ReplacementFile();

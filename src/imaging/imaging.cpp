@@ -4,6 +4,7 @@
 #include "imaging/codecs.h"
 #include "imaging/orientation.h"
 #include "imaging/picture_layer.h"
+#include "imaging/scaled_copies.h"
 #include "text/text.h"
 
 #include <algorithm>
@@ -361,6 +362,118 @@ int32_t convert_steps(const std::string& source_path, const std::string& target_
     return 0;
 }
 
+// The resize that brings a width x height picture to a copy of that size.
+Resize resize_for(const CopySize& size, int width, int height) {
+    if (size.longest <= 0)
+        return size.box;
+    Resize resize;
+    if (width >= height)
+        resize.width = std::min(size.longest, width);
+    else
+        resize.height = std::min(size.longest, height);
+    return resize;
+}
+
+ScaledCopies failed_copies(int32_t result) {
+    ScaledCopies copies;
+    copies.result = result;
+    return copies;
+}
+
+// The decode scale that serves every copy: twice the fitted size of a box copy, as
+// convert_image takes it, and the size itself of a longest-side copy, for which the DCT's
+// own reduction is clean enough; so a camera's picture decodes at the scale its box copy
+// alone would take. None (a full decode) for other formats, or when a copy keeps the
+// picture's own size.
+std::optional<DecodeHint> decode_hint(pl::PictureSource& source, int code,
+                                      std::span<const CopySize> sizes, bool swapped) {
+    if (code != pl::kFormatJpeg)
+        return std::nullopt;
+    const std::optional<pl::PictureSize> size = pl::read_picture_size(source, code);
+    if (!size)
+        return std::nullopt;
+    int width = size->width, height = size->height;
+    if (swapped)
+        std::swap(width, height);
+    pl::PictureSize min_size;
+    for (const CopySize& copy : sizes) {
+        ResizePlan plan;
+        if (plan_resize(resize_for(copy, width, height), width, height, plan) != 0 || !plan.active)
+            return std::nullopt;
+        const int detail = copy.longest > 0 ? 1 : 2;
+        min_size.width = std::max(min_size.width, detail * plan.fit_width());
+        min_size.height = std::max(min_size.height, detail * plan.fit_height());
+    }
+    if (swapped)
+        std::swap(min_size.width, min_size.height);
+    return DecodeHint{*size, min_size};
+}
+
+pl::RgbImage clone(const pl::RgbImage& image) {
+    pl::RgbImage copy = pl::RgbImage::allocate(image.width(), image.height());
+    if (!copy.empty())
+        pl::copy_buffer(image.data(), image.stride(), image.stride(), image.height(), copy.stride(),
+                        copy.data());
+    return copy;
+}
+
+// A copy of the picture resized as apply_resize does; empty on failure.
+pl::RgbImage copy_at(const pl::RgbImage& image, const ResizePlan& plan) {
+    const bool same_size =
+        !plan.active || (image.width() == plan.fit_width() && image.height() == plan.fit_height());
+    pl::RgbImage copy =
+        same_size ? clone(image) : pl::resize(image, plan.fit_width(), plan.fit_height());
+    if (copy.empty() || (plan.active && !apply_resize(copy, plan)))
+        return {};
+    return copy;
+}
+
+ScaledCopies copies_of(const std::string& path, bool upright, std::span<const CopySize> sizes) {
+    pl::PictureSource source;
+    if (!source.open(path))
+        return failed_copies(kSourceUnreadable);
+    const int code = format_code(source, file_extension(path));
+    if (code == pl::kFormatUnknown)
+        return failed_copies(kSourceUnreadable);
+    std::vector<int16_t> transforms;
+    if (upright && code == pl::kFormatJpeg) {
+        transforms =
+            pl::detail::upright_transforms(pl::detail::jpeg_orientation(source.contents()));
+        source.seek(0);
+    }
+    const bool swapped = swaps_sides(transforms);
+    const std::optional<DecodeHint> hint = decode_hint(source, code, sizes, swapped);
+    pl::RgbImage image = pl::read_picture(source, code, hint ? hint->min_size : pl::PictureSize{});
+    source.close();
+    if (image.empty())
+        return failed_copies(pl::last_error() == pl::kUnknownFormat ? kSourceUnreadable
+                                                                    : failure_code());
+    for (const int16_t transform : transforms) {
+        if (!apply_transform(image, transform))
+            return failed_copies(failure_code());
+    }
+    // The geometry is that of the full picture even when it was decoded smaller.
+    pl::PictureSize shown{image.width(), image.height()};
+    if (hint) {
+        shown = hint->full;
+        if (swapped)
+            std::swap(shown.width, shown.height);
+    }
+    ScaledCopies result{.result = 0, .copies = {}, .shown = shown};
+    for (const CopySize& size : sizes) {
+        ResizePlan plan;
+        if (const int32_t rc = plan_resize(resize_for(size, shown.width, shown.height), shown.width,
+                                           shown.height, plan);
+            rc != 0)
+            return failed_copies(rc);
+        pl::RgbImage copy = copy_at(image, plan);
+        if (copy.empty())
+            return failed_copies(failure_code());
+        result.copies.push_back(std::move(copy));
+    }
+    return result;
+}
+
 } // namespace
 
 Resize resize_of_text(const std::string& text) {
@@ -413,6 +526,14 @@ int32_t convert_image3(const std::string& source_path, const std::string& target
         return convert_steps(source_path, target_path, *request);
     } catch (...) {
         return kRuntimeFailure;
+    }
+}
+
+ScaledCopies scaled_copies(const std::string& path, bool upright, std::span<const CopySize> sizes) {
+    try {
+        return copies_of(path, upright, sizes);
+    } catch (...) {
+        return failed_copies(kRuntimeFailure);
     }
 }
 

@@ -194,6 +194,16 @@ std::optional<TargetFormat> target_format(const std::string& extension);
 // Encodes the picture (JPEG quality 1..100) and writes it to the target.
 bool write_picture(PictureTarget& target, const RgbImage& image, TargetFormat format, int quality);
 
+// A tEXt chunk: a Latin-1 keyword of 1 to 79 characters and its text.
+struct PngText {
+    std::string key;
+    std::string text;
+};
+
+// The picture encoded as PNG with these texts ahead of its pixels, for a caller that writes
+// the bytes itself; empty (last_error set) when the encoder refuses.
+std::vector<uint8_t> encode_png(const RgbImage& image, std::span<const PngText> texts);
+
 // --- Pictures kept whole -----------------------------------------------------------------
 
 // A PNG, TIFF, BMP or PSD picture as its file holds it: 16-bit samples, an alpha channel,

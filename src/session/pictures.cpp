@@ -1,6 +1,11 @@
 #include "session/pictures.h"
 
+#include "fs/fs.h"
+#include "imaging/picture_layer.h"
+#include "imaging/scaled_copies.h"
 #include "text/text.h"
+
+#include <array>
 
 namespace orvix {
 
@@ -8,10 +13,57 @@ namespace {
 
 const std::string kNoFile;
 
+int32_t write_failure() {
+    return picture::last_error() != picture::kNoError ? picture::last_error()
+                                                      : picture::kWriteFailed;
+}
+
+// The grid's thumbnail written, the cache's handed back.
+int32_t draw_thumbnails(const std::string& pixels, const std::string& thumb,
+                        CacheThumbnails& cache) {
+    const std::array sizes{CopySize{.box = kThumbnailRequest.resize, .longest = 0},
+                           kNormalCacheCopy, kLargeCacheCopy};
+    ScaledCopies drawn = scaled_copies(pixels, kThumbnailRequest.upright, sizes);
+    if (drawn.result != 0)
+        return drawn.result;
+    const std::optional<picture::TargetFormat> format =
+        picture::target_format(file_extension(thumb));
+    if (!format)
+        return kTargetUnsupported;
+    picture::PictureTarget target;
+    if (!target.open(thumb) ||
+        !picture::write_picture(target, drawn.copies[0], *format, kThumbnailRequest.quality) ||
+        !target.commit())
+        return write_failure();
+    cache = {std::move(drawn.copies[1]), std::move(drawn.copies[2]), drawn.shown};
+    return 0;
+}
+
 } // namespace
 
+int32_t make_thumbnail(const std::string& pixels, const std::string& thumb,
+                       CacheThumbnails& cache) {
+    try {
+        return draw_thumbnails(pixels, thumb, cache);
+    } catch (...) {
+        return kRuntimeFailure;
+    }
+}
+
+void make_cache_thumbnails(const std::string& picture) {
+    const std::array sizes{kNormalCacheCopy, kLargeCacheCopy};
+    ScaledCopies drawn = scaled_copies(picture, kThumbnailRequest.upright, sizes);
+    if (drawn.result == 0)
+        store_cache_thumbnails(
+            picture, {std::move(drawn.copies[0]), std::move(drawn.copies[1]), drawn.shown});
+}
+
 int32_t make_thumbnail(const std::string& pixels, const std::string& thumb) {
-    return convert_image(pixels, thumb, kThumbnailRequest);
+    CacheThumbnails cache;
+    const int32_t result = make_thumbnail(pixels, thumb, cache);
+    if (result == 0)
+        store_cache_thumbnails(pixels, cache);
+    return result;
 }
 
 std::vector<std::string> grid_items(const std::string& filelist) {

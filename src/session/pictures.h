@@ -4,6 +4,7 @@
 #pragma once
 
 #include "imaging/imaging.h"
+#include "thumbcache/thumbcache.h"
 
 #include <cstdint>
 #include <optional>
@@ -25,8 +26,18 @@ inline constexpr ConvertRequest kThumbnailRequest{
     .crop = {}, .resize = {.width = 100}, .quality = 100, .transform = 0, .upright = true};
 
 // Draws the thumbnail file thumb from pixels, a file of the picture (the picture itself, or
-// a copy of it); the imaging result, 0 on success.
+// a copy of it), and from the same decode the desktop's cache thumbnails of pixels; the
+// imaging result of thumb, 0 on success. The cache is only a cache: a failure to write it
+// is no failure here.
 int32_t make_thumbnail(const std::string& pixels, const std::string& thumb);
+
+// The same for a picture still being written (a conversion of pixels): the cache thumbnails
+// are handed back, to be stored with store_cache_thumbnails once the picture stands.
+int32_t make_thumbnail(const std::string& pixels, const std::string& thumb, CacheThumbnails& cache);
+
+// Draws and stores the desktop's cache thumbnails of the picture alone, for an edit that
+// leaves the grid's thumbnail as it is; a failure is no failure of the edit.
+void make_cache_thumbnails(const std::string& picture);
 
 // The files of a grid's file list (paths joined by carriage returns), in item order.
 std::vector<std::string> grid_items(const std::string& filelist);

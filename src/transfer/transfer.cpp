@@ -103,11 +103,14 @@ private:
 };
 
 // A thumbnail on its way: its name is handed out when it is asked for, so thumbnails made
-// side by side never share one; made is set by the task that draws it.
+// side by side never share one; made is set by the task that draws it. One drawn from another
+// file than its picture (a conversion under way) holds the desktop's cache thumbnails until
+// the picture stands.
 struct PendingThumbnail {
     std::string picture;
     std::string thumb;
     bool made = false;
+    CacheThumbnails cache;
 };
 
 class TransferRun {
@@ -295,7 +298,12 @@ private:
             const bool converted_ok = outcome.status == Outcome::Done;
             if (thumb) {
                 m_thumbnail_tasks.wait();
-                if (!converted_ok)
+                if (converted_ok)
+                    m_thumbnail_tasks.post([thumb] {
+                        store_cache_thumbnails(thumb->picture, thumb->cache);
+                        thumb->cache = {};
+                    });
+                else
                     drop_thumbnail(*thumb);
             }
             final_path = converted_ok ? converted->path : std::string();
@@ -355,13 +363,17 @@ private:
         thumb->thumb = free_thumb_path(m_thumbs_dir, base_name(picture), m_thumb_names);
         m_thumb_names.insert(thumb->thumb);
         m_thumbnails.push_back(thumb);
-        m_thumbnail_tasks.post(
-            [thumb, pixels] { thumb->made = make_thumbnail(pixels, thumb->thumb) == 0; });
+        m_thumbnail_tasks.post([thumb, pixels] {
+            thumb->made = pixels == thumb->picture
+                              ? make_thumbnail(pixels, thumb->thumb) == 0
+                              : make_thumbnail(pixels, thumb->thumb, thumb->cache) == 0;
+        });
         return thumb;
     }
 
     // A picture whose conversion failed has no thumbnail.
     static void drop_thumbnail(PendingThumbnail& thumb) {
+        thumb.cache = {};
         if (thumb.made)
             delete_file(thumb.thumb, false, true);
         thumb.made = false;

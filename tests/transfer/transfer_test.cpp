@@ -7,8 +7,11 @@
 #include "settings/language.h"
 #include "support/exif.h"
 #include "support/images.h"
+#include "support/png_keys.h"
+#include "support/scoped_env.h"
 #include "support/temp_dir.h"
 #include "text/text.h"
+#include "thumbcache/thumbcache.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -81,6 +84,7 @@ std::string local_date_text(time_t seconds) {
 class Transfer : public ::testing::Test {
 protected:
     void SetUp() override {
+        m_env.set("XDG_CACHE_HOME", m_dir.folder("xdg-cache"));
         m_language.parse_language_text(kTexts);
         m_options.source_text = m_card;
         // As typed in the box: the run adds the separator.
@@ -149,6 +153,7 @@ protected:
     TransferOptions m_options;
     size_t m_messages_before_report = 0;
     TaskQueue* m_thumbnail_tasks = nullptr;
+    test::ScopedEnv m_env;
 };
 
 TEST_F(Transfer, KeepsNamesWithLowerCaseExtensionsAndDrivesTheProgress) {
@@ -985,6 +990,49 @@ TEST_F(Transfer, AFailedConversionLeavesNoThumbnailMadeBesideIt) {
     EXPECT_EQ(files_in(m_thumbs), std::vector<std::string>{"fine.jpg"});
     ASSERT_EQ(m_pictures.size(), 1u);
     EXPECT_EQ(m_pictures[0].picture_path, dest("fine.png"));
+}
+
+// The desktop's file manager finds every transferred picture's thumbnails at once: those of
+// a copy, and those of a converted picture, named after it and not after the copy it was
+// drawn from, keyed with the converted file's own time.
+TEST_F(Transfer, EachPictureLeavesBothCacheThumbnailsOfItsFinalFile) {
+    WorkerTasks tasks(2);
+    m_thumbnail_tasks = &tasks;
+    m_options.show_thumbs = true;
+    add("kept.jpg", 640, 480);
+    add("tall.jpg", 300, 600);
+    run();
+    ASSERT_EQ(m_pictures.size(), 2u);
+
+    start_over("converted");
+    add("turned.bmp", 320, 200);
+    m_options.format_index = 4;
+    run();
+    ASSERT_EQ(m_pictures.size(), 1u);
+    EXPECT_EQ(m_pictures[0].picture_path, dest("turned.png"));
+    EXPECT_FALSE(file_exists(cache_thumbnail_path(dest("turned.bmp"), CacheSize::Large)));
+
+    const std::string cache = m_dir.path() + "xdg-cache/thumbnails/";
+    EXPECT_EQ(test::files_under(cache).size(), 6u);
+    struct Expected {
+        std::string picture;
+        const char* normal;
+        const char* large;
+    };
+    for (const Expected& expected : {Expected{m_dir.path() + "dest/kept.jpg", "128x96", "256x192"},
+                                     Expected{m_dir.path() + "dest/tall.jpg", "64x128", "128x256"},
+                                     Expected{dest("turned.png"), "128x80", "256x160"}}) {
+        for (const auto& [size, text] : {std::pair{CacheSize::Normal, expected.normal},
+                                         std::pair{CacheSize::Large, expected.large}}) {
+            const std::string cached = cached_thumbnail(expected.picture, size);
+            ASSERT_NE(cached, "") << expected.picture;
+            std::optional<test::PngFacts> facts = test::read_png_facts(cached);
+            ASSERT_TRUE(facts);
+            EXPECT_EQ(std::to_string(facts->width) + "x" + std::to_string(facts->height), text)
+                << expected.picture;
+            EXPECT_EQ(facts->keys["Thumb::MTime"], std::to_string(mtime_of(expected.picture)));
+        }
+    }
 }
 
 // --- What became of each picture -----------------------------------------------------------
