@@ -137,6 +137,7 @@ const std::pair<const char*, const char*> MARKED_KEYS[] = {
     {"mail_send_failed", "#1"},   {"reason_other", "#1"},      {"mail_left_out", "#1 <BR>"},
     {"thumb_failed", "#1 <BR>"},  {"x_no_capture_date", "#1"}, {"new_pictures", "#1 #2"},
     {"no_history", "#1 <BR>"},    {"x_kept_tagged", "#1"},
+    {"confirm_delete_for_good", "#1 #2 <BR>"}, {"undo_changed", "#1 <BR>"},
 };
 const char* const PLAIN_KEYS =
     "qt_translation language tab_imagetransfer tab_setup tab_info generic_source "
@@ -151,7 +152,7 @@ const char* const PLAIN_KEYS =
     "mail_no_client mail_file_unreadable reason_unreadable reason_format reason_damaged "
     "reason_too_large reason_write reason_read_only reason_gone reason_full reason_unverified "
     "reason_no_mail_folder "
-    "reason_no_free_name progress_edit only_new auto_rotate";
+    "reason_no_free_name progress_edit only_new auto_rotate tb_undo reason_not_kept";
 
 TEST(ShippedFilesTest, EveryUsedKeyInBothLanguagesWithItsMarkers) {
     ASSERT_NE(shipped_extra(), "") << "ORVIX_SOURCE_DIR is not set";

@@ -14,6 +14,8 @@ QMessageBox::StandardButtons message_buttons(Buttons buttons);
 // The answer for the button the user pressed; a box closed another way counts as its
 // escape button, which QMessageBox has already mapped to Cancel or No.
 Answer message_answer(QMessageBox::StandardButton button);
+// The button that gives the answer.
+QMessageBox::StandardButton message_button(Answer answer);
 
 class QtDialogs : public Dialogs {
 public:
@@ -28,9 +30,13 @@ public:
     // button: a stray Enter changes nothing.
     std::optional<size_t> choice_box(const std::string& text, const std::string& title, Icon icon,
                                      const std::vector<std::string>& choices) override;
+    Answer ask(const std::string& text, const std::string& title, Icon icon, Buttons buttons,
+               Answer default_answer) override;
 
 private:
     QWidget* owner() const;
+    Answer show_box(const std::string& text, const std::string& title, Icon icon, Buttons buttons,
+                    std::optional<Answer> default_answer);
 
     QWidget* m_parent;
 };
