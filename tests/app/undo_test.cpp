@@ -312,8 +312,8 @@ TEST_P(ChangedSinceTest, AsksBeforeOverwritingAPictureChangedSinceTheCommand) {
     undo();
     ASSERT_EQ(m_dialogs.messages().size(), 1u);
     const ScriptedDialogs::Message& question = m_dialogs.messages()[0];
-    EXPECT_NE(question.text.find("IMG_1.jpg"), std::string::npos) << question.text;
-    EXPECT_EQ(question.text.find("IMG_3.bmp"), std::string::npos) << question.text;
+    EXPECT_NE(question.text.find(file_name(first, true)), std::string::npos) << question.text;
+    EXPECT_EQ(question.text.find(file_name(third, true)), std::string::npos) << question.text;
     EXPECT_EQ(question.default_answer, Answer::No);
     EXPECT_EQ(read_file(first), c.overwritten ? first_bytes : theirs);
     EXPECT_EQ(read_file(third), third_bytes) << "the picture nobody touched comes back";
