@@ -289,6 +289,24 @@ TEST_F(UndoTest, ReturnInTheDeleteQuestionKeepsThePictures) {
     EXPECT_FALSE(action("undo")->isEnabled()) << "nothing was done";
 }
 
+TEST_F(UndoTest, APictureThatCannotBeKeptIsLeftAsItIs) {
+    ReadOnlyFolder locked(m_thumbs);
+    if (!locked.ok())
+        GTEST_SKIP() << "the thumbnail folder could not be made read-only";
+    const std::string picture = picture_of(1);
+    const std::string bytes = read_file(picture);
+    select("1");
+    button(1)->trigger();
+    after_command();
+    EXPECT_EQ(read_file(picture), bytes) << "an edit that could not be taken back";
+    ASSERT_EQ(m_dialogs.messages().size(), 1u);
+    EXPECT_NE(m_dialogs.messages()[0].text.find(
+                  file_name(picture, true) + ": no copy of it could be kept to take the edit back"),
+              std::string::npos)
+        << m_dialogs.messages()[0].text;
+    EXPECT_FALSE(action("undo")->isEnabled());
+}
+
 struct ChangedCase {
     const char* name;
     Answer answer;
