@@ -476,13 +476,11 @@ std::optional<EditBatch> plan_delete(EditContext& context) {
     }
     const std::string count = std::to_string(items.size());
     const std::string question =
-        for_good == 0
-            ? Remplacer("#1", count, context.language.translate("confirm_delete"))
-            : Remplacer(
-                  "<BR>", std::string(CRLF),
-                  Remplacer("#2", count,
-                            Remplacer("#1", std::to_string(for_good),
-                                      context.language.translate("confirm_delete_for_good"))));
+        for_good == 0 ? Remplacer("#1", count, context.language.translate("confirm_delete"))
+                      : Remplacer("<BR>", std::string(CRLF),
+                                  Remplacer("#2", count,
+                                            Remplacer("#1", std::to_string(for_good),
+                                                      context.language.translate("no_trash"))));
     // A stray Return keeps the pictures.
     if (context.dialogs.ask(question, application_title, Icon::Exclamation, Buttons::YesNo,
                             Answer::No) != Answer::Yes)

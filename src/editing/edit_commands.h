@@ -184,7 +184,7 @@ EditReport resize_to_typed_size(EditContext& context);
 
 // Asks and, on Yes, deletes each selected picture and its thumbnail, and drops its record
 // once all are done. A picture goes to the desktop's trash when its volume has one; when
-// some have none the question ("confirm_delete_for_good" instead of "confirm_delete") says
+// some have none the question ("no_trash" instead of "confirm_delete") says
 // how many are deleted for good. No is the default answer. A picture that stays on disk
 // keeps its record and thumbnail, and the message names why it stayed.
 EditReport delete_selected(EditContext& context);

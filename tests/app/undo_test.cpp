@@ -14,6 +14,7 @@
 
 #include <cerrno>
 #include <map>
+#include <ostream>
 
 namespace orvix::test {
 namespace {
@@ -112,6 +113,9 @@ struct CommandCase {
     const char* selection;
     Command command;
 };
+void PrintTo(const CommandCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class UndoCommandTest : public UndoTest, public ::testing::WithParamInterface<CommandCase> {
 protected:
@@ -312,6 +316,9 @@ struct ChangedCase {
     Answer answer;
     bool overwritten;
 };
+void PrintTo(const ChangedCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ChangedSinceTest : public UndoTest, public ::testing::WithParamInterface<ChangedCase> {};
 

@@ -136,8 +136,8 @@ const std::pair<const char*, const char*> MARKED_KEYS[] = {
     {"xfer_info", "#1 #2"},       {"job_error", "#1"},         {"turn_not_exact", "#1 #2"},
     {"mail_send_failed", "#1"},   {"reason_other", "#1"},      {"mail_left_out", "#1 <BR>"},
     {"thumb_failed", "#1 <BR>"},  {"x_no_capture_date", "#1"}, {"new_pictures", "#1 #2"},
-    {"no_history", "#1 <BR>"},    {"x_kept_tagged", "#1"},
-    {"confirm_delete_for_good", "#1 #2 <BR>"}, {"undo_changed", "#1 <BR>"},
+    {"no_history", "#1 <BR>"},    {"x_kept_tagged", "#1"},     {"undo_changed", "#1 <BR>"},
+    {"no_trash", "#1 #2 <BR>"},
 };
 const char* const PLAIN_KEYS =
     "qt_translation language tab_imagetransfer tab_setup tab_info generic_source "
