@@ -13,6 +13,7 @@
 #include <QMessageBox>
 
 #include <cerrno>
+#include <filesystem>
 #include <map>
 #include <ostream>
 
@@ -197,6 +198,8 @@ TEST_F(UndoTest, OnlyTheLastCommandIsKeptAndNothingOnceTheWindowHasGone) {
     const std::vector<std::string> first = kept_folders();
     ASSERT_EQ(first.size(), 1u);
     EXPECT_EQ(files_under(first[0]).size(), 2u) << "both pictures are kept";
+    EXPECT_EQ(std::filesystem::status(first[0]).permissions(), std::filesystem::perms::owner_all)
+        << "private to the user";
     const std::map<std::string, std::string> between = files();
 
     entry("tb_rotate_menu", "flipv")->trigger();
