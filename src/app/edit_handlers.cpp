@@ -7,11 +7,13 @@
 #include "app/transfer_panel.h"
 #include "controls/progress/vumbar.h"
 #include "controls/thumbgrid/glimra.h"
+#include "platform/qt/desktop.h"
 #include "platform/qt/text_codec.h"
 #include "text/text.h"
 
 #include <QAction>
 #include <QFrame>
+#include <QKeySequence>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -55,6 +57,13 @@ void Form1::create_toolbar() {
         action->setData(QString::fromLatin1(button_keys[i]));
         m_tb_buttons[i] = action;
     }
+    m_tb->addSeparator();
+    m_tb_undo = m_tb->addAction(QString());
+    m_tb_undo->setObjectName(QStringLiteral("undo"));
+    m_tb_undo->setData(QStringLiteral("undo"));
+    // Ctrl+Z anywhere in the window but in a text box, which takes back its own typing.
+    m_tb_undo->setShortcut(QKeySequence::Undo);
+    m_tb_undo->setShortcutContext(Qt::WindowShortcut);
     for (const auto& [button, menu] : {std::pair{0, m_rotate_menu}, std::pair{2, m_resize_menu}}) {
         m_tb_buttons[size_t(button)]->setMenu(menu);
         if (auto* tool =
@@ -75,6 +84,9 @@ void Form1::traduce_toolbar() {
             to_qt(Remplacer("#1", size_entries[i].text_key, big_axis)));
     m_tb_buttons[4]->setToolTip(qtext_of("tb_delete"));
     m_tb_buttons[6]->setToolTip(qtext_of("send_mail"));
+    m_tb_undo->setToolTip(qtext_of("tb_undo") + QStringLiteral(" (") +
+                          m_tb_undo->shortcut().toString(QKeySequence::NativeText) +
+                          QLatin1Char(')'));
 }
 
 void Form1::connect_edit_handlers() {
@@ -83,8 +95,12 @@ void Form1::connect_edit_handlers() {
         GridCommands::Controls{
             *this, *m_tex, *m_quality, m_transfer->bar(), m_transfer->stop_button(),
             std::vector<QWidget*>{m_tex, &m_transfer->transfer_button(), &m_setup->page()},
-            std::vector<QAction*>(m_tb_buttons.begin(), m_tb_buttons.end())},
-        [this] { tb_email_Click(); },
+            [this] {
+                std::vector<QAction*> buttons(m_tb_buttons.begin(), m_tb_buttons.end());
+                buttons.push_back(m_tb_undo);
+                return buttons;
+            }()},
+        m_desktop.trash(), [this] { tb_email_Click(); },
         [this] {
             enable_toolbar();
             if (std::exchange(m_close_when_commands_end, false))
@@ -95,6 +111,7 @@ void Form1::connect_edit_handlers() {
         if (std::find(m_tb_buttons.begin(), m_tb_buttons.end(), action) != m_tb_buttons.end())
             tb_ButtonClick(action);
     });
+    connect(m_tb_undo, &QAction::triggered, this, &Form1::tb_undo_Click);
     connect(m_rotate_menu, &QMenu::triggered, this, &Form1::tb_ButtonMenuClick);
     connect(m_resize_menu, &QMenu::triggered, this, &Form1::tb_ButtonMenuClick);
 }
@@ -113,6 +130,10 @@ void Form1::tb_ButtonClick(QAction* button) {
 
 void Form1::tb_ButtonMenuClick(QAction* entry) {
     m_grid_commands->menu_clicked(entry ? entry->data().toString().toStdString() : "");
+}
+
+void Form1::tb_undo_Click() {
+    m_grid_commands->undo_Click();
 }
 
 } // namespace orvix

@@ -41,9 +41,9 @@ using widgets::qt;
 // The window's first inner size, in twips.
 constexpr int design_width = 11400;
 constexpr int design_height = 7900;
-constexpr std::array<const char*, 11> image_keys = {"import2",  "setup", "setup2", "lang",
+constexpr std::array<const char*, 12> image_keys = {"import2",  "setup", "setup2", "lang",
                                                     "refresh2", "sel",   "ajust",  "cross",
-                                                    "mail",     "open",  "inet"};
+                                                    "mail",     "open",  "inet",   "undo"};
 
 } // namespace
 
@@ -139,6 +139,9 @@ void Form1::link_parts() {
         // watch waits too: its ticks would list the card under the copy.
         for (QAction* button : m_tb_buttons)
             button->setEnabled(false);
+        // The last command's pictures are no longer the list: nothing to take back.
+        m_grid_commands->forget_undo();
+        m_tb_undo->setEnabled(false);
         m_card_watch->stop();
     };
     links.pictures_ready = [this](const std::vector<TransferredPicture>& pictures) {
@@ -216,6 +219,7 @@ void Form1::Form_Load() {
     m_tb_buttons[2]->setIcon(image("ajust"));
     m_tb_buttons[4]->setIcon(image("cross"));
     m_tb_buttons[6]->setIcon(image("mail"));
+    m_tb_undo->setIcon(QIcon::fromTheme(QStringLiteral("edit-undo"), image("undo")));
 
     // Cells fitted to the grid, but never smaller than 1300 twips.
     m_tex->setThumbnailsSize(-1300);
@@ -242,10 +246,12 @@ void Form1::updatetabs() {
 }
 
 void Form1::enable_toolbar() {
-    const ToolbarState state = toolbar_state(m_tex->model().selected_items());
+    const ToolbarState state =
+        toolbar_state(m_tex->model().selected_items(), m_grid_commands->undo_available());
     for (int button : {0, 2, 4, 6})
         m_tb_buttons[button]->setEnabled(state.many);
     m_tb_buttons[1]->setEnabled(state.crop);
+    m_tb_undo->setEnabled(state.undo);
 }
 
 void Form1::arrange_controls() {
@@ -316,6 +322,8 @@ void Form1::Form_QueryUnload() {
 }
 
 void Form1::Form_Unload() {
+    // The files kept for undo lie in the thumbnail folder, which goes now.
+    m_grid_commands->forget_undo();
     if (folder_exists(m_state.thumbs_dir))
         clear_folder(m_state.thumbs_dir, true, true);
     MainWindowPrefs prefs = m_setup->current_prefs();

@@ -101,6 +101,7 @@ public:
     void vsplit_EndMoving();
     void tb_ButtonClick(QAction* button);
     void tb_ButtonMenuClick(QAction* entry);
+    void tb_undo_Click();
     void tex_DblClick(qint32& item);
     void tex_MouseUp(qint16 Button, qint16 Shift, float x, float y);
     void tex_GlimraDrawingEnd();
@@ -169,6 +170,7 @@ private:
     SplitterBar* m_vsplit = nullptr;
     QToolBar* m_tb = nullptr;
     std::array<QAction*, 7> m_tb_buttons{}; // buttons 1 to 7; 4 and 6 are separators
+    QAction* m_tb_undo = nullptr;           // after them
     QMenu* m_rotate_menu = nullptr;
     QMenu* m_resize_menu = nullptr;
     Glimra* m_tex = nullptr;

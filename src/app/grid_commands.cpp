@@ -111,10 +111,11 @@ private:
     Hourglass m_busy{Pointer::Busy};
 };
 
-GridCommands::GridCommands(ProgramState& state, Controls controls, std::function<void()> send_mail,
-                           std::function<void()> ended)
-    : m_state(state), m_controls(std::move(controls)), m_send_mail(std::move(send_mail)),
-      m_ended(std::move(ended)), m_grid(std::make_unique<GlimraGrid>(m_controls.grid)),
+GridCommands::GridCommands(ProgramState& state, Controls controls, Trash& trash,
+                           std::function<void()> send_mail, std::function<void()> ended)
+    : m_state(state), m_controls(std::move(controls)), m_trash(trash), m_undo(state.thumbs_dir),
+      m_send_mail(std::move(send_mail)), m_ended(std::move(ended)),
+      m_grid(std::make_unique<GlimraGrid>(m_controls.grid)),
       m_runner(std::make_unique<JobRunner>()) {
     m_stop_click = QObject::connect(&m_controls.stop, &QPushButton::clicked, [this] { stop(); });
 }
@@ -132,7 +133,9 @@ EditContext GridCommands::context() {
                        dialogs(),
                        *m_grid,
                        [] { return std::shared_ptr<void>(std::make_shared<Hourglass>()); },
-                       nullptr};
+                       nullptr,
+                       &m_trash,
+                       &m_undo};
 }
 
 bool GridCommands::running() const {
@@ -145,6 +148,22 @@ void GridCommands::stop() {
     m_runner->request_stop();
     // The picture in hand still ends; the button says the request was heard.
     m_controls.stop.setEnabled(false);
+}
+
+void GridCommands::undo_Click() {
+    if (running())
+        return;
+    EditContext edit = context();
+    undo_last(edit);
+    m_ended();
+}
+
+bool GridCommands::undo_available() const {
+    return !running() && m_undo.available();
+}
+
+void GridCommands::forget_undo() {
+    m_undo.clear();
 }
 
 void GridCommands::fill_thumbnail_grid() {

@@ -26,6 +26,7 @@ namespace orvix {
 
 class Glimra;
 class JobRunner;
+class Trash;
 class Vumbar;
 struct ProgramState;
 
@@ -60,8 +61,9 @@ public:
     };
     // send_mail: the mail button. ended: after every command, once the window has its
     // controls back (the toolbar follows the selection there).
-    GridCommands(ProgramState& state, Controls controls, std::function<void()> send_mail,
-                 std::function<void()> ended);
+    // trash: where a delete puts the pictures whose volume has one.
+    GridCommands(ProgramState& state, Controls controls, Trash& trash,
+                 std::function<void()> send_mail, std::function<void()> ended);
     ~GridCommands();
     GridCommands(const GridCommands&) = delete;
     GridCommands& operator=(const GridCommands&) = delete;
@@ -70,6 +72,12 @@ public:
     void button_clicked(const std::string& key);
     // An entry of the rotate or the size menu, by its key.
     void menu_clicked(const std::string& key);
+    // Takes back the last command that changed pictures (the undo button, Ctrl+Z).
+    void undo_Click();
+    // Whether there is a command to take back now.
+    bool undo_available() const;
+    // Lets go of the files kept for undo: the pictures they belong to are no longer shown.
+    void forget_undo();
 
     // True from the start of a long command until the window got its controls back.
     bool running() const;
@@ -91,6 +99,9 @@ private:
 
     ProgramState& m_state;
     Controls m_controls;
+    Trash& m_trash;
+    // Its folders lie in the thumbnail folder and go before it does.
+    UndoHistory m_undo;
     std::function<void()> m_send_mail;
     std::function<void()> m_ended;
     std::unique_ptr<ThumbnailGrid> m_grid;

@@ -4,6 +4,7 @@
 #include "imaging/imaging.h"
 #include "imaging/picture_layer.h"
 #include "platform/dialogs.h"
+#include "platform/trash.h"
 #include "settings/language.h"
 #include "text/text.h"
 
@@ -64,9 +65,44 @@ std::vector<EditBatch::Target> targets_of(const EditContext& context,
     for (const int32_t item : items) {
         const std::optional<size_t> index = map.record_of_item(item);
         targets.push_back(
-            {item, index ? std::optional(context.transferred_pictures[*index]) : std::nullopt});
+            {item, index ? std::optional(context.transferred_pictures[*index]) : std::nullopt,
+             index.value_or(0)});
     }
     return targets;
+}
+
+// A step to keep the pictures of a command in, when the context keeps them.
+std::unique_ptr<UndoStep> undo_step(const EditContext& context) {
+    return context.undo ? context.undo->begin() : nullptr;
+}
+
+// Keeps the target's picture in step before edit changes it, and hands the step what the
+// edit changed. A picture that cannot be kept is not changed: the edit could not be taken
+// back.
+EditResult keep_and_edit(UndoStep* step, const EditBatch::Target& target, bool deletes,
+                         const std::function<EditResult()>& edit) {
+    if (!step)
+        return edit();
+    const TransferredPicture& record = *target.record;
+    int error = 0;
+    const std::string kept = step->keep(record.picture_path, error);
+    if (kept.empty())
+        return {.item = target.item,
+                .picture = record.picture_path,
+                .outcome = EditOutcome::Failed,
+                .code = kPictureNotKept};
+    EditResult result = edit();
+    if (result.outcome != EditOutcome::Changed && result.outcome != EditOutcome::ThumbnailStale) {
+        step->drop(kept);
+        return result;
+    }
+    step->add({.item = target.item,
+               .record_index = target.record_index,
+               .record = record,
+               .kept = kept,
+               .deleted = deletes,
+               .after = deletes ? std::nullopt : file_status(record.picture_path)});
+    return result;
 }
 
 // Every failure in one message, and the pictures changed whose thumbnails are stale in
@@ -165,13 +201,15 @@ FileOutcome EditResult::file_outcome() const {
         return FileOutcome::failed_with_errno(picture, system_error);
     if (code == kPictureReadOnly)
         return FileOutcome::failed_because(picture, "reason_read_only");
+    if (code == kPictureNotKept)
+        return FileOutcome::failed_because(picture, "reason_not_kept");
     return FileOutcome::failed_with_code(picture, code);
 }
 
 EditBatch::EditBatch(std::vector<int32_t> selection, std::vector<Target> targets, Edit edit,
-                     Refill refill)
+                     Refill refill, std::unique_ptr<UndoStep> undo)
     : m_selection(std::move(selection)), m_targets(std::move(targets)), m_edit(std::move(edit)),
-      m_refill(refill) {}
+      m_refill(refill), m_undo(std::move(undo)) {}
 
 void EditBatch::run(BatchSink& sink) {
     m_report.clear();
@@ -179,7 +217,11 @@ void EditBatch::run(BatchSink& sink) {
         m_targets.size(),
         [this](size_t index) {
             const Target& target = m_targets[index];
-            m_report.push_back(target.record ? m_edit(index, target) : skipped(target.item));
+            // Only the delete drops the selection: its pictures are gone.
+            const bool deletes = m_refill == Refill::DropSelection;
+            m_report.push_back(target.record ? keep_and_edit(m_undo.get(), target, deletes,
+                                                             [&] { return m_edit(index, target); })
+                                             : skipped(target.item));
             return m_report.back().file_outcome();
         },
         sink);
@@ -203,6 +245,8 @@ EditReport EditBatch::finish(EditContext& context) {
     refill_thumbnail_grid(context, changed);
     if (m_refill == Refill::KeepSelection)
         context.grid.select_items(m_selection);
+    if (context.undo)
+        context.undo->end(std::move(m_undo));
     tell_failures(context, m_report);
     return std::move(m_report);
 }
@@ -361,7 +405,7 @@ std::optional<EditBatch> plan_transform(EditContext& context, std::string_view k
         });
     };
     return EditBatch(selection, std::move(targets), std::move(edit),
-                     EditBatch::Refill::KeepSelection);
+                     EditBatch::Refill::KeepSelection, undo_step(context));
 }
 
 EditReport transform_selected(EditContext& context, std::string_view key) {
@@ -387,7 +431,7 @@ std::optional<EditBatch> plan_resize(EditContext& context, int size, int16_t qua
             false);
     };
     return EditBatch(selection, targets_of(context, selection), std::move(edit),
-                     EditBatch::Refill::KeepSelection);
+                     EditBatch::Refill::KeepSelection, undo_step(context));
 }
 
 EditReport resize_selected(EditContext& context, int size, int16_t quality) {
@@ -411,7 +455,7 @@ std::optional<EditBatch> plan_typed_resize(EditContext& context) {
         });
     };
     return EditBatch(selection, targets_of(context, selection), std::move(edit),
-                     EditBatch::Refill::KeepSelection);
+                     EditBatch::Refill::KeepSelection, undo_step(context));
 }
 
 EditReport resize_to_typed_size(EditContext& context) {
@@ -422,14 +466,35 @@ std::optional<EditBatch> plan_delete(EditContext& context) {
     const std::vector<int32_t> items = context.grid.selected_items();
     if (items.empty())
         return std::nullopt;
+    std::vector<EditBatch::Target> targets = targets_of(context, items);
+    // Where each picture goes is known before the question, which names those that no
+    // trash can take.
+    std::vector<bool> to_trash(targets.size(), false);
+    size_t for_good = 0;
+    for (size_t i = 0; i < targets.size(); ++i) {
+        if (!targets[i].record)
+            continue;
+        to_trash[i] =
+            context.trash && context.trash->available_for(targets[i].record->picture_path);
+        if (!to_trash[i])
+            ++for_good;
+    }
+    const std::string count = std::to_string(items.size());
     const std::string question =
-        Remplacer("#1", std::to_string(items.size()), context.language.translate("confirm_delete"));
-    if (context.dialogs.message_box(question, application_title, Icon::Exclamation,
-                                    Buttons::YesNo) != Answer::Yes)
+        for_good == 0 ? Remplacer("#1", count, context.language.translate("confirm_delete"))
+                      : Remplacer("<BR>", std::string(CRLF),
+                                  Remplacer("#2", count,
+                                            Remplacer("#1", std::to_string(for_good),
+                                                      context.language.translate("no_trash"))));
+    // A stray Return keeps the pictures.
+    if (context.dialogs.ask(question, application_title, Icon::Exclamation, Buttons::YesNo,
+                            Answer::No) != Answer::Yes)
         return std::nullopt;
-    auto edit = [](size_t, const EditBatch::Target& target) {
+    auto edit = [to_trash = std::move(to_trash),
+                 trash = context.trash](size_t index, const EditBatch::Target& target) {
         const TransferredPicture& record = *target.record;
-        const int error = delete_file(record.picture_path, false, true);
+        const int error = to_trash[index] ? trash->move_to_trash(record.picture_path)
+                                          : delete_file(record.picture_path, false, true);
         if (error != 0)
             return EditResult{.item = target.item,
                               .picture = record.picture_path,
@@ -440,8 +505,8 @@ std::optional<EditBatch> plan_delete(EditContext& context) {
         return EditResult{
             .item = target.item, .picture = record.picture_path, .outcome = EditOutcome::Changed};
     };
-    return EditBatch(items, targets_of(context, items), std::move(edit),
-                     EditBatch::Refill::DropSelection);
+    return EditBatch(items, std::move(targets), std::move(edit), EditBatch::Refill::DropSelection,
+                     undo_step(context));
 }
 
 EditReport delete_selected(EditContext& context) {
@@ -454,12 +519,12 @@ EditReport crop_selected(EditContext& context, const CropWindow& crop_window) {
     if (selection.empty())
         return report;
     const int32_t item = selection.front();
-    const std::optional<TransferredPicture> found = targets_of(context, {item}).front().record;
-    if (!found) {
+    const EditBatch::Target target = targets_of(context, {item}).front();
+    if (!target.record) {
         report.push_back(skipped(item));
         return report;
     }
-    const TransferredPicture record = *found;
+    const TransferredPicture record = *target.record;
     const std::string& picture = record.picture_path;
 
     std::optional<Rect> corners;
@@ -500,15 +565,95 @@ EditReport crop_selected(EditContext& context, const CropWindow& crop_window) {
             report.push_back({.item = item, .picture = picture, .outcome = EditOutcome::Unchanged});
         } else {
             const auto guard = busy(context);
-            report.push_back(rewrite(item, record, [&] {
-                return convert_in_place(
-                    picture,
-                    {.crop = crop, .resize = {}, .quality = kEditQuality, .upright = true});
+            std::unique_ptr<UndoStep> step = undo_step(context);
+            report.push_back(keep_and_edit(step.get(), target, false, [&] {
+                return rewrite(item, record, [&] {
+                    return convert_in_place(
+                        picture,
+                        {.crop = crop, .resize = {}, .quality = kEditQuality, .upright = true});
+                });
             }));
+            if (context.undo)
+                context.undo->end(std::move(step));
         }
     }
     refill_thumbnail_grid(context, {picture});
     context.grid.select_items(selection);
+    tell_failures(context, report);
+    return report;
+}
+
+EditReport undo_last(EditContext& context) {
+    EditReport report;
+    std::unique_ptr<UndoStep> step = context.undo ? context.undo->take() : nullptr;
+    if (!step)
+        return report;
+    // Put back lowest place first, so that each deleted record finds its place again.
+    std::vector<KeptPicture> pictures = step->pictures();
+    std::stable_sort(
+        pictures.begin(), pictures.end(),
+        [](const KeptPicture& a, const KeptPicture& b) { return a.record_index < b.record_index; });
+    std::vector<bool> changed(pictures.size());
+    std::vector<std::string> names;
+    for (size_t i = 0; i < pictures.size(); ++i) {
+        changed[i] = changed_since(pictures[i]);
+        if (changed[i])
+            names.push_back(file_name(pictures[i].record.picture_path, true));
+    }
+    // Someone else's work since the command is overwritten only when the user says so.
+    const bool overwrite =
+        names.empty() ||
+        context.dialogs.ask(Remplacer("#1", join(names, std::string(CRLF)),
+                                      Remplacer("<BR>", std::string(CRLF),
+                                                context.language.translate("undo_changed"))),
+                            application_title, Icon::Question, Buttons::YesNo,
+                            Answer::No) == Answer::Yes;
+
+    std::vector<std::string> restored;
+    {
+        const auto guard = busy(context);
+        for (size_t i = 0; i < pictures.size(); ++i) {
+            const KeptPicture& picture = pictures[i];
+            const std::string& path = picture.record.picture_path;
+            if (changed[i] && !overwrite) {
+                report.push_back(
+                    {.item = picture.item, .picture = path, .outcome = EditOutcome::Unchanged});
+                continue;
+            }
+            const int error = copy_file_quietly(picture.kept, path);
+            if (error != 0) {
+                report.push_back({.item = picture.item,
+                                  .picture = path,
+                                  .outcome = EditOutcome::Failed,
+                                  .system_error = error});
+                continue;
+            }
+            if (picture.deleted) {
+                std::vector<TransferredPicture>& records = context.transferred_pictures;
+                const size_t place = std::min(picture.record_index, records.size());
+                records.insert(records.begin() + static_cast<std::ptrdiff_t>(place),
+                               picture.record);
+            }
+            restored.push_back(path);
+            const int32_t thumb = remake_thumbnail(picture.record);
+            report.push_back(
+                {.item = picture.item,
+                 .picture = path,
+                 .outcome = thumb == 0 ? EditOutcome::Changed : EditOutcome::ThumbnailStale,
+                 .code = thumb});
+        }
+        refill_thumbnail_grid(context, restored);
+    }
+    // The pictures put back are selected, wherever the grid now shows them.
+    const std::unordered_set<std::string> back(restored.begin(), restored.end());
+    const PictureMap shown(context.transferred_pictures, grid_items(context.grid.filelist()));
+    std::vector<int32_t> items;
+    for (int32_t item = 1; item <= shown.item_count(); ++item) {
+        const std::optional<size_t> index = shown.record_of_item(item);
+        if (index && back.contains(context.transferred_pictures[*index].picture_path))
+            items.push_back(item);
+    }
+    context.grid.select_items(items);
     tell_failures(context, report);
     return report;
 }

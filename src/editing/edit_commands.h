@@ -12,6 +12,7 @@
 #pragma once
 
 #include "batch/batch.h"
+#include "editing/undo.h"
 #include "geometry/geometry.h"
 #include "session/pictures.h"
 
@@ -27,6 +28,7 @@ namespace orvix {
 
 class Dialogs;
 class LanguageTable;
+class Trash;
 
 // What the commands read from and write to the thumbnail grid `tex`.
 class ThumbnailGrid {
@@ -60,8 +62,10 @@ struct EditContext {
     const LanguageTable& language;
     Dialogs& dialogs;
     ThumbnailGrid& grid;
-    BusyPointer busy;           // may be empty
-    BatchSink* batch = nullptr; // progress and stop requests; none: every picture is done
+    BusyPointer busy;            // may be empty
+    BatchSink* batch = nullptr;  // progress and stop requests; none: every picture is done
+    Trash* trash = nullptr;      // where a delete puts the pictures; none: deleted for good
+    UndoHistory* undo = nullptr; // keeps what each command changes; none: nothing is kept
 };
 
 enum class EditOutcome {
@@ -76,6 +80,8 @@ enum class EditOutcome {
 
 // The code of a picture left alone because its owner may not write it.
 inline constexpr int32_t kPictureReadOnly = -300;
+// The code of a picture left alone because its file as it was could not be kept for undo.
+inline constexpr int32_t kPictureNotKept = -301;
 
 // One picture's outcome in a command, beside the grid item that showed it.
 struct EditResult {
@@ -101,13 +107,15 @@ public:
     struct Target {
         int32_t item = 0;
         std::optional<TransferredPicture> record; // none: no record, skipped
+        size_t record_index = 0;                  // the record's place among the pictures
     };
     // The work on one target with a record; index is its place in the batch.
     using Edit = std::function<EditResult(size_t index, const Target& target)>;
     enum class Refill { KeepSelection, DropSelection };
 
-    EditBatch(std::vector<int32_t> selection, std::vector<Target> targets, Edit edit,
-              Refill refill);
+    // undo: where each picture's file goes before it is changed; none keeps nothing.
+    EditBatch(std::vector<int32_t> selection, std::vector<Target> targets, Edit edit, Refill refill,
+              std::unique_ptr<UndoStep> undo);
 
     // The grid items it works on, in order; each becomes one outcome.
     size_t size() const { return m_targets.size(); }
@@ -115,7 +123,8 @@ public:
     // between them. Files only: neither the records nor the grid are touched.
     void run(BatchSink& sink);
     // Drops the records of deleted pictures, refills the grid (with the selection kept for
-    // a rewrite), tells the failures and returns one result an item worked on.
+    // a rewrite), hands what it kept to the context's undo, tells the failures and returns
+    // one result an item worked on.
     EditReport finish(EditContext& context);
 
 private:
@@ -123,6 +132,7 @@ private:
     std::vector<Target> m_targets;
     Edit m_edit;
     Refill m_refill;
+    std::unique_ptr<UndoStep> m_undo;
     EditReport m_report;
 };
 
@@ -172,10 +182,20 @@ EditReport resize_selected(EditContext& context, int size, int16_t quality);
 // an empty answer or one that names no size changes nothing.
 EditReport resize_to_typed_size(EditContext& context);
 
-// Asks ("confirm_delete") and, on Yes, deletes each selected picture and its thumbnail,
-// and drops its record once all are done. A picture that stays on disk keeps its record
-// and thumbnail, and the message names why it stayed.
+// Asks and, on Yes, deletes each selected picture and its thumbnail, and drops its record
+// once all are done. A picture goes to the desktop's trash when its volume has one; when
+// some have none the question ("no_trash" instead of "confirm_delete") says
+// how many are deleted for good. No is the default answer. A picture that stays on disk
+// keeps its record and thumbnail, and the message names why it stayed.
 EditReport delete_selected(EditContext& context);
+
+// Takes back the last command of the context's undo: each picture it changed gets its file
+// back byte for byte (through a replacement file, so the current one stays until the old
+// one is whole), a deleted one its record at its place, and each its thumbnail remade; the
+// pictures are then selected. Pictures changed on disk since the command are overwritten
+// only when the user says so ("undo_changed", default No); the others are left as they
+// are. Nothing is left to undo afterwards.
+EditReport undo_last(EditContext& context);
 
 // Shows the first selected picture in the crop window (a JPEG copy in the thumbnail folder
 // for formats the window cannot show, removed when it closes) and crops the picture itself

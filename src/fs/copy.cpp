@@ -106,22 +106,6 @@ int open_source(const std::string& source, UniqueFd& in, struct stat& st) {
     return S_ISREG(st.st_mode) ? 0 : EINVAL;
 }
 
-int copy_file_quietly(const std::string& source, const std::string& destination) {
-    UniqueFd in;
-    struct stat st;
-    if (const int error = open_source(source, in, st))
-        return error;
-    ReplacementFile temp(destination);
-    if (temp.error())
-        return temp.error();
-    if (const int error = copy_bytes(in.get(), temp.fd()))
-        return error;
-    if (const int error = keep_mode_and_time(temp.fd(), st))
-        return error;
-    // No flush here: a transfer verifies (and flushes) the copies whose originals it deletes.
-    return temp.commit(false);
-}
-
 bool same_contents(int a, int b) {
     std::vector<char> left(BUFFER_SIZE);
     std::vector<char> right(BUFFER_SIZE);
@@ -138,6 +122,39 @@ bool same_contents(int a, int b) {
 }
 
 } // namespace
+
+int copy_file_quietly(const std::string& source, const std::string& destination) {
+    UniqueFd in;
+    struct stat st;
+    if (const int error = open_source(source, in, st))
+        return error;
+    ReplacementFile temp(destination);
+    if (temp.error())
+        return temp.error();
+    if (const int error = copy_bytes(in.get(), temp.fd()))
+        return error;
+    if (const int error = keep_mode_and_time(temp.fd(), st))
+        return error;
+    // No flush here: a transfer verifies (and flushes) the copies whose originals it deletes.
+    return temp.commit(false);
+}
+
+int keep_file(const std::string& source, const std::string& kept) {
+    if (!path_usable(source) || !path_usable(kept))
+        return EINVAL;
+    if (!nothing_at(kept))
+        return EEXIST;
+    const std::optional<FileStatus> status = file_status(source);
+    if (!status)
+        return ENOENT;
+    if (!status->is_regular)
+        return EINVAL;
+    // A symbolic link names the picture: its bytes are kept, never the link.
+    const std::optional<FileStatus> entry = link_status(source);
+    if (entry && entry->is_regular && ::link(source.c_str(), kept.c_str()) == 0)
+        return 0;
+    return copy_file_quietly(source, kept);
+}
 
 int copy_file(const std::string& source, const std::string& destination, Dialogs& dialogs) {
     const int error = copy_file_quietly(source, destination);

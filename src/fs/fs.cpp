@@ -150,6 +150,7 @@ FileStatus status_of(const struct stat& st) {
     status.is_regular = S_ISREG(st.st_mode);
     status.owner_may_write = (st.st_mode & S_IWUSR) != 0;
     status.owned_by_me = st.st_uid == ::getuid();
+    status.sticky = (st.st_mode & S_ISVTX) != 0;
     status.size = st.st_size;
     status.mtime_sec = st.st_mtim.tv_sec;
     status.mtime_nsec = st.st_mtim.tv_nsec;

@@ -69,6 +69,7 @@ struct FileStatus {
     bool is_regular = false; // a regular file
     bool owner_may_write = false;
     bool owned_by_me = false; // its owner is the user this process runs as
+    bool sticky = false;      // only an entry's owner may remove it from this folder
     int64_t size = 0;
     int64_t mtime_sec = 0;
     int64_t mtime_nsec = 0;
@@ -227,6 +228,14 @@ double free_space(const std::string& path);
 // verify_copy flushes. On failure the temporary file is removed, the "Error" box shows
 // the system's description through dialogs, and the errno value is returned; 0 on success.
 int copy_file(const std::string& source, const std::string& destination, Dialogs& dialogs);
+
+// copy_file without the box: 0 or the errno.
+int copy_file_quietly(const std::string& source, const std::string& destination);
+
+// Keeps the file as it stands under a second name that must be free: a hard link where the
+// volume allows one (a file replaced by rename leaves the link holding the old one), else a
+// complete copy with its modification time and permissions. 0 or the errno.
+int keep_file(const std::string& source, const std::string& kept);
 
 // Flushes copy to disk, drops it from the page cache and compares what the disk holds
 // with source, byte for byte. True only when both read completely and are equal.

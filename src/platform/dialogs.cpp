@@ -46,6 +46,11 @@ CheckedInput Dialogs::checked_input_box(const std::string& prompt, const std::st
     return {input_box(prompt, title, default_answer), false};
 }
 
+Answer Dialogs::ask(const std::string& text, const std::string& title, Icon icon, Buttons buttons,
+                    Answer) {
+    return message_box(text, title, icon, buttons);
+}
+
 Dialogs& dialogs() {
     return current ? *current : stderr_dialogs();
 }
@@ -77,6 +82,12 @@ Answer StderrDialogs::message_box(const std::string& text, const std::string& ti
     return first_button(buttons);
 }
 
+Answer StderrDialogs::ask(const std::string& text, const std::string& title, Icon icon,
+                          Buttons buttons, Answer default_answer) {
+    message_box(text, title, icon, buttons);
+    return default_answer;
+}
+
 std::optional<std::string> StderrDialogs::input_box(const std::string& prompt,
                                                     const std::string& title, const std::string&) {
     std::cerr << "[" << title << " question, cancelled] " << prompt << std::endl;
@@ -95,6 +106,16 @@ Answer ScriptedDialogs::message_box(const std::string& text, const std::string& 
     m_messages.push_back({text, title, icon, buttons});
     if (m_answers.empty())
         return first_button(buttons);
+    const Answer answer = m_answers.front();
+    m_answers.pop_front();
+    return answer;
+}
+
+Answer ScriptedDialogs::ask(const std::string& text, const std::string& title, Icon icon,
+                            Buttons buttons, Answer default_answer) {
+    m_messages.push_back({text, title, icon, buttons, default_answer});
+    if (m_answers.empty())
+        return default_answer;
     const Answer answer = m_answers.front();
     m_answers.pop_front();
     return answer;

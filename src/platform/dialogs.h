@@ -46,6 +46,11 @@ public:
     virtual CheckedInput checked_input_box(const std::string& prompt, const std::string& title,
                                            const std::string& default_answer,
                                            const std::string& check_text);
+    // A message box whose default button (the one Return presses) is default_answer's: a
+    // question whose Yes cannot be taken back defaults to No. Boxes that cannot mark a
+    // default show a plain message box.
+    virtual Answer ask(const std::string& text, const std::string& title, Icon icon,
+                       Buttons buttons, Answer default_answer);
 };
 
 // The process-wide dialogs. Until a window installs its own, messages go to stderr.
@@ -71,7 +76,7 @@ void show_system_error(Dialogs& dialogs, int errno_value);
 void show_system_error(int errno_value);
 
 // Prints every message on stderr; input and choice boxes are cancelled, message boxes
-// answer their first button (Ok or Yes).
+// answer their default button (their first, Ok or Yes, unless another is named).
 class StderrDialogs : public Dialogs {
 public:
     Answer message_box(const std::string& text, const std::string& title, Icon icon,
@@ -80,6 +85,8 @@ public:
                                          const std::string& default_answer) override;
     std::optional<size_t> choice_box(const std::string& text, const std::string& title, Icon icon,
                                      const std::vector<std::string>& choices) override;
+    Answer ask(const std::string& text, const std::string& title, Icon icon, Buttons buttons,
+               Answer default_answer) override;
 };
 
 // Records every box and answers from queues, for tests and scripted runs.
@@ -90,6 +97,7 @@ public:
         std::string title;
         Icon icon;
         Buttons buttons;
+        std::optional<Answer> default_answer = std::nullopt; // none: the first button
     };
     struct Input {
         std::string prompt;
@@ -107,7 +115,8 @@ public:
     // Answers for the next input boxes, in order; std::nullopt is a Cancel.
     // With the queue empty an input box is answered with its default answer.
     void queue_input(std::optional<std::string> answer) { m_inputs.push_back(std::move(answer)); }
-    // Answers for the next message boxes; with the queue empty the first button is the answer.
+    // Answers for the next message boxes; with the queue empty the default button (the
+    // first, unless the box names another) is the answer.
     void queue_answer(Answer answer) { m_answers.push_back(answer); }
     // Answers for the next choice boxes, in order; std::nullopt is a Cancel. With the
     // queue empty the first choice is the answer.
@@ -125,6 +134,8 @@ public:
     CheckedInput checked_input_box(const std::string& prompt, const std::string& title,
                                    const std::string& default_answer,
                                    const std::string& check_text) override;
+    Answer ask(const std::string& text, const std::string& title, Icon icon, Buttons buttons,
+               Answer default_answer) override;
 
     const std::vector<Message>& messages() const { return m_messages; }
     const std::vector<Input>& inputs() const { return m_input_log; }

@@ -51,6 +51,8 @@ AppTest::AppTest() {
     qt_app();
     m_program = m_dir.folder("program");
     m_env.set("XDG_DATA_HOME", m_dir.folder("xdg-data"));
+    // A deleted picture goes to the trash of the test's own home, never the machine's.
+    m_env.set("HOME", m_dir.folder("home"));
     m_thumbs = m_dir.path() + "thumbs/";
     const char* source = std::getenv("ORVIX_SOURCE_DIR");
     std::filesystem::copy(std::string(source ? source : ".") + "/resources/extra",

@@ -7,6 +7,7 @@
 #include "app/program.h"
 #include "platform/dialogs.h"
 #include "platform/qt/desktop.h"
+#include "platform/qt/qt_trash.h"
 #include "platform/qt/tray.h"
 #include "support/scoped_env.h"
 #include "support/temp_dir.h"
@@ -46,6 +47,22 @@ private:
     bool m_available;
 };
 
+// The desktop's trash, or a test's own in its place.
+class SwitchedTrash final : public Trash {
+public:
+    bool available_for(const std::string& path) override {
+        return own ? own->available_for(path) : m_desktop.available_for(path);
+    }
+    int move_to_trash(const std::string& path) override {
+        return own ? own->move_to_trash(path) : m_desktop.move_to_trash(path);
+    }
+
+    Trash* own = nullptr;
+
+private:
+    QtTrash m_desktop;
+};
+
 class FakeDesktop final : public Desktop {
 public:
     void open_with_shell(QWidget*, const std::string& path) override { opened.push_back(path); }
@@ -58,6 +75,9 @@ public:
         return answer;
     }
 
+    Trash& trash() override { return switched_trash; }
+
+    SwitchedTrash switched_trash;    // the desktop's own unless a test gives one
     std::deque<std::string> answers; // "" is a cancel
     std::vector<std::string> opened;
     std::vector<std::string> titles;

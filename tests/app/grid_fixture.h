@@ -104,7 +104,7 @@ protected:
     std::vector<bool> toolbar() const {
         std::vector<bool> enabled;
         for (QAction* button : child<QToolBar>("tb")->actions())
-            if (!button->isSeparator())
+            if (!button->isSeparator() && button->objectName() != QLatin1String("undo"))
                 enabled.push_back(button->isEnabled());
         return enabled;
     }

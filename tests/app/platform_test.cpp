@@ -3,6 +3,7 @@
 
 #include "platform/qt/hourglass.h"
 #include "platform/qt/qt_dialogs.h"
+#include "platform/qt/qt_trash.h"
 #include "platform/qt/text_codec.h"
 
 #include <QCheckBox>
@@ -17,6 +18,7 @@
 
 #include <functional>
 #include <random>
+#include <unistd.h>
 
 namespace orvix::test {
 namespace {
@@ -188,6 +190,62 @@ TEST(QtDialogs, ABoxShowsTheArrowOverTheWorkThatAsks) {
     dialogs.input_box("Name?", "", "x");
     EXPECT_EQ(seen, (std::vector<Qt::CursorShape>{Qt::ArrowCursor, Qt::ArrowCursor}));
     EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::BusyCursor);
+}
+
+// A picture on a volume other than the home folder's goes to the trash at that volume's
+// root, as the file managers put it.
+TEST(QtTrash, AnotherVolumeHasItsTrashAtItsRoot) {
+    qt_app();
+    const SmallVolume volume(1024 * 1024);
+    if (!volume.ok())
+        GTEST_SKIP() << "needs root to mount a volume";
+    const TempDir dir;
+    ScopedEnv env;
+    env.set("HOME", dir.folder("home"));
+    env.set("XDG_DATA_HOME", dir.folder("data"));
+    const std::string picture = volume.path() + "a.jpg";
+    write_file(picture, "picture");
+    QtTrash trash;
+    ASSERT_TRUE(trash.available_for(picture));
+    EXPECT_EQ(trash.move_to_trash(picture), 0);
+    EXPECT_FALSE(file_exists(picture));
+    const std::string own = volume.path() + ".Trash-" + std::to_string(::getuid()) + "/";
+    EXPECT_EQ(read_file(own + "files/a.jpg"), "picture");
+    EXPECT_TRUE(file_exists(own + "info/a.jpg.trashinfo"));
+}
+
+// Where no trash can be made at the volume's root and the home trash lies on another
+// volume, there is none: the question says so, and a move would fail with the file in place.
+TEST(QtTrash, AVolumeWhoseTrashCannotBeMadeHasNone) {
+    qt_app();
+    const SmallVolume volume(1024 * 1024);
+    if (!volume.ok())
+        GTEST_SKIP() << "needs root to mount a volume";
+    const TempDir dir;
+    ScopedEnv env;
+    env.set("HOME", dir.folder("home"));
+    env.set("XDG_DATA_HOME", dir.folder("data"));
+    write_file(volume.path() + ".Trash-" + std::to_string(::getuid()), "a file, not a folder");
+    const std::string picture = volume.path() + "a.jpg";
+    write_file(picture, "picture");
+    QtTrash trash;
+    EXPECT_FALSE(trash.available_for(picture));
+    EXPECT_NE(trash.move_to_trash(picture), 0);
+    EXPECT_EQ(read_file(picture), "picture");
+}
+
+TEST(QtDialogs, AQuestionCanDefaultToNo) {
+    qt_app();
+    QtDialogs dialogs;
+    QMessageBox* seen = nullptr;
+    when_box_opens([&](QWidget* widget) {
+        seen = qobject_cast<QMessageBox*>(widget);
+        ASSERT_NE(seen, nullptr);
+        EXPECT_EQ(seen->defaultButton(), seen->button(QMessageBox::No));
+        QTest::keyClick(seen, Qt::Key_Return);
+    });
+    EXPECT_EQ(dialogs.ask("Sure?", "", Icon::Question, Buttons::YesNo, Answer::No), Answer::No);
+    EXPECT_NE(seen, nullptr);
 }
 
 } // namespace

@@ -119,11 +119,15 @@ TEST_F(WindowTest, ChoosingALanguageRelabelsEverythingAndKeepsTheFormat) {
 
     const auto* tb = child<QToolBar>("tb");
     const QList<QAction*> buttons = tb->actions();
-    ASSERT_EQ(buttons.size(), 7);
+    // The seven buttons, then the undo button after a separator of its own.
+    ASSERT_EQ(buttons.size(), 9);
     EXPECT_TRUE(buttons[3]->isSeparator());
     EXPECT_TRUE(buttons[5]->isSeparator());
+    EXPECT_TRUE(buttons[7]->isSeparator());
     EXPECT_EQ(buttons[0]->toolTip(), fr("tb_rotate"));
     EXPECT_EQ(buttons[6]->toolTip(), fr("send_mail"));
+    EXPECT_EQ(buttons[8]->objectName(), QStringLiteral("undo"));
+    EXPECT_EQ(buttons[8]->toolTip(), fr("tb_undo") + QStringLiteral(" (Ctrl+Z)"));
     ASSERT_NE(buttons[0]->menu(), nullptr);
     EXPECT_EQ(buttons[0]->menu()->actions().at(3)->text(), fr("tb_fliph"));
     const QList<QAction*> sizes = buttons[2]->menu()->actions();

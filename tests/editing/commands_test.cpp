@@ -609,8 +609,12 @@ TEST_F(EditTest, DeletingItemsTwoAndFiveRemovesThosePicturesAndThumbnails) {
     m_dialogs.queue_answer(Answer::Yes);
     const EditReport report = delete_selected(m_context);
     ASSERT_EQ(m_dialogs.messages().size(), 1u);
-    EXPECT_EQ(m_dialogs.messages()[0].text, "Delete the 2 selected picture(s) from the disk?");
+    // No trash is given here: the pictures are deleted for good, and the question says so.
+    EXPECT_EQ(m_dialogs.messages()[0].text,
+              "2 of the 2 selected picture(s) lie on a disk without a trash and will be deleted "
+              "for good.\r\nDelete the 2 selected picture(s)?");
     EXPECT_EQ(m_dialogs.messages()[0].buttons, Buttons::YesNo);
+    EXPECT_EQ(m_dialogs.messages()[0].default_answer, Answer::No);
     EXPECT_EQ(m_dialogs.busy_when_asked, std::vector<bool>{false});
     ASSERT_EQ(report.size(), 2u);
     EXPECT_EQ(report[0].item, 2) << "from the first item to the last";

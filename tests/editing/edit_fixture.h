@@ -73,6 +73,11 @@ public:
         busy_when_asked.push_back(m_busy > 0);
         return ScriptedDialogs::choice_box(text, title, icon, choices);
     }
+    Answer ask(const std::string& text, const std::string& title, Icon icon, Buttons buttons,
+               Answer default_answer) override {
+        busy_when_asked.push_back(m_busy > 0);
+        return ScriptedDialogs::ask(text, title, icon, buttons, default_answer);
+    }
     std::vector<bool> busy_when_asked;
 
 private:

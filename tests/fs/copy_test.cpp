@@ -127,6 +127,46 @@ TEST_F(CopyFile, AReadOnlyDestinationChangesNothing) {
     expect_refused(volume.path(), EROFS);
 }
 
+// A file kept before an edit replaces it: the kept one must hold the old bytes whatever
+// happens to the name afterwards.
+TEST(KeepFile, ALinkOnTheSameVolumeHoldsTheOldFileOnceTheNameIsReplaced) {
+    const TempDir dir;
+    const std::string picture = dir.path() + "a.jpg", kept = dir.path() + "kept";
+    write_file(picture, "before");
+    ASSERT_EQ(keep_file(picture, kept), 0);
+    EXPECT_EQ(file_status(kept)->inode, file_status(picture)->inode) << "a link, not a copy";
+    ScriptedDialogs quiet;
+    const std::string edited = dir.path() + "edited";
+    write_file(edited, "after the edit");
+    ASSERT_EQ(copy_file(edited, picture, quiet), 0);
+    EXPECT_EQ(read_file(kept), "before");
+}
+
+TEST(KeepFile, AnotherVolumeGetsACompleteCopyWithItsTime) {
+    const SmallVolume volume(1024 * 1024);
+    if (!volume.ok())
+        GTEST_SKIP() << "needs root to mount a volume";
+    const TempDir dir;
+    const std::string picture = dir.path() + "a.jpg", kept = volume.path() + "kept";
+    write_file(picture, pattern_bytes(200 * 1024));
+    test::set_mtime(picture, 1000000000);
+    ASSERT_EQ(keep_file(picture, kept), 0);
+    EXPECT_EQ(read_file(kept), read_file(picture));
+    EXPECT_EQ(file_status(kept)->mtime_sec, 1000000000);
+}
+
+TEST(KeepFile, ATakenNameOrSomethingElseThanAFileIsRefused) {
+    const TempDir dir;
+    write_file(dir.path() + "a.jpg", "picture");
+    write_file(dir.path() + "taken", "someone's");
+    EXPECT_EQ(keep_file(dir.path() + "a.jpg", dir.path() + "taken"), EEXIST);
+    EXPECT_EQ(read_file(dir.path() + "taken"), "someone's");
+    EXPECT_EQ(keep_file(dir.path() + "missing.jpg", dir.path() + "k1"), ENOENT);
+    EXPECT_EQ(keep_file(dir.path(), dir.path() + "k2"), EINVAL);
+    EXPECT_TRUE(nothing_at(dir.path() + "k1"));
+    EXPECT_TRUE(nothing_at(dir.path() + "k2"));
+}
+
 TEST(VerifyCopy, ReadsTheCopyBackAndCatchesAnyDifference) {
     TempDir dir;
     const std::string source = dir.path() + "a.jpg";

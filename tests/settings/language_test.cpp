@@ -138,7 +138,8 @@ const std::pair<const char*, const char*> MARKED_KEYS[] = {
     {"thumb_failed", "#1 <BR>"},  {"x_no_capture_date", "#1"}, {"new_pictures", "#1 #2"},
     {"no_history", "#1 <BR>"},    {"x_kept_tagged", "#1"},     {"crop_size", "#1 #2"},
     {"crop_landscape", "#1"},     {"crop_portrait", "#1"},     {"dest_create", "#1"},
-    {"x_skipped_clash", "#1"},    {"dest_not_made", "#1 #2"},
+    {"x_skipped_clash", "#1"},    {"dest_not_made", "#1 #2"},  {"undo_changed", "#1 <BR>"},
+    {"no_trash", "#1 #2 <BR>"},
 };
 const char* const PLAIN_KEYS =
     "qt_translation language tab_imagetransfer tab_setup tab_info generic_source "
@@ -155,7 +156,8 @@ const char* const PLAIN_KEYS =
     "reason_no_mail_folder "
     "reason_no_free_name progress_edit only_new auto_rotate "
     "crop_hint crop_ratio crop_free crop_as_picture "
-    "same_answer xfer_waiting";
+    "same_answer xfer_waiting "
+    "tb_undo reason_not_kept";
 
 TEST(ShippedFilesTest, EveryUsedKeyInBothLanguagesWithItsMarkers) {
     ASSERT_NE(shipped_extra(), "") << "ORVIX_SOURCE_DIR is not set";

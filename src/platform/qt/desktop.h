@@ -1,6 +1,8 @@
 // The desktop services the windows use: opening a file or folder with the user's
-// application, and the folder chooser. Behind an interface so tests answer for the user.
+// application, the folder chooser and the trash. Behind an interface so tests answer for the user.
 #pragma once
+
+#include "platform/qt/qt_trash.h"
 
 #include <QUrl>
 
@@ -26,6 +28,7 @@ public:
     virtual ~Desktop() = default;
     virtual void open_with_shell(QWidget* window, const std::string& path) = 0;
     virtual std::string browse_for_folder(QWidget* window, const std::string& title) = 0;
+    virtual Trash& trash() = 0;
 };
 
 class QtDesktop final : public Desktop {
@@ -36,6 +39,10 @@ public:
     std::string browse_for_folder(QWidget* window, const std::string& title) override {
         return orvix::browse_for_folder(window, title);
     }
+    Trash& trash() override { return m_trash; }
+
+private:
+    QtTrash m_trash;
 };
 
 } // namespace orvix

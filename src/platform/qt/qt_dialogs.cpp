@@ -69,17 +69,43 @@ Answer message_answer(QMessageBox::StandardButton button) {
     return Answer::Ok;
 }
 
+QMessageBox::StandardButton message_button(Answer answer) {
+    switch (answer) {
+    case Answer::Yes:
+        return QMessageBox::Yes;
+    case Answer::No:
+        return QMessageBox::No;
+    case Answer::Cancel:
+        return QMessageBox::Cancel;
+    case Answer::Ok:
+        break;
+    }
+    return QMessageBox::Ok;
+}
+
 QWidget* QtDialogs::owner() const {
     return m_parent ? m_parent : QApplication::activeWindow();
 }
 
 Answer QtDialogs::message_box(const std::string& text, const std::string& title, Icon icon,
                               Buttons buttons) {
+    return show_box(text, title, icon, buttons, std::nullopt);
+}
+
+Answer QtDialogs::ask(const std::string& text, const std::string& title, Icon icon, Buttons buttons,
+                      Answer default_answer) {
+    return show_box(text, title, icon, buttons, default_answer);
+}
+
+Answer QtDialogs::show_box(const std::string& text, const std::string& title, Icon icon,
+                           Buttons buttons, std::optional<Answer> default_answer) {
     // A box asks for the user's hand: never under the hourglass of the work that asks.
     const Hourglass arrow(Pointer::Arrow);
     QMessageBox box(message_icon(icon), box_title(title), to_qt(text), message_buttons(buttons),
                     owner());
     box.setTextFormat(Qt::PlainText);
+    if (default_answer)
+        box.setDefaultButton(message_button(*default_answer));
     return message_answer(static_cast<QMessageBox::StandardButton>(box.exec()));
 }
 

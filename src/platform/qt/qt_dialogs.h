@@ -14,6 +14,8 @@ QMessageBox::StandardButtons message_buttons(Buttons buttons);
 // The answer for the button the user pressed; a box closed another way counts as its
 // escape button, which QMessageBox has already mapped to Cancel or No.
 Answer message_answer(QMessageBox::StandardButton button);
+// The button that gives the answer.
+QMessageBox::StandardButton message_button(Answer answer);
 
 class QtDialogs : public Dialogs {
 public:
@@ -32,9 +34,13 @@ public:
     CheckedInput checked_input_box(const std::string& prompt, const std::string& title,
                                    const std::string& default_answer,
                                    const std::string& check_text) override;
+    Answer ask(const std::string& text, const std::string& title, Icon icon, Buttons buttons,
+               Answer default_answer) override;
 
 private:
     QWidget* owner() const;
+    Answer show_box(const std::string& text, const std::string& title, Icon icon, Buttons buttons,
+                    std::optional<Answer> default_answer);
 
     QWidget* m_parent;
 };
