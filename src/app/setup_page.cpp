@@ -121,7 +121,7 @@ void SetupPage::fill_language_list() {
     m_lng->clear();
     for (const std::string& name : m_shared.language_names)
         m_lng->addItem(qt(name));
-    m_lng->setCurrentIndex(-1);
+    m_lng->setCurrentIndex(m_lng->findText(qt(m_shared.language.name())));
 }
 
 QString SetupPage::qtext_of(const char* key) const {
