@@ -87,13 +87,17 @@ bool tag_matches(const std::string& code, const std::string& wanted) {
 
 // The language code a file declares, read without a box: a file that cannot be read is
 // simply not offered to the desktop.
-std::string language_code_of(const std::string& path) {
+std::string quiet_translation(const std::string& path, const std::string& key) {
     std::string text;
     if (read_regular_file(path, text, kMaxLanguageFileBytes) != 0)
         return "";
     LanguageTable table;
     table.parse_language_text(text);
-    return language_tag(table.translate("language_code"));
+    return table.translate(key);
+}
+
+std::string language_code_of(const std::string& path) {
+    return language_tag(quiet_translation(path, "language_code"));
 }
 
 // The file in the desktop's language: for each wanted language in order, the first file
@@ -137,6 +141,13 @@ std::string chosen_language_file(const Listings& listings, const std::vector<std
             return listing.front();
     }
     return "";
+}
+
+Listings language_listings(const Locations& where) {
+    Listings listings(where.language_folders.size());
+    for (size_t i = 0; i < listings.size(); ++i)
+        list_files(where.language_folders[i], listings[i], "lng", true);
+    return listings;
 }
 
 } // namespace
@@ -194,9 +205,7 @@ std::vector<std::string> desktop_languages(const LocaleVariables& variables) {
 std::vector<std::string> load_language(const Locations& where, const std::string& prefs_text,
                                        LanguageTable& table,
                                        const std::vector<std::string>& desktop_languages) {
-    Listings listings(where.language_folders.size());
-    for (size_t i = 0; i < listings.size(); ++i)
-        list_files(where.language_folders[i], listings[i], "lng", true);
+    const Listings listings = language_listings(where);
     const std::string chosen =
         chosen_language_file(listings, where.language_folders, prefs_text, desktop_languages);
 
@@ -220,6 +229,18 @@ std::vector<std::string> load_language(const Locations& where, const std::string
         }
     }
     return names;
+}
+
+std::vector<std::string> language_display_names(const Locations& where,
+                                                const std::vector<std::string>& names) {
+    const Listings listings = language_listings(where);
+    std::vector<std::string> shown;
+    for (const std::string& name : names) {
+        const std::string path = find_in_folders(listings, where.language_folders, name + ".lng");
+        std::string own = path.empty() ? "" : quiet_translation(path, "language_name");
+        shown.push_back(own.empty() ? name : std::move(own));
+    }
+    return shown;
 }
 
 std::string info_file_path(const Locations& where, const LanguageTable& table) {

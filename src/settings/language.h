@@ -70,6 +70,13 @@ std::vector<std::string> load_language(const Locations& where, const std::string
                                        LanguageTable& table,
                                        const std::vector<std::string>& desktop_languages = {});
 
+// What the language list shows for each of names (entries of load_language's list): the
+// "language_name" of the file the entry loads, the language named in itself, so every
+// reader finds theirs whatever language the window speaks; the entry itself when the file
+// names none.
+std::vector<std::string> language_display_names(const Locations& where,
+                                                const std::vector<std::string>& names);
+
 // The information text of the language in table: the file its "info_file" key names (a bare
 // file name), looked up in the folder above each language folder, the user's own first;
 // else the shipped "infos.txt". "" when neither exists.

@@ -10,6 +10,9 @@
 #include <QPlainTextEdit>
 #include <QTabWidget>
 
+#include <algorithm>
+#include <vector>
+
 namespace orvix::test {
 namespace {
 
@@ -17,14 +20,25 @@ class LanguageWindowTest : public AppTest {
 protected:
     void choose_language(const char* name) {
         auto* list = child<QComboBox>("lng");
-        list->setCurrentIndex(list->findText(QString::fromLatin1(name)));
+        list->setCurrentIndex(list->findData(QString::fromLatin1(name)));
         m_form->lng_Click();
     }
     QString info_text() const { return child<QPlainTextEdit>("infobox")->toPlainText(); }
     QString shipped_info(const char* name) const {
         return QString::fromStdString(read_file(m_program + "extra/" + name));
     }
-    std::string list_text() const { return child<QComboBox>("lng")->currentText().toStdString(); }
+    // The file of the entry the language list shows selected.
+    std::string list_text() const {
+        return child<QComboBox>("lng")->currentData().toString().toStdString();
+    }
+    std::vector<QString> list_entries() const {
+        const auto* list = child<QComboBox>("lng");
+        std::vector<QString> entries;
+        for (int i = 0; i < list->count(); ++i)
+            entries.push_back(list->itemText(i));
+        std::sort(entries.begin(), entries.end());
+        return entries;
+    }
     std::string first_tab() const {
         return child<QTabWidget>("tabstrip")->tabText(0).toStdString();
     }
@@ -63,6 +77,21 @@ TEST_F(LanguageWindowTest, TheLanguageListShowsTheLanguageInUse) {
     }
     choose_language("FRENCH");
     EXPECT_EQ(list_text(), "FRENCH") << "after a choice";
+}
+
+TEST_F(LanguageWindowTest, EachLanguageIsListedUnderItsOwnName) {
+    write_file(m_program + "extra/languages/BRETON.LNG", "tab_imagetransfer=Treuzkas\r");
+    const std::vector<QString> shown = {QStringLiteral("BRETON"), QStringLiteral("English"),
+                                        QStringLiteral("Français")};
+    start({{"CURRENT_LANGUAGE", "FRENCH.LNG"}});
+    EXPECT_EQ(list_entries(), shown);
+    EXPECT_EQ(child<QComboBox>("lng")->currentText(), QStringLiteral("Français"));
+    choose_language("ENGLISH");
+    EXPECT_EQ(list_entries(), shown) << "the same in every language";
+    EXPECT_EQ(get_key_value("CURRENT_LANGUAGE", m_form->state().prefs_text), "ENGLISH.lng");
+    choose_language("BRETON");
+    EXPECT_EQ(first_tab(), "Treuzkas");
+    EXPECT_EQ(get_key_value("CURRENT_LANGUAGE", m_form->state().prefs_text), "BRETON.lng");
 }
 
 TEST_F(LanguageWindowTest, TheNotificationTipFollowsTheLanguage) {

@@ -96,8 +96,8 @@ TEST_F(WindowTest, TypingAPatternWaitsForTheNextOptionClick) {
 TEST_F(WindowTest, ChoosingALanguageRelabelsEverythingAndKeepsTheFormat) {
     Form1& form = start({{"FILECONVERSION", "4"}});
     QComboBox* languages = child<QComboBox>("lng");
-    EXPECT_EQ(languages->currentText(), "ENGLISH");
-    const int french = languages->findText("FRENCH");
+    EXPECT_EQ(languages->currentData(), "ENGLISH");
+    const int french = languages->findData("FRENCH");
     ASSERT_GE(french, 0);
     languages->setCurrentIndex(french);
     form.lng_Click();
@@ -169,7 +169,7 @@ TEST_F(WindowTest, TheStandardButtonsOfTheBoxesFollowTheChosenLanguage) {
     EXPECT_EQ(french, (std::vector<QString>{"&Non", "&Oui", "Annuler", "OK"}));
 
     QComboBox* languages = child<QComboBox>("lng");
-    languages->setCurrentIndex(languages->findText("ENGLISH"));
+    languages->setCurrentIndex(languages->findData("ENGLISH"));
     form.lng_Click();
     std::vector<QString> english = box_button_texts(boxes);
     std::sort(english.begin(), english.end());
