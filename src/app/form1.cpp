@@ -38,9 +38,6 @@ namespace {
 using widgets::named;
 using widgets::qt;
 
-// The window's first inner size, in twips.
-constexpr int design_width = 11400;
-constexpr int design_height = 7900;
 constexpr std::array<const char*, 12> image_keys = {"import2",  "setup", "setup2", "lang",
                                                     "refresh2", "sel",   "ajust",  "cross",
                                                     "mail",     "open",  "inet",   "undo"};
@@ -62,7 +59,7 @@ Form1::Form1(ProgramState state, std::unique_ptr<TrayIcon> tray, Desktop& deskto
     m_layout =
         design_layout(to_int(m_StatusBar1->sizeHint().height() * tpp),
                       to_int(m_tb->sizeHint().height() * tpp), m_transfer->info_line_height(tpp));
-    resize(to_int(design_width / tpp), to_int(design_height / tpp));
+    place_window();
     arrange_controls();
     m_card_watch->start();
 }
@@ -195,11 +192,6 @@ void Form1::connect_handlers() {
 // --- Loading, arranging and closing --------------------------------------------------------
 
 void Form1::Form_Load() {
-    // The information text is optional: without it the page stays empty, without a box.
-    const std::string infos = m_state.locations.data_folder + "infos.txt";
-    if (file_exists(infos))
-        m_infobox->setPlainText(qt(read_text_file(infos, true)));
-
     m_transfer->load(m_state.prefs_text);
     m_setup->load();
 
@@ -330,6 +322,7 @@ void Form1::Form_Unload() {
     prefs.source_path = m_transfer->source_path();
     prefs.dest_path = m_transfer->destination_path();
     m_transfer->save(m_state.prefs_text);
+    keep_placement();
     save_prefs(m_state.locations, m_state.prefs_text, prefs);
 }
 
@@ -349,6 +342,10 @@ void Form1::traduce() {
     m_tabstrip->setTabText(0, qtext_of("tab_imagetransfer"));
     m_tabstrip->setTabText(1, qtext_of("tab_setup"));
     m_tabstrip->setTabText(2, qtext_of("tab_info"));
+    // The information text is optional: without it the page stays empty, without a box.
+    const std::string infos = info_file_path(m_state.locations, m_state.language);
+    m_infobox->setPlainText(infos.empty() ? QString() : qt(read_text_file(infos, true)));
+    m_sleep->set_tip(qtext_of("tray_tip"));
     m_transfer->traduce();
     m_setup->traduce();
     traduce_toolbar();

@@ -140,6 +140,10 @@ private:
     void arrange_controls();
     void apply_layout();
 
+    // The window's place on the screen (placement_handlers.cpp).
+    void place_window();
+    void keep_placement();
+
     // The thumbnail grid (grid_handlers.cpp).
     void create_grid();
     void connect_grid_handlers();

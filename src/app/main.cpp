@@ -6,6 +6,7 @@
 #include "platform/qt/desktop.h"
 #include "platform/qt/qt_dialogs.h"
 #include "platform/qt/tray.h"
+#include "settings/language.h"
 
 #include <QApplication>
 
@@ -33,6 +34,7 @@ int main(int argc, char** argv) {
     start.locations = orvix::find_locations(orvix::system_location_facts(orvix::program_folder()));
     start.thumbs_dir = orvix::new_thumbs_dir();
     start.source = command_line.source;
+    start.desktop_languages = orvix::desktop_languages(orvix::locale_variables());
     const auto window = orvix::Main(start, std::make_unique<orvix::SystemTrayIcon>(), desktop);
     closer.close_on_signal(window.get());
     return QApplication::exec();

@@ -18,7 +18,8 @@ std::unique_ptr<Form1> Main(const StartUp& start, std::unique_ptr<TrayIcon> tray
     // Mails handed to the mail client keep their pictures a day for it to read them.
     remove_old_mail_folders(mail_folder_root(), std::time(nullptr));
     state.prefs_text = load_prefs(state.locations);
-    state.language_names = load_language(state.locations, state.prefs_text, state.language);
+    state.language_names =
+        load_language(state.locations, state.prefs_text, state.language, start.desktop_languages);
 
     auto window = std::make_unique<Form1>(std::move(state), std::move(tray), desktop);
     window->updatetabs();

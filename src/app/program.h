@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace orvix {
 
@@ -23,6 +24,9 @@ struct StartUp {
     std::optional<std::string> source;
     // Where the card watch reads the mounted volumes.
     SystemTables system_tables;
+    // The desktop's languages, most wanted first: the language of a start whose
+    // preferences name none.
+    std::vector<std::string> desktop_languages;
 };
 
 // Creates the thumbnail folder, reads the preferences and the language file, builds the

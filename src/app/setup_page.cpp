@@ -119,9 +119,12 @@ void SetupPage::load() {
 
 void SetupPage::fill_language_list() {
     m_lng->clear();
-    for (const std::string& name : m_shared.language_names)
-        m_lng->addItem(qt(name));
-    m_lng->setCurrentIndex(-1);
+    // Each language shows under its own name; the entry's data is the file it loads.
+    const std::vector<std::string> shown =
+        language_display_names(m_shared.locations, m_shared.language_names);
+    for (size_t i = 0; i < shown.size(); ++i)
+        m_lng->addItem(qt(shown[i]), qt(m_shared.language_names[i]));
+    m_lng->setCurrentIndex(m_lng->findData(qt(m_shared.language.name())));
 }
 
 QString SetupPage::qtext_of(const char* key) const {
@@ -169,7 +172,8 @@ void SetupPage::store_format() {
 }
 
 void SetupPage::choose_language() {
-    set_key_value("CURRENT_LANGUAGE", m_shared.prefs_text, from_qt(m_lng->currentText()) + ".lng");
+    set_key_value("CURRENT_LANGUAGE", m_shared.prefs_text,
+                  from_qt(m_lng->currentData().toString()) + ".lng");
     m_shared.language_names =
         load_language(m_shared.locations, m_shared.prefs_text, m_shared.language);
     fill_language_list();

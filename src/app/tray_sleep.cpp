@@ -11,11 +11,18 @@ TraySleep::TraySleep(QWidget& window, std::unique_ptr<TrayIcon> tray, QIcon icon
 
 TraySleep::~TraySleep() = default;
 
+void TraySleep::set_tip(QString tip) {
+    m_tip = std::move(tip);
+    // Adding a shown icon again only changes its tip.
+    if (m_icon_shown)
+        m_tray->add(m_icon, m_tip);
+}
+
 void TraySleep::go_asleep() {
     if (m_icon_shown)
         return;
     m_icon_shown = true;
-    m_tray->add(m_icon, QString::fromLatin1(tray_tip));
+    m_tray->add(m_icon, m_tip);
     // Without a notification area a hidden window could never be reached again: it is
     // minimised instead, and the camera watch brings it back as usual.
     if (m_tray->available())

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QIcon>
+#include <QString>
 
 #include <memory>
 
@@ -12,9 +13,6 @@ namespace orvix {
 
 class TrayIcon;
 
-// The tip of the notification-area icon, the same in every language.
-inline constexpr const char* tray_tip = "Orvix est en attente de vos images...";
-
 class TraySleep {
 public:
     // tray must not be null; window must outlive this.
@@ -23,6 +21,8 @@ public:
     TraySleep(const TraySleep&) = delete;
     TraySleep& operator=(const TraySleep&) = delete;
 
+    // The icon's tip, in the window's language; a shown icon takes it at once.
+    void set_tip(QString tip);
     void go_asleep();
     void remove_icon();
     // Brings the window back to the front, whatever state it was in.
@@ -38,6 +38,7 @@ private:
     QWidget& m_window;
     std::unique_ptr<TrayIcon> m_tray;
     QIcon m_icon;
+    QString m_tip;
     bool m_icon_shown = false;
 };
 

@@ -1,5 +1,6 @@
 #include "settings/language.h"
 
+#include "fs/file_io.h"
 #include "fs/fs.h"
 #include "platform/dialogs.h"
 #include "settings/locations.h"
@@ -7,6 +8,7 @@
 #include "text/text.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace orvix {
 
@@ -15,6 +17,9 @@ namespace {
 constexpr std::string_view CR_TEXT(&CR, 1);
 constexpr std::string_view UTF8_BOM = "\xEF\xBB\xBF";
 const std::string DEFAULT_LANGUAGE = "ENGLISH.LNG";
+const std::string DEFAULT_INFO_FILE = "infos.txt";
+// A language file is a few kilobytes; the look for its code reads no further.
+constexpr off_t kMaxLanguageFileBytes = off_t{1} << 20;
 
 std::string trim_spaces(const std::string& line) {
     const size_t first = line.find_first_not_of(' ');
@@ -69,9 +74,60 @@ std::string find_in_folders(const Listings& listings, const std::vector<std::str
     return "";
 }
 
+// "fr_CA" and "fr-ca" name the same language; "fr" names its language part.
+std::string language_tag(std::string_view text) {
+    return Remplacer("-", "_", to_lower(text));
+}
+
+bool tag_matches(const std::string& code, const std::string& wanted) {
+    if (code.empty())
+        return false;
+    return code == wanted || code == wanted.substr(0, wanted.find('_'));
+}
+
+// The language code a file declares, read without a box: a file that cannot be read is
+// simply not offered to the desktop.
+std::string quiet_translation(const std::string& path, const std::string& key) {
+    std::string text;
+    if (read_regular_file(path, text, kMaxLanguageFileBytes) != 0)
+        return "";
+    LanguageTable table;
+    table.parse_language_text(text);
+    return table.translate(key);
+}
+
+std::string language_code_of(const std::string& path) {
+    return language_tag(quiet_translation(path, "language_code"));
+}
+
+// The file in the desktop's language: for each wanted language in order, the first file
+// whose code matches it, the user's own files first. "" when none does.
+std::string desktop_language_file(const Listings& listings,
+                                  const std::vector<std::string>& desktop) {
+    std::vector<std::pair<std::string, std::string>> codes; // path, code
+    for (size_t i = listings.size(); i-- > 0;) {
+        for (const std::string& path : listings[i])
+            codes.emplace_back(path, language_code_of(path));
+    }
+    for (const std::string& wanted : desktop) {
+        const std::string tag = language_tag(wanted);
+        for (const auto& [path, code] : codes) {
+            if (tag_matches(code, tag))
+                return path;
+        }
+    }
+    return "";
+}
+
 std::string chosen_language_file(const Listings& listings, const std::vector<std::string>& folders,
-                                 const std::string& prefs_text) {
+                                 const std::string& prefs_text,
+                                 const std::vector<std::string>& desktop) {
     std::string name = get_key_value("CURRENT_LANGUAGE", prefs_text);
+    if (name.empty() && !desktop.empty()) {
+        std::string path = desktop_language_file(listings, desktop);
+        if (!path.empty())
+            return path;
+    }
     if (name.empty())
         name = DEFAULT_LANGUAGE;
     std::string path = find_in_folders(listings, folders, name);
@@ -85,6 +141,13 @@ std::string chosen_language_file(const Listings& listings, const std::vector<std
             return listing.front();
     }
     return "";
+}
+
+Listings language_listings(const Locations& where) {
+    Listings listings(where.language_folders.size());
+    for (size_t i = 0; i < listings.size(); ++i)
+        list_files(where.language_folders[i], listings[i], "lng", true);
+    return listings;
 }
 
 } // namespace
@@ -112,12 +175,39 @@ std::string languages_folder(const std::string& program_folder) {
     return program_folder + "extra/languages/";
 }
 
+LocaleVariables locale_variables() {
+    auto variable = [](const char* name) {
+        const char* value = std::getenv(name);
+        return std::string(value ? value : "");
+    };
+    return {variable("LANGUAGE"), variable("LC_ALL"), variable("LC_MESSAGES"), variable("LANG")};
+}
+
+std::vector<std::string> desktop_languages(const LocaleVariables& variables) {
+    const std::string& locale = !variables.lc_all.empty()        ? variables.lc_all
+                                : !variables.lc_messages.empty() ? variables.lc_messages
+                                                                 : variables.lang;
+    auto bare = [](const std::string& name) { return name.substr(0, name.find_first_of(".@")); };
+    const std::string messages = bare(locale);
+    if (messages.empty() || messages == "C" || messages == "POSIX")
+        return {};
+    if (variables.language.empty())
+        return {messages};
+    std::vector<std::string> languages;
+    for (const std::string& name : split(variables.language, ":")) {
+        std::string language = bare(name);
+        if (!language.empty())
+            languages.push_back(std::move(language));
+    }
+    return languages;
+}
+
 std::vector<std::string> load_language(const Locations& where, const std::string& prefs_text,
-                                       LanguageTable& table) {
-    Listings listings(where.language_folders.size());
-    for (size_t i = 0; i < listings.size(); ++i)
-        list_files(where.language_folders[i], listings[i], "lng", true);
-    const std::string chosen = chosen_language_file(listings, where.language_folders, prefs_text);
+                                       LanguageTable& table,
+                                       const std::vector<std::string>& desktop_languages) {
+    const Listings listings = language_listings(where);
+    const std::string chosen =
+        chosen_language_file(listings, where.language_folders, prefs_text, desktop_languages);
 
     std::string text;
     if (chosen.empty()) {
@@ -128,6 +218,7 @@ std::vector<std::string> load_language(const Locations& where, const std::string
         text = read_text_file(chosen, false);
     }
     table.parse_language_text(text);
+    table.set_name(chosen.empty() ? "" : file_name(chosen, false));
 
     std::vector<std::string> names;
     for (const std::vector<std::string>& listing : listings) {
@@ -138,6 +229,33 @@ std::vector<std::string> load_language(const Locations& where, const std::string
         }
     }
     return names;
+}
+
+std::vector<std::string> language_display_names(const Locations& where,
+                                                const std::vector<std::string>& names) {
+    const Listings listings = language_listings(where);
+    std::vector<std::string> shown;
+    for (const std::string& name : names) {
+        const std::string path = find_in_folders(listings, where.language_folders, name + ".lng");
+        std::string own = path.empty() ? "" : quiet_translation(path, "language_name");
+        shown.push_back(own.empty() ? name : std::move(own));
+    }
+    return shown;
+}
+
+std::string info_file_path(const Locations& where, const LanguageTable& table) {
+    const std::string name = table.translate("info_file");
+    // A bare name only: a language file does not send the reader elsewhere on the disk.
+    if (!name.empty() && name.find('/') == std::string::npos && name != "." && name != "..") {
+        for (size_t i = where.language_folders.size(); i-- > 0;) {
+            const std::string& folder = where.language_folders[i];
+            const std::string path = parent_folder(folder.substr(0, folder.size() - 1)) + name;
+            if (file_exists(path))
+                return path;
+        }
+    }
+    const std::string shipped = where.data_folder + DEFAULT_INFO_FILE;
+    return file_exists(shipped) ? shipped : "";
 }
 
 } // namespace orvix

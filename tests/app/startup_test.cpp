@@ -92,7 +92,7 @@ TEST_F(StartupTest, OpenAsleepShowsOnlyTheTrayIcon) {
     EXPECT_FALSE(form.isVisible());
     EXPECT_TRUE(form.tray_flag());
     EXPECT_EQ(m_tray->adds, 1);
-    EXPECT_EQ(m_tray->tip, "Orvix est en attente de vos images...");
+    EXPECT_EQ(m_tray->tip, shipped_text("ENGLISH", "tray_tip"));
     EXPECT_TRUE(child<QCheckBox>("asleep")->isChecked());
 }
 

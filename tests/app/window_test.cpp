@@ -96,8 +96,8 @@ TEST_F(WindowTest, TypingAPatternWaitsForTheNextOptionClick) {
 TEST_F(WindowTest, ChoosingALanguageRelabelsEverythingAndKeepsTheFormat) {
     Form1& form = start({{"FILECONVERSION", "4"}});
     QComboBox* languages = child<QComboBox>("lng");
-    EXPECT_EQ(languages->currentIndex(), -1);
-    const int french = languages->findText("FRENCH");
+    EXPECT_EQ(languages->currentData(), "ENGLISH");
+    const int french = languages->findData("FRENCH");
     ASSERT_GE(french, 0);
     languages->setCurrentIndex(french);
     form.lng_Click();
@@ -139,7 +139,7 @@ TEST_F(WindowTest, ChoosingALanguageRelabelsEverythingAndKeepsTheFormat) {
     EXPECT_EQ(rotate->popupMode(), QToolButton::MenuButtonPopup);
 
     EXPECT_NE(form.state().prefs_text.find("$CURRENT_LANGUAGE=FRENCH.lng"), std::string::npos);
-    EXPECT_EQ(languages->currentIndex(), -1) << "the list shows no selection afterwards";
+    EXPECT_EQ(languages->currentIndex(), french) << "the list shows the language chosen";
     EXPECT_EQ(child<QLabel>("statussrc")->text(), fr("source_unavailable"))
         << "status texts are rebuilt in the new language";
 }
@@ -173,7 +173,7 @@ TEST_F(WindowTest, TheStandardButtonsOfTheBoxesFollowTheChosenLanguage) {
     EXPECT_EQ(french, (std::vector<QString>{"&Non", "&Oui", "Annuler", "OK"}));
 
     QComboBox* languages = child<QComboBox>("lng");
-    languages->setCurrentIndex(languages->findText("ENGLISH"));
+    languages->setCurrentIndex(languages->findData("ENGLISH"));
     form.lng_Click();
     std::vector<QString> english = box_button_texts(boxes);
     std::sort(english.begin(), english.end());

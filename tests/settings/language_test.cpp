@@ -106,6 +106,113 @@ TEST_F(LoadLanguageTest, NoLanguageFileShowsTheMessageAndEmptiesTheTable) {
     }
 }
 
+TEST(DesktopLanguagesTest, ReadAsGettextReadsThem) {
+    const struct {
+        const char* label;
+        LocaleVariables variables;
+        std::vector<std::string> languages;
+    } cases[] = {
+        {"nothing set", {}, {}},
+        {"LANG", {"", "", "", "fr_FR.UTF-8"}, {"fr_FR"}},
+        {"a modifier", {"", "", "", "fr_FR.UTF-8@euro"}, {"fr_FR"}},
+        {"a bare language", {"", "", "", "fr"}, {"fr"}},
+        {"LC_MESSAGES over LANG", {"", "", "de_DE.UTF-8", "fr_FR.UTF-8"}, {"de_DE"}},
+        {"LC_ALL over both", {"", "it_IT", "de_DE.UTF-8", "fr_FR.UTF-8"}, {"it_IT"}},
+        {"LANGUAGE lists them", {"fr_CA:fr:en", "", "", "en_US.UTF-8"}, {"fr_CA", "fr", "en"}},
+        {"LANGUAGE with empty entries", {":de::fr:", "", "", "en_US.UTF-8"}, {"de", "fr"}},
+        {"the C locale asks for none", {"fr", "", "", "C"}, {}},
+        {"C.UTF-8 too", {"fr", "", "", "C.UTF-8"}, {}},
+        {"POSIX too", {"fr", "POSIX", "", "fr_FR.UTF-8"}, {}},
+        {"LANGUAGE without a locale", {"fr", "", "", ""}, {}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(desktop_languages(c.variables), c.languages) << c.label;
+}
+
+TEST_F(LoadLanguageTest, WithoutAChoiceTheDesktopsLanguageIsTakenWhenAFileMatches) {
+    const auto add = [&](const std::string& relative, const std::string& code,
+                         const std::string& name) {
+        write_file(languages_folder(m_dir.path()) + relative,
+                   "language_code=" + code + "\rname=" + name);
+    };
+    add("ENGLISH.LNG", "en", "English");
+    add("FRENCH.LNG", "fr", "French");
+    add("BRAZIL.LNG", "pt-BR", "Brazilian");
+    write_file(languages_folder(m_dir.path()) + "NOCODE.LNG", "name=No code");
+    const struct {
+        std::vector<std::string> desktop;
+        const char* prefs;
+        const char* loaded;
+    } cases[] = {
+        {{"fr_FR"}, "", "French"},
+        {{"fr"}, "", "French"},
+        {{"FR_ca"}, "", "French"},
+        {{"pt_BR"}, "", "Brazilian"},
+        {{"pt_PT"}, "", "English"},
+        {{"de_DE"}, "", "English"},
+        {{"de_DE", "fr_FR"}, "", "French"},
+        {{"en_GB", "fr_FR"}, "", "English"},
+        {{}, "", "English"},
+        {{"fr_FR"}, "$CURRENT_LANGUAGE=ENGLISH.LNG", "English"},
+        {{"fr_FR"}, "$CURRENT_LANGUAGE=GERMAN.LNG", "English"},
+    };
+    for (const auto& c : cases) {
+        load_language(portable_locations(m_dir.path()), c.prefs, m_table, c.desktop);
+        EXPECT_EQ(m_table.translate("name"), c.loaded)
+            << (c.desktop.empty() ? "" : c.desktop.front()) << " " << c.prefs;
+    }
+    EXPECT_TRUE(m_dialogs.messages().empty());
+}
+
+TEST_F(LoadLanguageTest, TheTableKnowsItsEntryInTheList) {
+    add_language("ENGLISH.LNG", "English");
+    add_language("more/ITALIAN.lng", "Italian");
+    const std::pair<std::string, std::string> cases[] = {
+        {"", "ENGLISH"},
+        {"$CURRENT_LANGUAGE=ITALIAN.lng", "ITALIAN"},
+        {"$CURRENT_LANGUAGE=GERMAN.lng", "ENGLISH"},
+    };
+    for (const auto& [prefs, name] : cases) {
+        load(prefs);
+        EXPECT_EQ(m_table.name(), name) << prefs;
+    }
+}
+
+TEST_F(LoadLanguageTest, TheAboutTextIsTheOneTheLanguageNames) {
+    const std::string extra = m_dir.path() + "extra/";
+    write_file(extra + "infos.txt", "About");
+    write_file(extra + "infos_fr.txt", "À propos");
+    write_file(m_dir.path() + "secret.txt", "not for the About page");
+    const Locations where = portable_locations(m_dir.path());
+    const std::pair<std::string, std::string> cases[] = {
+        {"info_file=infos_fr.txt", extra + "infos_fr.txt"},
+        {"info_file=infos_de.txt", extra + "infos.txt"},
+        {"info_file=../secret.txt", extra + "infos.txt"},
+        {"info_file=..", extra + "infos.txt"},
+        {"name=no key", extra + "infos.txt"},
+    };
+    for (const auto& [text, path] : cases) {
+        m_table.parse_language_text(text);
+        EXPECT_EQ(info_file_path(where, m_table), path) << text;
+    }
+    std::filesystem::remove(extra + "infos.txt");
+    m_table.parse_language_text("info_file=infos_de.txt");
+    EXPECT_EQ(info_file_path(where, m_table), "") << "no About text at all";
+}
+
+TEST(LoadLanguageFolders, AUsersOwnAboutTextBesideTheirLanguagesWins) {
+    TempDir dir;
+    Locations where;
+    where.data_folder = dir.folder("share/extra");
+    where.language_folders = {where.data_folder + "languages/",
+                              dir.folder("data/orvix") + "languages/"};
+    write_file(where.data_folder + "infos_br.txt", "shipped");
+    write_file(dir.path() + "data/orvix/infos_br.txt", "own");
+    LanguageTable table;
+    table.parse_language_text("info_file=infos_br.txt");
+    EXPECT_EQ(info_file_path(where, table), dir.path() + "data/orvix/infos_br.txt");
+}
+
 // --- The files the program ships ----------------------------------------------------------
 
 // The shipped extra/ folder of the source tree; "" when the test runs outside CTest.
@@ -157,7 +264,9 @@ const char* const PLAIN_KEYS =
     "reason_no_free_name progress_edit only_new auto_rotate "
     "crop_hint crop_ratio crop_free crop_as_picture "
     "same_answer xfer_waiting "
-    "tb_undo reason_not_kept";
+    "tb_undo reason_not_kept "
+    "language_code info_file tray_tip "
+    "language_name";
 
 TEST(ShippedFilesTest, EveryUsedKeyInBothLanguagesWithItsMarkers) {
     ASSERT_NE(shipped_extra(), "") << "ORVIX_SOURCE_DIR is not set";
@@ -181,7 +290,7 @@ TEST(ShippedFilesTest, EveryUsedKeyInBothLanguagesWithItsMarkers) {
     EXPECT_TRUE(silent.messages().empty());
 }
 
-TEST(ShippedFilesTest, FirstRunStartsInEnglishFromTheDefaultPreferences) {
+TEST(ShippedFilesTest, FirstRunStartsInTheDesktopsLanguageFromTheDefaultPreferences) {
     ASSERT_NE(shipped_extra(), "") << "ORVIX_SOURCE_DIR is not set";
     TempDir program;
     std::filesystem::copy(shipped_extra(), program.path() + "extra",
@@ -196,13 +305,18 @@ TEST(ShippedFilesTest, FirstRunStartsInEnglishFromTheDefaultPreferences) {
     const std::string prefs = load_prefs(portable_locations(program.path()));
     EXPECT_EQ(get_key_value("QUALITYFACTOR", prefs), "80");
     EXPECT_EQ(get_key_value("SHOW_THUMBS", prefs), "1");
-    // The stored name is the shipped file's exact name, so no lookup ignoring case is needed.
-    const std::string language = get_key_value("CURRENT_LANGUAGE", prefs);
-    EXPECT_TRUE(std::filesystem::is_regular_file(languages_folder(program.path()) + language));
+    // No language stored: the desktop's is taken when it ships, else English.
+    EXPECT_EQ(get_key_value("CURRENT_LANGUAGE", prefs), "");
 
+    const Locations where = portable_locations(program.path());
     LanguageTable table;
-    EXPECT_EQ(load_language(portable_locations(program.path()), prefs, table).size(), 2u);
+    EXPECT_EQ(load_language(where, prefs, table).size(), 2u);
     EXPECT_EQ(table.translate("tb_crop"), "Crop");
+    EXPECT_EQ(info_file_path(where, table), program.path() + "extra/infos.txt");
+    load_language(where, prefs, table, desktop_languages({"", "", "", "fr_FR.UTF-8"}));
+    EXPECT_EQ(table.translate("tb_crop"), "Recadrer");
+    EXPECT_EQ(table.name(), "FRENCH");
+    EXPECT_EQ(info_file_path(where, table), program.path() + "extra/infos_fr.txt");
     EXPECT_TRUE(dialogs.messages().empty());
 }
 
