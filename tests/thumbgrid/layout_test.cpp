@@ -101,6 +101,14 @@ TEST(CaptionBand, KeepsTheCaptionBelowThePicture) {
     EXPECT_EQ(caption_rect(cell, 50, 0).height(), 0);
 }
 
+TEST(PictureRect, ZoomedCellsEnlargeTheThumbnailToFillThem) {
+    // 80 x 60 pixels in a 3000 cell: 2900 wide, 2175 high, centred in what the band leaves.
+    EXPECT_EQ(picture_rect({0, 0, 3000, 3000}, 50, 1200, 900, 0, true),
+              (Rect{50, 412, 2950, 2587}));
+    EXPECT_EQ(picture_rect({0, 0, 3000, 3000}, 50, 1200, 900, 900, true).bottom, 2050)
+        << "the band below the picture stays free";
+}
+
 TEST(CaptionBand, NeverTakesMoreThanHalfTheArea) {
     const Rect cell{0, 0, 1300, 1300};
     EXPECT_EQ(caption_rect(cell, 50, 5000), (Rect{0, 650, 1300, 1250}));

@@ -124,10 +124,10 @@ std::vector<Rect> cell_rects(const GridLayout& layout, int32_t width, int32_t n,
 }
 
 Rect picture_rect(const Rect& cell, int32_t margin, int32_t thumb_width, int32_t thumb_height,
-                  int32_t caption_band) {
+                  int32_t caption_band, bool enlarge) {
     Rect area = DeflateRect(cell, margin);
     area.bottom -= band_in(area, caption_band);
-    return FitRect({0, 0, thumb_width, thumb_height}, area, false, false).value_or(area);
+    return FitRect({0, 0, thumb_width, thumb_height}, area, enlarge, false).value_or(area);
 }
 
 Rect caption_rect(const Rect& cell, int32_t margin, int32_t caption_band) {

@@ -37,9 +37,10 @@ std::vector<Rect> cell_rects(const GridLayout& layout, int32_t width, int32_t n,
 // into the cell less the margin on every side, never enlarged. An image of unknown size
 // takes the whole of that area, so its item can still be pointed at. A caption band
 // (twips) keeps the bottom of that area for the caption, below the picture; it never takes
-// more than half the area, so a picture always shows.
+// more than half the area, so a picture always shows. With enlarge a smaller picture grows
+// to fill what is left (zoomed cells, drawn from a larger source).
 Rect picture_rect(const Rect& cell, int32_t margin, int32_t thumb_width, int32_t thumb_height,
-                  int32_t caption_band = 0);
+                  int32_t caption_band = 0, bool enlarge = false);
 // The caption's place below the picture: the cell's width, over the band that
 // picture_rect keeps. Empty without a band.
 Rect caption_rect(const Rect& cell, int32_t margin, int32_t caption_band);
