@@ -1,5 +1,7 @@
 #include "controls/thumbgrid/grid_layout.h"
 
+#include "text/text.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <limits>
@@ -152,6 +154,11 @@ int16_t zoomed_ThumbnailsSize(int16_t ThumbnailsSize, int32_t zoom, double twips
     const int32_t twips = std::clamp(to_twips(bounded_zoom(zoom, smallest), twips_per_pixel), 1,
                                      int32_t{std::numeric_limits<int16_t>::max()});
     return static_cast<int16_t>(ThumbnailsSize > 0 ? twips : -twips);
+}
+
+int32_t zoom_of_text(std::string_view text, int32_t smallest) {
+    const int zoom = numeric_value(text);
+    return zoom >= smallest && zoom <= kLargestZoom ? zoom : bounded_zoom(smallest, smallest);
 }
 
 int32_t wheel_zoom(int32_t zoom, int angle_delta, int32_t smallest) {

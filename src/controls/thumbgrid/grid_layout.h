@@ -6,6 +6,7 @@
 #include "geometry/geometry.h"
 
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 namespace orvix {
@@ -59,6 +60,9 @@ int32_t bounded_zoom(int32_t zoom, int32_t smallest);
 // cells of the zoom, still fitted larger when few pictures leave room, as a negative size
 // does (fixed cells when the host's were fixed).
 int16_t zoomed_ThumbnailsSize(int16_t ThumbnailsSize, int32_t zoom, double twips_per_pixel);
+// A zoom as the preferences keep it (decimal pixels); a text that is no zoom within the
+// bounds gives the smallest, the host's own cells.
+int32_t zoom_of_text(std::string_view text, int32_t smallest);
 // The zoom after a turn of the wheel by angle_delta (eighths of a degree, positive away
 // from the user: larger), bounded.
 int32_t wheel_zoom(int32_t zoom, int angle_delta, int32_t smallest);
