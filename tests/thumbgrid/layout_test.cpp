@@ -154,6 +154,14 @@ TEST(Zoom, TheWheelStepsWithinTheBounds) {
     EXPECT_EQ(bounded_zoom(-5, 87), 87);
 }
 
+TEST(Zoom, ReadBackFromItsTextOrTheSmallest) {
+    EXPECT_EQ(zoom_of_text("250", 87), 250);
+    EXPECT_EQ(zoom_of_text("400", 87), 400);
+    EXPECT_EQ(zoom_of_text("87", 87), 87);
+    for (const char* bad : {"", "abc", "0", "86", "401", "-250", "99999999999"})
+        EXPECT_EQ(zoom_of_text(bad, 87), 87) << bad;
+}
+
 TEST(ScrollRange, ShowsOnlyForACanvasTallerThanTheArea) {
     const GridLayout tall{true, 1500, 4650, 21650};
     EXPECT_EQ(scroll_range(tall, 3000, 15.0), (ScrollRange{true, 1243, 200, 100}));
