@@ -6,6 +6,7 @@
 #include "app/layout.h"
 #include "controls/thumbgrid/grid_layout.h"
 #include "fs/fs.h"
+#include "imaging/imaging.h"
 #include "settings/prefs.h"
 #include "support/exif.h"
 #include "support/temp_dir.h"
@@ -129,6 +130,26 @@ TEST_F(GridZoomTest, TheOrderBoxSortsByNameAndByDateTaken) {
 
     choose_order(0);
     EXPECT_EQ(shown(), transferred);
+}
+
+TEST_F(GridZoomTest, AnEditKeepsTheOrderAndTheSelectionOnItsPictures) {
+    start_with_card({"IMG_10.jpg", "IMG_9.jpg", "img_2.jpg"});
+    transfer();
+    choose_order(1);
+    const std::vector<std::string> by_name = {"img_2.jpg", "IMG_9.jpg", "IMG_10.jpg"};
+    ASSERT_EQ(shown(), by_name);
+    m_tex->setSelectionMode(2);
+    click(centre_of(2));
+    click(centre_of(3), Qt::ControlModifier);
+    ASSERT_EQ(m_tex->SelectedItems(), "2,3");
+
+    child<QToolBar>("tb")->findChild<QAction*>(QStringLiteral("tb_button1"))->trigger();
+    wait_for_command_end();
+    settle();
+    EXPECT_EQ(shown(), by_name) << "the grid refilled after the turn keeps its order";
+    EXPECT_EQ(m_tex->SelectedItems(), "2,3");
+    EXPECT_EQ(get_image_size(picture_of(2)), "48,64") << "the turned pictures are the selected";
+    EXPECT_EQ(get_image_size(picture_of(1)), "64,48");
 }
 
 TEST_F(GridZoomTest, TheZoomAndTheOrderAreKeptInThePreferences) {
