@@ -748,8 +748,9 @@ void Glimra::paint_fond(QPainter& painter, const QRect& dirty) {
                 if (pixel_rect(item.BoundsGrid, offset).intersects(dirty))
                     draw_item(painter, item, index, offset);
             }
+            // A move to a screen of another density asks for the pictures at its pixels.
             if (offset != m_requested_offset || m_model.area_height() != m_requested_height ||
-                m_layouts != m_requested_layout)
+                m_layouts != m_requested_layout || m_fond->devicePixelRatioF() != m_requested_ratio)
                 request_cells(offset);
             draw_busy(painter);
         }
@@ -768,6 +769,7 @@ void Glimra::request_cells(int32_t offset) {
     m_requested_offset = offset;
     m_requested_height = height;
     m_requested_layout = m_layouts;
+    m_requested_ratio = m_fond->devicePixelRatioF();
     const std::vector<int32_t> visible = m_model.items_between(offset, offset + height);
     std::vector<int32_t> near =
         m_model.items_between(offset - kPagesAhead * height, offset + (kPagesAhead + 1) * height);

@@ -284,6 +284,7 @@ private:
     uint64_t m_requested_layout = 0;
     int32_t m_requested_offset = -1;
     int32_t m_requested_height = -1;
+    qreal m_requested_ratio = 0;
     // The visible cells of each picture asked for, so an arriving picture repaints only
     // where it shows (and nothing when it is a neighbour out of view).
     std::unordered_map<std::string, QRect> m_visible_cells;
