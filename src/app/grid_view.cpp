@@ -113,6 +113,12 @@ void GridView::zoom_Change() {
 }
 
 void GridView::sortorder_Click() {
+    // A grid held by a long command keeps its order: the command gives the selection back
+    // by item numbers when it ends, and those must still name the same pictures.
+    if (!m_grid.isEnabled()) {
+        m_sortorder->setCurrentIndex(index_of(m_grid.order()));
+        return;
+    }
     const int index = std::clamp(m_sortorder->currentIndex(), 0, int(kOrders.size()) - 1);
     m_grid.set_order(kOrders[size_t(index)].order);
 }

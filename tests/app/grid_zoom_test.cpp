@@ -152,6 +152,29 @@ TEST_F(GridZoomTest, AnEditKeepsTheOrderAndTheSelectionOnItsPictures) {
     EXPECT_EQ(get_image_size(picture_of(1)), "64,48");
 }
 
+TEST_F(GridZoomTest, TheOrderWaitsWhileACommandHoldsTheGrid) {
+    start_with_card({"IMG_10.jpg", "IMG_9.jpg", "img_2.jpg"});
+    transfer();
+    const std::vector<std::string> transferred = shown();
+    m_tex->setSelectionMode(2);
+    click(centre_of(1));
+    click(centre_of(2), Qt::ControlModifier);
+    const std::string first = picture_of(1), second = picture_of(2);
+
+    // A turn of two pictures runs beside the window; its end waits for the event loop.
+    child<QToolBar>("tb")->findChild<QAction*>(QStringLiteral("tb_button1"))->trigger();
+    ASSERT_FALSE(m_tex->isEnabled());
+    sortorder()->setFocus();
+    QTest::keyClick(sortorder(), Qt::Key_Down);
+    EXPECT_EQ(sortorder()->currentIndex(), 0);
+    wait_for_command_end();
+    settle();
+    EXPECT_EQ(shown(), transferred);
+    EXPECT_EQ(m_tex->SelectedItems(), "1,2");
+    EXPECT_EQ(picture_of(1), first) << "the selection given back names the turned pictures";
+    EXPECT_EQ(picture_of(2), second);
+}
+
 TEST_F(GridZoomTest, TheZoomAndTheOrderAreKeptInThePreferences) {
     start_with_card({});
     zoom()->setFocus();
