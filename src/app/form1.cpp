@@ -2,6 +2,7 @@
 
 #include "app/card_watch_panel.h"
 #include "app/grid_commands.h"
+#include "app/grid_view.h"
 #include "app/setup_page.h"
 #include "app/toolbar_state.h"
 #include "app/transfer_panel.h"
@@ -56,9 +57,9 @@ Form1::Form1(ProgramState state, std::unique_ptr<TrayIcon> tray, Desktop& deskto
     connect_handlers();
     Form_Load();
     const double tpp = twips_per_pixel();
-    m_layout =
-        design_layout(to_int(m_StatusBar1->sizeHint().height() * tpp),
-                      to_int(m_tb->sizeHint().height() * tpp), m_transfer->info_line_height(tpp));
+    m_layout = design_layout(to_int(m_StatusBar1->sizeHint().height() * tpp),
+                             to_int(m_tb->sizeHint().height() * tpp),
+                             m_transfer->info_line_height(tpp), m_grid_view->row_height(tpp));
     place_window();
     arrange_controls();
     m_card_watch->start();
@@ -114,6 +115,8 @@ void Form1::create_transfer_page() {
     m_vsplit = named(new SplitterBar(m_frame_transfert), "vsplit");
     create_toolbar();
     create_grid();
+    m_grid_view = std::make_unique<GridView>(*m_frame_transfert, *m_tex, m_state.language,
+                                             m_state.transferred_pictures);
 }
 
 void Form1::create_info_page() {
@@ -130,6 +133,7 @@ void Form1::link_parts() {
     links.before_run = [this] {
         // The grid lets go of the last run's pictures at once: they are no longer the list.
         m_state.transferred_pictures.clear();
+        m_grid_view->forget_pictures();
         fill_thumbnail_grid();
         // The commands are held through their buttons: a toolbar disabled and enabled again
         // gives its menu buttons back enabled, whatever the selection says. The camera
@@ -215,6 +219,7 @@ void Form1::Form_Load() {
 
     // Cells fitted to the grid, but never smaller than 1300 twips.
     m_tex->setThumbnailsSize(-1300);
+    m_grid_view->load(m_state.prefs_text);
     enable_toolbar();
     traduce();
 }
@@ -235,6 +240,7 @@ void Form1::updatetabs() {
     m_tex->setVisible(thumbs);
     m_tb->setVisible(thumbs);
     m_vsplit->setVisible(thumbs);
+    m_grid_view->set_visible(thumbs);
 }
 
 void Form1::enable_toolbar() {
@@ -253,6 +259,7 @@ void Form1::arrange_controls() {
         go_asleep();
     const double tpp = twips_per_pixel();
     m_layout.captions = m_transfer->caption_widths(tpp);
+    m_layout.captions.sortorder = m_grid_view->sortorder_width(tpp);
     arrange_layout(m_layout, to_int(width() * tpp), to_int(height() * tpp), m_setup->show_thumbs());
     apply_layout();
 }
@@ -268,6 +275,7 @@ void Form1::apply_layout() {
     place(m_vsplit, l.vsplit);
     place(m_tb, l.tb);
     place(m_tex, l.tex);
+    m_grid_view->place(l, tpp);
     place(m_infobox, l.infobox);
     m_transfer->place(l, tpp);
 }
@@ -321,6 +329,7 @@ void Form1::Form_Unload() {
     MainWindowPrefs prefs = m_setup->current_prefs();
     prefs.source_path = m_transfer->source_path();
     prefs.dest_path = m_transfer->destination_path();
+    m_grid_view->save(m_state.prefs_text, prefs);
     m_transfer->save(m_state.prefs_text);
     keep_placement();
     save_prefs(m_state.locations, m_state.prefs_text, prefs);
@@ -349,6 +358,7 @@ void Form1::traduce() {
     m_transfer->traduce();
     m_setup->traduce();
     traduce_toolbar();
+    m_grid_view->traduce();
 }
 
 // --- The window's own handlers -------------------------------------------------------------

@@ -39,6 +39,7 @@ class CardWatchPanel;
 class Desktop;
 class Glimra;
 class GridCommands;
+class GridView;
 class QtTranslation;
 class SetupPage;
 class SplitterBar;
@@ -164,6 +165,7 @@ private:
     Desktop& m_desktop;
     std::unique_ptr<QtTranslation> m_qt_translation;
     std::unique_ptr<GridCommands> m_grid_commands; // the toolbar's commands on tex
+    std::unique_ptr<GridView> m_grid_view;         // the zoom and order under tex
     bool m_unloaded = false;
     bool m_close_when_commands_end = false; // a close waits for the long edit in hand
     std::map<std::string, QIcon> m_images;  // the image list, by key

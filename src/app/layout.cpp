@@ -14,6 +14,8 @@ constexpr int pbar_right_margin = 150;
 constexpr int button_width = 1150;
 constexpr int xfer_width = 2400;
 constexpr int label_gap = 150;
+constexpr int zoom_gap = 50;
+constexpr int sortorder_width = 2400;
 
 // Places the controls inside a folder frame of the given width.
 void arrange_folder_frame(MainLayout& layout, int frame_width) {
@@ -24,6 +26,19 @@ void arrange_folder_frame(MainLayout& layout, int frame_width) {
                                layout.open_button.top);
     set_width(layout.folder_box, layout.open_button.left - margin - layout.folder_box.left);
     set_width(layout.status_label, frame_width - layout.status_label.left - margin);
+}
+
+// The zoom and the order take a row under the grid, which gives up its height.
+void arrange_zoom_row(MainLayout& layout) {
+    const int row = layout.zoom.height();
+    if (row <= 0)
+        return;
+    set_height(layout.tex, layout.tex.height() - row - zoom_gap);
+    set_width(layout.sortorder, std::max(sortorder_width, layout.captions.sortorder));
+    layout.sortorder.move_to(layout.tex.right - layout.sortorder.width(),
+                             layout.tex.bottom + zoom_gap);
+    layout.zoom.move_to(layout.tex.left, layout.sortorder.top);
+    set_width(layout.zoom, layout.sortorder.left - margin - layout.zoom.left);
 }
 
 } // namespace
@@ -38,8 +53,11 @@ void set_height(Rect& box, int height) {
         box.set_height(height);
 }
 
-MainLayout design_layout(int status_bar_height, int toolbar_height, int info_line_height) {
+MainLayout design_layout(int status_bar_height, int toolbar_height, int info_line_height,
+                         int zoom_row_height) {
     MainLayout layout;
+    layout.zoom.set_height(zoom_row_height);
+    layout.sortorder.set_height(zoom_row_height);
     layout.status_bar.set_height(status_bar_height);
     layout.pbar = Rect::sized(margin, 0, 6000, 330);
     layout.xferinfo.set_height(info_line_height);
@@ -82,6 +100,7 @@ void arrange_layout(MainLayout& layout, int inner_width, int inner_height, bool 
         layout.tex.move_to(layout.tb.left, layout.tb.bottom + margin);
         set_height(layout.tex, layout.page.height() - margin - layout.tex.top);
         set_width(layout.tex, layout.tb.width());
+        arrange_zoom_row(layout);
     }
     layout.frame1.move_to(margin, layout.frame1.top);
     set_width(layout.frame1, column_width - 2 * margin);

@@ -17,6 +17,7 @@ struct CaptionWidths {
     int open = 0;     // Command3, Command4
     int transfer = 0; // xfer
     int cancel = 0;   // cancelxfer
+    int sortorder = 0;
 };
 
 struct MainLayout {
@@ -32,6 +33,9 @@ struct MainLayout {
     Rect vsplit;
     Rect tb;
     Rect tex;
+    // Under the grid: its zoom slider and, beside it, its order.
+    Rect zoom;
+    Rect sortorder;
     Rect frame1;
     Rect frame2;
     Rect xfer;
@@ -47,8 +51,10 @@ struct MainLayout {
 };
 
 // The placement of a new window: the design sizes that arrange_layout keeps. The status
-// bar, the toolbar and the speed line bring their own heights.
-MainLayout design_layout(int status_bar_height, int toolbar_height, int info_line_height = 255);
+// bar, the toolbar, the speed line and the row of the zoom under the grid (none when 0)
+// bring their own heights.
+MainLayout design_layout(int status_bar_height, int toolbar_height, int info_line_height = 255,
+                         int zoom_row_height = 0);
 
 // Places every control for a window whose inner area is inner_width x inner_height.
 // With show_thumbs the toolbar and the grid stand right of the splitter and the folder

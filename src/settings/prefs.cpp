@@ -122,6 +122,10 @@ bool save_prefs(const Locations& where, std::string& prefs_text, const MainWindo
     // Written once the box has been checked: the file of a user who never did stays as it was.
     if (values.auto_rotate != 0 || !get_key_value("AUTO_ROTATE", prefs_text).empty())
         set_key_value("AUTO_ROTATE", prefs_text, std::to_string(values.auto_rotate));
+    if (!values.grid_zoom.empty())
+        set_key_value("GRID_ZOOM", prefs_text, values.grid_zoom);
+    if (!values.grid_order.empty())
+        set_key_value("GRID_ORDER", prefs_text, values.grid_order);
 
     const std::string folder = parent_folder(where.prefs_file);
     if (!folder_exists(folder)) {

@@ -49,6 +49,9 @@ struct MainWindowPrefs {
     int show_thumbs = 0;        // SHOW_THUMBS
     int open_asleep = 0;        // OPEN_ASLEEP
     int auto_rotate = 0;        // AUTO_ROTATE
+    // The grid's zoom and order (GRID_ZOOM, GRID_ORDER); each written only when not empty.
+    std::string grid_zoom{};
+    std::string grid_order{};
 };
 
 // Sets the nine keys in their fixed order (each moves to the end of prefs_text), makes

@@ -87,6 +87,81 @@ TEST(PictureRect, FitsTheThumbnailIntoTheCellLessItsMargin) {
     EXPECT_EQ(picture_rect({50, 50, 1250, 1250}, 50, 0, 0), (Rect{100, 100, 1200, 1200}));
 }
 
+TEST(CaptionBand, KeepsTheCaptionBelowThePicture) {
+    // A 3000 cell, margin 50: the area is 100..2950 high; a band of 600 leaves 2300 above.
+    const Rect cell{50, 50, 3050, 3050};
+    const Rect picture = picture_rect(cell, 50, 3000, 3000, 600);
+    const Rect caption = caption_rect(cell, 50, 600);
+    EXPECT_EQ(caption, (Rect{50, 2400, 3050, 3000}));
+    EXPECT_LE(picture.bottom, caption.top) << "the caption never covers the picture";
+    EXPECT_EQ(picture.height(), 2300) << "a square picture fills the height left";
+    EXPECT_EQ(picture.left, 400) << "and stays centred across";
+    // Without a band the picture takes the area as ever, and there is no caption place.
+    EXPECT_EQ(picture_rect(cell, 50, 3000, 3000, 0), (Rect{100, 100, 3000, 3000}));
+    EXPECT_EQ(caption_rect(cell, 50, 0).height(), 0);
+}
+
+TEST(PictureRect, ZoomedCellsEnlargeTheThumbnailToFillThem) {
+    // 80 x 60 pixels in a 3000 cell: 2900 wide, 2175 high, centred in what the band leaves.
+    EXPECT_EQ(picture_rect({0, 0, 3000, 3000}, 50, 1200, 900, 0, true),
+              (Rect{50, 412, 2950, 2587}));
+    EXPECT_EQ(picture_rect({0, 0, 3000, 3000}, 50, 1200, 900, 900, true).bottom, 2050)
+        << "the band below the picture stays free";
+}
+
+TEST(CaptionBand, NeverTakesMoreThanHalfTheArea) {
+    const Rect cell{0, 0, 1300, 1300};
+    EXPECT_EQ(caption_rect(cell, 50, 5000), (Rect{0, 650, 1300, 1250}));
+    EXPECT_EQ(picture_rect(cell, 50, 0, 0, 5000), (Rect{50, 50, 1250, 650}));
+    EXPECT_EQ(caption_rect(cell, 50, -30).height(), 0) << "a negative band is none";
+}
+
+struct ZoomCase {
+    const char* name;
+    int16_t ThumbnailsSize;
+    int32_t zoom;
+    int16_t expected;
+};
+
+class Zoom : public testing::TestWithParam<ZoomCase> {};
+
+TEST_P(Zoom, GivesTheCellsOfTheZoomWithinItsBounds) {
+    const ZoomCase& c = GetParam();
+    EXPECT_EQ(zoomed_ThumbnailsSize(c.ThumbnailsSize, c.zoom, 15.0), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, Zoom,
+                         testing::Values(
+                             // 1300 twips are 87 pixels at 15 twips a pixel: the smallest zoom.
+                             ZoomCase{"TheSmallestKeepsTheHostsOwnSize", -1300, 87, -1300},
+                             ZoomCase{"BelowTheSmallestKeepsItToo", -1300, 10, -1300},
+                             ZoomCase{"AboveFitsButNeverSmaller", -1300, 200, -3000},
+                             ZoomCase{"TheLargestIs400Pixels", -1300, 401, -6000},
+                             ZoomCase{"FarBeyondStopsThere", -1300, 100000, -6000},
+                             ZoomCase{"FixedCellsStayFixed", 1500, 300, 4500},
+                             ZoomCase{"FittedCellsZoomFromOnePixel", 0, 120, -1800}),
+                         [](const testing::TestParamInfo<ZoomCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+TEST(Zoom, TheWheelStepsWithinTheBounds) {
+    EXPECT_EQ(smallest_zoom(-1300, 15.0), 87);
+    EXPECT_EQ(wheel_zoom(100, 120, 87), 100 + kZoomStep);
+    EXPECT_EQ(wheel_zoom(140, -240, 87), 140 - 2 * kZoomStep);
+    EXPECT_EQ(wheel_zoom(90, -120, 87), 87) << "not below the host's own cells";
+    EXPECT_EQ(wheel_zoom(395, 360, 87), kLargestZoom);
+    EXPECT_EQ(wheel_zoom(200, 15, 87), 202) << "a touchpad's small turns add up to a notch";
+    EXPECT_EQ(bounded_zoom(-5, 87), 87);
+}
+
+TEST(Zoom, ReadBackFromItsTextOrTheSmallest) {
+    EXPECT_EQ(zoom_of_text("250", 87), 250);
+    EXPECT_EQ(zoom_of_text("400", 87), 400);
+    EXPECT_EQ(zoom_of_text("87", 87), 87);
+    for (const char* bad : {"", "abc", "0", "86", "401", "-250", "99999999999"})
+        EXPECT_EQ(zoom_of_text(bad, 87), 87) << bad;
+}
+
 TEST(ScrollRange, ShowsOnlyForACanvasTallerThanTheArea) {
     const GridLayout tall{true, 1500, 4650, 21650};
     EXPECT_EQ(scroll_range(tall, 3000, 15.0), (ScrollRange{true, 1243, 200, 100}));

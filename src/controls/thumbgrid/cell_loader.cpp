@@ -67,6 +67,17 @@ QImage decode_with_qt(const std::string& path, QSize size) {
         .convertToFormat(QImage::Format_RGB32);
 }
 
+// The larger source of a file, "" when there is none or finding it failed.
+std::string larger_source(const LargerSource& larger, const std::string& file) {
+    if (!larger)
+        return {};
+    try {
+        return larger(file);
+    } catch (...) {
+        return {};
+    }
+}
+
 } // namespace
 
 QImage decode_cell(const std::string& path, QSize size) {
@@ -129,6 +140,14 @@ void CellLoader::request(const std::vector<CellRequest>& wanted) {
     start_workers();
 }
 
+void CellLoader::set_larger_source(LargerSource source) {
+    {
+        const std::lock_guard lock(m_mutex);
+        m_larger = std::move(source);
+    }
+    reload();
+}
+
 void CellLoader::reload() {
     ++m_generation;
 }
@@ -152,6 +171,7 @@ void CellLoader::start_workers() {
 void CellLoader::work() {
     for (;;) {
         Job job;
+        LargerSource larger;
         {
             const std::lock_guard lock(m_mutex);
             while (!m_waiting.empty() && m_decoding.contains(m_waiting.front().cell.path))
@@ -163,8 +183,14 @@ void CellLoader::work() {
             job = std::move(m_waiting.front());
             m_waiting.pop_front();
             m_decoding.insert(job.cell.path);
+            if (job.cell.larger)
+                larger = m_larger;
         }
-        QImage image = decode_cell(job.cell.path, job.cell.size);
+        // A larger source is drawn down; when it cannot be read, the file itself is.
+        const std::string source = larger_source(larger, job.cell.path);
+        QImage image = source.empty() ? QImage() : decode_cell(source, job.cell.size);
+        if (image.isNull())
+            image = decode_cell(job.cell.path, job.cell.size);
         QMetaObject::invokeMethod(
             this,
             [this, path = job.cell.path, size = job.cell.size, generation = job.generation,

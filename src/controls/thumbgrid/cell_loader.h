@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <list>
 #include <mutex>
 #include <string>
@@ -23,8 +24,15 @@ namespace orvix {
 
 struct CellRequest {
     std::string path;
-    QSize size; // pixels the picture is drawn at
+    QSize size; // device pixels the picture is drawn at
+    // The cell shows more pixels than the file holds: a larger source is drawn down
+    // instead, when there is one.
+    bool larger = false;
 };
+
+// The path of a larger image of the same picture as a file of the grid, "" when there is
+// none. Called on the loader's threads: it must be safe to call from any thread.
+using LargerSource = std::function<std::string(const std::string& file)>;
 
 // The picture of a file at a size, decoded and resampled; a null image when it cannot be
 // read. Runs on any thread.
@@ -47,6 +55,9 @@ public:
     // The cells wanted now, most needed first. Pictures cached fresh are not decoded again;
     // the ones wanted are kept in the cache before any other.
     void request(const std::vector<CellRequest>& wanted);
+    // Where larger sources are found; an empty function draws every file from itself.
+    // The pictures cached become stale.
+    void set_larger_source(LargerSource source);
     // Every cached picture becomes stale: it is still shown, but decoded again when wanted
     // (the files may have changed).
     void reload();
@@ -89,6 +100,7 @@ private:
     std::deque<Job> m_waiting;
     std::unordered_set<std::string> m_decoding;
     int m_workers = 0;
+    LargerSource m_larger;
     // The user-interface thread's own.
     std::vector<CellRequest> m_wanted;
     std::unordered_set<std::string> m_wanted_paths;

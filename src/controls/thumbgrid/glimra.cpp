@@ -4,6 +4,7 @@
 #include "platform/qt/mouse_codes.h"
 #include "platform/qt/system_colours.h"
 #include "platform/qt/text_codec.h"
+#include "text/text.h"
 
 #include <QCoreApplication>
 #include <QFontMetrics>
@@ -20,7 +21,9 @@
 
 #include <algorithm>
 #include <climits>
+#include <deque>
 #include <new>
+#include <unordered_map>
 
 namespace orvix {
 
@@ -91,6 +94,18 @@ QString fitted_title(const QString& text, const QFontMetrics& metrics, int width
     return lines.join(QLatin1Char('\n'));
 }
 
+// The lines of a title: each line break (CR LF, CR or LF) starts one.
+int title_lines(const std::string& title) {
+    int lines = 1;
+    for (size_t i = 0; i < title.size(); ++i) {
+        if (title[i] == '\r' && i + 1 < title.size() && title[i + 1] == '\n')
+            ++i;
+        if (title[i] == '\r' || title[i] == '\n')
+            ++lines;
+    }
+    return lines;
+}
+
 void draw_frame(QPainter& painter, const QRect& rect, const QColor& colour, int width) {
     if (width <= 0)
         return;
@@ -141,6 +156,10 @@ protected:
             m_owner.m_model.fond_DblClick();
     }
     void wheelEvent(QWheelEvent* event) override {
+        if (event->modifiers() & Qt::ControlModifier) {
+            emit m_owner.zoom_wheel(event->angleDelta().y());
+            return;
+        }
         if (m_owner.m_VScroll->isVisible())
             QCoreApplication::sendEvent(m_owner.m_VScroll, event);
     }
@@ -172,7 +191,11 @@ public:
         emit m_grid.Reorder(dragged, target);
     }
     void DblClick(int32_t& clickedfile) override { emit m_grid.DblClick(clickedfile); }
-    void GlimraDrawingStart() override { emit m_grid.GlimraDrawingStart(); }
+    void GlimraDrawingStart() override {
+        // Before the cells are placed: the band follows the captions as they now stand.
+        m_grid.update_caption_band();
+        emit m_grid.GlimraDrawingStart();
+    }
     void GlimraDrawingEnd() override { emit m_grid.GlimraDrawingEnd(); }
     void GlimraLoadStart() override { emit m_grid.GlimraLoadStart(); }
     void GlimraLoadEnd() override {
@@ -347,7 +370,8 @@ QString Glimra::filelist() const {
 }
 
 void Glimra::setFilelist(const QString& text) {
-    m_model.set_filelist(bytes(text));
+    m_given_list = bytes(text);
+    m_model.set_filelist(ordered(m_given_list));
     if (isVisible() && !LockScreen())
         m_model.Redraw(false);
     emit filelistChanged();
@@ -507,10 +531,101 @@ void Glimra::WriteProperties(PropertyBag& bag) const {
 
 void Glimra::ReadProperties(const PropertyBag& bag) {
     m_model.ReadProperties(bag);
+    m_given_list = m_model.properties().filelist;
     const std::string& font = m_model.properties().Font;
     m_font_set = !font.empty() && m_font.fromString(QString::fromStdString(font));
     m_titles.clear();
     m_fond->update();
+}
+
+// --- Zoom and order ---------------------------------------------------------------------------
+
+void Glimra::set_zoomed(bool on) {
+    if (on == m_zoomed)
+        return;
+    m_zoomed = on;
+    m_model.set_enlarge_pictures(on);
+    m_titles.clear();
+    if (!LockScreen())
+        m_model.Redraw(false);
+}
+
+void Glimra::set_larger_source(LargerSource source) {
+    m_loader->set_larger_source(std::move(source));
+    // The cells ask again with the new source.
+    m_requested_offset = -1;
+    m_fond->update();
+}
+
+void Glimra::set_sort_facts(std::function<SortFacts(const std::string&)> facts) {
+    m_sort_facts = std::move(facts);
+}
+
+std::string Glimra::ordered(const std::string& list) const {
+    if (m_order == GridOrder::Transfer || !m_sort_facts || list.empty())
+        return list;
+    const std::string separator(1, CR);
+    return join(sorted_files(split(list, separator), m_order, m_sort_facts), separator);
+}
+
+void Glimra::set_order(GridOrder order) {
+    if (order == m_order)
+        return;
+    m_order = order;
+    if (!m_model.loaded())
+        return;
+    // The items come back in the new order with what the host gave each of them.
+    struct Kept {
+        std::string Titlestring, Tooltip, Tag;
+        bool Selected = false;
+    };
+    std::unordered_map<std::string, std::deque<Kept>> kept;
+    for (int32_t index = 1; index <= m_model.count(); ++index) {
+        const ThumbItem& item = *m_model.item(index);
+        kept[item.Path].push_back({item.Titlestring, item.Tooltip, item.Tag, item.Selected});
+    }
+    m_model.set_filelist(ordered(m_given_list));
+    std::vector<int32_t> selected;
+    for (int32_t index = 1; index <= m_model.count(); ++index) {
+        const auto found = kept.find(m_model.item(index)->Path);
+        if (found == kept.end() || found->second.empty())
+            continue;
+        const Kept& was = found->second.front();
+        m_model.set_File_Titlestring(index, was.Titlestring);
+        m_model.set_File_Tooltip(index, was.Tooltip);
+        m_model.set_File_Tag(index, was.Tag);
+        if (was.Selected)
+            selected.push_back(index);
+        found->second.pop_front();
+    }
+    m_titles.clear();
+    if (!selected.empty())
+        m_model.select_items(selected);
+    if (isVisible() && !LockScreen())
+        m_model.Redraw(false);
+    emit filelistChanged();
+    emit SelectedItemsChanged();
+}
+
+void Glimra::update_caption_band() {
+    int32_t band = 0;
+    if (m_zoomed && ShowTitle() && m_model.count() > 0) {
+        int lines = 1;
+        for (int32_t index = 1; index <= m_model.count(); ++index) {
+            int32_t item = index;
+            const std::string title = m_model.ExpandTemplate(m_model.properties().TitleText, item);
+            lines = std::max(lines, title_lines(title));
+        }
+        // One pixel more for the shadow the title is drawn with.
+        const int pixels = lines * QFontMetrics(Font()).lineSpacing() + 1;
+        band = orvix::to_twips(pixels, twips_per_pixel_y());
+    }
+    m_model.set_caption_band(band);
+}
+
+QSize Glimra::device_size(const QSize& size) const {
+    const qreal ratio = m_fond->devicePixelRatioF();
+    return {qRound(size.width() * ratio), qRound(size.height() * ratio)};
 }
 
 // --- Geometry --------------------------------------------------------------------------------
@@ -633,8 +748,9 @@ void Glimra::paint_fond(QPainter& painter, const QRect& dirty) {
                 if (pixel_rect(item.BoundsGrid, offset).intersects(dirty))
                     draw_item(painter, item, index, offset);
             }
+            // A move to a screen of another density asks for the pictures at its pixels.
             if (offset != m_requested_offset || m_model.area_height() != m_requested_height ||
-                m_layouts != m_requested_layout)
+                m_layouts != m_requested_layout || m_fond->devicePixelRatioF() != m_requested_ratio)
                 request_cells(offset);
             draw_busy(painter);
         }
@@ -653,6 +769,7 @@ void Glimra::request_cells(int32_t offset) {
     m_requested_offset = offset;
     m_requested_height = height;
     m_requested_layout = m_layouts;
+    m_requested_ratio = m_fond->devicePixelRatioF();
     const std::vector<int32_t> visible = m_model.items_between(offset, offset + height);
     std::vector<int32_t> near =
         m_model.items_between(offset - kPagesAhead * height, offset + (kPagesAhead + 1) * height);
@@ -664,11 +781,15 @@ void Glimra::request_cells(int32_t offset) {
                      [&](int32_t a, int32_t b) { return distance(a) < distance(b); });
     std::vector<CellRequest> wanted;
     wanted.reserve(near.size());
+    const double tx = twips_per_pixel_x(), ty = twips_per_pixel_y();
     const auto want = [&](int32_t index) {
         const ThumbItem& item = *m_model.item(index);
-        const QSize size = pixel_rect(item.Bounds, 0).size();
-        if (item.Type != kTypeUnknown && !size.isEmpty())
-            wanted.push_back({item.ThumbPath, size});
+        const QSize size = device_size(pixel_rect(item.Bounds, 0).size());
+        if (item.Type == kTypeUnknown || size.isEmpty())
+            return;
+        const bool larger = size.width() > orvix::to_pixels(item.ThumbWidth, tx) ||
+                            size.height() > orvix::to_pixels(item.ThumbHeight, ty);
+        wanted.push_back({item.ThumbPath, size, larger});
     };
     m_visible_cells.clear();
     for (int32_t index : visible) {
@@ -726,7 +847,11 @@ void Glimra::draw_item(QPainter& painter, const ThumbItem& item, int32_t index, 
     }
     if (ShowFrames())
         draw_frame(painter, picture, Qt::white, BorderWidth());
-    if (ShowTitle())
+    if (ShowTitle() && m_model.caption_band() > 0)
+        draw_title_below(
+            painter, index,
+            pixel_rect(caption_rect(item.BoundsGrid, Margin(), m_model.caption_band()), offset));
+    else if (ShowTitle())
         draw_title(painter, index, cell);
     if (ShowGrid())
         draw_frame(painter, cell.adjusted(0, 0, -1, -1), colour(ColorGrid()), 1);
@@ -739,7 +864,7 @@ void Glimra::draw_item(QPainter& painter, const ThumbItem& item, int32_t index, 
 void Glimra::draw_picture(QPainter& painter, const ThumbItem& item, const QRect& picture) {
     if (picture.isEmpty() || item.Type == kTypeUnknown)
         return;
-    const CellLoader::Found found = m_loader->find(item.ThumbPath, picture.size());
+    const CellLoader::Found found = m_loader->find(item.ThumbPath, device_size(picture.size()));
     if (!found.image) {
         // Not decoded yet: a plain box of the picture's shape.
         QColor placeholder = colour(ColorBackground());
@@ -785,6 +910,23 @@ void Glimra::draw_title(QPainter& painter, int32_t index, const QRect& cell) {
     // The title sits on the cell's bottom, its shadow one pixel up and left.
     const QRect band(cell.left(), cell.bottom() + 2 - image.height(), cell.width(),
                      image.height() - 1);
+    treat_title_band(painter, band);
+    painter.drawImage(band.topLeft() - QPoint(1, 1), image);
+}
+
+void Glimra::draw_title_below(QPainter& painter, int32_t index, const QRect& band) {
+    if (band.isEmpty())
+        return;
+    const QImage& image = title_image(index, band.width());
+    // From the band's top, under the picture; what does not fit the band is cut off.
+    painter.save();
+    painter.setClipRect(band);
+    treat_title_band(painter, band);
+    painter.drawImage(band.topLeft(), image);
+    painter.restore();
+}
+
+void Glimra::treat_title_band(QPainter& painter, const QRect& band) {
     const int dither = DitherTextBackground();
     if (dither == 1) {
         // Darkens what lies under the title: the picture AND the workspace colour.
@@ -794,7 +936,6 @@ void Glimra::draw_title(QPainter& painter, int32_t index, const QRect& cell) {
     } else if (dither == 2) {
         painter.fillRect(band, colour(ColorBackground()));
     }
-    painter.drawImage(band.topLeft() - QPoint(1, 1), image);
 }
 
 void Glimra::prepare_titles() {

@@ -4,7 +4,9 @@
 // pictures decoded off the user-interface thread and forwards its events to the model.
 #pragma once
 
+#include "controls/thumbgrid/cell_loader.h"
 #include "controls/thumbgrid/glimra_model.h"
+#include "controls/thumbgrid/grid_sort.h"
 
 #include <QElapsedTimer>
 #include <QFont>
@@ -26,7 +28,6 @@ class QTimer;
 
 namespace orvix {
 
-class CellLoader;
 class GlimraSurface;
 
 class Glimra : public QWidget {
@@ -155,6 +156,20 @@ public:
     double twips_per_pixel_x() const;
     double twips_per_pixel_y() const;
 
+    // Cells zoomed above the host's own size: each picture fills its cell (drawn from a
+    // larger source when there is one) and its caption goes in a band below it instead of
+    // over its lower part, a band as high as the tallest caption's lines.
+    void set_zoomed(bool on);
+    bool zoomed() const { return m_zoomed; }
+    // Where the cells find a larger image of their picture, for cells that show more pixels
+    // than the file holds (a zoom, a screen of more than one pixel per point).
+    void set_larger_source(LargerSource source);
+    // The order of the items: the list as the host gives it, or sorted by what facts tells
+    // of each file's picture. A change of order keeps each item's texts and selection.
+    void set_order(GridOrder order);
+    GridOrder order() const { return m_order; }
+    void set_sort_facts(std::function<SortFacts(const std::string& file)> facts);
+
     // Test hook: runs at the start of every presentation; a hook that throws
     // std::bad_alloc stands for memory running out. An empty function removes it.
     static void set_present_hook(std::function<void()> hook);
@@ -170,6 +185,10 @@ signals:
     void GlimraDrawingEnd();
     void GlimraLoadStart();
     void GlimraLoadEnd();
+
+    // The wheel turned with Ctrl held, by angle_delta eighths of a degree (positive away
+    // from the user): the container zooms.
+    void zoom_wheel(int angle_delta);
 
     // Change notifications.
     void filelistChanged();
@@ -221,6 +240,12 @@ private:
     void draw_item(QPainter& painter, const ThumbItem& item, int32_t index, int32_t offset);
     void draw_picture(QPainter& painter, const ThumbItem& item, const QRect& picture);
     void draw_title(QPainter& painter, int32_t index, const QRect& cell);
+    void draw_title_below(QPainter& painter, int32_t index, const QRect& band);
+    void treat_title_band(QPainter& painter, const QRect& band);
+    void update_caption_band();
+    // Device pixels of a rectangle of that size on the drawing area.
+    QSize device_size(const QSize& size) const;
+    std::string ordered(const std::string& list) const;
     const QImage& title_image(int32_t index, int width);
     void prepare_titles();
     void draw_busy(QPainter& painter);
@@ -245,6 +270,10 @@ private:
     QImage m_anim1, m_anim2;
     QFont m_font;
     bool m_font_set = false;
+    bool m_zoomed = false;
+    GridOrder m_order = GridOrder::Transfer;
+    std::function<SortFacts(const std::string&)> m_sort_facts;
+    std::string m_given_list; // the list as the host gave it, before any sorting
     bool m_model_busy = false;
     bool m_redraw_scheduled = false;
     QElapsedTimer m_pass_clock;
@@ -255,6 +284,7 @@ private:
     uint64_t m_requested_layout = 0;
     int32_t m_requested_offset = -1;
     int32_t m_requested_height = -1;
+    qreal m_requested_ratio = 0;
     // The visible cells of each picture asked for, so an arriving picture repaints only
     // where it shows (and nothing when it is a neighbour out of view).
     std::unordered_map<std::string, QRect> m_visible_cells;

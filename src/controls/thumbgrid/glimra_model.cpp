@@ -304,7 +304,8 @@ void GlimraModel::Redraw(bool force) {
     } else {
         const GridLayout layout =
             lay_out(m_props.ThumbnailsSize, m_props.Margin, m_width, m_height, count());
-        const PlacedFor now{m_props.ThumbnailsSize, m_props.Margin, m_width, count()};
+        const PlacedFor now{m_props.ThumbnailsSize, m_props.Margin,    m_width, count(),
+                            m_caption_band,         m_enlarge_pictures};
         if (force || m_needs_layout || layout.canvas_width != m_canvas_width ||
             layout.canvas_height != m_canvas_height || now != m_placed_for) {
             m_canvas_width = layout.canvas_width;
@@ -332,7 +333,8 @@ void GlimraModel::place_cells() {
     for (size_t i = 0; i < m_items.size(); ++i) {
         ThumbItem& it = m_items[i];
         it.BoundsGrid = cells[i];
-        it.Bounds = picture_rect(cells[i], m_props.Margin, it.ThumbWidth, it.ThumbHeight);
+        it.Bounds = picture_rect(cells[i], m_props.Margin, it.ThumbWidth, it.ThumbHeight,
+                                 m_caption_band, m_enlarge_pictures);
     }
     m_cells_in_order = true;
 }

@@ -141,6 +141,12 @@ public:
     // A resize of the drawing area: the redraw waits for the timer.
     void fond_Resize(int32_t width, int32_t height);
     void Timer1_Timer();
+    // Twips kept at the bottom of each picture area for its caption (0: the caption lies
+    // over the picture), and whether pictures smaller than their area grow to fill it; a
+    // change places the cells again at the next redraw.
+    void set_caption_band(int32_t twips) { m_caption_band = twips; }
+    int32_t caption_band() const { return m_caption_band; }
+    void set_enlarge_pictures(bool on) { m_enlarge_pictures = on; }
     bool resize_pending() const { return m_resize_pending; }
 
     // The items whose cells meet the rows from top to bottom (twips on the canvas), in
@@ -222,8 +228,12 @@ private:
         int16_t Margin = 0;
         int32_t width = 0;
         int32_t count = 0;
+        int32_t caption_band = 0;
+        bool enlarge = false;
         bool operator==(const PlacedFor&) const = default;
     } m_placed_for;
+    int32_t m_caption_band = 0;
+    bool m_enlarge_pictures = false;
     bool m_needs_layout = true;
     // Cells placed in item order lie row after row, which lets a search find the visible ones.
     bool m_cells_in_order = false;

@@ -1,5 +1,7 @@
 #include "controls/thumbgrid/grid_layout.h"
 
+#include "text/text.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <limits>
@@ -40,6 +42,11 @@ public:
 private:
     int64_t m_s, m_margin, m_width, m_x, m_y;
 };
+
+// The part of the caption band an area can give: at most half its height, never negative.
+int32_t band_in(const Rect& area, int32_t caption_band) {
+    return std::clamp(caption_band, 0, std::max(area.height() / 2, 0));
+}
 
 } // namespace
 
@@ -118,9 +125,45 @@ std::vector<Rect> cell_rects(const GridLayout& layout, int32_t width, int32_t n,
     return cells;
 }
 
-Rect picture_rect(const Rect& cell, int32_t margin, int32_t thumb_width, int32_t thumb_height) {
+Rect picture_rect(const Rect& cell, int32_t margin, int32_t thumb_width, int32_t thumb_height,
+                  int32_t caption_band, bool enlarge) {
+    Rect area = DeflateRect(cell, margin);
+    area.bottom -= band_in(area, caption_band);
+    return FitRect({0, 0, thumb_width, thumb_height}, area, enlarge, false).value_or(area);
+}
+
+Rect caption_rect(const Rect& cell, int32_t margin, int32_t caption_band) {
     const Rect area = DeflateRect(cell, margin);
-    return FitRect({0, 0, thumb_width, thumb_height}, area, false, false).value_or(area);
+    const int32_t band = band_in(area, caption_band);
+    return {cell.left, area.bottom - band, cell.right, area.bottom};
+}
+
+int32_t smallest_zoom(int16_t ThumbnailsSize, double twips_per_pixel) {
+    return std::clamp(to_pixels(std::abs(int32_t{ThumbnailsSize}), twips_per_pixel), 1,
+                      kLargestZoom);
+}
+
+int32_t bounded_zoom(int32_t zoom, int32_t smallest) {
+    return std::clamp(zoom, std::min(smallest, kLargestZoom), kLargestZoom);
+}
+
+int16_t zoomed_ThumbnailsSize(int16_t ThumbnailsSize, int32_t zoom, double twips_per_pixel) {
+    const int32_t smallest = smallest_zoom(ThumbnailsSize, twips_per_pixel);
+    if (bounded_zoom(zoom, smallest) <= smallest)
+        return ThumbnailsSize;
+    const int32_t twips = std::clamp(to_twips(bounded_zoom(zoom, smallest), twips_per_pixel), 1,
+                                     int32_t{std::numeric_limits<int16_t>::max()});
+    return static_cast<int16_t>(ThumbnailsSize > 0 ? twips : -twips);
+}
+
+int32_t zoom_of_text(std::string_view text, int32_t smallest) {
+    const int zoom = numeric_value(text);
+    return zoom >= smallest && zoom <= kLargestZoom ? zoom : bounded_zoom(smallest, smallest);
+}
+
+int32_t wheel_zoom(int32_t zoom, int angle_delta, int32_t smallest) {
+    const int64_t change = int64_t{angle_delta} * kZoomStep / 120;
+    return bounded_zoom(held(int64_t{zoom} + change), smallest);
 }
 
 ScrollRange scroll_range(const GridLayout& layout, int32_t height, double twips_per_pixel_y) {
