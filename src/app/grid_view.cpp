@@ -8,6 +8,7 @@
 #include "platform/qt/text_codec.h"
 #include "settings/language.h"
 #include "settings/prefs.h"
+#include "thumbcache/thumbcache.h"
 #include "transfer/naming.h"
 
 #include <QComboBox>
@@ -54,6 +55,36 @@ GridView::GridView(QWidget& page, Glimra& grid, const LanguageTable& language,
         m_zoom->setValue(wheel_zoom(m_zoom->value(), angle_delta, m_zoom->minimum()));
     });
     m_grid.set_sort_facts([this](const std::string& thumbnail) { return facts_of(thumbnail); });
+    QObject::connect(&m_grid, &Glimra::filelistChanged, m_zoom, [this] { take_pictures(); });
+    m_grid.set_larger_source(
+        [this](const std::string& thumbnail) { return larger_source(thumbnail); });
+}
+
+void GridView::take_pictures() {
+    auto pictures = std::make_shared<PictureOfThumbnail>();
+    std::unordered_map<std::string, int> claims;
+    for (const TransferredPicture& record : m_records)
+        if (!record.thumb_path.empty() && ++claims[record.thumb_path] == 1)
+            pictures->emplace(record.thumb_path, record.picture_path);
+    // A thumbnail two records claim stands for neither picture.
+    for (const auto& [thumbnail, count] : claims)
+        if (count > 1)
+            pictures->erase(thumbnail);
+    const std::lock_guard lock(m_pictures_mutex);
+    m_pictures = std::move(pictures);
+}
+
+std::string GridView::larger_source(const std::string& thumbnail) const {
+    std::shared_ptr<const PictureOfThumbnail> pictures;
+    {
+        const std::lock_guard lock(m_pictures_mutex);
+        pictures = m_pictures;
+    }
+    if (!pictures)
+        return {};
+    const auto found = pictures->find(thumbnail);
+    return found == pictures->end() ? std::string()
+                                    : cached_thumbnail(found->second, CacheSize::Large);
 }
 
 void GridView::load(const std::string& prefs_text) {

@@ -9,6 +9,8 @@
 #include "session/pictures.h"
 
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -51,6 +53,10 @@ public:
 
 private:
     SortFacts facts_of(const std::string& thumbnail);
+    // The picture behind each thumbnail, taken afresh whenever the grid's list changes:
+    // the grid's loader threads read it, never the records the window's thread changes.
+    void take_pictures();
+    std::string larger_source(const std::string& thumbnail) const;
 
     Glimra& m_grid;
     const LanguageTable& m_language;
@@ -60,6 +66,9 @@ private:
     QComboBox* m_sortorder = nullptr;
     // By thumbnail: read once a transfer, so an edit's new file times never move a picture.
     std::unordered_map<std::string, SortFacts> m_facts;
+    using PictureOfThumbnail = std::unordered_map<std::string, std::string>;
+    mutable std::mutex m_pictures_mutex;
+    std::shared_ptr<const PictureOfThumbnail> m_pictures;
 };
 
 } // namespace orvix

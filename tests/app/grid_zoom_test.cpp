@@ -10,10 +10,13 @@
 #include "settings/prefs.h"
 #include "support/exif.h"
 #include "support/temp_dir.h"
+#include "thumbcache/thumbcache.h"
 
 #include <QComboBox>
 #include <QSlider>
 #include <QWheelEvent>
+
+#include <filesystem>
 
 #include <string>
 #include <vector>
@@ -242,3 +245,22 @@ TEST(Layout, TheZoomRowTakesTheBottomOfTheGrid) {
 
 } // namespace
 } // namespace orvix::test
+
+TEST_F(GridZoomTest, LargeCellsAreDrawnFromTheDesktopsLargeThumbnailWhileItStandsForThePicture) {
+    start_with_card({"IMG_0001.jpg", "IMG_0002.jpg"});
+    transfer();
+    ASSERT_EQ(m_tex->model().count(), 2);
+    for (int item = 1; item <= 2; ++item) {
+        const std::string large = cache_thumbnail_path(picture_of(item), CacheSize::Large);
+        ASSERT_NE(large, "");
+        EXPECT_TRUE(file_exists(large));
+        EXPECT_EQ(m_tex->loader().larger_source_of(m_tex->File_Path(item).toStdString()), large);
+    }
+    // A picture changed behind the program's back: its large thumbnail no longer stands for
+    // it, and the cell falls back to the grid's own thumbnail.
+    const std::string changed = picture_of(2);
+    std::filesystem::last_write_time(changed, std::filesystem::last_write_time(changed) -
+                                                  std::chrono::hours(1));
+    EXPECT_EQ(m_tex->loader().larger_source_of(m_tex->File_Path(2).toStdString()), "");
+    EXPECT_EQ(m_tex->loader().larger_source_of("/nowhere/thumb.jpg"), "");
+}

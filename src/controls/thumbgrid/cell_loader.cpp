@@ -148,6 +148,15 @@ void CellLoader::set_larger_source(LargerSource source) {
     reload();
 }
 
+std::string CellLoader::larger_source_of(const std::string& file) const {
+    LargerSource larger;
+    {
+        const std::lock_guard lock(m_mutex);
+        larger = m_larger;
+    }
+    return larger_source(larger, file);
+}
+
 void CellLoader::reload() {
     ++m_generation;
 }

@@ -58,6 +58,8 @@ public:
     // Where larger sources are found; an empty function draws every file from itself.
     // The pictures cached become stale.
     void set_larger_source(LargerSource source);
+    // The larger source the loader would draw the file from now, "" for none.
+    std::string larger_source_of(const std::string& file) const;
     // Every cached picture becomes stale: it is still shown, but decoded again when wanted
     // (the files may have changed).
     void reload();
