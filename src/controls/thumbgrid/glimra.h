@@ -19,6 +19,7 @@
 #include <unordered_map>
 
 class QLabel;
+class QMenu;
 class QPainter;
 class QProgressBar;
 class QScrollBar;
@@ -155,6 +156,10 @@ public:
     double twips_per_pixel_x() const;
     double twips_per_pixel_y() const;
 
+    // The menu a right click or the menu key opens over the grid, after the pointed picture
+    // became the selection unless it was in it; null for none. Not owned.
+    void set_context_menu(QMenu* menu) { m_context_menu = menu; }
+
     // Test hook: runs at the start of every presentation; a hook that throws
     // std::bad_alloc stands for memory running out. An empty function removes it.
     static void set_present_hook(std::function<void()> hook);
@@ -170,6 +175,8 @@ signals:
     void GlimraDrawingEnd();
     void GlimraLoadStart();
     void GlimraLoadEnd();
+    // The user changed the selection, by the mouse or the keyboard.
+    void SelectionChange();
 
     // Change notifications.
     void filelistChanged();
@@ -203,6 +210,10 @@ signals:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     class Host;
@@ -220,6 +231,9 @@ private:
     void request_cells(int32_t offset);
     void draw_item(QPainter& painter, const ThumbItem& item, int32_t index, int32_t offset);
     void draw_picture(QPainter& painter, const ThumbItem& item, const QRect& picture);
+    // The keyboard's item, framed while the grid has the focus.
+    void draw_focus(QPainter& painter, int32_t index, const QRect& cell);
+    void update_current_cell();
     void draw_title(QPainter& painter, int32_t index, const QRect& cell);
     const QImage& title_image(int32_t index, int width);
     void prepare_titles();
@@ -270,6 +284,7 @@ private:
     // Titles of the cells near the visible ones, drawn ahead a few at a time.
     std::vector<int32_t> m_titles_ahead;
     QTimer* m_title_timer = nullptr;
+    QMenu* m_context_menu = nullptr;
 };
 
 } // namespace orvix
