@@ -151,7 +151,7 @@ const char* const PLAIN_KEYS =
     "mail_no_client mail_file_unreadable reason_unreadable reason_format reason_damaged "
     "reason_too_large reason_write reason_read_only reason_gone reason_full reason_unverified "
     "reason_no_mail_folder "
-    "reason_no_free_name progress_edit only_new auto_rotate";
+    "reason_no_free_name progress_edit only_new auto_rotate resize_other";
 
 TEST(ShippedFilesTest, EveryUsedKeyInBothLanguagesWithItsMarkers) {
     ASSERT_NE(shipped_extra(), "") << "ORVIX_SOURCE_DIR is not set";

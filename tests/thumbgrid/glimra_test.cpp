@@ -653,6 +653,28 @@ TEST_F(GlimraKeysTest, TabReachesTheGridAndTheScrollBarNeverTakesTheKeys) {
     EXPECT_EQ(grid->findChild<QScrollBar*>(QStringLiteral("VScroll"))->focusPolicy(), Qt::NoFocus);
 }
 
+// A long command on the pictures disables the grid meanwhile; the keys come back to it.
+TEST_F(GlimraKeysTest, TheGridTakesTheKeysBackWhenEnabledAgain) {
+    QWidget window;
+    auto* grid = new Glimra(&window);
+    auto* first = new QLineEdit(&window);
+    auto* second = new QLineEdit(&window);
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    grid->setFocus();
+    grid->setEnabled(false);
+    EXPECT_FALSE(grid->hasFocus());
+    grid->setEnabled(true);
+    EXPECT_TRUE(grid->hasFocus());
+
+    grid->setEnabled(false);
+    QLineEdit* chosen = first->hasFocus() ? second : first;
+    chosen->setFocus(); // the user's choice meanwhile stays
+    grid->setEnabled(true);
+    EXPECT_TRUE(chosen->hasFocus());
+}
+
 TEST_F(GlimraKeysTest, TheCurrentItemIsFramedWhileTheGridHasTheFocus) {
     click(picture(2).center());
     m_grid.setFocus();

@@ -24,6 +24,7 @@
 #include <algorithm>
 #include <climits>
 #include <new>
+#include <utility>
 
 namespace orvix {
 
@@ -578,8 +579,25 @@ void Glimra::focusInEvent(QFocusEvent* event) {
 }
 
 void Glimra::focusOutEvent(QFocusEvent* event) {
+    // Disabled with the keyboard: the focus moves on before the change is told.
+    if (!isEnabled())
+        m_focus_when_enabled = true;
     QWidget::focusOutEvent(event);
     update_current_cell();
+}
+
+void Glimra::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::EnabledChange) {
+        if (!isEnabled() && m_focus_when_enabled) {
+            // Where the keyboard went meanwhile: none of the user's doing.
+            m_focus_stand_in = window()->focusWidget();
+        } else if (isEnabled() && std::exchange(m_focus_when_enabled, false)) {
+            QWidget* focus = window()->focusWidget();
+            if (!focus || focus == m_focus_stand_in || !focus->isEnabled())
+                setFocus(Qt::OtherFocusReason);
+        }
+    }
+    QWidget::changeEvent(event);
 }
 
 void Glimra::update_current_cell() {

@@ -10,6 +10,7 @@
 #include <QFont>
 #include <QHash>
 #include <QImage>
+#include <QPointer>
 #include <QRegion>
 #include <QString>
 #include <QWidget>
@@ -214,6 +215,7 @@ protected:
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     class Host;
@@ -285,6 +287,10 @@ private:
     std::vector<int32_t> m_titles_ahead;
     QTimer* m_title_timer = nullptr;
     QMenu* m_context_menu = nullptr;
+    // The grid had the keyboard when its container disabled it (a long command on its
+    // pictures): it takes the keyboard back when enabled again.
+    bool m_focus_when_enabled = false;
+    QPointer<QWidget> m_focus_stand_in;
 };
 
 } // namespace orvix
