@@ -654,20 +654,11 @@ void GlimraModel::fond_ContextMenu(float x, float y) {
         return;
     const int32_t hit = get_xy_pict(x, y);
     const ThumbItem* pointed = item(hit);
-    if (pointed && pointed->Selected) {
-        const int32_t old_current = m_current;
-        m_current = hit;
-        set_anchor(hit);
-        std::vector<int32_t> cells;
-        add_current_cells(cells, old_current);
-        m_host.draw_items(cells);
-        m_host.present();
-        return;
-    }
     const std::vector<int32_t> before = selected_items();
-    std::vector<int32_t> changed;
-    select_on_click(hit, 0, changed);
     const int32_t old_current = m_current;
+    std::vector<int32_t> changed;
+    if (!pointed || !pointed->Selected)
+        select_on_click(hit, 0, changed);
     if (hit != 0)
         m_current = hit;
     set_anchor(hit != 0 ? hit : m_anchor);
