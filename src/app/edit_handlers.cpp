@@ -3,6 +3,7 @@
 #include "app/form1.h"
 
 #include "app/grid_commands.h"
+#include "app/grid_menu.h"
 #include "app/setup_page.h"
 #include "app/transfer_panel.h"
 #include "controls/progress/vumbar.h"
@@ -73,17 +74,19 @@ void Form1::create_toolbar() {
 }
 
 void Form1::traduce_toolbar() {
-    m_tb_buttons[0]->setToolTip(qtext_of("tb_rotate"));
+    m_tb_buttons[0]->setToolTip(with_keys(qtext_of("tb_rotate"), kTurnRightKeys));
     for (size_t i = 0; i < rotate_entries.size(); ++i)
         m_rotate_menu->actions().at(int(i))->setText(qtext_of(rotate_entries[i].text_key));
-    m_tb_buttons[1]->setToolTip(qtext_of("tb_crop"));
+    m_tb_buttons[1]->setToolTip(with_keys(qtext_of("tb_crop"), kCropKeys));
     m_tb_buttons[2]->setToolTip(qtext_of("tb_resize"));
     const std::string big_axis = text_of("big_axis");
     for (size_t i = 0; i < size_entries.size(); ++i)
         m_resize_menu->actions().at(int(i))->setText(
             to_qt(Remplacer("#1", size_entries[i].text_key, big_axis)));
-    m_tb_buttons[4]->setToolTip(qtext_of("tb_delete"));
-    m_tb_buttons[6]->setToolTip(qtext_of("send_mail"));
+    m_tb_buttons[4]->setToolTip(with_keys(qtext_of("tb_delete"), kDeleteKeys));
+    m_tb_buttons[6]->setToolTip(with_keys(qtext_of("send_mail"), kMailKeys));
+    m_grid_menu->traduce(m_state.language);
+    m_tb_undo->setText(qtext_of("tb_undo"));
     m_tb_undo->setToolTip(qtext_of("tb_undo") + QStringLiteral(" (") +
                           m_tb_undo->shortcut().toString(QKeySequence::NativeText) +
                           QLatin1Char(')'));

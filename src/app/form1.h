@@ -40,6 +40,7 @@ class Desktop;
 class Glimra;
 class GridCommands;
 class GridView;
+class GridMenu;
 class QtTranslation;
 class SetupPage;
 class SplitterBar;
@@ -106,6 +107,7 @@ public:
     void tex_DblClick(qint32& item);
     void tex_MouseUp(qint16 Button, qint16 Shift, float x, float y);
     void tex_GlimraDrawingEnd();
+    void tex_SelectionChange();
     void Timer1_Timer();
     void trayicon_Click();
 
@@ -180,7 +182,8 @@ private:
     QMenu* m_rotate_menu = nullptr;
     QMenu* m_resize_menu = nullptr;
     Glimra* m_tex = nullptr;
-    QLineEdit* m_quality = nullptr; // the setup page's, which the resize commands read
+    GridMenu* m_grid_menu = nullptr; // the grid's keys and context menu, owned by the grid
+    QLineEdit* m_quality = nullptr;  // the setup page's, which the resize commands read
     QFrame* m_frame_infos = nullptr;
     QPlainTextEdit* m_infobox = nullptr;
     QStatusBar* m_StatusBar1 = nullptr;

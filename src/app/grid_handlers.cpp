@@ -1,7 +1,9 @@
 // The thumbnail grid on the main window: filled at the end of each transfer, opening a
-// picture on a double click, and the toolbar following its selection.
+// picture on a double click or Enter, the toolbar following its selection, and its keys
+// and context menu.
 #include "app/form1.h"
 
+#include "app/grid_menu.h"
 #include "controls/thumbgrid/glimra.h"
 #include "platform/qt/desktop.h"
 #include "platform/qt/text_codec.h"
@@ -47,6 +49,12 @@ void Form1::connect_grid_handlers() {
     connect(m_tex, &Glimra::DblClick, this, &Form1::tex_DblClick);
     connect(m_tex, &Glimra::MouseUp, this, &Form1::tex_MouseUp);
     connect(m_tex, &Glimra::GlimraDrawingEnd, this, &Form1::tex_GlimraDrawingEnd);
+    // A selection made with the keys has no MouseUp: the toolbar follows it here.
+    connect(m_tex, &Glimra::SelectionChange, this, &Form1::tex_SelectionChange);
+    m_grid_menu =
+        new GridMenu(*m_tex, {*m_tb_buttons[0], *m_tb_buttons[1], *m_tb_buttons[2],
+                              *m_tb_buttons[4], *m_tb_buttons[6], *m_rotate_menu, *m_resize_menu});
+    m_grid_menu->add_command(*m_tb_undo, GridMenu::Place::End);
     // Every list the grid takes is one of thumbnails of the transferred pictures.
     connect(m_tex, &Glimra::GlimraLoadEnd, this,
             [this] { show_pictures_in_tooltips(*m_tex, m_state.transferred_pictures); });
@@ -63,6 +71,10 @@ void Form1::tex_MouseUp(qint16, qint16, float, float) {
 }
 
 void Form1::tex_GlimraDrawingEnd() {
+    enable_toolbar();
+}
+
+void Form1::tex_SelectionChange() {
     enable_toolbar();
 }
 

@@ -243,9 +243,6 @@ TEST(Layout, TheZoomRowTakesTheBottomOfTheGrid) {
     EXPECT_EQ(layout.zoom.right, layout.sortorder.left - 100);
 }
 
-} // namespace
-} // namespace orvix::test
-
 TEST_F(GridZoomTest, LargeCellsAreDrawnFromTheDesktopsLargeThumbnailWhileItStandsForThePicture) {
     start_with_card({"IMG_0001.jpg", "IMG_0002.jpg"});
     transfer();
@@ -264,3 +261,7 @@ TEST_F(GridZoomTest, LargeCellsAreDrawnFromTheDesktopsLargeThumbnailWhileItStand
     EXPECT_EQ(m_tex->loader().larger_source_of(m_tex->File_Path(2).toStdString()), "");
     EXPECT_EQ(m_tex->loader().larger_source_of("/nowhere/thumb.jpg"), "");
 }
+
+} // namespace
+} // namespace orvix::test
+

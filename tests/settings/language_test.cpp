@@ -267,7 +267,8 @@ const char* const PLAIN_KEYS =
     "tb_undo reason_not_kept "
     "language_code info_file tray_tip "
     "language_name "
-    "grid_zoom sort_tip sort_transfer sort_name sort_date";
+    "grid_zoom sort_tip sort_transfer sort_name sort_date "
+    "resize_other";
 
 TEST(ShippedFilesTest, EveryUsedKeyInBothLanguagesWithItsMarkers) {
     ASSERT_NE(shipped_extra(), "") << "ORVIX_SOURCE_DIR is not set";

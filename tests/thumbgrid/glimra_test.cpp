@@ -10,9 +10,13 @@
 #include "text/text.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
 #include <QMetaMethod>
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -575,6 +579,140 @@ TEST_F(GlimraTest, APictureWhoseNameIsNotUtf8IsPaintedWhenItArrives) {
 }
 
 // --- The cell loader ---------------------------------------------------------------------------
+
+// --- The keyboard and the context menu -------------------------------------------------------
+
+class GlimraKeysTest : public GlimraTest {
+protected:
+    GlimraKeysTest() {
+        load();
+        m_grid.setSelectionMode(2);
+        m_grid.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&m_grid));
+    }
+    // The pixels of the line just inside item i's cell, along its top.
+    int light_pixels_along_the_top_of(int i) {
+        const QImage image = shot();
+        const QRect c = cell(i);
+        int light = 0;
+        for (int x = c.left() + 2; x <= c.right() - 2; ++x)
+            light += near_colour(image.pixel(x, c.top() + 2), 255, 255, 255, 40) ? 1 : 0;
+        return light;
+    }
+};
+
+TEST_F(GlimraKeysTest, AClickGivesTheGridTheKeysAndTheyRaiseSelectionChange) {
+    QSignalSpy changes(&m_grid, &Glimra::SelectionChange);
+    QTest::mouseClick(fond(), Qt::LeftButton, Qt::NoModifier, picture(2).center());
+    EXPECT_TRUE(m_grid.hasFocus());
+    EXPECT_EQ(changes.count(), 1);
+    QTest::keyClick(&m_grid, Qt::Key_Right, Qt::ShiftModifier);
+    QTest::keyClick(&m_grid, Qt::Key_Down, Qt::ShiftModifier);
+    EXPECT_EQ(m_grid.SelectedItems(), "2,3,4,5,6,7") << "four a row";
+    EXPECT_EQ(changes.count(), 3);
+    QTest::keyClick(&m_grid, Qt::Key_Escape);
+    EXPECT_EQ(m_grid.SelectedItems(), "");
+    QTest::keyClick(&m_grid, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(m_grid.SelectedItems(), "1,2,3,4,5,6,7,8,9,10");
+    EXPECT_EQ(changes.count(), 5);
+}
+
+TEST_F(GlimraKeysTest, EnterRaisesDblClickForTheCurrentItem) {
+    EventLog log(m_grid);
+    click(picture(4).center());
+    QTest::keyClick(&m_grid, Qt::Key_Left, Qt::ControlModifier);
+    QTest::keyClick(&m_grid, Qt::Key_Return);
+    QTest::keyClick(&m_grid, Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(log.count(QStringLiteral("DblClick 3")), 2);
+    EXPECT_EQ(m_grid.SelectedItems(), "4");
+}
+
+TEST_F(GlimraKeysTest, KeysTheGridHasNoUseForGoToItsContainer) {
+    for (const auto& [key, modifiers] :
+         {std::pair{Qt::Key_B, Qt::NoModifier}, std::pair{Qt::Key_A, Qt::NoModifier},
+          std::pair{Qt::Key_Delete, Qt::NoModifier}, std::pair{Qt::Key_R, Qt::ControlModifier}}) {
+        QKeyEvent event(QEvent::KeyPress, key, modifiers);
+        QCoreApplication::sendEvent(&m_grid, &event);
+        EXPECT_FALSE(event.isAccepted()) << key;
+    }
+    QKeyEvent right(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier);
+    QCoreApplication::sendEvent(&m_grid, &right);
+    EXPECT_TRUE(right.isAccepted());
+}
+
+TEST_F(GlimraKeysTest, TabReachesTheGridAndTheScrollBarNeverTakesTheKeys) {
+    QWidget window;
+    auto* before = new QLineEdit(&window);
+    auto* grid = new Glimra(&window);
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    before->setFocus();
+    QTest::keyClick(before, Qt::Key_Tab);
+    EXPECT_TRUE(grid->hasFocus());
+    EXPECT_EQ(grid->findChild<QScrollBar*>(QStringLiteral("VScroll"))->focusPolicy(), Qt::NoFocus);
+}
+
+// A long command on the pictures disables the grid meanwhile; the keys come back to it.
+TEST_F(GlimraKeysTest, TheGridTakesTheKeysBackWhenEnabledAgain) {
+    QWidget window;
+    auto* grid = new Glimra(&window);
+    auto* first = new QLineEdit(&window);
+    auto* second = new QLineEdit(&window);
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    grid->setFocus();
+    grid->setEnabled(false);
+    EXPECT_FALSE(grid->hasFocus());
+    grid->setEnabled(true);
+    EXPECT_TRUE(grid->hasFocus());
+
+    grid->setEnabled(false);
+    QLineEdit* chosen = first->hasFocus() ? second : first;
+    chosen->setFocus(); // the user's choice meanwhile stays
+    grid->setEnabled(true);
+    EXPECT_TRUE(chosen->hasFocus());
+}
+
+TEST_F(GlimraKeysTest, TheCurrentItemIsFramedWhileTheGridHasTheFocus) {
+    click(picture(2).center());
+    m_grid.setFocus();
+    QTest::keyClick(&m_grid, Qt::Key_Right, Qt::ControlModifier);
+    EXPECT_EQ(m_grid.SelectedItems(), "2");
+    EXPECT_GT(light_pixels_along_the_top_of(3), 4) << "item 3 framed, not selected";
+    EXPECT_EQ(light_pixels_along_the_top_of(2), 0) << "the selection alone is no frame";
+    m_grid.clearFocus();
+    EXPECT_EQ(light_pixels_along_the_top_of(3), 0);
+}
+
+TEST_F(GlimraKeysTest, TheContextMenuOpensOnWhatWasPointedAt) {
+    QMenu menu;
+    menu.addAction(QStringLiteral("Turn"));
+    m_grid.set_context_menu(&menu);
+    m_grid.setSelectedItems(QStringLiteral("1,3"));
+    const auto right_click = [this](QPoint at) {
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, fond()->mapToGlobal(at));
+        QCoreApplication::sendEvent(fond(), &event);
+    };
+    right_click(picture(3).center());
+    EXPECT_EQ(m_grid.SelectedItems(), "1,3") << "a picture of the selection keeps it";
+    EXPECT_EQ(QApplication::activePopupWidget(), &menu);
+    menu.hide();
+    right_click(picture(4).center());
+    EXPECT_EQ(m_grid.SelectedItems(), "4");
+    EXPECT_EQ(QApplication::activePopupWidget(), &menu);
+    menu.hide();
+
+    QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(0, 0),
+                          m_grid.mapToGlobal(QPoint(0, 0)));
+    QCoreApplication::sendEvent(&m_grid, &key);
+    EXPECT_EQ(QApplication::activePopupWidget(), &menu);
+    EXPECT_TRUE(menu.geometry().contains(m_grid.mapToGlobal(picture(4).center())) ||
+                menu.pos() == m_grid.mapToGlobal(fond()->mapTo(&m_grid, picture(4).center())))
+        << "opened on the current item";
+    menu.hide();
+}
 
 TEST(CellLoader, DecodesWhatIsWantedNowAndForgetsWhatWasReplaced) {
     test::TempDir dir;

@@ -1,5 +1,6 @@
 #include "controls/thumbgrid/glimra_model.h"
 
+#include "model_fixture.h"
 #include "recording_host.h"
 #include "support/images.h"
 #include "support/temp_dir.h"
@@ -13,55 +14,10 @@
 namespace orvix {
 namespace {
 
+using test::GridTest;
+using test::lines;
 using test::RecordingHost;
 using test::TempDir;
-
-std::string lines(const std::vector<std::string>& paths) {
-    return join(paths, std::string(1, CR));
-}
-
-// A grid of ten 80 x 60 pictures in fixed 1300-twip cells, three a row, laid out in a
-// 5000 x 3000 area at 15 twips a pixel. Item i's picture is 1200 x 900 twips.
-class GridTest : public testing::Test {
-protected:
-    GridTest() {
-        test::make_jpeg(m_dir.file("pattern.jpg"), 80, 60);
-        const std::string picture = test::read_file(m_dir.file("pattern.jpg"));
-        for (int i = 1; i <= 10; ++i) {
-            m_paths.push_back(m_dir.file("p" + std::to_string(i) + ".jpg"));
-            test::write_file(m_paths.back(), picture);
-        }
-        m_model.set_screen(15.0, 15.0);
-        m_model.set_area(5000, 3000);
-        m_model.properties().ThumbnailsSize = 1300;
-    }
-
-    void load_all() {
-        m_model.set_filelist(lines(m_paths));
-        m_model.Redraw(false);
-        m_host.clear();
-    }
-
-    // The middle of item i's picture, and a point of its cell outside the picture.
-    float mid_x(int i) const {
-        const Rect& b = m_model.item(i)->Bounds;
-        return float(b.left + b.right) / 2;
-    }
-    float mid_y(int i) const {
-        const Rect& b = m_model.item(i)->Bounds;
-        return float(b.top + b.bottom) / 2;
-    }
-
-    void click(int i, int16_t shift = 0) {
-        m_model.fond_MouseDown(kLeftButton, shift, mid_x(i), mid_y(i));
-        m_model.fond_MouseUp(kLeftButton, shift, mid_x(i), mid_y(i));
-    }
-
-    TempDir m_dir;
-    std::vector<std::string> m_paths;
-    RecordingHost m_host;
-    GlimraModel m_model{m_host};
-};
 
 // --- The list ------------------------------------------------------------------------------
 
@@ -375,10 +331,11 @@ TEST_F(DragTest, DroppingOnAPictureSwapsTheWholeRecords) {
     EXPECT_EQ(m_model.item(8)->BoundsGrid, old8.BoundsGrid) << "cells follow the position";
     EXPECT_EQ(m_model.item(4)->Path, m_paths[3]) << "nothing shifts";
     EXPECT_EQ(m_model.SelectedItems(), "8") << "the click then selects the dropped picture";
-    EXPECT_EQ(m_host.events, (std::vector<std::string>{
-                                 "MouseDown 1 0 3400 700", "MouseMove 1 0 3410 700",
-                                 "MouseMove 1 0 2050 3400", "GlimraDrawingStart",
-                                 "GlimraDrawingEnd", "Reorder 3 8", "MouseUp 1 0 2050 3400"}));
+    EXPECT_EQ(m_host.events,
+              (std::vector<std::string>{"MouseDown 1 0 3400 700", "MouseMove 1 0 3410 700",
+                                        "MouseMove 1 0 2050 3400", "GlimraDrawingStart",
+                                        "GlimraDrawingEnd", "Reorder 3 8", "SelectionChange",
+                                        "MouseUp 1 0 2050 3400"}));
     EXPECT_NE(std::find(m_host.calls.begin(), m_host.calls.end(), "render force"),
               m_host.calls.end());
 }

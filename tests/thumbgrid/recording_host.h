@@ -28,6 +28,7 @@ public:
     void GlimraDrawingEnd() override { event("GlimraDrawingEnd"); }
     void GlimraLoadStart() override { event("GlimraLoadStart"); }
     void GlimraLoadEnd() override { event("GlimraLoadEnd"); }
+    void SelectionChange() override { event("SelectionChange"); }
 
     void render(bool force) override { call(force ? "render force" : "render"); }
     void present() override { call("present"); }
@@ -57,7 +58,7 @@ public:
         calls.clear();
     }
 
-    std::vector<std::string> events; // the nine events only
+    std::vector<std::string> events; // the events only
     std::vector<std::string> calls;  // events and requests together, in order
     ScrollRange scroll;
     std::string tooltip = "(none)";

@@ -6,9 +6,12 @@
 #include "platform/qt/text_codec.h"
 #include "text/text.h"
 
+#include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QFontMetrics>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
@@ -24,6 +27,7 @@
 #include <deque>
 #include <new>
 #include <unordered_map>
+#include <utility>
 
 namespace orvix {
 
@@ -106,6 +110,39 @@ int title_lines(const std::string& title) {
     return lines;
 }
 
+// The key codes the grid's model knows; 0 for the others.
+int16_t key_code(int key) {
+    switch (key) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return kKeyReturn;
+    case Qt::Key_Escape:
+        return kKeyEscape;
+    case Qt::Key_Space:
+        return kKeySpace;
+    case Qt::Key_PageUp:
+        return kKeyPageUp;
+    case Qt::Key_PageDown:
+        return kKeyPageDown;
+    case Qt::Key_End:
+        return kKeyEnd;
+    case Qt::Key_Home:
+        return kKeyHome;
+    case Qt::Key_Left:
+        return kKeyLeft;
+    case Qt::Key_Up:
+        return kKeyUp;
+    case Qt::Key_Right:
+        return kKeyRight;
+    case Qt::Key_Down:
+        return kKeyDown;
+    case Qt::Key_A:
+        return kKeyA;
+    default:
+        return 0;
+    }
+}
+
 void draw_frame(QPainter& painter, const QRect& rect, const QColor& colour, int width) {
     if (width <= 0)
         return;
@@ -155,6 +192,15 @@ protected:
         if (event->button() == Qt::LeftButton)
             m_owner.m_model.fond_DblClick();
     }
+    // The menu opens on what was pointed at; the grid itself shows it.
+    void contextMenuEvent(QContextMenuEvent* event) override {
+        if (event->reason() == QContextMenuEvent::Mouse) {
+            const QPointF at(event->pos().x() * m_owner.twips_per_pixel_x(),
+                             event->pos().y() * m_owner.twips_per_pixel_y());
+            m_owner.m_model.fond_ContextMenu(float(at.x()), float(at.y()));
+        }
+        event->ignore();
+    }
     void wheelEvent(QWheelEvent* event) override {
         if (event->modifiers() & Qt::ControlModifier) {
             emit m_owner.zoom_wheel(event->angleDelta().y());
@@ -202,6 +248,7 @@ public:
         m_grid.m_titles.clear();
         emit m_grid.GlimraLoadEnd();
     }
+    void SelectionChange() override { emit m_grid.SelectionChange(); }
 
     void render(bool force) override {
         if (force)
@@ -290,9 +337,12 @@ Glimra::Glimra(QWidget* parent)
     : QWidget(parent), m_host(std::make_unique<Host>(*this)), m_model(*m_host),
       m_loader(std::make_unique<CellLoader>(kCacheBudget,
                                             std::clamp(QThread::idealThreadCount(), 1, 4))) {
+    // Clicks and Tab give the grid the keyboard; the scroll bar leaves it there.
+    setFocusPolicy(Qt::StrongFocus);
     m_fond = new GlimraSurface(*this);
     m_VScroll = new QScrollBar(Qt::Vertical, this);
     m_VScroll->setObjectName(QStringLiteral("VScroll"));
+    m_VScroll->setFocusPolicy(Qt::NoFocus);
     m_VScroll->hide();
     m_status = new QLabel(this);
     m_status->setObjectName(QStringLiteral("status"));
@@ -628,6 +678,72 @@ QSize Glimra::device_size(const QSize& size) const {
     return {qRound(size.width() * ratio), qRound(size.height() * ratio)};
 }
 
+// --- The keyboard and the context menu ----------------------------------------------------
+
+void Glimra::keyPressEvent(QKeyEvent* event) {
+    const int16_t code = key_code(event->key());
+    if (code != 0 && m_model.key_down(code, shift_code(event->modifiers())))
+        event->accept();
+    else
+        QWidget::keyPressEvent(event);
+}
+
+void Glimra::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    update_current_cell();
+}
+
+void Glimra::focusOutEvent(QFocusEvent* event) {
+    // Disabled with the keyboard: the focus moves on before the change is told.
+    if (!isEnabled())
+        m_focus_when_enabled = true;
+    QWidget::focusOutEvent(event);
+    update_current_cell();
+}
+
+void Glimra::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::EnabledChange) {
+        if (!isEnabled() && m_focus_when_enabled) {
+            // Where the keyboard went meanwhile: none of the user's doing.
+            m_focus_stand_in = window()->focusWidget();
+        } else if (isEnabled() && std::exchange(m_focus_when_enabled, false)) {
+            QWidget* focus = window()->focusWidget();
+            if (!focus || focus == m_focus_stand_in || !focus->isEnabled())
+                setFocus(Qt::OtherFocusReason);
+        }
+    }
+    QWidget::changeEvent(event);
+}
+
+void Glimra::update_current_cell() {
+    if (const ThumbItem* item = m_model.item(m_model.current()))
+        m_fond->update(pixel_rect(item->BoundsGrid, m_model.scroll_offset()));
+}
+
+void Glimra::contextMenuEvent(QContextMenuEvent* event) {
+    if (!m_context_menu)
+        return QWidget::contextMenuEvent(event);
+    QPoint at = event->pos();
+    // From the keyboard the menu opens on the current item, or the grid's corner.
+    if (event->reason() != QContextMenuEvent::Mouse) {
+        const ThumbItem* item = m_model.item(m_model.current());
+        at = item ? m_fond->mapTo(this, pixel_rect(item->Bounds, m_model.scroll_offset()).center())
+                  : QPoint(0, 0);
+    }
+    m_context_menu->popup(mapToGlobal(at));
+    event->accept();
+}
+
+void Glimra::draw_focus(QPainter& painter, int32_t index, const QRect& cell) {
+    if (index != m_model.current() || !hasFocus())
+        return;
+    // Dashed and inside the cell, so it reads apart from every selection style and the grid.
+    QPen pen(colour(ColorText()), 1, Qt::DashLine);
+    painter.setPen(pen);
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(cell.adjusted(2, 2, -3, -3));
+}
+
 // --- Geometry --------------------------------------------------------------------------------
 
 void Glimra::resizeEvent(QResizeEvent* event) {
@@ -859,6 +975,7 @@ void Glimra::draw_item(QPainter& painter, const ThumbItem& item, int32_t index, 
         const QRect icon(cell.center() - QPoint(16, 16), QSize(32, 32));
         style()->standardIcon(QStyle::SP_DirIcon).paint(&painter, icon);
     }
+    draw_focus(painter, index, cell);
 }
 
 void Glimra::draw_picture(QPainter& painter, const ThumbItem& item, const QRect& picture) {

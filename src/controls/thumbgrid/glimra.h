@@ -12,6 +12,7 @@
 #include <QFont>
 #include <QHash>
 #include <QImage>
+#include <QPointer>
 #include <QRegion>
 #include <QString>
 #include <QWidget>
@@ -21,6 +22,7 @@
 #include <unordered_map>
 
 class QLabel;
+class QMenu;
 class QPainter;
 class QProgressBar;
 class QScrollBar;
@@ -169,6 +171,9 @@ public:
     void set_order(GridOrder order);
     GridOrder order() const { return m_order; }
     void set_sort_facts(std::function<SortFacts(const std::string& file)> facts);
+    // The menu a right click or the menu key opens over the grid, after the pointed picture
+    // became the selection unless it was in it; null for none. Not owned.
+    void set_context_menu(QMenu* menu) { m_context_menu = menu; }
 
     // Test hook: runs at the start of every presentation; a hook that throws
     // std::bad_alloc stands for memory running out. An empty function removes it.
@@ -185,6 +190,8 @@ signals:
     void GlimraDrawingEnd();
     void GlimraLoadStart();
     void GlimraLoadEnd();
+    // The user changed the selection, by the mouse or the keyboard.
+    void SelectionChange();
 
     // The wheel turned with Ctrl held, by angle_delta eighths of a degree (positive away
     // from the user): the container zooms.
@@ -222,6 +229,11 @@ signals:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     class Host;
@@ -239,6 +251,9 @@ private:
     void request_cells(int32_t offset);
     void draw_item(QPainter& painter, const ThumbItem& item, int32_t index, int32_t offset);
     void draw_picture(QPainter& painter, const ThumbItem& item, const QRect& picture);
+    // The keyboard's item, framed while the grid has the focus.
+    void draw_focus(QPainter& painter, int32_t index, const QRect& cell);
+    void update_current_cell();
     void draw_title(QPainter& painter, int32_t index, const QRect& cell);
     void draw_title_below(QPainter& painter, int32_t index, const QRect& band);
     void treat_title_band(QPainter& painter, const QRect& band);
@@ -300,6 +315,11 @@ private:
     // Titles of the cells near the visible ones, drawn ahead a few at a time.
     std::vector<int32_t> m_titles_ahead;
     QTimer* m_title_timer = nullptr;
+    QMenu* m_context_menu = nullptr;
+    // The grid had the keyboard when its container disabled it (a long command on its
+    // pictures): it takes the keyboard back when enabled again.
+    bool m_focus_when_enabled = false;
+    QPointer<QWidget> m_focus_stand_in;
 };
 
 } // namespace orvix

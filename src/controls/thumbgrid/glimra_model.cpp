@@ -4,6 +4,7 @@
 #include "text/text.h"
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
 #include <optional>
 #include <thread>
@@ -188,6 +189,9 @@ void GlimraModel::load_list() {
     m_twipsPerPixelX = m_screen_x;
     m_twipsPerPixelY = m_screen_y;
     m_host.GlimraLoadStart();
+    // A list loaded again after an edit keeps the item the keyboard was on.
+    const ThumbItem* was_current = item(m_current);
+    const std::string current_path = was_current ? was_current->Path : std::string();
     m_items.clear();
     m_cells_in_order = false;
     // Indices of the old list mean nothing in the new one.
@@ -222,6 +226,10 @@ void GlimraModel::load_list() {
     m_loaded = true;
     m_canvas_width = m_canvas_height = -1;
     m_needs_layout = true;
+    const ThumbItem* now_current = item(m_current);
+    if (!now_current || now_current->Path != current_path)
+        m_current = m_anchor = 0;
+    m_base.assign(m_items.size(), false);
     m_host.GlimraLoadEnd();
 }
 
@@ -476,6 +484,7 @@ void GlimraModel::set_SelectedItems(std::string_view text) {
         }
         m_host.draw_items(changed);
     }
+    set_anchor(m_anchor);
     if (!m_props.LockScreen)
         m_host.present();
 }
@@ -595,6 +604,8 @@ void GlimraModel::fond_MouseMove(int16_t Button, int16_t Shift, float x, float y
 }
 
 void GlimraModel::fond_MouseUp(int16_t Button, int16_t Shift, float x, float y) {
+    // A drop moves the selected pictures' numbers too: the selection changes with it.
+    const std::vector<int32_t> before = selected_items();
     if (m_dragItem > 0) {
         int32_t target = get_xy_pict(x, y);
         m_hoverItem = target;
@@ -613,9 +624,24 @@ void GlimraModel::fond_MouseUp(int16_t Button, int16_t Shift, float x, float y) 
         const int32_t hit = get_xy_pict(x, y);
         m_hoverItem = m_clickedItem = hit;
         std::vector<int32_t> changed;
-        select_on_click(hit, Shift, changed);
+        // The right button over the selection keeps it: its context menu acts on all of it.
+        const ThumbItem* pressed = item(hit);
+        if (Button != kRightButton || !pressed || !pressed->Selected)
+            select_on_click(hit, Shift, changed);
+        const int32_t old_current = m_current;
+        if (hit != 0) {
+            m_current = hit;
+            // A Shift click leaves the anchor where the range began.
+            const bool range = (Shift & kShiftMask) != 0 && m_props.SelectionMode == 2;
+            set_anchor(range && item(m_anchor) ? m_anchor : hit);
+        } else {
+            set_anchor(m_anchor);
+        }
+        add_current_cells(changed, old_current);
         m_host.draw_items(changed);
         m_host.present();
+        if (selected_items() != before)
+            m_host.SelectionChange();
     }
     m_host.MouseUp(Button, Shift, x, y);
 }
@@ -623,6 +649,26 @@ void GlimraModel::fond_MouseUp(int16_t Button, int16_t Shift, float x, float y) 
 void GlimraModel::fond_DblClick() {
     m_dragStartCell.left = 0;
     m_host.DblClick(m_clickedItem);
+}
+
+void GlimraModel::fond_ContextMenu(float x, float y) {
+    if (!m_loaded || !m_props.Enabled)
+        return;
+    const int32_t hit = get_xy_pict(x, y);
+    const ThumbItem* pointed = item(hit);
+    const std::vector<int32_t> before = selected_items();
+    const int32_t old_current = m_current;
+    std::vector<int32_t> changed;
+    if (!pointed || !pointed->Selected)
+        select_on_click(hit, 0, changed);
+    if (hit != 0)
+        m_current = hit;
+    set_anchor(hit != 0 ? hit : m_anchor);
+    add_current_cells(changed, old_current);
+    m_host.draw_items(changed);
+    m_host.present();
+    if (selected_items() != before)
+        m_host.SelectionChange();
 }
 
 void GlimraModel::UpdateStatus() {
@@ -642,6 +688,192 @@ void GlimraModel::UpdateStatus() {
         m_status_visible = true;
         m_host.show_status(true, text);
     }
+}
+
+// --- The keyboard ------------------------------------------------------------------------
+
+int32_t GlimraModel::columns() const {
+    if (m_needs_layout || count() < 1)
+        return 1;
+    const int32_t top = m_items.front().BoundsGrid.top;
+    int32_t n = 1;
+    while (n < count() && m_items[static_cast<size_t>(n)].BoundsGrid.top == top)
+        ++n;
+    return n;
+}
+
+int32_t GlimraModel::rows_per_page() const {
+    const int32_t cols = columns();
+    if (m_needs_layout || count() <= cols)
+        return 1;
+    const int64_t pitch =
+        int64_t{m_items[static_cast<size_t>(cols)].BoundsGrid.top} - m_items.front().BoundsGrid.top;
+    if (pitch <= 0)
+        return 1;
+    return static_cast<int32_t>(std::clamp<int64_t>(m_height / pitch, 1, count()));
+}
+
+int32_t GlimraModel::key_target(int16_t KeyCode) const {
+    if (KeyCode < kKeyPageUp || KeyCode > kKeyDown)
+        return 0;
+    const int32_t n = count();
+    if (m_current < 1 || m_current > n)
+        return KeyCode == kKeyEnd ? n : 1;
+    const int32_t c = m_current, cols = columns();
+    const int32_t page = cols * rows_per_page();
+    switch (KeyCode) {
+    case kKeyLeft:
+        return std::max(1, c - 1);
+    case kKeyRight:
+        return std::min(n, c + 1);
+    case kKeyUp:
+        return c - cols >= 1 ? c - cols : c;
+    case kKeyDown:
+        if (c + cols <= n)
+            return c + cols;
+        // Down from a row above a short last row lands on its last item.
+        return (c - 1) / cols < (n - 1) / cols ? n : c;
+    case kKeyHome:
+        return 1;
+    case kKeyEnd:
+        return n;
+    case kKeyPageUp:
+        return std::max(1, c - page);
+    case kKeyPageDown:
+        return std::min(n, c + page);
+    default:
+        return 0;
+    }
+}
+
+void GlimraModel::set_anchor(int32_t index) {
+    m_anchor = item(index) ? index : 0;
+    m_base.assign(m_items.size(), false);
+    for (size_t i = 0; i < m_items.size(); ++i)
+        m_base[i] = m_items[i].Selected;
+}
+
+void GlimraModel::move_current(int32_t target, bool shift, bool ctrl,
+                               std::vector<int32_t>& changed) {
+    const int32_t old_current = m_current;
+    m_current = target;
+    const int16_t mode = m_props.SelectionMode;
+    if (shift && mode == 2) {
+        if (!item(m_anchor))
+            set_anchor(item(old_current) ? old_current : target);
+        const int32_t low = std::min(m_anchor, target), high = std::max(m_anchor, target);
+        for (int32_t i = 1; i <= count(); ++i) {
+            ThumbItem& it = m_items[static_cast<size_t>(i - 1)];
+            const bool wanted = m_base[static_cast<size_t>(i - 1)] || (i >= low && i <= high);
+            if (it.Selected != wanted) {
+                it.Selected = wanted;
+                changed.push_back(i);
+            }
+        }
+        return;
+    }
+    if (!ctrl && (mode == 1 || mode == 2)) {
+        clear_selection(changed);
+        toggle(target, changed);
+    }
+    set_anchor(target);
+}
+
+void GlimraModel::add_current_cells(std::vector<int32_t>& cells, int32_t old_current) const {
+    if (old_current == m_current)
+        return;
+    for (const int32_t index : {old_current, m_current})
+        if (item(index) && std::find(cells.begin(), cells.end(), index) == cells.end())
+            cells.push_back(index);
+}
+
+void GlimraModel::show_key_result(const std::vector<int32_t>& changed, int32_t old_current) {
+    std::vector<int32_t> cells;
+    for (const int32_t index : changed)
+        if (std::find(cells.begin(), cells.end(), index) == cells.end())
+            cells.push_back(index);
+    add_current_cells(cells, old_current);
+    scroll_into_view(m_current);
+    m_host.draw_items(cells);
+    m_host.present();
+}
+
+void GlimraModel::scroll_into_view(int32_t index) {
+    const ThumbItem* it = item(index);
+    if (!it || m_needs_layout)
+        return;
+    ScrollRange range = scroll_range(m_layout, m_height, m_twipsPerPixelY);
+    if (!range.visible)
+        return;
+    const double offset = scroll_offset();
+    const double top = double(it->BoundsGrid.top) - m_props.Margin;
+    const double bottom = double(it->BoundsGrid.bottom) + m_props.Margin;
+    double pixels = 0;
+    if (top < offset)
+        pixels = std::floor(top / m_twipsPerPixelY);
+    else if (bottom > offset + m_height)
+        pixels = std::ceil((bottom - m_height) / m_twipsPerPixelY);
+    else
+        return;
+    range.value = static_cast<int32_t>(std::clamp<double>(pixels, 0, range.maximum));
+    if (range.value == m_scroll_value)
+        return;
+    m_scroll_value = range.value;
+    m_host.set_scroll_range(range);
+}
+
+bool GlimraModel::key_down(int16_t KeyCode, int16_t Shift) {
+    if (!m_loaded || !m_props.Enabled || count() < 1)
+        return false;
+    const bool shift = (Shift & kShiftMask) != 0, ctrl = (Shift & kCtrlMask) != 0;
+    const int16_t mode = m_props.SelectionMode;
+    const int32_t old_current = m_current;
+    const std::vector<int32_t> before = selected_items();
+    std::vector<int32_t> changed;
+    switch (KeyCode) {
+    case kKeyReturn:
+        if (item(m_current)) {
+            int32_t opened = m_current;
+            m_host.DblClick(opened);
+        }
+        return true;
+    case kKeyEscape:
+        clear_selection(changed);
+        set_anchor(m_anchor);
+        break;
+    case kKeySpace:
+        if (!item(m_current))
+            m_current = 1;
+        if (mode == 1)
+            clear_selection(changed);
+        if (mode == 2 || (mode == 1 && !m_items[static_cast<size_t>(m_current - 1)].Selected))
+            toggle(m_current, changed);
+        set_anchor(m_current);
+        break;
+    case kKeyA:
+        if (!ctrl)
+            return false;
+        if (mode == 2) {
+            for (int32_t i = 1; i <= count(); ++i)
+                if (!m_items[static_cast<size_t>(i - 1)].Selected) {
+                    m_items[static_cast<size_t>(i - 1)].Selected = true;
+                    changed.push_back(i);
+                }
+            set_anchor(m_anchor);
+        }
+        break;
+    default: {
+        const int32_t target = key_target(KeyCode);
+        if (target == 0)
+            return false;
+        move_current(target, shift, ctrl, changed);
+        break;
+    }
+    }
+    show_key_result(changed, old_current);
+    if (selected_items() != before)
+        m_host.SelectionChange();
+    return true;
 }
 
 // --- Captions ------------------------------------------------------------------------------

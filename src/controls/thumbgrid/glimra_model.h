@@ -49,6 +49,8 @@ public:
     virtual void GlimraDrawingEnd() = 0;
     virtual void GlimraLoadStart() = 0;
     virtual void GlimraLoadEnd() = 0;
+    // Raised after the user changed the selection, by the mouse or the keyboard.
+    virtual void SelectionChange() = 0;
 
     // Draws the visible cells now, from the layout just made; force asks for every
     // picture to be read again.
@@ -78,8 +80,23 @@ std::string selected_items_text(const std::vector<int32_t>& items);
 
 // Mouse buttons and modifier bits as the events carry them.
 inline constexpr int16_t kLeftButton = 1;
+inline constexpr int16_t kRightButton = 2;
 inline constexpr int16_t kShiftMask = 1;
 inline constexpr int16_t kCtrlMask = 2;
+
+// Key codes as the grid's key events carry them.
+inline constexpr int16_t kKeyReturn = 13;
+inline constexpr int16_t kKeyEscape = 27;
+inline constexpr int16_t kKeySpace = 32;
+inline constexpr int16_t kKeyPageUp = 33;
+inline constexpr int16_t kKeyPageDown = 34;
+inline constexpr int16_t kKeyEnd = 35;
+inline constexpr int16_t kKeyHome = 36;
+inline constexpr int16_t kKeyLeft = 37;
+inline constexpr int16_t kKeyUp = 38;
+inline constexpr int16_t kKeyRight = 39;
+inline constexpr int16_t kKeyDown = 40;
+inline constexpr int16_t kKeyA = 65;
 
 class GlimraModel {
 public:
@@ -169,7 +186,24 @@ public:
     void fond_MouseMove(int16_t Button, int16_t Shift, float x, float y);
     void fond_MouseUp(int16_t Button, int16_t Shift, float x, float y);
     void fond_DblClick();
+    // A context menu asked for at (x, y): a picture outside the selection becomes the
+    // selection, so the menu acts on what was pointed at.
+    void fond_ContextMenu(float x, float y);
     void UpdateStatus();
+
+    // --- The keyboard ---------------------------------------------------------------------
+    // A key pressed while the grid has the focus; false when the grid has no use for it.
+    // Arrows, Home, End and the page keys move the current item and select it alone; with
+    // Shift they select from the anchor to it, with Ctrl they only move. Space toggles the
+    // current item, Ctrl+A selects every item, Escape clears, Return raises DblClick.
+    bool key_down(int16_t KeyCode, int16_t Shift);
+    // The item the keyboard acts on (0 for none): the last one clicked or moved to.
+    int32_t current() const { return m_current; }
+    // Where a Shift range starts: the last item clicked or moved to without Shift.
+    int32_t anchor() const { return m_anchor; }
+    // Items a row holds, and rows the area shows, as the cells lie now.
+    int32_t columns() const;
+    int32_t rows_per_page() const;
 
     int32_t hoverItem() const { return m_hoverItem; }
     int32_t clickedItem() const { return m_clickedItem; }
@@ -210,6 +244,16 @@ private:
     void clear_selection(std::vector<int32_t>& changed);
     void select_on_click(int32_t hit, int16_t Shift, std::vector<int32_t>& changed);
     void show_selection_change(const std::vector<int32_t>& changed);
+    // The item a movement key leads to from the current one; 0 for a key that moves nothing.
+    int32_t key_target(int16_t KeyCode) const;
+    void move_current(int32_t target, bool shift, bool ctrl, std::vector<int32_t>& changed);
+    void set_anchor(int32_t index);
+    // Redraws the cells that changed and the current item's old and new cell, brings the
+    // current item into view, and tells the container when the selection changed.
+    // Adds the old and the new current item's cells to those to redraw, once each.
+    void add_current_cells(std::vector<int32_t>& cells, int32_t old_current) const;
+    void show_key_result(const std::vector<int32_t>& changed, int32_t old_current);
+    void scroll_into_view(int32_t index);
 
     GlimraHost& m_host;
     GlimraProperties m_props;
@@ -254,6 +298,11 @@ private:
     int32_t m_dragItem = 0;
     Rect m_dragStartCell;
     int32_t m_grabX = 0, m_grabY = 0;
+    int32_t m_current = 0;
+    int32_t m_anchor = 0;
+    // The selection as it stood when the anchor was set: a Shift range adds to it, so
+    // going back towards the anchor gives up what the range took, not what was there.
+    std::vector<bool> m_base;
     std::string m_status_caption;
     bool m_status_visible = false;
 };
