@@ -264,4 +264,3 @@ TEST_F(GridZoomTest, LargeCellsAreDrawnFromTheDesktopsLargeThumbnailWhileItStand
 
 } // namespace
 } // namespace orvix::test
-
