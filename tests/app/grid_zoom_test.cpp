@@ -74,7 +74,7 @@ TEST_F(GridZoomTest, CtrlWheelAndTheSliderGrowTheCellsWithCaptionsBelow) {
     transfer();
     const int smallest = zoom()->minimum();
     const QRect fitted = cell_of(1);
-    EXPECT_EQ(m_tex->model().caption_band(), 0) << "the specified captions, over the picture";
+    EXPECT_EQ(m_tex->model().caption_band(), 0) << "the grid's own captions, over the picture";
 
     ctrl_wheel(120 * 10);
     settle();
@@ -102,7 +102,7 @@ TEST_F(GridZoomTest, CtrlWheelAndTheSliderGrowTheCellsWithCaptionsBelow) {
     EXPECT_EQ(zoom()->value(), smallest) << "no smaller than the grid's own cells";
     EXPECT_EQ(m_tex->ThumbnailsSize(), -1300);
     EXPECT_EQ(m_tex->model().caption_band(), 0);
-    EXPECT_EQ(cell_of(1), fitted) << "back as specified";
+    EXPECT_EQ(cell_of(1), fitted) << "back to the grid's own cells";
 }
 
 TEST_F(GridZoomTest, TheOrderBoxSortsByNameAndByDateTaken) {

@@ -54,7 +54,7 @@ TEST(HiDpiGrid, DrawsCellsFromTheLargerSourceAtTheScreensDensity) {
     test::settle_grid(grid);
 
     const QRect picture = test::grid_pixels(grid, grid.File_Bounds(1));
-    ASSERT_EQ(picture.size(), QSize(80, 60)) << "the specified size, in points";
+    ASSERT_EQ(picture.size(), QSize(80, 60)) << "the thumbnail's own size, in points";
     const CellLoader::Found found = grid.loader().find(thumb, QSize(160, 120));
     ASSERT_TRUE(found.image && found.fresh) << "decoded at the device pixels of the cell";
     EXPECT_EQ(found.image->size(), QSize(160, 120));

@@ -70,7 +70,7 @@ TEST_F(ZoomGrid, CaptionsBelowLeaveThePictureUncovered) {
     flat_jpeg(m_paths[0], 180, 180, 250, 0, 0);
     load();
     const QRect over = picture(1);
-    EXPECT_GT(test::white_pixels(shot(), over), 20) << "as specified, the caption lies over it";
+    EXPECT_GT(test::white_pixels(shot(), over), 20) << "at the grid's own size the caption lies over it";
 
     m_grid.set_zoomed(true);
     test::settle_grid(m_grid);
@@ -93,7 +93,7 @@ TEST_F(ZoomGrid, CaptionsBelowLeaveThePictureUncovered) {
     EXPECT_GT(m_grid.model().caption_band(), 0);
     m_grid.set_zoomed(false);
     EXPECT_EQ(m_grid.model().caption_band(), 0);
-    EXPECT_EQ(picture(1), over) << "back as specified";
+    EXPECT_EQ(picture(1), over) << "back to the grid's own cells";
 }
 
 TEST_F(ZoomGrid, CtrlWheelAsksForAZoomAndDoesNotScroll) {
