@@ -70,7 +70,8 @@ TEST_F(ZoomGrid, CaptionsBelowLeaveThePictureUncovered) {
     flat_jpeg(m_paths[0], 180, 180, 250, 0, 0);
     load();
     const QRect over = picture(1);
-    EXPECT_GT(test::white_pixels(shot(), over), 20) << "at the grid's own size the caption lies over it";
+    EXPECT_GT(test::white_pixels(shot(), over), 20)
+        << "at the grid's own size the caption lies over it";
 
     m_grid.set_zoomed(true);
     test::settle_grid(m_grid);
