@@ -25,6 +25,9 @@ using TjHandle = std::unique_ptr<void, TjDestroyer>;
 } // namespace
 
 std::span<const uint8_t> jpeg_header(PictureSource& source) {
+    const std::span<const uint8_t> start = source.prefix(2);
+    if (start.size() < 2 || start[0] != 0xFF || start[1] != 0xD8)
+        return {};
     size_t at = 2;
     for (;;) {
         const std::span<const uint8_t> bytes = source.prefix(at + 4);

@@ -7,7 +7,7 @@
 namespace orvix::picture::detail {
 
 // The bytes of a JPEG up to its first scan: every metadata segment, none of the picture's
-// data, so that reading its tags costs no more than its header.
+// data, so that reading its tags costs no more than its header. Empty for another file.
 std::span<const uint8_t> jpeg_header(PictureSource& source);
 
 // The smallest JPEG preview in the header of the JPEG source that is at least min_size,

@@ -673,6 +673,23 @@ std::optional<Size> image_size(const std::string& path) {
     }
 }
 
+std::optional<Size> shown_size(const std::string& path) {
+    try {
+        pl::PictureSource source;
+        if (!source.open(path))
+            return std::nullopt;
+        const int code = format_code(source, file_extension(path));
+        const std::optional<pl::PictureSize> size = pl::read_picture_size(source, code);
+        if (!size)
+            return std::nullopt;
+        if (pl::detail::jpeg_orientation(pl::detail::jpeg_header(source)) >= 5)
+            return Size{size->height, size->width};
+        return Size{size->width, size->height};
+    } catch (...) {
+        return std::nullopt;
+    }
+}
+
 std::string size_text(const std::optional<Size>& size) {
     if (!size)
         return "ERROR";

@@ -2,6 +2,7 @@
 // makes them: the picture and its EXIF thumbnail written by exiftool. The preview is given
 // a colour of its own, so a copy's colour tells which of the two it came from.
 #include "helpers.h"
+#include "imaging/imaging.h"
 #include "imaging/scaled_copies.h"
 #include "support/temp_dir.h"
 
@@ -158,6 +159,37 @@ TEST(EmbeddedPreview, IgnoredUnlessAsked) {
     const ScaledCopies drawn = scaled_copies(picture, true, sizes);
     ASSERT_EQ(drawn.result, 0);
     EXPECT_TRUE(near(drawn.copies[0], 10, 37, kPictureBlue));
+}
+
+} // namespace
+} // namespace orvix
+
+namespace orvix {
+namespace {
+
+// The caption's size, read from the header alone: a picture stored sideways is shown tall.
+class ShownSize : public testing::TestWithParam<int> {};
+
+TEST_P(ShownSize, FollowsTheOrientation) {
+    TempDir dir;
+    const std::string picture = dir.file("picture.jpg");
+    test::make_jpeg(picture, 64, 48);
+    int status = -1;
+    test::run_command("/usr/bin/exiftool -q -q -overwrite_original -n -Orientation=" +
+                          std::to_string(GetParam()) + " " + test::quoted(picture),
+                      &status);
+    ASSERT_EQ(status, 0);
+    const Size expected = GetParam() >= 5 ? Size{48, 64} : Size{64, 48};
+    EXPECT_EQ(shown_size(picture), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Orientations, ShownSize, testing::Values(1, 3, 5, 6, 8));
+
+TEST(ShownSizeOfOtherFiles, PngAndUnreadable) {
+    TempDir dir;
+    test::make_picture(dir.file("picture.png"), 30, 20);
+    EXPECT_EQ(shown_size(dir.file("picture.png")), (Size{30, 20}));
+    EXPECT_EQ(shown_size(dir.file("missing.jpg")), std::nullopt);
 }
 
 } // namespace
