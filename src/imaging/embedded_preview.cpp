@@ -73,7 +73,8 @@ PictureSize decode_size(int width, int height, PictureSize want) {
     return best;
 }
 
-// The preview decoded, or empty when it is too small, of other proportions or damaged.
+// The preview decoded, or empty when it is too small or too large, of other proportions or
+// damaged.
 RgbImage decoded_preview(const Exiv2::PreviewImage& preview, PictureSize full,
                          PictureSize min_size) {
     TjHandle handle(tjInitDecompress());
@@ -86,8 +87,9 @@ RgbImage decoded_preview(const Exiv2::PreviewImage& preview, PictureSize full,
                             &colorspace) != 0 ||
         width <= 0 || height <= 0 || colorspace == TJCS_CMYK || colorspace == TJCS_YCCK)
         return {};
-    if (width < min_size.width || height < min_size.height ||
-        !same_proportions({width, height}, full))
+    // One larger than the picture is no preview of it, and would cost more than the picture.
+    if (width < min_size.width || height < min_size.height || width > full.width ||
+        height > full.height || !same_proportions({width, height}, full))
         return {};
     const PictureSize scaled =
         decode_size(width, height, {2 * min_size.width, 2 * min_size.height});

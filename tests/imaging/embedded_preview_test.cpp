@@ -117,7 +117,9 @@ INSTANTIATE_TEST_SUITE_P(
         Refused{"LetterBoxed", {1600, 900, 160, 120}, kGridCopy},
         Refused{"Damaged", {800, 600, 160, 120, 0, true}, kGridCopy},
         Refused{"SmallerThanAsked", {800, 600, 160, 120}, {.box = {.width = 200}, .longest = 0}},
-        Refused{"TooSmallForLongestSide", {800, 600, 160, 120}, {.box = {}, .longest = 256}}),
+        Refused{"TooSmallForLongestSide", {800, 600, 160, 120}, {.box = {}, .longest = 256}},
+        // A preview larger than the picture is none of it, and costs more to decode.
+        Refused{"LargerThanThePicture", {160, 120, 320, 240}, kGridCopy}),
     [](const testing::TestParamInfo<Refused>& info) { return std::string(info.param.name); });
 
 TEST(EmbeddedPreview, TurnedUprightAsThePicture) {
