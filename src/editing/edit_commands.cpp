@@ -320,10 +320,8 @@ std::string find_picture_of_item(const EditContext& context, int32_t item) {
 std::string thumbnail_caption(const std::string& picture_path) {
     const int64_t length = std::max<int64_t>(file_length(picture_path), 0);
     const int kilobytes = to_int(static_cast<double>(length) / 1024);
-    std::optional<Size> size = image_size(picture_path);
     // The size as the picture is shown: upright, a sideways-stored portrait is tall.
-    if (size && exif_orientation(picture_path) >= 5)
-        size = Size{size->height, size->width};
+    const std::optional<Size> size = shown_size(picture_path);
     const std::string size_shown =
         size ? std::to_string(size->width) + " x " + std::to_string(size->height) : "ERROR";
     return file_name(picture_path, true) + std::string(CRLF) + "(" + size_shown + ")" +

@@ -2,6 +2,7 @@
 
 #include "fs/fs.h"
 #include "imaging/codecs.h"
+#include "imaging/embedded_preview.h"
 #include "imaging/orientation.h"
 #include "imaging/picture_layer.h"
 #include "imaging/scaled_copies.h"
@@ -428,19 +429,10 @@ pl::RgbImage copy_at(const pl::RgbImage& image, const ResizePlan& plan) {
     return copy;
 }
 
-ScaledCopies copies_of(const std::string& path, bool upright, std::span<const CopySize> sizes) {
-    pl::PictureSource source;
-    if (!source.open(path))
-        return failed_copies(kSourceUnreadable);
-    const int code = format_code(source, file_extension(path));
-    if (code == pl::kFormatUnknown)
-        return failed_copies(kSourceUnreadable);
-    std::vector<int16_t> transforms;
-    if (upright && code == pl::kFormatJpeg) {
-        transforms =
-            pl::detail::upright_transforms(pl::detail::jpeg_orientation(source.contents()));
-        source.seek(0);
-    }
+// The copies of sizes drawn from the picture's own pixels.
+ScaledCopies decoded_copies(pl::PictureSource& source, int code,
+                            const std::vector<int16_t>& transforms,
+                            std::span<const CopySize> sizes) {
     const bool swapped = swaps_sides(transforms);
     const std::optional<DecodeHint> hint = decode_hint(source, code, sizes, swapped);
     pl::RgbImage image = pl::read_picture(source, code, hint ? hint->min_size : pl::PictureSize{});
@@ -472,6 +464,94 @@ ScaledCopies copies_of(const std::string& path, bool upright, std::span<const Co
         result.copies.push_back(std::move(copy));
     }
     return result;
+}
+
+// The copies drawn from a preview the JPEG carries where it is large enough for them, the
+// others from the picture; std::nullopt when no copy can come from a preview.
+std::optional<ScaledCopies> preview_copies(pl::PictureSource& source,
+                                           const std::vector<int16_t>& transforms,
+                                           std::span<const CopySize> sizes) {
+    const std::optional<pl::PictureSize> stored = pl::read_picture_size(source, pl::kFormatJpeg);
+    source.seek(0);
+    if (!stored)
+        return std::nullopt;
+    const bool swapped = swaps_sides(transforms);
+    pl::PictureSize shown = *stored;
+    if (swapped)
+        std::swap(shown.width, shown.height);
+    std::vector<ResizePlan> plans(sizes.size());
+    for (size_t i = 0; i < sizes.size(); ++i) {
+        if (plan_resize(resize_for(sizes[i], shown.width, shown.height), shown.width, shown.height,
+                        plans[i]) != 0 ||
+            !plans[i].active)
+            return std::nullopt;
+    }
+    // A preview that holds every copy, else one that holds the smallest; the copies it is
+    // too small for come from the picture.
+    pl::PictureSize least{plans[0].fit_width(), plans[0].fit_height()}, most = least;
+    for (const ResizePlan& plan : plans) {
+        least = {std::min(least.width, plan.fit_width()),
+                 std::min(least.height, plan.fit_height())};
+        most = {std::max(most.width, plan.fit_width()), std::max(most.height, plan.fit_height())};
+    }
+    if (swapped) {
+        std::swap(least.width, least.height);
+        std::swap(most.width, most.height);
+    }
+    pl::RgbImage preview = pl::detail::embedded_preview(source, *stored, most);
+    if (preview.empty() && least != most)
+        preview = pl::detail::embedded_preview(source, *stored, least);
+    source.seek(0);
+    if (preview.empty())
+        return std::nullopt;
+    // The preview is stored as the picture is, so it takes the same turn.
+    for (const int16_t transform : transforms) {
+        if (!apply_transform(preview, transform))
+            return std::nullopt;
+    }
+    ScaledCopies result{
+        .result = 0, .copies = std::vector<pl::RgbImage>(sizes.size()), .shown = shown};
+    std::vector<CopySize> from_picture;
+    std::vector<size_t> picture_slots;
+    for (size_t i = 0; i < sizes.size(); ++i) {
+        if (preview.width() >= plans[i].fit_width() && preview.height() >= plans[i].fit_height()) {
+            result.copies[i] = copy_at(preview, plans[i]);
+            if (result.copies[i].empty())
+                return failed_copies(failure_code());
+        } else {
+            from_picture.push_back(sizes[i]);
+            picture_slots.push_back(i);
+        }
+    }
+    if (!from_picture.empty()) {
+        ScaledCopies decoded = decoded_copies(source, pl::kFormatJpeg, transforms, from_picture);
+        if (decoded.result != 0)
+            return decoded;
+        for (size_t j = 0; j < picture_slots.size(); ++j)
+            result.copies[picture_slots[j]] = std::move(decoded.copies[j]);
+    }
+    return result;
+}
+
+ScaledCopies copies_of(const std::string& path, bool upright, std::span<const CopySize> sizes,
+                       Previews previews) {
+    pl::PictureSource source;
+    if (!source.open(path))
+        return failed_copies(kSourceUnreadable);
+    const int code = format_code(source, file_extension(path));
+    if (code == pl::kFormatUnknown)
+        return failed_copies(kSourceUnreadable);
+    std::vector<int16_t> transforms;
+    if (upright && code == pl::kFormatJpeg) {
+        transforms = pl::detail::upright_transforms(
+            pl::detail::jpeg_orientation(pl::detail::jpeg_header(source)));
+        source.seek(0);
+    }
+    if (previews == Previews::FirstWhereFit && code == pl::kFormatJpeg && !sizes.empty()) {
+        if (std::optional<ScaledCopies> drawn = preview_copies(source, transforms, sizes))
+            return std::move(*drawn);
+    }
+    return decoded_copies(source, code, transforms, sizes);
 }
 
 } // namespace
@@ -529,9 +609,10 @@ int32_t convert_image3(const std::string& source_path, const std::string& target
     }
 }
 
-ScaledCopies scaled_copies(const std::string& path, bool upright, std::span<const CopySize> sizes) {
+ScaledCopies scaled_copies(const std::string& path, bool upright, std::span<const CopySize> sizes,
+                           Previews previews) {
     try {
-        return copies_of(path, upright, sizes);
+        return copies_of(path, upright, sizes, previews);
     } catch (...) {
         return failed_copies(kRuntimeFailure);
     }
@@ -586,6 +667,23 @@ std::optional<Size> image_size(const std::string& path) {
         const std::optional<pl::PictureSize> size = pl::read_picture_size(source, code);
         if (!size)
             return std::nullopt;
+        return Size{size->width, size->height};
+    } catch (...) {
+        return std::nullopt;
+    }
+}
+
+std::optional<Size> shown_size(const std::string& path) {
+    try {
+        pl::PictureSource source;
+        if (!source.open(path))
+            return std::nullopt;
+        const int code = format_code(source, file_extension(path));
+        const std::optional<pl::PictureSize> size = pl::read_picture_size(source, code);
+        if (!size)
+            return std::nullopt;
+        if (pl::detail::jpeg_orientation(pl::detail::jpeg_header(source)) >= 5)
+            return Size{size->height, size->width};
         return Size{size->width, size->height};
     } catch (...) {
         return std::nullopt;

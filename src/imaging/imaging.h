@@ -100,6 +100,11 @@ int16_t upright_transform(int orientation, int16_t command);
 // The picture's size as a decode would give it; std::nullopt when it cannot be read.
 std::optional<Size> image_size(const std::string& path);
 
+// The picture's size as it is shown, upright (a JPEG stored sideways, EXIF orientation 5 to
+// 8, is as tall as it is wide when stored), from one read of its header; std::nullopt when it
+// cannot be read.
+std::optional<Size> shown_size(const std::string& path);
+
 // The size as the grid's captions and callers of get_image_size read it: "width,height",
 // or "ERROR" for no size.
 std::string size_text(const std::optional<Size>& size);

@@ -29,10 +29,17 @@ struct ScaledCopies {
     picture::PictureSize shown;
 };
 
+// Whether a copy may come from a preview the file carries. Only a file just taken from the
+// camera is sure to carry previews that show its pixels: an edit may leave one behind.
+enum class Previews { Ignored, FirstWhereFit };
+
 // Reads the picture at path (format from its extension, else from its content), stands it
 // upright when asked (a JPEG's EXIF orientation applied) and makes a copy of each size. A
 // JPEG is decoded at the smallest DCT scale that leaves every box copy twice its size, as
-// convert_image does for one, and every longest-side copy at least its size.
-ScaledCopies scaled_copies(const std::string& path, bool upright, std::span<const CopySize> sizes);
+// convert_image does for one, and every longest-side copy at least its size. With
+// FirstWhereFit, a copy whose size a JPEG's embedded preview holds (of the picture's
+// proportions, undamaged) is drawn from that preview, turned as the picture is.
+ScaledCopies scaled_copies(const std::string& path, bool upright, std::span<const CopySize> sizes,
+                           Previews previews = Previews::Ignored);
 
 } // namespace orvix

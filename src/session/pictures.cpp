@@ -19,11 +19,11 @@ int32_t write_failure() {
 }
 
 // The grid's thumbnail written, the cache's handed back.
-int32_t draw_thumbnails(const std::string& pixels, const std::string& thumb,
-                        CacheThumbnails& cache) {
+int32_t draw_thumbnails(const std::string& pixels, const std::string& thumb, CacheThumbnails& cache,
+                        Previews previews) {
     const std::array sizes{CopySize{.box = kThumbnailRequest.resize, .longest = 0},
                            kNormalCacheCopy, kLargeCacheCopy};
-    ScaledCopies drawn = scaled_copies(pixels, kThumbnailRequest.upright, sizes);
+    ScaledCopies drawn = scaled_copies(pixels, kThumbnailRequest.upright, sizes, previews);
     if (drawn.result != 0)
         return drawn.result;
     const std::optional<picture::TargetFormat> format =
@@ -41,10 +41,10 @@ int32_t draw_thumbnails(const std::string& pixels, const std::string& thumb,
 
 } // namespace
 
-int32_t make_thumbnail(const std::string& pixels, const std::string& thumb,
-                       CacheThumbnails& cache) {
+int32_t make_thumbnail(const std::string& pixels, const std::string& thumb, CacheThumbnails& cache,
+                       Previews previews) {
     try {
-        return draw_thumbnails(pixels, thumb, cache);
+        return draw_thumbnails(pixels, thumb, cache, previews);
     } catch (...) {
         return kRuntimeFailure;
     }
@@ -58,9 +58,9 @@ void make_cache_thumbnails(const std::string& picture) {
             picture, {std::move(drawn.copies[0]), std::move(drawn.copies[1]), drawn.shown});
 }
 
-int32_t make_thumbnail(const std::string& pixels, const std::string& thumb) {
+int32_t make_thumbnail(const std::string& pixels, const std::string& thumb, Previews previews) {
     CacheThumbnails cache;
-    const int32_t result = make_thumbnail(pixels, thumb, cache);
+    const int32_t result = make_thumbnail(pixels, thumb, cache, previews);
     if (result == 0)
         store_cache_thumbnails(pixels, cache);
     return result;

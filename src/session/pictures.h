@@ -4,6 +4,7 @@
 #pragma once
 
 #include "imaging/imaging.h"
+#include "imaging/scaled_copies.h"
 #include "thumbcache/thumbcache.h"
 
 #include <cstdint>
@@ -28,12 +29,15 @@ inline constexpr ConvertRequest kThumbnailRequest{
 // Draws the thumbnail file thumb from pixels, a file of the picture (the picture itself, or
 // a copy of it), and from the same decode the desktop's cache thumbnails of pixels; the
 // imaging result of thumb, 0 on success. The cache is only a cache: a failure to write it
-// is no failure here.
-int32_t make_thumbnail(const std::string& pixels, const std::string& thumb);
+// is no failure here. With FirstWhereFit the copies come from a preview pixels carries where
+// it fits: only for a file as the camera wrote it, whose previews still show its pixels.
+int32_t make_thumbnail(const std::string& pixels, const std::string& thumb,
+                       Previews previews = Previews::Ignored);
 
 // The same for a picture still being written (a conversion of pixels): the cache thumbnails
 // are handed back, to be stored with store_cache_thumbnails once the picture stands.
-int32_t make_thumbnail(const std::string& pixels, const std::string& thumb, CacheThumbnails& cache);
+int32_t make_thumbnail(const std::string& pixels, const std::string& thumb, CacheThumbnails& cache,
+                       Previews previews = Previews::Ignored);
 
 // Draws and stores the desktop's cache thumbnails of the picture alone, for an edit that
 // leaves the grid's thumbnail as it is; a failure is no failure of the edit.

@@ -276,9 +276,12 @@ private:
         // At once, so a run stopped or broken off later still knows this picture.
         if (verified)
             remember(source);
+        // A turn leaves the camera's previews as they were: the thumbnail is drawn from the
+        // turned pixels then.
+        Previews previews = Previews::FirstWhereFit;
         if (m_options.auto_rotate && converted_extension == extension &&
-            (extension == "jpg" || extension == "jpeg"))
-            stand_upright(copy->path);
+            (extension == "jpg" || extension == "jpeg") && stand_upright(copy->path))
+            previews = Previews::Ignored;
 
         FileOutcome outcome = FileOutcome::done(source);
         std::string final_path = copy->path;
@@ -292,7 +295,7 @@ private:
             // conversion, and the copy goes only once both are done.
             const std::shared_ptr<PendingThumbnail> thumb =
                 m_options.show_thumbs && is_plain_name(converted->name)
-                    ? start_thumbnail(copy->path, converted->path)
+                    ? start_thumbnail(copy->path, converted->path, previews)
                     : nullptr;
             outcome = convert(source, copy->path, *converted);
             const bool converted_ok = outcome.status == Outcome::Done;
@@ -308,7 +311,7 @@ private:
             }
             final_path = converted_ok ? converted->path : std::string();
         } else if (m_options.show_thumbs) {
-            start_thumbnail(copy->path, copy->path);
+            start_thumbnail(copy->path, copy->path, previews);
         }
         if (!final_path.empty() && final_path != copy->path)
             delete_file(copy->path, false, true);
@@ -343,30 +346,33 @@ private:
 
     // The copy turned losslessly to stand as the camera was held, its tag reset. A turn that
     // would cut its edges or re-encode it is not made: the copy keeps its tag, which still
-    // shows it upright, and is counted.
-    void stand_upright(const std::string& copy) {
+    // shows it upright, and is counted. True when the copy was turned.
+    bool stand_upright(const std::string& copy) {
         const int orientation = exif_orientation(copy);
         if (orientation == 1)
-            return;
+            return false;
         const int16_t turn = upright_transform(orientation, 0);
         if (jpeg_transform_loss(copy, turn) != 0 ||
-            jpeg_lossless_transform(copy, copy, turn, JpegEdges::Exact) != 0)
+            jpeg_lossless_transform(copy, copy, turn, JpegEdges::Exact) != 0) {
             ++m_outcome.kept_tagged;
+            return false;
+        }
+        return true;
     }
 
     // The thumbnail is named after picture and drawn from pixels, a file of the same picture
     // that stays in place until the thumbnail tasks are waited for.
-    std::shared_ptr<PendingThumbnail> start_thumbnail(const std::string& pixels,
-                                                      const std::string& picture) {
+    std::shared_ptr<PendingThumbnail>
+    start_thumbnail(const std::string& pixels, const std::string& picture, Previews previews) {
         auto thumb = std::make_shared<PendingThumbnail>();
         thumb->picture = picture;
         thumb->thumb = free_thumb_path(m_thumbs_dir, base_name(picture), m_thumb_names);
         m_thumb_names.insert(thumb->thumb);
         m_thumbnails.push_back(thumb);
-        m_thumbnail_tasks.post([thumb, pixels] {
+        m_thumbnail_tasks.post([thumb, pixels, previews] {
             thumb->made = pixels == thumb->picture
-                              ? make_thumbnail(pixels, thumb->thumb) == 0
-                              : make_thumbnail(pixels, thumb->thumb, thumb->cache) == 0;
+                              ? make_thumbnail(pixels, thumb->thumb, previews) == 0
+                              : make_thumbnail(pixels, thumb->thumb, thumb->cache, previews) == 0;
         });
         return thumb;
     }

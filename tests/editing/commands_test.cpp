@@ -4,6 +4,7 @@
 #include "fs/fs.h"
 #include "imaging/helpers.h"
 #include "imaging/imaging.h"
+#include "session/pictures.h"
 #include "support/exif.h"
 #include "support/images.h"
 #include "text/text.h"
@@ -866,6 +867,28 @@ TEST_F(EditTest, OnlyTheFirstSelectedPictureIsCropped) {
     });
     EXPECT_EQ(get_image_size(a), "10,10");
     EXPECT_EQ(get_image_size(b), "64,32");
+}
+
+// A camera's thumbnail stays in the file through an edit in some cases; the grid's thumbnail
+// of an edited picture is drawn from the edited pixels, never from that thumbnail.
+TEST_F(EditTest, ATurnedCameraPicturesThumbnailShowsTheTurn) {
+    const std::string picture = add_picture("IMG_0007.jpg", 800, 600);
+    const std::string preview = m_dir.file("preview.jpg");
+    write_picture(preview, RgbImage{160, 120, std::vector<uint8_t>(160 * 120 * 3, 200)});
+    int status = -1;
+    run_command("/usr/bin/exiftool -q -q -overwrite_original \"-ThumbnailImage<=" + preview +
+                    "\" " + quoted(picture),
+                &status);
+    ASSERT_EQ(status, 0);
+    show("1");
+    transform_selected(m_context, "qvd");
+    const std::string expected = m_dir.file("expected.jpg");
+    ASSERT_EQ(convert_image(picture, expected, kThumbnailRequest), 0);
+    // Stood on its side: taller than wide, as the stored preview is not.
+    const RgbImage thumb = read_rgb(m_records[0].thumb_path);
+    ASSERT_EQ(thumb.width, 100);
+    ASSERT_GT(thumb.height, 100);
+    EXPECT_LT(mean_difference(thumb, read_rgb(expected)), 3.0);
 }
 
 } // namespace

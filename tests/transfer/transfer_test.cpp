@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
@@ -1230,6 +1231,54 @@ TEST_F(Transfer, TheCaptureDateNoteFollowsTheNamingAndTheStop) {
     EXPECT_EQ(outcome.without_capture_date, 2);
     expect_report("Stopped: 2 of 3\r\n\r\n2 without capture date", Icon::Information);
 }
+
+// A camera's JPEG carries a thumbnail of its own: the grid's thumbnail is drawn from it (here
+// red, the picture grey), turned as the picture stands; a copy turned upright has new pixels
+// and is drawn from them.
+struct CameraPreviewCase {
+    const char* name;
+    int orientation;
+    bool auto_rotate;
+    int thumb_height;
+    bool from_preview;
+};
+
+class CameraPreview : public Transfer, public testing::WithParamInterface<CameraPreviewCase> {};
+
+TEST_P(CameraPreview, TheGridsThumbnailComesFromThePreviewWhileItShowsThePixels) {
+    const CameraPreviewCase& c = GetParam();
+    const std::string picture = card("IMG_0001.JPG");
+    test::write_picture(picture,
+                        test::RgbImage{640, 480, std::vector<uint8_t>(640 * 480 * 3, 128)});
+    const std::string preview = m_dir.file("preview.jpg");
+    test::RgbImage red{160, 120, std::vector<uint8_t>(160 * 120 * 3, 20)};
+    for (size_t i = 0; i < red.pixels.size(); i += 3)
+        red.pixels[i] = 230;
+    test::write_picture(preview, red);
+    const std::string command = "/usr/bin/exiftool -q -q -overwrite_original -n -Orientation=" +
+                                std::to_string(c.orientation) + " \"-ThumbnailImage<=" + preview +
+                                "\" \"" + picture + "\"";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    m_options.show_thumbs = true;
+    m_options.auto_rotate = c.auto_rotate;
+    run();
+    ASSERT_EQ(m_pictures.size(), 1u);
+    const test::RgbImage thumb = test::read_rgb(m_pictures[0].thumb_path);
+    ASSERT_EQ(thumb.width, 100);
+    ASSERT_EQ(thumb.height, c.thumb_height);
+    const uint8_t* middle = thumb.at(50, thumb.height / 2);
+    EXPECT_EQ(middle[0] > 200, c.from_preview) << int(middle[0]);
+    EXPECT_EQ(middle[1] < 60, c.from_preview) << int(middle[1]);
+}
+
+INSTANTIATE_TEST_SUITE_P(Transfer, CameraPreview,
+                         testing::Values(CameraPreviewCase{"Level", 1, false, 75, true},
+                                         CameraPreviewCase{"SidewaysTagged", 6, false, 133, true},
+                                         CameraPreviewCase{"SidewaysTurnedUpright", 6, true, 133,
+                                                           false}),
+                         [](const testing::TestParamInfo<CameraPreviewCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 } // namespace
 } // namespace orvix
