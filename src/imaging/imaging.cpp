@@ -658,7 +658,10 @@ int exif_orientation(const std::string& path) {
     }
 }
 
-std::optional<Size> image_size(const std::string& path) {
+namespace {
+
+// The picture's size from its header; upright, a sideways EXIF orientation swaps its sides.
+std::optional<Size> header_size(const std::string& path, bool upright) {
     try {
         pl::PictureSource source;
         if (!source.open(path))
@@ -667,27 +670,22 @@ std::optional<Size> image_size(const std::string& path) {
         const std::optional<pl::PictureSize> size = pl::read_picture_size(source, code);
         if (!size)
             return std::nullopt;
+        if (upright && pl::detail::jpeg_orientation(pl::detail::jpeg_header(source)) >= 5)
+            return Size{size->height, size->width};
         return Size{size->width, size->height};
     } catch (...) {
         return std::nullopt;
     }
 }
 
+} // namespace
+
+std::optional<Size> image_size(const std::string& path) {
+    return header_size(path, false);
+}
+
 std::optional<Size> shown_size(const std::string& path) {
-    try {
-        pl::PictureSource source;
-        if (!source.open(path))
-            return std::nullopt;
-        const int code = format_code(source, file_extension(path));
-        const std::optional<pl::PictureSize> size = pl::read_picture_size(source, code);
-        if (!size)
-            return std::nullopt;
-        if (pl::detail::jpeg_orientation(pl::detail::jpeg_header(source)) >= 5)
-            return Size{size->height, size->width};
-        return Size{size->width, size->height};
-    } catch (...) {
-        return std::nullopt;
-    }
+    return header_size(path, true);
 }
 
 std::string size_text(const std::optional<Size>& size) {
