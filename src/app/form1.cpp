@@ -148,6 +148,11 @@ void Form1::link_parts() {
     links.pictures_ready = [this](const std::vector<TransferredPicture>& pictures) {
         m_state.transferred_pictures = pictures;
         fill_thumbnail_grid();
+        std::vector<std::string> files;
+        files.reserve(pictures.size());
+        for (const TransferredPicture& picture : pictures)
+            files.push_back(picture.picture_path);
+        m_cache_filler.add(files);
     };
     links.after_run = [this] { enable_toolbar(); };
     links.resume_watch = [this] { m_card_watch->start(); };

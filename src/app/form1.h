@@ -8,6 +8,7 @@
 #include "app/layout.h"
 #include "editing/edit_commands.h"
 #include "fs/fs.h"
+#include "session/cache_filler.h"
 #include "settings/language.h"
 #include "settings/locations.h"
 #include "settings/prefs.h"
@@ -168,6 +169,7 @@ private:
     std::unique_ptr<QtTranslation> m_qt_translation;
     std::unique_ptr<GridCommands> m_grid_commands; // the toolbar's commands on tex
     std::unique_ptr<GridView> m_grid_view;         // the zoom and order under tex
+    CacheFiller m_cache_filler; // the desktop's thumbnails of the last runs' pictures
     bool m_unloaded = false;
     bool m_close_when_commands_end = false; // a close waits for the long edit in hand
     std::map<std::string, QIcon> m_images;  // the image list, by key

@@ -72,6 +72,7 @@ void GridView::take_pictures() {
             pictures->erase(thumbnail);
     const std::lock_guard lock(m_pictures_mutex);
     m_pictures = std::move(pictures);
+    m_undrawable.clear();
 }
 
 std::string GridView::larger_source(const std::string& thumbnail) const {
@@ -83,8 +84,24 @@ std::string GridView::larger_source(const std::string& thumbnail) const {
     if (!pictures)
         return {};
     const auto found = pictures->find(thumbnail);
-    return found == pictures->end() ? std::string()
-                                    : cached_thumbnail(found->second, CacheSize::Large);
+    if (found == pictures->end())
+        return {};
+    const std::string& picture = found->second;
+    if (std::string cached = cached_thumbnail(picture, CacheSize::Large); !cached.empty())
+        return cached;
+    // Not drawn yet behind the transfer, or stale: drawn here, on the loader's thread that
+    // asks; a picture that cannot be drawn is not tried again until the list changes.
+    {
+        const std::lock_guard lock(m_pictures_mutex);
+        if (pictures != m_pictures || m_undrawable.contains(picture))
+            return {};
+    }
+    if (make_cache_thumbnails(picture))
+        return cached_thumbnail(picture, CacheSize::Large);
+    const std::lock_guard lock(m_pictures_mutex);
+    if (pictures == m_pictures)
+        m_undrawable.insert(picture);
+    return {};
 }
 
 void GridView::load(const std::string& prefs_text) {

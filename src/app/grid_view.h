@@ -13,6 +13,7 @@
 #include <mutex>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 class QComboBox;
@@ -69,6 +70,8 @@ private:
     using PictureOfThumbnail = std::unordered_map<std::string, std::string>;
     mutable std::mutex m_pictures_mutex;
     std::shared_ptr<const PictureOfThumbnail> m_pictures;
+    // Pictures whose cache thumbnails could not be drawn for the list as it stands.
+    mutable std::unordered_set<std::string> m_undrawable;
 };
 
 } // namespace orvix

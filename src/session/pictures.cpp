@@ -18,52 +18,73 @@ int32_t write_failure() {
                                                       : picture::kWriteFailed;
 }
 
-// The grid's thumbnail written, the cache's handed back.
-int32_t draw_thumbnails(const std::string& pixels, const std::string& thumb, CacheThumbnails& cache,
-                        Previews previews) {
-    const std::array sizes{CopySize{.box = kThumbnailRequest.resize, .longest = 0},
-                           kNormalCacheCopy, kLargeCacheCopy};
-    ScaledCopies drawn = scaled_copies(pixels, kThumbnailRequest.upright, sizes, previews);
-    if (drawn.result != 0)
-        return drawn.result;
+int32_t write_grid_thumbnail(const picture::RgbImage& image, const std::string& thumb) {
     const std::optional<picture::TargetFormat> format =
         picture::target_format(file_extension(thumb));
     if (!format)
         return kTargetUnsupported;
     picture::PictureTarget target;
     if (!target.open(thumb) ||
-        !picture::write_picture(target, drawn.copies[0], *format, kThumbnailRequest.quality) ||
+        !picture::write_picture(target, image, *format, kThumbnailRequest.quality) ||
         !target.commit())
         return write_failure();
-    cache = {std::move(drawn.copies[1]), std::move(drawn.copies[2]), drawn.shown};
     return 0;
+}
+
+constexpr CopySize kGridCopy{.box = kThumbnailRequest.resize, .longest = 0};
+
+int32_t draw_thumbnails(const std::string& pixels, const std::string& thumb) {
+    const std::array sizes{kGridCopy, kNormalCacheCopy, kLargeCacheCopy};
+    ScaledCopies drawn = scaled_copies(pixels, kThumbnailRequest.upright, sizes);
+    if (drawn.result != 0)
+        return drawn.result;
+    if (const int32_t result = write_grid_thumbnail(drawn.copies[0], thumb))
+        return result;
+    store_cache_thumbnails(pixels,
+                           {std::move(drawn.copies[1]), std::move(drawn.copies[2]), drawn.shown});
+    return 0;
+}
+
+int32_t draw_grid_thumbnail(const std::string& pixels, const std::string& thumb,
+                            Previews previews) {
+    const std::array sizes{kGridCopy};
+    ScaledCopies drawn = scaled_copies(pixels, kThumbnailRequest.upright, sizes, previews);
+    return drawn.result != 0 ? drawn.result : write_grid_thumbnail(drawn.copies[0], thumb);
 }
 
 } // namespace
 
-int32_t make_thumbnail(const std::string& pixels, const std::string& thumb, CacheThumbnails& cache,
-                       Previews previews) {
+int32_t make_thumbnail(const std::string& pixels, const std::string& thumb) {
     try {
-        return draw_thumbnails(pixels, thumb, cache, previews);
+        return draw_thumbnails(pixels, thumb);
     } catch (...) {
         return kRuntimeFailure;
     }
 }
 
-void make_cache_thumbnails(const std::string& picture) {
-    const std::array sizes{kNormalCacheCopy, kLargeCacheCopy};
-    ScaledCopies drawn = scaled_copies(picture, kThumbnailRequest.upright, sizes);
-    if (drawn.result == 0)
-        store_cache_thumbnails(
-            picture, {std::move(drawn.copies[0]), std::move(drawn.copies[1]), drawn.shown});
+int32_t make_grid_thumbnail(const std::string& pixels, const std::string& thumb,
+                            Previews previews) {
+    try {
+        return draw_grid_thumbnail(pixels, thumb, previews);
+    } catch (...) {
+        return kRuntimeFailure;
+    }
 }
 
-int32_t make_thumbnail(const std::string& pixels, const std::string& thumb, Previews previews) {
-    CacheThumbnails cache;
-    const int32_t result = make_thumbnail(pixels, thumb, cache, previews);
-    if (result == 0)
-        store_cache_thumbnails(pixels, cache);
-    return result;
+bool make_cache_thumbnails(const std::string& picture) {
+    try {
+        const std::optional<FileStatus> before = file_status(picture);
+        if (!before || !before->is_regular)
+            return false;
+        const std::array sizes{kNormalCacheCopy, kLargeCacheCopy};
+        ScaledCopies drawn = scaled_copies(picture, kThumbnailRequest.upright, sizes);
+        return drawn.result == 0 &&
+               store_cache_thumbnails(
+                   picture, {std::move(drawn.copies[0]), std::move(drawn.copies[1]), drawn.shown},
+                   &*before);
+    } catch (...) {
+        return false;
+    }
 }
 
 std::vector<std::string> grid_items(const std::string& filelist) {

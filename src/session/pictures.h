@@ -27,21 +27,22 @@ inline constexpr ConvertRequest kThumbnailRequest{
     .crop = {}, .resize = {.width = 100}, .quality = 100, .transform = 0, .upright = true};
 
 // Draws the thumbnail file thumb from pixels, a file of the picture (the picture itself, or
-// a copy of it), and from the same decode the desktop's cache thumbnails of pixels; the
-// imaging result of thumb, 0 on success. The cache is only a cache: a failure to write it
-// is no failure here. With FirstWhereFit the copies come from a preview pixels carries where
-// it fits: only for a file as the camera wrote it, whose previews still show its pixels.
-int32_t make_thumbnail(const std::string& pixels, const std::string& thumb,
-                       Previews previews = Previews::Ignored);
+// a copy of it); the imaging result, 0 on success. With FirstWhereFit it comes from a preview
+// pixels carries where one fits: only for a file as the camera wrote it, whose previews still
+// show its pixels. The desktop's cache is left to make_cache_thumbnails, so a transfer pays
+// for one small copy a picture.
+int32_t make_grid_thumbnail(const std::string& pixels, const std::string& thumb,
+                            Previews previews = Previews::Ignored);
 
-// The same for a picture still being written (a conversion of pixels): the cache thumbnails
-// are handed back, to be stored with store_cache_thumbnails once the picture stands.
-int32_t make_thumbnail(const std::string& pixels, const std::string& thumb, CacheThumbnails& cache,
-                       Previews previews = Previews::Ignored);
+// The same, and from the same decode the desktop's cache thumbnails of pixels, for an edit
+// that has just changed the picture. The cache is only a cache: a failure to write it is no
+// failure here.
+int32_t make_thumbnail(const std::string& pixels, const std::string& thumb);
 
-// Draws and stores the desktop's cache thumbnails of the picture alone, for an edit that
-// leaves the grid's thumbnail as it is; a failure is no failure of the edit.
-void make_cache_thumbnails(const std::string& picture);
+// Draws and stores the desktop's cache thumbnails of the picture alone; false when it cannot
+// be read, or changed while it was read, or the cache cannot be written. Never a failure of
+// the caller's: the cache is only a cache.
+bool make_cache_thumbnails(const std::string& picture);
 
 // The files of a grid's file list (paths joined by carriage returns), in item order.
 std::vector<std::string> grid_items(const std::string& filelist);

@@ -111,11 +111,19 @@ std::string valid_thumbnail(const std::string& picture, CacheSize size) {
     return path;
 }
 
-bool store_thumbnails(const std::string& picture, const CacheThumbnails& thumbnails) {
+bool same_file_version(const FileStatus& a, const FileStatus& b) {
+    return a.device == b.device && a.inode == b.inode && a.size == b.size &&
+           a.mtime_sec == b.mtime_sec && a.mtime_nsec == b.mtime_nsec;
+}
+
+bool store_thumbnails(const std::string& picture, const CacheThumbnails& thumbnails,
+                      const FileStatus* drawn_from) {
     const std::string uri = file_uri(picture);
     const std::string cache = thumbnail_cache_folder();
     const std::optional<FileStatus> status = file_status(picture);
     if (thumbnails.empty() || uri.empty() || cache.empty() || !status || !status->is_regular)
+        return false;
+    if (drawn_from && !same_file_version(*drawn_from, *status))
         return false;
     std::string cache_uri = file_uri(cache);
     if (!cache_uri.ends_with('/'))
@@ -177,9 +185,10 @@ std::string cached_thumbnail(const std::string& picture, CacheSize size) {
     }
 }
 
-bool store_cache_thumbnails(const std::string& picture, const CacheThumbnails& thumbnails) {
+bool store_cache_thumbnails(const std::string& picture, const CacheThumbnails& thumbnails,
+                            const FileStatus* drawn_from) {
     try {
-        return store_thumbnails(picture, thumbnails);
+        return store_thumbnails(picture, thumbnails, drawn_from);
     } catch (...) {
         return false;
     }

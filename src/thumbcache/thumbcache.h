@@ -4,6 +4,7 @@
 // modification time so that a changed picture's thumbnail is known to be stale.
 #pragma once
 
+#include "fs/fs.h"
 #include "imaging/picture_layer.h"
 #include "imaging/scaled_copies.h"
 
@@ -52,7 +53,10 @@ struct CacheThumbnails {
 // Writes both thumbnails of the picture, keyed with its URI and its modification time and
 // size as they stand now: each to a temporary file beside its final name, renamed into place,
 // mode 0600 in folders made 0700. False when either could not be written or the picture
-// cannot be read; the cache is never made to thumbnail its own files.
-bool store_cache_thumbnails(const std::string& picture, const CacheThumbnails& thumbnails);
+// cannot be read; the cache is never made to thumbnail its own files. With drawn_from, the
+// picture's status when its pixels were read, nothing is stored once the picture has changed
+// since: the old pixels keyed with the new time would pass for its thumbnail.
+bool store_cache_thumbnails(const std::string& picture, const CacheThumbnails& thumbnails,
+                            const FileStatus* drawn_from = nullptr);
 
 } // namespace orvix

@@ -103,14 +103,11 @@ private:
 };
 
 // A thumbnail on its way: its name is handed out when it is asked for, so thumbnails made
-// side by side never share one; made is set by the task that draws it. One drawn from another
-// file than its picture (a conversion under way) holds the desktop's cache thumbnails until
-// the picture stands.
+// side by side never share one; made is set by the task that draws it.
 struct PendingThumbnail {
     std::string picture;
     std::string thumb;
     bool made = false;
-    CacheThumbnails cache;
 };
 
 class TransferRun {
@@ -301,12 +298,7 @@ private:
             const bool converted_ok = outcome.status == Outcome::Done;
             if (thumb) {
                 m_thumbnail_tasks.wait();
-                if (converted_ok)
-                    m_thumbnail_tasks.post([thumb] {
-                        store_cache_thumbnails(thumb->picture, thumb->cache);
-                        thumb->cache = {};
-                    });
-                else
+                if (!converted_ok)
                     drop_thumbnail(*thumb);
             }
             final_path = converted_ok ? converted->path : std::string();
@@ -370,16 +362,13 @@ private:
         m_thumb_names.insert(thumb->thumb);
         m_thumbnails.push_back(thumb);
         m_thumbnail_tasks.post([thumb, pixels, previews] {
-            thumb->made = pixels == thumb->picture
-                              ? make_thumbnail(pixels, thumb->thumb, previews) == 0
-                              : make_thumbnail(pixels, thumb->thumb, thumb->cache, previews) == 0;
+            thumb->made = make_grid_thumbnail(pixels, thumb->thumb, previews) == 0;
         });
         return thumb;
     }
 
     // A picture whose conversion failed has no thumbnail.
     static void drop_thumbnail(PendingThumbnail& thumb) {
-        thumb.cache = {};
         if (thumb.made)
             delete_file(thumb.thumb, false, true);
         thumb.made = false;

@@ -9,6 +9,7 @@
 #include "imaging/imaging.h"
 #include "settings/prefs.h"
 #include "support/exif.h"
+#include "support/images.h"
 #include "support/temp_dir.h"
 #include "thumbcache/thumbcache.h"
 
@@ -243,22 +244,37 @@ TEST(Layout, TheZoomRowTakesTheBottomOfTheGrid) {
     EXPECT_EQ(layout.zoom.right, layout.sortorder.left - 100);
 }
 
+// The transfer leaves the desktop's cache thumbnails to be drawn behind it; the grid's larger
+// cells take them as soon as they stand, or draw them when asked first.
 TEST_F(GridZoomTest, LargeCellsAreDrawnFromTheDesktopsLargeThumbnailWhileItStandsForThePicture) {
-    start_with_card({"IMG_0001.jpg", "IMG_0002.jpg"});
+    start_with_card({"IMG_0001.jpg", "IMG_0002.jpg", "IMG_0003.jpg"});
     transfer();
-    ASSERT_EQ(m_tex->model().count(), 2);
-    for (int item = 1; item <= 2; ++item) {
-        const std::string large = cache_thumbnail_path(picture_of(item), CacheSize::Large);
-        ASSERT_NE(large, "");
-        EXPECT_TRUE(file_exists(large));
-        EXPECT_EQ(m_tex->loader().larger_source_of(m_tex->File_Path(item).toStdString()), large);
+    ASSERT_EQ(m_tex->model().count(), 3);
+    for (int item = 1; item <= 3; ++item) {
+        const std::string picture = picture_of(item);
+        EXPECT_TRUE(QTest::qWaitFor([&] {
+            return !cached_thumbnail(picture, CacheSize::Normal).empty() &&
+                   !cached_thumbnail(picture, CacheSize::Large).empty();
+        })) << "drawn behind the transfer: "
+            << picture;
+        EXPECT_EQ(m_tex->loader().larger_source_of(m_tex->File_Path(item).toStdString()),
+                  cache_thumbnail_path(picture, CacheSize::Large));
     }
     // A picture changed behind the program's back: its large thumbnail no longer stands for
-    // it, and the cell falls back to the grid's own thumbnail.
+    // it, and is drawn again for the picture as it is now.
     const std::string changed = picture_of(2);
+    const std::string large = cache_thumbnail_path(changed, CacheSize::Large);
+    test::make_jpeg(changed, 300, 600);
     std::filesystem::last_write_time(changed, std::filesystem::last_write_time(changed) -
                                                   std::chrono::hours(1));
-    EXPECT_EQ(m_tex->loader().larger_source_of(m_tex->File_Path(2).toStdString()), "");
+    ASSERT_EQ(cached_thumbnail(changed, CacheSize::Large), "");
+    EXPECT_EQ(m_tex->loader().larger_source_of(m_tex->File_Path(2).toStdString()), large);
+    const test::RgbImage redrawn = test::read_rgb(large);
+    EXPECT_EQ(redrawn.width, 128);
+    EXPECT_EQ(redrawn.height, 256);
+    // One that cannot be drawn falls back to the grid's own thumbnail.
+    test::write_file(picture_of(3), "no longer a picture");
+    EXPECT_EQ(m_tex->loader().larger_source_of(m_tex->File_Path(3).toStdString()), "");
     EXPECT_EQ(m_tex->loader().larger_source_of("/nowhere/thumb.jpg"), "");
 }
 

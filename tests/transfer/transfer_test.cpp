@@ -1,3 +1,4 @@
+#include "session/cache_filler.h"
 #include "transfer/transfer.h"
 
 #include "fs/fs.h"
@@ -993,10 +994,10 @@ TEST_F(Transfer, AFailedConversionLeavesNoThumbnailMadeBesideIt) {
     EXPECT_EQ(m_pictures[0].picture_path, dest("fine.png"));
 }
 
-// The desktop's file manager finds every transferred picture's thumbnails at once: those of
-// a copy, and those of a converted picture, named after it and not after the copy it was
-// drawn from, keyed with the converted file's own time.
-TEST_F(Transfer, EachPictureLeavesBothCacheThumbnailsOfItsFinalFile) {
+// The copy pays for the grid's small thumbnails only; the desktop's cache thumbnails are drawn
+// afterwards from the run's pictures: those of a copy, and those of a converted picture, named
+// after it and not after the copy it was drawn from, keyed with the converted file's own time.
+TEST_F(Transfer, TheRunsPicturesGetBothCacheThumbnailsOfTheirFinalFilesAfterTheRun) {
     WorkerTasks tasks(2);
     m_thumbnail_tasks = &tasks;
     m_options.show_thumbs = true;
@@ -1011,9 +1012,16 @@ TEST_F(Transfer, EachPictureLeavesBothCacheThumbnailsOfItsFinalFile) {
     run();
     ASSERT_EQ(m_pictures.size(), 1u);
     EXPECT_EQ(m_pictures[0].picture_path, dest("turned.png"));
-    EXPECT_FALSE(file_exists(cache_thumbnail_path(dest("turned.bmp"), CacheSize::Large)));
 
     const std::string cache = m_dir.path() + "xdg-cache/thumbnails/";
+    EXPECT_FALSE(std::filesystem::exists(cache));
+    {
+        CacheFiller filler;
+        filler.add({m_dir.path() + "dest/kept.jpg", m_dir.path() + "dest/tall.jpg"});
+        filler.add({dest("turned.png")});
+        filler.wait_until_idle();
+    }
+    EXPECT_FALSE(file_exists(cache_thumbnail_path(dest("turned.bmp"), CacheSize::Large)));
     EXPECT_EQ(test::files_under(cache).size(), 6u);
     struct Expected {
         std::string picture;
