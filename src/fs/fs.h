@@ -237,6 +237,11 @@ int copy_file_quietly(const std::string& source, const std::string& destination)
 // complete copy with its modification time and permissions. 0 or the errno.
 int keep_file(const std::string& source, const std::string& kept);
 
+// Asks the system to begin reading a regular file (at most its first 64 MiB) into memory
+// and returns at once, so the disk works on the next picture while this one is copied.
+// Anything but a regular file is left alone (a fifo is never waited for).
+void read_ahead(const std::string& path);
+
 // Flushes copy to disk, drops it from the page cache and compares what the disk holds
 // with source, byte for byte. True only when both read completely and are equal.
 bool verify_copy(const std::string& source, const std::string& copy);

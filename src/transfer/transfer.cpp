@@ -132,6 +132,9 @@ public:
             m_list.size(),
             [this](size_t i) {
                 m_progress.set_value(static_cast<int>(i + 1));
+                // The disk reads the next picture while this one is copied.
+                if (i + 1 < m_list.size())
+                    read_ahead(m_list[i + 1]);
                 return transfer_picture(m_list[i]);
             },
             sink);
