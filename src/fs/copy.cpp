@@ -125,9 +125,7 @@ bool same_contents(int a, int b) {
     }
 }
 
-} // namespace
-
-int copy_file_quietly(const std::string& source, const std::string& destination) {
+int copy_quietly(const std::string& source, const std::string& destination, bool may_replace) {
     UniqueFd in;
     struct stat st;
     if (const int error = open_source(source, in, st))
@@ -141,7 +139,13 @@ int copy_file_quietly(const std::string& source, const std::string& destination)
     if (const int error = keep_time(temp.fd(), st))
         return error;
     // No flush here: a transfer verifies (and flushes) the copies whose originals it deletes.
-    return temp.commit(false);
+    return may_replace ? temp.commit(false) : temp.commit_as_new(false);
+}
+
+} // namespace
+
+int copy_file_quietly(const std::string& source, const std::string& destination) {
+    return copy_quietly(source, destination, true);
 }
 
 int keep_file(const std::string& source, const std::string& kept) {
@@ -163,6 +167,13 @@ int keep_file(const std::string& source, const std::string& kept) {
 
 int copy_file(const std::string& source, const std::string& destination, Dialogs& dialogs) {
     const int error = copy_file_quietly(source, destination);
+    if (error)
+        show_system_error(dialogs, error);
+    return error;
+}
+
+int copy_to_new_file(const std::string& source, const std::string& destination, Dialogs& dialogs) {
+    const int error = copy_quietly(source, destination, false);
     if (error)
         show_system_error(dialogs, error);
     return error;

@@ -232,6 +232,10 @@ int copy_file(const std::string& source, const std::string& destination, Dialogs
 // copy_file without the box: 0 or the errno.
 int copy_file_quietly(const std::string& source, const std::string& destination);
 
+// copy_file under a name chosen because it was free: a file that took the name while the
+// bytes were copied is never replaced (EEXIST, the box, no copy).
+int copy_to_new_file(const std::string& source, const std::string& destination, Dialogs& dialogs);
+
 // Keeps the file as it stands under a second name that must be free: a hard link where the
 // volume allows one (a file replaced by rename leaves the link holding the old one), else a
 // complete copy with its modification time and permissions. 0 or the errno.

@@ -264,7 +264,7 @@ private:
 
         const std::optional<SourceStamp> before =
             m_options.delete_originals ? stamp_of(source) : std::nullopt;
-        int error = copy_file(source, copy->path, m_dialogs);
+        int error = copy_to_new_file(source, copy->path, m_dialogs);
         if (error == 0 && !file_exists(copy->path))
             error = ENOENT;
         if (error != 0)
