@@ -35,10 +35,15 @@ bool range_unsupported(int error) {
     return error == EXDEV || error == EOPNOTSUPP || error == ENOSYS || error == EINVAL;
 }
 
-// Whether the source holds more than `offset` bytes, asked without moving its position.
+// Whether the source holds more than `offset` bytes, asked without moving its position. A
+// failed read counts as more: the copy goes on to the read that reports the error.
 bool has_more(int in, int64_t offset) {
     char byte;
-    return ::pread(in, &byte, 1, offset) > 0;
+    ssize_t n;
+    do {
+        n = ::pread(in, &byte, 1, offset);
+    } while (n < 0 && errno == EINTR);
+    return n != 0;
 }
 
 // Moves up to `limit` bytes with read and write; the count moved (0 at the end), or -errno.
