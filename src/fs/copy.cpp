@@ -18,6 +18,8 @@ namespace {
 
 constexpr size_t RANGE_CHUNK = size_t{1} << 30;
 constexpr size_t BUFFER_SIZE = size_t{1} << 20;
+// Enough for the largest picture; a film is only begun, so it does not crowd the memory.
+constexpr off_t READ_AHEAD_LIMIT = off_t{64} << 20;
 
 int64_t copy_fault_after = -1;
 
@@ -33,10 +35,15 @@ bool range_unsupported(int error) {
     return error == EXDEV || error == EOPNOTSUPP || error == ENOSYS || error == EINVAL;
 }
 
-// Whether the source holds more than `offset` bytes, asked without moving its position.
+// Whether the source holds more than `offset` bytes, asked without moving its position. A
+// failed read counts as more: the copy goes on to the read that reports the error.
 bool has_more(int in, int64_t offset) {
     char byte;
-    return ::pread(in, &byte, 1, offset) > 0;
+    ssize_t n;
+    do {
+        n = ::pread(in, &byte, 1, offset);
+    } while (n < 0 && errno == EINTR);
+    return n != 0;
 }
 
 // Moves up to `limit` bytes with read and write; the count moved (0 at the end), or -errno.
@@ -67,7 +74,11 @@ int copy_bytes(int in, int out) {
             n = ::copy_file_range(in, nullptr, out, nullptr, limit, 0);
             if (n < 0 && errno == EINTR)
                 continue;
-            // Some file systems (proc, sysfs, some FUSE) answer 0 before the end: read makes sure.
+            // 0 is the end of a regular file; some file systems (proc, sysfs, some FUSE) answer
+            // it before the end, which a byte past the copied ones tells. Only they need the
+            // buffer of read and write.
+            if (n == 0 && !has_more(in, written))
+                return 0;
             if (n == 0 || (n < 0 && range_unsupported(errno))) {
                 use_range = false;
                 continue;
@@ -85,9 +96,7 @@ int copy_bytes(int in, int out) {
     }
 }
 
-int keep_mode_and_time(int out, const struct stat& source) {
-    if (::fchmod(out, source.st_mode & 0777) != 0)
-        return errno;
+int keep_time(int out, const struct stat& source) {
     const struct timespec times[2] = {{0, UTIME_OMIT}, source.st_mtim};
     return ::futimens(out, times) == 0 ? 0 : errno;
 }
@@ -121,22 +130,27 @@ bool same_contents(int a, int b) {
     }
 }
 
-} // namespace
-
-int copy_file_quietly(const std::string& source, const std::string& destination) {
+int copy_quietly(const std::string& source, const std::string& destination, bool may_replace) {
     UniqueFd in;
     struct stat st;
     if (const int error = open_source(source, in, st))
         return error;
-    ReplacementFile temp(destination);
+    // The copy takes the source's permission bits from the start.
+    ReplacementFile temp(destination, static_cast<mode_t>(st.st_mode & 0777));
     if (temp.error())
         return temp.error();
     if (const int error = copy_bytes(in.get(), temp.fd()))
         return error;
-    if (const int error = keep_mode_and_time(temp.fd(), st))
+    if (const int error = keep_time(temp.fd(), st))
         return error;
     // No flush here: a transfer verifies (and flushes) the copies whose originals it deletes.
-    return temp.commit(false);
+    return may_replace ? temp.commit(false) : temp.commit_as_new(false);
+}
+
+} // namespace
+
+int copy_file_quietly(const std::string& source, const std::string& destination) {
+    return copy_quietly(source, destination, true);
 }
 
 int keep_file(const std::string& source, const std::string& kept) {
@@ -163,6 +177,13 @@ int copy_file(const std::string& source, const std::string& destination, Dialogs
     return error;
 }
 
+int copy_to_new_file(const std::string& source, const std::string& destination, Dialogs& dialogs) {
+    const int error = copy_quietly(source, destination, false);
+    if (error)
+        show_system_error(dialogs, error);
+    return error;
+}
+
 bool verify_copy(const std::string& source, const std::string& copy) {
     if (!path_usable(source) || !path_usable(copy))
         return false;
@@ -179,6 +200,13 @@ bool verify_copy(const std::string& source, const std::string& copy) {
         return false;
     ::posix_fadvise(written.get(), 0, 0, POSIX_FADV_DONTNEED);
     return same_contents(original.get(), written.get());
+}
+
+void read_ahead(const std::string& path) {
+    off_t size = 0;
+    const UniqueFd fd = open_regular_file(path, size);
+    if (fd.valid())
+        ::posix_fadvise(fd.get(), 0, std::min<off_t>(size, READ_AHEAD_LIMIT), POSIX_FADV_WILLNEED);
 }
 
 void set_copy_fault_after(int64_t bytes) {

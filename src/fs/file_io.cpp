@@ -3,6 +3,7 @@
 #include "fs/fs.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
@@ -142,6 +143,24 @@ std::string link_target(const std::string& path) {
     return resolved ? std::string(resolved.get()) : path;
 }
 
+// A rename that never replaces: where the file system cannot say so, a hard link (which
+// fails on a taken name) and then, on a volume without links, a look just before.
+int rename_as_new(const std::string& from, const std::string& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
+        return errno;
+    if (::link(from.c_str(), to.c_str()) == 0) {
+        ::unlink(from.c_str());
+        return 0;
+    }
+    if (errno == EEXIST)
+        return EEXIST;
+    if (!nothing_at(to))
+        return EEXIST;
+    return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+}
+
 } // namespace
 
 ReplacementFile::ReplacementFile(const std::string& destination, std::optional<mode_t> mode)
@@ -176,14 +195,25 @@ ReplacementFile::~ReplacementFile() {
 }
 
 int ReplacementFile::commit(bool durable) {
+    return finish(durable, true);
+}
+
+int ReplacementFile::commit_as_new(bool durable) {
+    return finish(durable, false);
+}
+
+int ReplacementFile::finish(bool durable, bool may_replace) {
     if (m_error)
         return m_error;
     if (durable && ::fsync(m_fd.get()) != 0)
         return errno;
     if (const int error = m_fd.close_checked())
         return error;
-    if (::rename(m_path.c_str(), m_destination.c_str()) != 0)
-        return errno;
+    const int renamed = may_replace
+                            ? (::rename(m_path.c_str(), m_destination.c_str()) == 0 ? 0 : errno)
+                            : rename_as_new(m_path, m_destination);
+    if (renamed)
+        return renamed;
     m_path.clear();
     if (durable) {
         // A failure here loses nothing that was there before: the rename has happened.

@@ -79,8 +79,13 @@ public:
     // Closes the file and renames it over the destination. With durable, the data and then
     // the rename are flushed to disk first. 0 or the errno of the step that failed.
     int commit(bool durable);
+    // As commit, but never over a file: when something took the destination's name since
+    // it was chosen, EEXIST, and what took it is left as it is.
+    int commit_as_new(bool durable);
 
 private:
+    int finish(bool durable, bool may_replace);
+
     std::string m_destination;
     std::string m_path;
     UniqueFd m_fd;

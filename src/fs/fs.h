@@ -232,10 +232,19 @@ int copy_file(const std::string& source, const std::string& destination, Dialogs
 // copy_file without the box: 0 or the errno.
 int copy_file_quietly(const std::string& source, const std::string& destination);
 
+// copy_file under a name chosen because it was free: a file that took the name while the
+// bytes were copied is never replaced (EEXIST, the box, no copy).
+int copy_to_new_file(const std::string& source, const std::string& destination, Dialogs& dialogs);
+
 // Keeps the file as it stands under a second name that must be free: a hard link where the
 // volume allows one (a file replaced by rename leaves the link holding the old one), else a
 // complete copy with its modification time and permissions. 0 or the errno.
 int keep_file(const std::string& source, const std::string& kept);
+
+// Asks the system to begin reading a regular file (at most its first 64 MiB) into memory
+// and returns at once, so the disk works on the next picture while this one is copied.
+// Anything but a regular file is left alone (a fifo is never waited for).
+void read_ahead(const std::string& path);
 
 // Flushes copy to disk, drops it from the page cache and compares what the disk holds
 // with source, byte for byte. True only when both read completely and are equal.

@@ -129,6 +129,9 @@ public:
             m_list.size(),
             [this](size_t i) {
                 m_progress.set_value(static_cast<int>(i + 1));
+                // The disk reads the next picture while this one is copied.
+                if (i + 1 < m_list.size())
+                    read_ahead(m_list[i + 1]);
                 return transfer_picture(m_list[i]);
             },
             sink);
@@ -258,7 +261,7 @@ private:
 
         const std::optional<SourceStamp> before =
             m_options.delete_originals ? stamp_of(source) : std::nullopt;
-        int error = copy_file(source, copy->path, m_dialogs);
+        int error = copy_to_new_file(source, copy->path, m_dialogs);
         if (error == 0 && !file_exists(copy->path))
             error = ENOENT;
         if (error != 0)

@@ -1,7 +1,9 @@
 #include "fs/fs.h"
 #include "platform/dialogs.h"
+#include "support/page_cache.h"
 #include "support/temp_dir.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -74,6 +76,49 @@ TEST_F(CopyFile, OverwritesWithTheSameBytesModeAndModificationTime) {
     EXPECT_EQ(st.st_mode & 0777, 0640u);
     EXPECT_EQ(names_in(m_dir.path() + "out"), std::vector<std::string>{"photo.jpg"});
     EXPECT_TRUE(m_dialogs.messages().empty());
+}
+
+// A transfer copies under a name it found free; whatever takes the name before the copy is
+// complete (another program, a second import) is never replaced by it.
+TEST_F(CopyFile, ACopyToANewFileLeavesWhatTookItsNameAsItIs) {
+    const std::string folder = m_dir.folder("out");
+    const std::string source = m_dir.path() + "source.jpg";
+    write_file(source, pattern_bytes(1024 * 1024));
+    write_file(folder + "a.jpg", "someone's");
+    ASSERT_EQ(::symlink("nowhere", (folder + "b.jpg").c_str()), 0);
+
+    for (const char* name : {"a.jpg", "b.jpg"}) {
+        EXPECT_EQ(copy_to_new_file(source, folder + name, m_dialogs), EEXIST) << name;
+    }
+    EXPECT_EQ(read_file(folder + "a.jpg"), "someone's");
+    EXPECT_TRUE(link_status(folder + "b.jpg").has_value());
+    EXPECT_FALSE(file_status(folder + "b.jpg").has_value()) << "the link still names nothing";
+    ASSERT_EQ(m_dialogs.messages().size(), 2u);
+    EXPECT_EQ(m_dialogs.messages()[0].text, std::strerror(EEXIST));
+
+    EXPECT_EQ(copy_to_new_file(source, folder + "c.jpg", m_dialogs), 0);
+    EXPECT_EQ(read_file(folder + "c.jpg"), read_file(source));
+    std::vector<std::string> names = names_in(folder);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"a.jpg", "b.jpg", "c.jpg"}));
+}
+
+// The copy's permission bits are the source's, never bent by the umask.
+TEST_F(CopyFile, KeepsTheSourcesPermissionBitsWhateverTheUmask) {
+    struct StrictUmask {
+        mode_t before = ::umask(077);
+        ~StrictUmask() { ::umask(before); }
+    } strict;
+    for (const mode_t mode : {0666, 0640, 0604, 0400}) {
+        const std::string source = m_dir.path() + "in/" + std::to_string(mode);
+        write_file(source, "picture");
+        ASSERT_EQ(::chmod(source.c_str(), mode), 0);
+        const std::string copy = m_dir.folder("out") + std::to_string(mode);
+        EXPECT_EQ(copy_to_new_file(source, copy, m_dialogs), 0);
+        struct stat st {};
+        ASSERT_EQ(::stat(copy.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, mode) << std::oct << mode;
+    }
 }
 
 TEST_F(CopyFile, CopiesOntoAnotherVolumeAndFromFilesThatReportNoSize) {
@@ -183,6 +228,27 @@ TEST(VerifyCopy, ReadsTheCopyBackAndCatchesAnyDifference) {
     EXPECT_FALSE(verify_copy(source, copy));
     EXPECT_FALSE(verify_copy(source, dir.path() + "missing"));
     EXPECT_FALSE(verify_copy(dir.path(), dir.path()));
+}
+
+TEST(ReadAhead, BringsAFileThatLeftMemoryBackIntoIt) {
+    const TempDir dir;
+    const std::string path = dir.path() + "IMG_0001.JPG";
+    write_file(path, pattern_bytes(4 * 1024 * 1024 + 5));
+    if (!test::send_out_of_memory(path))
+        GTEST_SKIP() << "this file system keeps its files in memory";
+    read_ahead(path);
+    EXPECT_TRUE(test::comes_into_memory(path));
+}
+
+// A fifo named like a picture would hold an open for reading until a writer came.
+TEST(ReadAhead, LeavesAnythingButAFileAlone) {
+    const TempDir dir;
+    const std::string fifo = dir.path() + "IMG_0002.JPG";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& path :
+         {fifo, dir.path(), dir.path() + "missing.jpg", std::string("/dev/zero"), std::string()})
+        read_ahead(path);
+    EXPECT_TRUE(file_status(fifo).has_value());
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include "settings/language.h"
 #include "support/exif.h"
 #include "support/images.h"
+#include "support/page_cache.h"
 #include "support/png_keys.h"
 #include "support/scoped_env.h"
 #include "support/temp_dir.h"
@@ -1045,6 +1046,31 @@ TEST_F(Transfer, TheRunsPicturesGetBothCacheThumbnailsOfTheirFinalFilesAfterTheR
 }
 
 // --- What became of each picture -----------------------------------------------------------
+
+// While one picture is copied the disk already reads the next: the card never waits for
+// the program between two pictures.
+TEST_F(Transfer, TheNextPictureIsReadWhileOneIsCopied) {
+    const std::vector<std::string> pictures = {add("a.jpg", 640, 480), add("b.jpg", 640, 480),
+                                               add("c.jpg", 640, 480)};
+    for (const std::string& picture : pictures) {
+        if (!test::send_out_of_memory(picture))
+            GTEST_SKIP() << "this file system keeps its files in memory";
+    }
+    std::vector<std::string> copied;
+    std::vector<std::string> read_ahead;
+    set_after_copy_hook([&](const std::string& source, const std::string&) {
+        copied.push_back(source);
+        for (const std::string& picture : pictures) {
+            if (std::find(copied.begin(), copied.end(), picture) == copied.end() &&
+                test::pages_in_memory(picture).held > 0 && test::comes_into_memory(picture))
+                read_ahead.push_back(picture);
+        }
+    });
+    EXPECT_EQ(run().copied, 3);
+    ASSERT_EQ(copied.size(), 3u);
+    // After the first copy the second picture is on its way, and only it.
+    EXPECT_EQ(read_ahead, (std::vector<std::string>{copied[1], copied[2]}));
+}
 
 TEST_F(Transfer, EachPictureEndsWithItsOwnOutcomeAndTheCountsAgreeWithIt) {
     struct Case {
