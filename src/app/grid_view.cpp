@@ -61,6 +61,7 @@ GridView::GridView(QWidget& page, Glimra& grid, const LanguageTable& language,
 }
 
 void GridView::take_pictures() {
+    m_records_by_thumbnail.reset();
     auto pictures = std::make_shared<PictureOfThumbnail>();
     std::unordered_map<std::string, int> claims;
     for (const TransferredPicture& record : m_records)
@@ -152,6 +153,7 @@ void GridView::set_visible(bool visible) {
 
 void GridView::forget_pictures() {
     m_facts.clear();
+    m_records_by_thumbnail.reset();
 }
 
 void GridView::zoom_Change() {
@@ -176,7 +178,10 @@ SortFacts GridView::facts_of(const std::string& thumbnail) {
     if (known != m_facts.end())
         return known->second;
     SortFacts facts;
-    const std::string picture = picture_of_thumbnail(m_records, thumbnail);
+    if (!m_records_by_thumbnail)
+        m_records_by_thumbnail.emplace(m_records, std::vector<std::string>{});
+    const std::optional<size_t> record = m_records_by_thumbnail->record_of_thumbnail(thumbnail);
+    const std::string picture = record ? m_records[*record].picture_path : std::string();
     if (picture.empty()) {
         facts.name = file_name(thumbnail, true);
     } else {

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -67,6 +68,9 @@ private:
     QComboBox* m_sortorder = nullptr;
     // By thumbnail: read once a transfer, so an edit's new file times never move a picture.
     std::unordered_map<std::string, SortFacts> m_facts;
+    // The record of each thumbnail, for the facts not read yet: made at the first of them
+    // after the list last changed, so that a sort of thousands looks each one up by a hash.
+    std::optional<PictureMap> m_records_by_thumbnail;
     using PictureOfThumbnail = std::unordered_map<std::string, std::string>;
     mutable std::mutex m_pictures_mutex;
     std::shared_ptr<const PictureOfThumbnail> m_pictures;

@@ -183,6 +183,30 @@ std::optional<InexactTurn> ask_about_inexact_turns(const EditContext& context,
     return *choice == 0 ? InexactTurn::Trim : InexactTurn::Reencode;
 }
 
+// Puts deleted records back, lowest place first, each at its place (or at the end) among
+// the records then standing, in one pass: inserting them one by one would move every later
+// record each time.
+void put_back_records(std::vector<TransferredPicture>& records,
+                      const std::vector<const KeptPicture*>& back) {
+    if (back.empty())
+        return;
+    std::vector<TransferredPicture> merged;
+    merged.reserve(records.size() + back.size());
+    auto next = records.begin();
+    for (const KeptPicture* picture : back) {
+        const size_t place = picture->record_index;
+        while (next != records.end() && merged.size() < place)
+            merged.push_back(std::move(*next++));
+        // A place already taken by one put back before (two kept for one place): the later
+        // goes before it, as inserting them one by one would put it.
+        const size_t at = std::min(place, merged.size());
+        merged.insert(merged.begin() + static_cast<std::ptrdiff_t>(at), picture->record);
+    }
+    merged.insert(merged.end(), std::make_move_iterator(next),
+                  std::make_move_iterator(records.end()));
+    records = std::move(merged);
+}
+
 } // namespace
 
 FileOutcome EditResult::file_outcome() const {
@@ -608,6 +632,7 @@ EditReport undo_last(EditContext& context) {
                             Answer::No) == Answer::Yes;
 
     std::vector<std::string> restored;
+    std::vector<const KeptPicture*> put_back;
     {
         const auto guard = busy(context);
         for (size_t i = 0; i < pictures.size(); ++i) {
@@ -626,12 +651,8 @@ EditReport undo_last(EditContext& context) {
                                   .system_error = error});
                 continue;
             }
-            if (picture.deleted) {
-                std::vector<TransferredPicture>& records = context.transferred_pictures;
-                const size_t place = std::min(picture.record_index, records.size());
-                records.insert(records.begin() + static_cast<std::ptrdiff_t>(place),
-                               picture.record);
-            }
+            if (picture.deleted)
+                put_back.push_back(&picture);
             restored.push_back(path);
             const int32_t thumb = remake_thumbnail(picture.record);
             report.push_back(
@@ -640,6 +661,7 @@ EditReport undo_last(EditContext& context) {
                  .outcome = thumb == 0 ? EditOutcome::Changed : EditOutcome::ThumbnailStale,
                  .code = thumb});
         }
+        put_back_records(context.transferred_pictures, put_back);
         refill_thumbnail_grid(context, restored);
     }
     // The pictures put back are selected, wherever the grid now shows them.

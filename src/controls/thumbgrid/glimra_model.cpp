@@ -67,42 +67,99 @@ private:
     std::unordered_map<std::string, std::optional<Names>> m_folders;
 };
 
+// A file as it stood when it was read: a rewrite (through a new file renamed over it, or
+// in place) changes its inode, size or time.
+struct FileStamp {
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    int64_t size = 0;
+    int64_t mtime_sec = 0;
+    int64_t mtime_nsec = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+
+std::optional<FileStamp> stamp_of(const std::string& path) {
+    const std::optional<FileStatus> status = file_status(path);
+    if (!status || !status->is_regular)
+        return std::nullopt;
+    return FileStamp{status->device, status->inode, status->size, status->mtime_sec,
+                     status->mtime_nsec};
+}
+
 // What one path of the list gives; read on any thread.
 struct ListEntry {
     bool stands = false;
     ImageInfo info;
     std::optional<ImageInfo> companion;
+    // The files read, taken before reading them; none for a folder or a missing file, whose
+    // entry is never taken again.
+    std::optional<FileStamp> stamp;
+    std::optional<FileStamp> companion_stamp;
+    bool read = false; // read by this load, not taken from the one before
 };
 
-ListEntry read_entry(const std::string& path, const CompanionNames& companions) {
+// The entry of a path as a load left it: taken again while its files stay as they were.
+const ListEntry* still_valid(const ListEntry* known, const std::optional<FileStamp>& stamp,
+                             const std::optional<FileStamp>& companion_stamp) {
+    if (!known || !known->stamp || stamp != known->stamp ||
+        companion_stamp != known->companion_stamp)
+        return nullptr;
+    return known;
+}
+
+ListEntry read_entry(const std::string& path, const CompanionNames& companions,
+                     const ListEntry* known) {
     ListEntry entry;
     const std::string name = file_name(path, true);
     if (is_companion_name(name))
         return entry;
-    if (path.ends_with(SEP)) {
-        entry.stands = folder_holds_file(path);
-    } else if (const std::optional<ImageInfo> header = read_header_if_file(path)) {
-        entry.stands = true;
-        entry.info = *header;
-    }
     const std::string folder = parent_folder(path);
     const std::string companion = std::string(kCompanionPrefix) + name;
-    if (entry.stands && companions.may_exist(folder, companion))
+    entry.read = true;
+    if (path.ends_with(SEP)) {
+        entry.stands = folder_holds_file(path);
+        if (entry.stands && companions.may_exist(folder, companion))
+            entry.companion = read_header_if_file(folder + companion);
+        return entry;
+    }
+    entry.stamp = stamp_of(path);
+    if (!entry.stamp)
+        return entry;
+    if (companions.may_exist(folder, companion))
+        entry.companion_stamp = stamp_of(folder + companion);
+    if (const ListEntry* same = still_valid(known, entry.stamp, entry.companion_stamp)) {
+        ListEntry again = *same;
+        again.read = false;
+        return again;
+    }
+    const std::optional<ImageInfo> header = read_header_if_file(path);
+    if (!header) {
+        entry.stamp.reset();
+        return entry;
+    }
+    entry.stands = true;
+    entry.info = *header;
+    if (entry.companion_stamp)
         entry.companion = read_header_if_file(folder + companion);
     return entry;
 }
 
 // The entries of the whole list, read on a few threads: each one waits mostly for the
-// file system, and a long list is read many times faster so.
-std::vector<ListEntry> read_entries(const std::vector<std::string>& paths) {
+// file system, and a long list is read many times faster so. An entry of known whose files
+// have not changed is taken as it is.
+std::vector<ListEntry> read_entries(const std::vector<std::string>& paths,
+                                    const std::unordered_map<std::string, ListEntry>& known) {
     const CompanionNames companions(paths);
     std::vector<ListEntry> entries(paths.size());
     constexpr size_t kPerThread = 256;
     const size_t threads = std::clamp<size_t>(
         std::min<size_t>(std::thread::hardware_concurrency(), paths.size() / kPerThread), 1, 4);
     const auto read_range = [&](size_t first, size_t step) {
-        for (size_t i = first; i < paths.size(); i += step)
-            entries[i] = read_entry(paths[i], companions);
+        for (size_t i = first; i < paths.size(); i += step) {
+            const auto was = known.find(paths[i]);
+            entries[i] =
+                read_entry(paths[i], companions, was == known.end() ? nullptr : &was->second);
+        }
     };
     std::vector<std::jthread> workers;
     for (size_t t = 1; t < threads; ++t)
@@ -150,7 +207,14 @@ std::string text_after_last(const std::string& text, char mark) {
 
 } // namespace
 
-GlimraModel::GlimraModel(GlimraHost& host) : m_host(host) {}
+struct GlimraModel::KnownFiles {
+    std::unordered_map<std::string, ListEntry> entries;
+};
+
+GlimraModel::GlimraModel(GlimraHost& host)
+    : m_host(host), m_known(std::make_unique<KnownFiles>()) {}
+
+GlimraModel::~GlimraModel() = default;
 
 void GlimraModel::set_screen(double twips_per_pixel_x, double twips_per_pixel_y) {
     m_screen_x = twips_per_pixel_x;
@@ -198,9 +262,17 @@ void GlimraModel::load_list() {
     m_hoverItem = m_lastHoverItem = m_clickedItem = m_dragItem = 0;
     m_dragStartCell = {};
     m_first_row.reset();
+    m_files_read = 0;
+    const std::unordered_map<std::string, ListEntry> known = std::move(m_known->entries);
+    m_known->entries.clear();
     if (!m_props.filelist.empty()) {
         const std::vector<std::string> paths = split(m_props.filelist, std::string_view(&CR, 1));
-        const std::vector<ListEntry> entries = read_entries(paths);
+        const std::vector<ListEntry> entries = read_entries(paths, known);
+        for (size_t i = 0; i < paths.size(); ++i) {
+            m_files_read += entries[i].read ? 1 : 0;
+            if (entries[i].stamp)
+                m_known->entries.insert_or_assign(paths[i], entries[i]);
+        }
         for (size_t i = 0; i < paths.size(); ++i) {
             const ListEntry& entry = entries[i];
             if (!entry.stands)

@@ -10,6 +10,7 @@
 #include "geometry/geometry.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -101,6 +102,9 @@ inline constexpr int16_t kKeyA = 65;
 class GlimraModel {
 public:
     explicit GlimraModel(GlimraHost& host);
+    ~GlimraModel();
+    GlimraModel(const GlimraModel&) = delete;
+    GlimraModel& operator=(const GlimraModel&) = delete;
 
     GlimraProperties& properties() { return m_props; }
     const GlimraProperties& properties() const { return m_props; }
@@ -124,6 +128,9 @@ public:
     // Turns the stored list into items (raising GlimraLoadStart and GlimraLoadEnd).
     void load_list();
     bool loaded() const { return m_loaded; }
+    // The paths whose files the last load read; it took the others, unchanged since the
+    // load before, as that one read them.
+    int32_t files_read() const { return m_files_read; }
     int32_t count() const { return static_cast<int32_t>(m_items.size()); }
     // Item index from 1; nullptr outside the range.
     const ThumbItem* item(int32_t index) const;
@@ -258,6 +265,12 @@ private:
     GlimraHost& m_host;
     GlimraProperties m_props;
     std::vector<ThumbItem> m_items;
+    // What the last load read of each file of its list, with the file as it stood then, so
+    // that a list loaded again (after an edit of a few of its pictures) reads only the files
+    // that changed.
+    struct KnownFiles;
+    std::unique_ptr<KnownFiles> m_known;
+    int32_t m_files_read = 0;
     bool m_loaded = false;
     double m_screen_x = 15.0, m_screen_y = 15.0;
     double m_twipsPerPixelX = 15.0, m_twipsPerPixelY = 15.0;
