@@ -489,6 +489,109 @@ TEST_F(GlimraTest, ScrollingShowsTheLowerRows) {
     EXPECT_TRUE(near_colour(shot().pixel(last.center()), 0, 0, 0)) << "and clears the grid";
 }
 
+// --- The pictures' cache and the order they are read in ----------------------------------------
+
+class GlimraManyTest : public GlimraTest {
+protected:
+    // `count` pictures in all, the same 80 x 60 JPEG under each name.
+    void add_pictures(int count) {
+        const std::string bytes = test::read_file(m_paths.front());
+        for (int i = int(m_paths.size()) + 1; i <= count; ++i) {
+            m_paths.push_back(m_dir.file("p" + std::to_string(i) + ".jpg"));
+            test::write_file(m_paths.back(), bytes);
+        }
+    }
+    QScrollBar* bar() const { return m_grid.findChild<QScrollBar*>(QStringLiteral("VScroll")); }
+    // Scrolls as the user does and waits for the pictures asked for.
+    void scroll_to(int value) {
+        bar()->setValue(value);
+        fond()->repaint();
+        wait_for_pictures();
+    }
+    std::vector<std::string> visible_paths() const {
+        const int32_t offset = m_grid.model().scroll_offset();
+        std::vector<std::string> paths;
+        for (int32_t index :
+             m_grid.model().items_between(offset, offset + m_grid.model().area_height()))
+            paths.push_back(m_grid.model().item(index)->ThumbPath);
+        return paths;
+    }
+    // How far below the view the cell of a path lies, in twips: negative above it.
+    int32_t below_view(const std::string& path) const {
+        const int32_t offset = m_grid.model().scroll_offset();
+        for (int32_t index = 1; index <= m_grid.model().count(); ++index) {
+            const Rect& cell = m_grid.model().item(index)->BoundsGrid;
+            if (m_grid.model().item(index)->ThumbPath == path)
+                return cell.top >= offset ? cell.top - (offset + m_grid.model().area_height())
+                                          : cell.bottom - offset;
+        }
+        ADD_FAILURE() << path << " is not in the grid";
+        return 0;
+    }
+};
+
+TEST_F(GlimraManyTest, TheCacheHoldsAFewScreensOfCellsNotTheWholeList) {
+    add_pictures(400);
+    m_grid.resize(300, 200);
+    tick();
+    load();
+    const qint64 small_window = m_grid.loader().budget();
+    for (int value = 0; value < bar()->maximum(); value += bar()->pageStep())
+        scroll_to(value);
+    scroll_to(bar()->maximum());
+    const qint64 all = 400 * QImage(80, 60, QImage::Format_RGB32).sizeInBytes();
+    EXPECT_LE(m_grid.loader().cached_bytes(), m_grid.loader().budget());
+    EXPECT_LT(m_grid.loader().cached_bytes(), all / 2) << "the pictures scrolled past went";
+
+    // A window four times as large keeps three times the cells (the rows cut at the top
+    // and the bottom count in both).
+    m_grid.resize(600, 400);
+    tick();
+    fond()->repaint();
+    EXPECT_GT(m_grid.loader().budget(), 2 * small_window);
+    EXPECT_LT(m_grid.loader().budget(), 6 * small_window);
+    // Cells of twice the size in the same window: about as many bytes, fewer cells.
+    const qint64 large_window = m_grid.loader().budget();
+    m_grid.setThumbnailsSize(2600);
+    fond()->repaint();
+    EXPECT_GT(m_grid.loader().budget(), large_window / 2);
+    EXPECT_LT(m_grid.loader().budget(), 2 * large_window);
+    EXPECT_NE(m_grid.loader().budget(), large_window);
+}
+
+TEST_F(GlimraManyTest, VisibleCellsAreAskedForFirstThenTheWayTheUserScrolls) {
+    add_pictures(200);
+    load();
+    scroll_to(bar()->maximum() / 2);
+    for (const bool down : {true, false}) {
+        SCOPED_TRACE(down ? "scrolling down" : "scrolling up");
+        scroll_to(bar()->value() + (down ? 1 : -1) * bar()->pageStep());
+        const std::vector<CellRequest>& wanted = m_grid.loader().wanted();
+        const std::vector<std::string> visible = visible_paths();
+        ASSERT_GT(wanted.size(), visible.size());
+        for (size_t i = 0; i < visible.size(); ++i) {
+            EXPECT_EQ(wanted[i].path, visible[i]);
+            EXPECT_FALSE(wanted[i].ahead) << "a visible cell is decoded at once";
+        }
+        // The next page the way the user goes, whole, before anything behind.
+        const int32_t page = m_grid.model().area_height();
+        bool behind_seen = false;
+        int ahead_of_user = 0;
+        for (size_t i = visible.size(); i < wanted.size(); ++i) {
+            EXPECT_TRUE(wanted[i].ahead) << wanted[i].path << " is off the screen";
+            const int32_t below = below_view(wanted[i].path);
+            const int32_t away = down ? below : -below;
+            if (away < 0) {
+                behind_seen = true;
+            } else if (away <= page) {
+                EXPECT_FALSE(behind_seen) << wanted[i].path << " comes after a cell behind";
+                ++ahead_of_user;
+            }
+        }
+        EXPECT_GT(ahead_of_user, 0);
+    }
+}
+
 struct ResizeCase {
     const char* name;
     std::vector<QSize> sizes; // a burst of resizes before the timer ticks
@@ -768,6 +871,48 @@ TEST(CellLoader, StaysWithinItsBudgetDroppingWhatIsNoLongerWanted) {
         hang_bound_ms));
     EXPECT_LE(loader.cached_bytes(), 3 * one);
     EXPECT_EQ(loader.find(first[0].path, QSize(100, 100)).image, nullptr);
+}
+
+TEST(CellLoader, ASmallerBudgetDropsWhatIsNotWantedAtOnce) {
+    test::TempDir dir;
+    std::vector<CellRequest> cells;
+    for (int i = 0; i < 6; ++i) {
+        cells.push_back({dir.file("c" + std::to_string(i) + ".jpg"), QSize(100, 100)});
+        solid_jpeg(cells.back().path, 100, 100, 0, 0, 200);
+    }
+    const qint64 one = QImage(100, 100, QImage::Format_RGB32).sizeInBytes();
+    CellLoader loader(6 * one, 2);
+    loader.request(cells);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return loader.in_flight() == 0 && loader.missing_among_first(6) == 0; },
+        hang_bound_ms));
+    EXPECT_EQ(loader.cached_bytes(), 6 * one);
+    loader.request({cells[4], cells[5]});
+    loader.set_budget(3 * one);
+    EXPECT_EQ(loader.cached_bytes(), 3 * one);
+    EXPECT_TRUE(loader.find(cells[4].path, QSize(100, 100)).fresh) << "wanted: kept";
+    EXPECT_TRUE(loader.find(cells[5].path, QSize(100, 100)).fresh) << "wanted: kept";
+    EXPECT_EQ(loader.find(cells[0].path, QSize(100, 100)).image, nullptr)
+        << "the least recently used went first";
+    loader.set_budget(0);
+    EXPECT_EQ(loader.cached_bytes(), 2 * one) << "what is wanted stays whatever the budget";
+}
+
+TEST(CellLoader, CellsReadAheadAreDecodedToo) {
+    test::TempDir dir;
+    std::vector<CellRequest> cells;
+    for (int i = 0; i < 4; ++i) {
+        cells.push_back({dir.file("c" + std::to_string(i) + ".jpg"), QSize(40, 30)});
+        cells.back().ahead = i >= 2;
+        solid_jpeg(cells.back().path, 80, 60, 0, 200, 0);
+    }
+    CellLoader loader(1 << 20, 1, 1);
+    loader.request(cells);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return loader.in_flight() == 0 && loader.missing_among_first(4) == 0; },
+        hang_bound_ms));
+    for (const CellRequest& cell : cells)
+        EXPECT_TRUE(loader.find(cell.path, QSize(40, 30)).fresh) << cell.path;
 }
 
 TEST(CellLoader, AFileThatCannotBeReadLeavesAnEmptyPicture) {

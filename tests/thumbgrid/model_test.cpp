@@ -527,5 +527,38 @@ TEST_F(GridTest, ReadingTheStoreDoesNotLoadTheListButTheNextRedrawDoes) {
     EXPECT_EQ(other_host.events.front(), "GlimraLoadStart");
 }
 
+// The picture cache's budget follows the cells a screen shows: the area and the cells' size.
+struct ScreenCase {
+    const char* name;
+    int16_t ThumbnailsSize;
+    int32_t width, height;
+    int32_t cells;
+};
+
+class CellsPerScreen : public GridTest, public testing::WithParamInterface<ScreenCase> {};
+
+TEST_P(CellsPerScreen, CountTheRowsCutAtTheTopAndTheBottom) {
+    for (int i = 11; i <= 40; ++i) {
+        m_paths.push_back(m_dir.file("p" + std::to_string(i) + ".jpg"));
+        test::write_file(m_paths.back(), test::read_file(m_paths.front()));
+    }
+    EXPECT_EQ(m_model.cells_per_screen(), 0) << "before a layout";
+    m_model.properties().ThumbnailsSize = GetParam().ThumbnailsSize;
+    m_model.set_area(GetParam().width, GetParam().height);
+    load_all();
+    EXPECT_EQ(m_model.cells_per_screen(), GetParam().cells);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Areas, CellsPerScreen,
+    testing::Values(
+        // Three columns; 3000 twips show two rows of 1350 whole, and parts of two more.
+        ScreenCase{"ThreeColumnsFourRows", 1300, 5000, 3000, 12},
+        ScreenCase{"AShorterArea", 1300, 5000, 1350, 6},
+        ScreenCase{"ANarrowerArea", 1300, 3000, 3000, 8},
+        ScreenCase{"SmallerCells", 650, 5000, 1350, 21},
+        ScreenCase{"CellsFittedToTheAreaAllShow", 0, 5000, 3000, 40}),
+    [](const testing::TestParamInfo<ScreenCase>& info) { return info.param.name; });
+
 } // namespace
 } // namespace orvix

@@ -9,6 +9,9 @@
 #include <algorithm>
 #include <utility>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 namespace orvix {
 
 namespace {
@@ -67,6 +70,15 @@ QImage decode_with_qt(const std::string& path, QSize size) {
         .convertToFormat(QImage::Format_RGB32);
 }
 
+// Reading ahead yields to the window's thread and to the visible cells: a thread's nice
+// value is its own on Linux. Failing leaves it at the normal priority.
+void lower_priority() {
+    constexpr int kAheadNice = 10;
+    const int now = getpriority(PRIO_PROCESS, static_cast<id_t>(gettid()));
+    if (now < kAheadNice)
+        setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kAheadNice);
+}
+
 // The larger source of a file, "" when there is none or finding it failed.
 std::string larger_source(const LargerSource& larger, const std::string& file) {
     if (!larger)
@@ -92,18 +104,33 @@ QImage decode_cell(const std::string& path, QSize size) {
     }
 }
 
-CellLoader::CellLoader(qint64 budget_bytes, int threads, QObject* parent)
-    : QObject(parent), m_budget(budget_bytes), m_threads(std::max(threads, 1)) {
-    m_pool.setMaxThreadCount(m_threads);
+QRect device_rect(const QRect& rect, qreal ratio) {
+    return {QPoint(qRound(rect.left() * ratio), qRound(rect.top() * ratio)),
+            QSize(qRound(rect.width() * ratio), qRound(rect.height() * ratio))};
+}
+
+qint64 cache_budget(qint64 cells, QSize picture, int screens) {
+    const qint64 pixels = qint64(std::max(picture.width(), 0)) * std::max(picture.height(), 0);
+    return std::max<qint64>(cells, 0) * pixels * qint64(sizeof(QRgb)) * std::max(screens, 0);
+}
+
+CellLoader::CellLoader(qint64 budget_bytes, int threads, int ahead_threads, QObject* parent)
+    : QObject(parent), m_budget(budget_bytes) {
+    m_visible.threads = std::max(threads, 1);
+    m_ahead.threads = std::max(ahead_threads, 1);
+    m_visible.pool.setMaxThreadCount(m_visible.threads);
+    m_ahead.pool.setMaxThreadCount(m_ahead.threads);
 }
 
 CellLoader::~CellLoader() {
     // The workers post their results to this object: none may still run when it goes.
     {
         const std::lock_guard lock(m_mutex);
-        m_waiting.clear();
+        m_visible.waiting.clear();
+        m_ahead.waiting.clear();
     }
-    m_pool.waitForDone();
+    m_visible.pool.waitForDone();
+    m_ahead.pool.waitForDone();
 }
 
 CellLoader::Found CellLoader::find(const std::string& path, QSize size) const {
@@ -124,11 +151,13 @@ void CellLoader::request(const std::vector<CellRequest>& wanted) {
     m_wanted_paths.clear();
     {
         const std::lock_guard lock(m_mutex);
-        m_waiting.clear();
-        for (const CellRequest& cell : wanted) {
-            m_wanted_paths.insert(cell.path);
+        m_visible.waiting.clear();
+        m_ahead.waiting.clear();
+        for (size_t i = 0; i < wanted.size(); ++i) {
+            const CellRequest& cell = wanted[i];
+            m_wanted_paths.try_emplace(cell.path, i);
             if (!find(cell.path, cell.size).fresh && !m_decoding.contains(cell.path))
-                m_waiting.push_back({cell, m_generation});
+                (cell.ahead ? m_ahead : m_visible).waiting.push_back({cell, m_generation});
         }
     }
     // The most needed become the most recently used.
@@ -169,28 +198,40 @@ int CellLoader::missing_among_first(int count) const {
     return missing;
 }
 
+void CellLoader::set_budget(qint64 bytes) {
+    m_budget = bytes;
+    evict();
+}
+
 void CellLoader::start_workers() {
     const std::lock_guard lock(m_mutex);
-    while (m_workers < m_threads && static_cast<size_t>(m_workers) < m_waiting.size()) {
-        ++m_workers;
-        m_pool.start([this] { work(); });
+    start_crew(m_visible, false);
+    start_crew(m_ahead, true);
+}
+
+void CellLoader::start_crew(Crew& crew, bool ahead) {
+    while (crew.running < crew.threads && static_cast<size_t>(crew.running) < crew.waiting.size()) {
+        ++crew.running;
+        crew.pool.start([this, &crew, ahead] { work(crew, ahead); });
     }
 }
 
-void CellLoader::work() {
+void CellLoader::work(Crew& crew, bool ahead) {
+    if (ahead)
+        lower_priority();
     for (;;) {
         Job job;
         LargerSource larger;
         {
             const std::lock_guard lock(m_mutex);
-            while (!m_waiting.empty() && m_decoding.contains(m_waiting.front().cell.path))
-                m_waiting.pop_front();
-            if (m_waiting.empty()) {
-                --m_workers;
+            while (!crew.waiting.empty() && m_decoding.contains(crew.waiting.front().cell.path))
+                crew.waiting.pop_front();
+            if (crew.waiting.empty()) {
+                --crew.running;
                 return;
             }
-            job = std::move(m_waiting.front());
-            m_waiting.pop_front();
+            job = std::move(crew.waiting.front());
+            crew.waiting.pop_front();
             m_decoding.insert(job.cell.path);
             if (job.cell.larger)
                 larger = m_larger;
@@ -200,6 +241,7 @@ void CellLoader::work() {
         QImage image = source.empty() ? QImage() : decode_cell(source, job.cell.size);
         if (image.isNull())
             image = decode_cell(job.cell.path, job.cell.size);
+        image.setDevicePixelRatio(job.cell.ratio);
         QMetaObject::invokeMethod(
             this,
             [this, path = job.cell.path, size = job.cell.size, generation = job.generation,
@@ -227,12 +269,11 @@ void CellLoader::finished(const std::string& path, QSize size, uint64_t generati
         const std::lock_guard lock(m_mutex);
         m_decoding.erase(path);
         // Wanted again at another size, or since a reload: decode it once more.
-        if (m_wanted_paths.contains(path)) {
-            for (const CellRequest& cell : m_wanted)
-                if (cell.path == path && !find(cell.path, cell.size).fresh) {
-                    m_waiting.push_front({cell, m_generation});
-                    break;
-                }
+        const auto wanted = m_wanted_paths.find(path);
+        if (wanted != m_wanted_paths.end()) {
+            const CellRequest& cell = m_wanted[wanted->second];
+            if (!find(cell.path, cell.size).fresh)
+                (cell.ahead ? m_ahead : m_visible).waiting.push_front({cell, m_generation});
         }
     }
     start_workers();

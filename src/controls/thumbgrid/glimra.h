@@ -249,6 +249,8 @@ private:
     void fond_resized();
     void schedule_redraw();
     void request_cells(int32_t offset);
+    // The cache holds a few screens of cells at their size now.
+    void update_budget();
     void draw_item(QPainter& painter, const ThumbItem& item, int32_t index, int32_t offset);
     void draw_picture(QPainter& painter, const ThumbItem& item, const QRect& picture);
     // The keyboard's item, framed while the grid has the focus.

@@ -713,6 +713,21 @@ int32_t GlimraModel::rows_per_page() const {
     return static_cast<int32_t>(std::clamp<int64_t>(m_height / pitch, 1, count()));
 }
 
+int32_t GlimraModel::cells_per_screen() const {
+    if (m_needs_layout || count() < 1)
+        return 0;
+    const int32_t cols = columns();
+    if (count() <= cols)
+        return count();
+    const int64_t pitch =
+        int64_t{m_items[static_cast<size_t>(cols)].BoundsGrid.top} - m_items.front().BoundsGrid.top;
+    if (pitch <= 0)
+        return count();
+    // A row more than the area holds whole: one cut at the top, one at the bottom.
+    const int64_t rows = (m_height + pitch - 1) / pitch + 1;
+    return static_cast<int32_t>(std::min<int64_t>(rows * cols, count()));
+}
+
 int32_t GlimraModel::key_target(int16_t KeyCode) const {
     if (KeyCode < kKeyPageUp || KeyCode > kKeyDown)
         return 0;

@@ -204,6 +204,9 @@ public:
     // Items a row holds, and rows the area shows, as the cells lie now.
     int32_t columns() const;
     int32_t rows_per_page() const;
+    // The cells the area shows at most at any scroll position, those cut at its top and
+    // bottom included; 0 before a layout.
+    int32_t cells_per_screen() const;
 
     int32_t hoverItem() const { return m_hoverItem; }
     int32_t clickedItem() const { return m_clickedItem; }
