@@ -915,6 +915,61 @@ TEST(CellLoader, CellsReadAheadAreDecodedToo) {
         EXPECT_TRUE(loader.find(cell.path, QSize(40, 30)).fresh) << cell.path;
 }
 
+struct ShrinkCase {
+    const char* name;
+    QSize from, to;
+};
+
+class CellShrink : public testing::TestWithParam<ShrinkCase> {};
+
+// Each cell pixel is the mean of the picture pixels it covers, parts of pixels counted by
+// the part covered: a flat picture stays flat, a hard edge stays where it was.
+TEST_P(CellShrink, AveragesThePixelsEachCellPixelCovers) {
+    test::TempDir dir;
+    const QSize from = GetParam().from, to = GetParam().to;
+    test::RgbImage stripes{from.width(), from.height(), {}}, flat = stripes, halves = stripes;
+    for (int y = 0; y < from.height(); ++y)
+        for (int x = 0; x < from.width(); ++x) {
+            const uint8_t stripe = x % 2 ? 255 : 0, half = x < from.width() / 2 ? 0 : 255;
+            stripes.pixels.insert(stripes.pixels.end(), {stripe, stripe, stripe});
+            flat.pixels.insert(flat.pixels.end(), {30, 140, 220});
+            halves.pixels.insert(halves.pixels.end(), {half, half, half});
+        }
+    test::write_picture(dir.file("stripes.png"), stripes);
+    test::write_picture(dir.file("flat.png"), flat);
+    test::write_picture(dir.file("halves.png"), halves);
+
+    const QImage grey = decode_cell(dir.file("stripes.png"), to);
+    ASSERT_EQ(grey.size(), to);
+    EXPECT_EQ(grey.format(), QImage::Format_RGB32) << "what a painter copies as it is";
+    // The part of a cell pixel's span over the white columns.
+    const double step = double(from.width()) / to.width();
+    for (int x = 0; x < to.width(); ++x) {
+        double white = 0;
+        for (int p = int(x * step); p < from.width() && p < (x + 1) * step; ++p)
+            if (p % 2)
+                white += std::min<double>(p + 1, (x + 1) * step) - std::max<double>(p, x * step);
+        EXPECT_NEAR(qRed(grey.pixel(x, to.height() / 2)), 255 * white / step, 2) << "column " << x;
+    }
+    const QImage same = decode_cell(dir.file("flat.png"), to);
+    for (const QPoint at : {QPoint(0, 0), QPoint(to.width() - 1, to.height() - 1),
+                            QPoint(to.width() / 2, to.height() / 3)})
+        EXPECT_EQ(same.pixel(at), qRgb(30, 140, 220));
+    const QImage edge = decode_cell(dir.file("halves.png"), to);
+    EXPECT_EQ(qRed(edge.pixel(0, 0)), 0);
+    EXPECT_EQ(qRed(edge.pixel(to.width() / 2 - 2, 0)), 0);
+    EXPECT_EQ(qRed(edge.pixel(to.width() / 2 + 1, 0)), 255);
+    EXPECT_EQ(qRed(edge.pixel(to.width() - 1, 0)), 255);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, CellShrink,
+                         testing::Values(ShrinkCase{"Half", QSize(100, 60), QSize(50, 30)},
+                                         ShrinkCase{"ByAFraction", QSize(100, 75), QSize(80, 60)},
+                                         ShrinkCase{"ByMuch", QSize(640, 480), QSize(60, 45)}),
+                         [](const testing::TestParamInfo<ShrinkCase>& info) {
+                             return info.param.name;
+                         });
+
 TEST(CellLoader, AFileThatCannotBeReadLeavesAnEmptyPicture) {
     test::TempDir dir;
     const std::string path = dir.file("broken.jpg");

@@ -32,6 +32,92 @@ QImage to_qimage(const picture::RgbImage& rgb) {
     return image;
 }
 
+// Shares of a picture pixel in a cell pixel, out of kWhole.
+constexpr int kWholeShift = 14;
+constexpr uint32_t kWhole = 1u << kWholeShift;
+
+// The picture pixels a cell pixel covers along one axis: from `first`, `count` of them,
+// their shares at `shares` in the table.
+struct Span {
+    int first = 0;
+    int count = 0;
+    size_t shares = 0;
+};
+
+// The spans of `to` cell pixels over `from` picture pixels (to <= from), each share the part
+// of the picture pixel inside the cell pixel.
+void make_spans(int from, int to, std::vector<Span>& spans, std::vector<uint32_t>& shares) {
+    const double step = double(from) / to;
+    spans.resize(size_t(to));
+    for (int i = 0; i < to; ++i) {
+        const double begin = i * step, end = std::min(double(from), (i + 1) * step);
+        Span& span = spans[size_t(i)];
+        span = {int(begin), 0, shares.size()};
+        uint32_t given = 0;
+        for (int p = span.first; p < from && p < end; ++p) {
+            const double inside = std::min(double(p + 1), end) - std::max(double(p), begin);
+            const auto share = static_cast<uint32_t>(inside / step * kWhole + 0.5);
+            shares.push_back(share);
+            given += share;
+            ++span.count;
+        }
+        // What rounding lost or added goes to the last, so a flat picture stays flat.
+        shares.back() += kWhole - given;
+    }
+}
+
+// The picture reduced to the cell's size by area averaging, written straight as the 32-bit
+// pixels a painter copies: one pass a direction, no picture in between at full size.
+QImage shrunk(const picture::RgbImage& rgb, QSize size) {
+    QImage image(size, QImage::Format_RGB32);
+    if (image.isNull())
+        return {};
+    std::vector<Span> across, down;
+    std::vector<uint32_t> shares;
+    make_spans(rgb.width(), size.width(), across, shares);
+    make_spans(rgb.height(), size.height(), down, shares);
+    // Rows reduced across, kept with 8 bits more than a channel.
+    constexpr int kKeptShift = kWholeShift - 8;
+    const size_t row_values = size_t(size.width()) * 3;
+    std::vector<uint16_t> rows(row_values * size_t(rgb.height()));
+    for (int y = 0; y < rgb.height(); ++y) {
+        const uint8_t* from = rgb.row(y);
+        uint16_t* to = rows.data() + row_values * size_t(y);
+        for (const Span& span : across) {
+            uint32_t r = 0, g = 0, b = 0;
+            const uint8_t* pixel = from + size_t(span.first) * 3;
+            for (int i = 0; i < span.count; ++i, pixel += 3) {
+                const uint32_t share = shares[span.shares + size_t(i)];
+                r += pixel[0] * share;
+                g += pixel[1] * share;
+                b += pixel[2] * share;
+            }
+            *to++ = uint16_t(r >> kKeptShift);
+            *to++ = uint16_t(g >> kKeptShift);
+            *to++ = uint16_t(b >> kKeptShift);
+        }
+    }
+    constexpr int kOutShift = kWholeShift + 8;
+    constexpr uint32_t kHalf = 1u << (kOutShift - 1);
+    std::vector<uint32_t> sums(row_values);
+    for (int y = 0; y < size.height(); ++y) {
+        const Span& span = down[size_t(y)];
+        std::fill(sums.begin(), sums.end(), kHalf);
+        for (int i = 0; i < span.count; ++i) {
+            const uint32_t share = shares[span.shares + size_t(i)];
+            const uint16_t* row = rows.data() + row_values * size_t(span.first + i);
+            for (size_t v = 0; v < row_values; ++v)
+                sums[v] += row[v] * share;
+        }
+        auto* to = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < size.width(); ++x)
+            to[x] = qRgb(int(std::min(sums[size_t(x) * 3] >> kOutShift, 255u)),
+                         int(std::min(sums[size_t(x) * 3 + 1] >> kOutShift, 255u)),
+                         int(std::min(sums[size_t(x) * 3 + 2] >> kOutShift, 255u)));
+    }
+    return image;
+}
+
 // Through the picture layer: TurboJPEG at a reduced scale for JPEGs, the others as the
 // program reads them everywhere else.
 QImage decode_with_picture_layer(const std::string& path, QSize size) {
@@ -46,11 +132,10 @@ QImage decode_with_picture_layer(const std::string& path, QSize size) {
         picture::read_picture(source, code, {size.width(), size.height()});
     if (rgb.empty())
         return {};
-    const QImage image = to_qimage(rgb);
-    // Area averaging: the decode is already within twice the cell's size.
-    return image.size() == size
-               ? image
-               : image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    if (rgb.width() >= size.width() && rgb.height() >= size.height())
+        return shrunk(rgb, size);
+    // Enlarged (a zoom with no larger source): Qt's smoothing, on this thread still.
+    return to_qimage(rgb).scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
 // Qt's own readers, for the formats the picture layer leaves to the platform (GIF). The
@@ -210,6 +295,9 @@ void CellLoader::start_workers() {
 }
 
 void CellLoader::start_crew(Crew& crew, bool ahead) {
+    // Reading ahead waits while visible cells wait.
+    if (ahead && !m_visible.waiting.empty())
+        return;
     while (crew.running < crew.threads && static_cast<size_t>(crew.running) < crew.waiting.size()) {
         ++crew.running;
         crew.pool.start([this, &crew, ahead] { work(crew, ahead); });
@@ -226,7 +314,7 @@ void CellLoader::work(Crew& crew, bool ahead) {
             const std::lock_guard lock(m_mutex);
             while (!crew.waiting.empty() && m_decoding.contains(crew.waiting.front().cell.path))
                 crew.waiting.pop_front();
-            if (crew.waiting.empty()) {
+            if (crew.waiting.empty() || (ahead && !m_visible.waiting.empty())) {
                 --crew.running;
                 return;
             }

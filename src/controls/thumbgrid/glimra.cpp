@@ -1120,8 +1120,11 @@ void Glimra::draw_busy(QPainter& painter) {
 }
 
 void Glimra::update_bar() {
-    const int missing = m_loader->missing_among_first(m_pass_cells);
-    const bool show = missing > 0 && m_pass_clock.isValid() && m_pass_clock.elapsed() > kBarAfterMs;
+    // Counting the missing pictures at each arrival would cost the window a pass over the
+    // visible cells a picture: only once the bar may show.
+    const bool late = m_pass_clock.isValid() && m_pass_clock.elapsed() > kBarAfterMs;
+    const int missing = late ? m_loader->missing_among_first(m_pass_cells) : 0;
+    const bool show = missing > 0;
     if (show) {
         m_bar->setMaximum(m_pass_cells);
         m_bar->setValue(m_pass_cells - missing);

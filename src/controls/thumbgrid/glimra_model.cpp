@@ -201,6 +201,7 @@ void GlimraModel::load_list() {
     if (!m_props.filelist.empty()) {
         const std::vector<std::string> paths = split(m_props.filelist, std::string_view(&CR, 1));
         const std::vector<ListEntry> entries = read_entries(paths);
+        m_items.reserve(paths.size());
         for (size_t i = 0; i < paths.size(); ++i) {
             const ListEntry& entry = entries[i];
             if (!entry.stands)
