@@ -26,6 +26,7 @@
 #include <climits>
 #include <deque>
 #include <new>
+#include <optional>
 #include <tuple>
 #include <unordered_map>
 #include <utility>
@@ -327,6 +328,9 @@ public:
         status.setVisible(visible);
         if (visible)
             status.raise();
+    }
+    void first_screen_read(const std::vector<ThumbItem>& items) override {
+        m_grid.decode_first_screen(items);
     }
     void enable_timer() override {
         if (!m_grid.m_Timer1->isActive())
@@ -912,15 +916,11 @@ void Glimra::request_cells(int32_t offset) {
                      [&](int32_t a, int32_t b) { return distance(a) < distance(b); });
     std::vector<CellRequest> wanted;
     wanted.reserve(near.size());
-    const double tx = twips_per_pixel_x(), ty = twips_per_pixel_y();
     const auto want = [&](int32_t index, bool ahead) {
-        const ThumbItem& item = *m_model.item(index);
-        const QSize size = device_rect(pixel_rect(item.Bounds, 0), ratio).size();
-        if (item.Type == kTypeUnknown || size.isEmpty())
-            return;
-        const bool larger = size.width() > orvix::to_pixels(item.ThumbWidth, tx) ||
-                            size.height() > orvix::to_pixels(item.ThumbHeight, ty);
-        wanted.push_back({item.ThumbPath, size, larger, ahead, ratio});
+        if (std::optional<CellRequest> cell = cell_request(*m_model.item(index), ratio)) {
+            cell->ahead = ahead;
+            wanted.push_back(std::move(*cell));
+        }
     };
     m_visible_cells.clear();
     for (int32_t index : visible) {
@@ -991,6 +991,27 @@ void Glimra::draw_item(QPainter& painter, const ThumbItem& item, int32_t index, 
         style()->standardIcon(QStyle::SP_DirIcon).paint(&painter, icon);
     }
     draw_focus(painter, index, cell);
+}
+
+std::optional<CellRequest> Glimra::cell_request(const ThumbItem& item, qreal ratio) const {
+    const QSize size = device_rect(pixel_rect(item.Bounds, 0), ratio).size();
+    if (item.Type == kTypeUnknown || size.isEmpty())
+        return std::nullopt;
+    const bool larger = size.width() > orvix::to_pixels(item.ThumbWidth, twips_per_pixel_x()) ||
+                        size.height() > orvix::to_pixels(item.ThumbHeight, twips_per_pixel_y());
+    return CellRequest{item.ThumbPath, size, larger, false, ratio};
+}
+
+void Glimra::decode_first_screen(const std::vector<ThumbItem>& items) {
+    if (LockScreen() || !isVisible())
+        return;
+    const qreal ratio = m_fond->devicePixelRatioF();
+    std::vector<CellRequest> wanted;
+    for (const ThumbItem& item : items)
+        if (item.BoundsGrid.top <= m_model.area_height())
+            if (std::optional<CellRequest> cell = cell_request(item, ratio))
+                wanted.push_back(std::move(*cell));
+    m_loader->request(wanted);
 }
 
 void Glimra::update_budget() {

@@ -4,6 +4,7 @@
 #include "text/text.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <memory>
 #include <optional>
@@ -67,12 +68,16 @@ private:
     std::unordered_map<std::string, std::optional<Names>> m_folders;
 };
 
+} // namespace
+
 // What one path of the list gives; read on any thread.
 struct ListEntry {
     bool stands = false;
     ImageInfo info;
     std::optional<ImageInfo> companion;
 };
+
+namespace {
 
 ListEntry read_entry(const std::string& path, const CompanionNames& companions) {
     ListEntry entry;
@@ -92,23 +97,21 @@ ListEntry read_entry(const std::string& path, const CompanionNames& companions) 
     return entry;
 }
 
-// The entries of the whole list, read on a few threads: each one waits mostly for the
+// The entries of paths[first, end), read on a few threads: each one waits mostly for the
 // file system, and a long list is read many times faster so.
-std::vector<ListEntry> read_entries(const std::vector<std::string>& paths) {
-    const CompanionNames companions(paths);
-    std::vector<ListEntry> entries(paths.size());
+void read_entries(const std::vector<std::string>& paths, const CompanionNames& companions,
+                  size_t first, size_t end, std::vector<ListEntry>& entries) {
     constexpr size_t kPerThread = 256;
     const size_t threads = std::clamp<size_t>(
-        std::min<size_t>(std::thread::hardware_concurrency(), paths.size() / kPerThread), 1, 4);
-    const auto read_range = [&](size_t first, size_t step) {
-        for (size_t i = first; i < paths.size(); i += step)
+        std::min<size_t>(std::thread::hardware_concurrency(), (end - first) / kPerThread), 1, 4);
+    const auto read_range = [&](size_t from, size_t step) {
+        for (size_t i = from; i < end; i += step)
             entries[i] = read_entry(paths[i], companions);
     };
     std::vector<std::jthread> workers;
     for (size_t t = 1; t < threads; ++t)
-        workers.emplace_back(read_range, t, threads);
-    read_range(0, threads);
-    return entries;
+        workers.emplace_back(read_range, first + t, threads);
+    read_range(first, threads);
 }
 
 std::string rect_text(const Rect& r) {
@@ -200,28 +203,22 @@ void GlimraModel::load_list() {
     m_first_row.reset();
     if (!m_props.filelist.empty()) {
         const std::vector<std::string> paths = split(m_props.filelist, std::string_view(&CR, 1));
-        const std::vector<ListEntry> entries = read_entries(paths);
+        const CompanionNames companions(paths);
+        std::vector<ListEntry> entries(paths.size());
         m_items.reserve(paths.size());
-        for (size_t i = 0; i < paths.size(); ++i) {
-            const ListEntry& entry = entries[i];
-            if (!entry.stands)
-                continue;
-            ThumbItem& item = m_items.emplace_back();
-            item.Path = paths[i];
-            item.Width = entry.info.Width;
-            item.Height = entry.info.Height;
-            item.Size = entry.info.FileSize;
-            item.Type = entry.info.FileType;
-            item.ThumbPath = item.Path;
-            int32_t thumb_width = item.Width, thumb_height = item.Height;
-            if (entry.companion) {
-                item.ThumbPath = parent_folder(item.Path) + std::string(kCompanionPrefix) +
-                                 file_name(item.Path, true);
-                thumb_width = entry.companion->Width;
-                thumb_height = entry.companion->Height;
-            }
-            item.ThumbWidth = to_twips(thumb_width, m_twipsPerPixelX);
-            item.ThumbHeight = to_twips(thumb_height, m_twipsPerPixelY);
+        const auto add_items = [&](size_t first, size_t end) {
+            read_entries(paths, companions, first, end, entries);
+            for (size_t i = first; i < end; ++i)
+                add_item(paths[i], entries[i]);
+        };
+        // The first screen first, so its pictures are decoded while the rest is read.
+        const size_t first_screen = first_screen_items(paths.size());
+        if (first_screen > 0 && first_screen < paths.size()) {
+            add_items(0, first_screen);
+            show_first_screen(paths.size());
+            add_items(first_screen, paths.size());
+        } else {
+            add_items(0, paths.size());
         }
     }
     m_loaded = true;
@@ -232,6 +229,62 @@ void GlimraModel::load_list() {
         m_current = m_anchor = 0;
     m_base.assign(m_items.size(), false);
     m_host.GlimraLoadEnd();
+}
+
+void GlimraModel::add_item(const std::string& path, const ListEntry& entry) {
+    if (!entry.stands)
+        return;
+    ThumbItem& item = m_items.emplace_back();
+    item.Path = path;
+    item.Width = entry.info.Width;
+    item.Height = entry.info.Height;
+    item.Size = entry.info.FileSize;
+    item.Type = entry.info.FileType;
+    item.ThumbPath = item.Path;
+    int32_t thumb_width = item.Width, thumb_height = item.Height;
+    if (entry.companion) {
+        item.ThumbPath =
+            parent_folder(item.Path) + std::string(kCompanionPrefix) + file_name(item.Path, true);
+        thumb_width = entry.companion->Width;
+        thumb_height = entry.companion->Height;
+    }
+    item.ThumbWidth = to_twips(thumb_width, m_twipsPerPixelX);
+    item.ThumbHeight = to_twips(thumb_height, m_twipsPerPixelY);
+}
+
+size_t GlimraModel::first_screen_items(size_t count) const {
+    // Only a list shown from its top, in an area of some size, in cells whose places do not
+    // depend on how many there are.
+    if (m_scroll_value != 0 || m_width <= 0 || m_height <= 0 || count < 2)
+        return 0;
+    const int32_t n = static_cast<int32_t>(std::min<size_t>(count, INT32_MAX));
+    const GridLayout layout = lay_out(m_props.ThumbnailsSize, m_props.Margin, m_width, m_height, n);
+    if (!layout.fixed)
+        return 0;
+    // A screen holds at most as many cells as the area has room for, cut ones included.
+    const int64_t pitch = int64_t{layout.s} + std::max<int16_t>(m_props.Margin, 0);
+    if (pitch <= 0)
+        return 0;
+    const int64_t most = (m_width / pitch + 2) * (m_height / pitch + 2);
+    const std::vector<Rect> cells = cell_rects(
+        layout, m_width, static_cast<int32_t>(std::min<int64_t>(most, n)), m_props.Margin);
+    size_t shown = 0;
+    while (shown < cells.size() && cells[shown].top <= m_height)
+        ++shown;
+    return shown;
+}
+
+void GlimraModel::show_first_screen(size_t count) {
+    const GridLayout layout = lay_out(m_props.ThumbnailsSize, m_props.Margin, m_width, m_height,
+                                      static_cast<int32_t>(std::min<size_t>(count, INT32_MAX)));
+    const std::vector<Rect> cells = cell_rects(layout, m_width, this->count(), m_props.Margin);
+    for (size_t i = 0; i < m_items.size(); ++i) {
+        ThumbItem& it = m_items[i];
+        it.BoundsGrid = cells[i];
+        it.Bounds = picture_rect(cells[i], m_props.Margin, it.ThumbWidth, it.ThumbHeight,
+                                 m_caption_band, m_enlarge_pictures);
+    }
+    m_host.first_screen_read(m_items);
 }
 
 const ThumbItem* GlimraModel::item(int32_t index) const {
