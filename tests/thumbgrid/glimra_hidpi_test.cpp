@@ -58,6 +58,7 @@ TEST(HiDpiGrid, DrawsCellsFromTheLargerSourceAtTheScreensDensity) {
     const CellLoader::Found found = grid.loader().find(thumb, QSize(160, 120));
     ASSERT_TRUE(found.image && found.fresh) << "decoded at the device pixels of the cell";
     EXPECT_EQ(found.image->size(), QSize(160, 120));
+    EXPECT_EQ(found.image->devicePixelRatio(), 2.0) << "drawn one to one";
     const QImage shot = grid.grab().toImage().convertToFormat(QImage::Format_RGB32);
     ASSERT_EQ(shot.size(), QSize(600, 400));
     EXPECT_TRUE(test::near_rgb(shot.pixel(picture.center() * 2), 0, 200, 0))

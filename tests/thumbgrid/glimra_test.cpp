@@ -489,6 +489,109 @@ TEST_F(GlimraTest, ScrollingShowsTheLowerRows) {
     EXPECT_TRUE(near_colour(shot().pixel(last.center()), 0, 0, 0)) << "and clears the grid";
 }
 
+// --- The pictures' cache and the order they are read in ----------------------------------------
+
+class GlimraManyTest : public GlimraTest {
+protected:
+    // `count` pictures in all, the same 80 x 60 JPEG under each name.
+    void add_pictures(int count) {
+        const std::string bytes = test::read_file(m_paths.front());
+        for (int i = int(m_paths.size()) + 1; i <= count; ++i) {
+            m_paths.push_back(m_dir.file("p" + std::to_string(i) + ".jpg"));
+            test::write_file(m_paths.back(), bytes);
+        }
+    }
+    QScrollBar* bar() const { return m_grid.findChild<QScrollBar*>(QStringLiteral("VScroll")); }
+    // Scrolls as the user does and waits for the pictures asked for.
+    void scroll_to(int value) {
+        bar()->setValue(value);
+        fond()->repaint();
+        wait_for_pictures();
+    }
+    std::vector<std::string> visible_paths() const {
+        const int32_t offset = m_grid.model().scroll_offset();
+        std::vector<std::string> paths;
+        for (int32_t index :
+             m_grid.model().items_between(offset, offset + m_grid.model().area_height()))
+            paths.push_back(m_grid.model().item(index)->ThumbPath);
+        return paths;
+    }
+    // How far below the view the cell of a path lies, in twips: negative above it.
+    int32_t below_view(const std::string& path) const {
+        const int32_t offset = m_grid.model().scroll_offset();
+        for (int32_t index = 1; index <= m_grid.model().count(); ++index) {
+            const Rect& cell = m_grid.model().item(index)->BoundsGrid;
+            if (m_grid.model().item(index)->ThumbPath == path)
+                return cell.top >= offset ? cell.top - (offset + m_grid.model().area_height())
+                                          : cell.bottom - offset;
+        }
+        ADD_FAILURE() << path << " is not in the grid";
+        return 0;
+    }
+};
+
+TEST_F(GlimraManyTest, TheCacheHoldsAFewScreensOfCellsNotTheWholeList) {
+    add_pictures(400);
+    m_grid.resize(300, 200);
+    tick();
+    load();
+    const qint64 small_window = m_grid.loader().budget();
+    for (int value = 0; value < bar()->maximum(); value += bar()->pageStep())
+        scroll_to(value);
+    scroll_to(bar()->maximum());
+    const qint64 all = 400 * QImage(80, 60, QImage::Format_RGB32).sizeInBytes();
+    EXPECT_LE(m_grid.loader().cached_bytes(), m_grid.loader().budget());
+    EXPECT_LT(m_grid.loader().cached_bytes(), all / 2) << "the pictures scrolled past went";
+
+    // A window four times as large keeps three times the cells (the rows cut at the top
+    // and the bottom count in both).
+    m_grid.resize(600, 400);
+    tick();
+    fond()->repaint();
+    EXPECT_GT(m_grid.loader().budget(), 2 * small_window);
+    EXPECT_LT(m_grid.loader().budget(), 6 * small_window);
+    // Cells of twice the size in the same window: about as many bytes, fewer cells.
+    const qint64 large_window = m_grid.loader().budget();
+    m_grid.setThumbnailsSize(2600);
+    fond()->repaint();
+    EXPECT_GT(m_grid.loader().budget(), large_window / 2);
+    EXPECT_LT(m_grid.loader().budget(), 2 * large_window);
+    EXPECT_NE(m_grid.loader().budget(), large_window);
+}
+
+TEST_F(GlimraManyTest, VisibleCellsAreAskedForFirstThenTheWayTheUserScrolls) {
+    add_pictures(200);
+    load();
+    scroll_to(bar()->maximum() / 2);
+    for (const bool down : {true, false}) {
+        SCOPED_TRACE(down ? "scrolling down" : "scrolling up");
+        scroll_to(bar()->value() + (down ? 1 : -1) * bar()->pageStep());
+        const std::vector<CellRequest>& wanted = m_grid.loader().wanted();
+        const std::vector<std::string> visible = visible_paths();
+        ASSERT_GT(wanted.size(), visible.size());
+        for (size_t i = 0; i < visible.size(); ++i) {
+            EXPECT_EQ(wanted[i].path, visible[i]);
+            EXPECT_FALSE(wanted[i].ahead) << "a visible cell is decoded at once";
+        }
+        // The next page the way the user goes, whole, before anything behind.
+        const int32_t page = m_grid.model().area_height();
+        bool behind_seen = false;
+        int ahead_of_user = 0;
+        for (size_t i = visible.size(); i < wanted.size(); ++i) {
+            EXPECT_TRUE(wanted[i].ahead) << wanted[i].path << " is off the screen";
+            const int32_t below = below_view(wanted[i].path);
+            const int32_t away = down ? below : -below;
+            if (away < 0) {
+                behind_seen = true;
+            } else if (away <= page) {
+                EXPECT_FALSE(behind_seen) << wanted[i].path << " comes after a cell behind";
+                ++ahead_of_user;
+            }
+        }
+        EXPECT_GT(ahead_of_user, 0);
+    }
+}
+
 struct ResizeCase {
     const char* name;
     std::vector<QSize> sizes; // a burst of resizes before the timer ticks
@@ -769,6 +872,103 @@ TEST(CellLoader, StaysWithinItsBudgetDroppingWhatIsNoLongerWanted) {
     EXPECT_LE(loader.cached_bytes(), 3 * one);
     EXPECT_EQ(loader.find(first[0].path, QSize(100, 100)).image, nullptr);
 }
+
+TEST(CellLoader, ASmallerBudgetDropsWhatIsNotWantedAtOnce) {
+    test::TempDir dir;
+    std::vector<CellRequest> cells;
+    for (int i = 0; i < 6; ++i) {
+        cells.push_back({dir.file("c" + std::to_string(i) + ".jpg"), QSize(100, 100)});
+        solid_jpeg(cells.back().path, 100, 100, 0, 0, 200);
+    }
+    const qint64 one = QImage(100, 100, QImage::Format_RGB32).sizeInBytes();
+    CellLoader loader(6 * one, 2);
+    loader.request(cells);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return loader.in_flight() == 0 && loader.missing_among_first(6) == 0; },
+        hang_bound_ms));
+    EXPECT_EQ(loader.cached_bytes(), 6 * one);
+    loader.request({cells[4], cells[5]});
+    loader.set_budget(3 * one);
+    EXPECT_EQ(loader.cached_bytes(), 3 * one);
+    EXPECT_TRUE(loader.find(cells[4].path, QSize(100, 100)).fresh) << "wanted: kept";
+    EXPECT_TRUE(loader.find(cells[5].path, QSize(100, 100)).fresh) << "wanted: kept";
+    EXPECT_EQ(loader.find(cells[0].path, QSize(100, 100)).image, nullptr)
+        << "the least recently used went first";
+    loader.set_budget(0);
+    EXPECT_EQ(loader.cached_bytes(), 2 * one) << "what is wanted stays whatever the budget";
+}
+
+TEST(CellLoader, CellsReadAheadAreDecodedToo) {
+    test::TempDir dir;
+    std::vector<CellRequest> cells;
+    for (int i = 0; i < 4; ++i) {
+        cells.push_back({dir.file("c" + std::to_string(i) + ".jpg"), QSize(40, 30)});
+        cells.back().ahead = i >= 2;
+        solid_jpeg(cells.back().path, 80, 60, 0, 200, 0);
+    }
+    CellLoader loader(1 << 20, 1, 1);
+    loader.request(cells);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return loader.in_flight() == 0 && loader.missing_among_first(4) == 0; },
+        hang_bound_ms));
+    for (const CellRequest& cell : cells)
+        EXPECT_TRUE(loader.find(cell.path, QSize(40, 30)).fresh) << cell.path;
+}
+
+struct ShrinkCase {
+    const char* name;
+    QSize from, to;
+};
+
+class CellShrink : public testing::TestWithParam<ShrinkCase> {};
+
+// Each cell pixel is the mean of the picture pixels it covers, parts of pixels counted by
+// the part covered: a flat picture stays flat, a hard edge stays where it was.
+TEST_P(CellShrink, AveragesThePixelsEachCellPixelCovers) {
+    test::TempDir dir;
+    const QSize from = GetParam().from, to = GetParam().to;
+    test::RgbImage stripes{from.width(), from.height(), {}}, flat = stripes, halves = stripes;
+    for (int y = 0; y < from.height(); ++y)
+        for (int x = 0; x < from.width(); ++x) {
+            const uint8_t stripe = x % 2 ? 255 : 0, half = x < from.width() / 2 ? 0 : 255;
+            stripes.pixels.insert(stripes.pixels.end(), {stripe, stripe, stripe});
+            flat.pixels.insert(flat.pixels.end(), {30, 140, 220});
+            halves.pixels.insert(halves.pixels.end(), {half, half, half});
+        }
+    test::write_picture(dir.file("stripes.png"), stripes);
+    test::write_picture(dir.file("flat.png"), flat);
+    test::write_picture(dir.file("halves.png"), halves);
+
+    const QImage grey = decode_cell(dir.file("stripes.png"), to);
+    ASSERT_EQ(grey.size(), to);
+    EXPECT_EQ(grey.format(), QImage::Format_RGB32) << "what a painter copies as it is";
+    // The part of a cell pixel's span over the white columns.
+    const double step = double(from.width()) / to.width();
+    for (int x = 0; x < to.width(); ++x) {
+        double white = 0;
+        for (int p = int(x * step); p < from.width() && p < (x + 1) * step; ++p)
+            if (p % 2)
+                white += std::min<double>(p + 1, (x + 1) * step) - std::max<double>(p, x * step);
+        EXPECT_NEAR(qRed(grey.pixel(x, to.height() / 2)), 255 * white / step, 2) << "column " << x;
+    }
+    const QImage same = decode_cell(dir.file("flat.png"), to);
+    for (const QPoint at : {QPoint(0, 0), QPoint(to.width() - 1, to.height() - 1),
+                            QPoint(to.width() / 2, to.height() / 3)})
+        EXPECT_EQ(same.pixel(at), qRgb(30, 140, 220));
+    const QImage edge = decode_cell(dir.file("halves.png"), to);
+    EXPECT_EQ(qRed(edge.pixel(0, 0)), 0);
+    EXPECT_EQ(qRed(edge.pixel(to.width() / 2 - 2, 0)), 0);
+    EXPECT_EQ(qRed(edge.pixel(to.width() / 2 + 1, 0)), 255);
+    EXPECT_EQ(qRed(edge.pixel(to.width() - 1, 0)), 255);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, CellShrink,
+                         testing::Values(ShrinkCase{"Half", QSize(100, 60), QSize(50, 30)},
+                                         ShrinkCase{"ByAFraction", QSize(100, 75), QSize(80, 60)},
+                                         ShrinkCase{"ByMuch", QSize(640, 480), QSize(60, 45)}),
+                         [](const testing::TestParamInfo<ShrinkCase>& info) {
+                             return info.param.name;
+                         });
 
 TEST(CellLoader, AFileThatCannotBeReadLeavesAnEmptyPicture) {
     test::TempDir dir;

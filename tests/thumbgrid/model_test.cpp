@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -526,6 +527,70 @@ TEST_F(GridTest, ReadingTheStoreDoesNotLoadTheListButTheNextRedrawDoes) {
     EXPECT_EQ(other.count(), 10);
     EXPECT_EQ(other_host.events.front(), "GlimraLoadStart");
 }
+
+// A long list's first screen is placed and handed over before the rest of the list is read,
+// so its pictures can be decoded meanwhile; the places it was given are those it keeps.
+TEST_F(GridTest, ALongListsFirstScreenIsHandedOverBeforeTheRestIsRead) {
+    for (int i = 11; i <= 40; ++i) {
+        m_paths.push_back(m_dir.file("p" + std::to_string(i) + ".jpg"));
+        test::write_file(m_paths.back(), test::read_file(m_paths.front()));
+    }
+    // Gone once the first screen is out: read after it, the last file is no more.
+    m_host.on_first_screen = [this] { std::remove(m_paths.back().c_str()); };
+    load_all();
+    EXPECT_EQ(m_model.count(), 39) << "the rest of the list was read after the first screen";
+    // 3000 twips show the tops of three rows of three.
+    ASSERT_EQ(m_host.first_screen.size(), 9u);
+    for (int i = 1; i <= 9; ++i) {
+        const ThumbItem& early = m_host.first_screen[size_t(i - 1)];
+        EXPECT_EQ(early.ThumbPath, m_model.item(i)->ThumbPath);
+        EXPECT_EQ(m_model.File_Bounds(i), std::to_string(early.Bounds.left) + "," +
+                                              std::to_string(early.Bounds.top) + "," +
+                                              std::to_string(early.Bounds.right) + "," +
+                                              std::to_string(early.Bounds.bottom));
+    }
+}
+
+TEST_F(GridTest, CellsFittedToTheAreaWaitForTheWholeList) {
+    // Their size, and so their places, come from how many items the list holds.
+    m_model.properties().ThumbnailsSize = 0;
+    m_host.on_first_screen = [] { ADD_FAILURE() << "placed before the list was whole"; };
+    load_all();
+    EXPECT_EQ(m_model.count(), 10);
+}
+
+// The picture cache's budget follows the cells a screen shows: the area and the cells' size.
+struct ScreenCase {
+    const char* name;
+    int16_t ThumbnailsSize;
+    int32_t width, height;
+    int32_t cells;
+};
+
+class CellsPerScreen : public GridTest, public testing::WithParamInterface<ScreenCase> {};
+
+TEST_P(CellsPerScreen, CountTheRowsCutAtTheTopAndTheBottom) {
+    for (int i = 11; i <= 40; ++i) {
+        m_paths.push_back(m_dir.file("p" + std::to_string(i) + ".jpg"));
+        test::write_file(m_paths.back(), test::read_file(m_paths.front()));
+    }
+    EXPECT_EQ(m_model.cells_per_screen(), 0) << "before a layout";
+    m_model.properties().ThumbnailsSize = GetParam().ThumbnailsSize;
+    m_model.set_area(GetParam().width, GetParam().height);
+    load_all();
+    EXPECT_EQ(m_model.cells_per_screen(), GetParam().cells);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Areas, CellsPerScreen,
+    testing::Values(
+        // Three columns; 3000 twips show two rows of 1350 whole, and parts of two more.
+        ScreenCase{"ThreeColumnsFourRows", 1300, 5000, 3000, 12},
+        ScreenCase{"AShorterArea", 1300, 5000, 1350, 6},
+        ScreenCase{"ANarrowerArea", 1300, 3000, 3000, 8},
+        ScreenCase{"SmallerCells", 650, 5000, 1350, 21},
+        ScreenCase{"CellsFittedToTheAreaAllShow", 0, 5000, 3000, 40}),
+    [](const testing::TestParamInfo<ScreenCase>& info) { return info.param.name; });
 
 } // namespace
 } // namespace orvix

@@ -4,6 +4,7 @@
 
 #include "controls/thumbgrid/glimra_model.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,11 @@ public:
         status = text;
     }
     void enable_timer() override { timer_enabled = true; }
+    void first_screen_read(const std::vector<ThumbItem>& items) override {
+        first_screen = items;
+        if (on_first_screen)
+            on_first_screen();
+    }
 
     void clear() {
         events.clear();
@@ -67,6 +73,8 @@ public:
     bool status_visible = false;
     std::string status = "(none)";
     bool timer_enabled = false;
+    std::vector<ThumbItem> first_screen;
+    std::function<void()> on_first_screen;
 
 private:
     void event(const std::string& text) {

@@ -1,12 +1,15 @@
 // The pictures of the grid's cells, decoded off the user-interface thread into a bounded
-// cache. The grid asks for the cells it wants in order of need (the visible ones first,
-// then their neighbours); each new request replaces the waiting ones, so scrolling never
-// leaves a queue of pictures nobody looks at any more.
+// cache, each at the device pixels it is drawn at, so painting only copies it. The grid
+// asks for the cells it wants in order of need (the visible ones first, then their
+// neighbours); each new request replaces the waiting ones, so scrolling never leaves a
+// queue of pictures nobody looks at any more. The neighbours are read ahead on threads of
+// lower priority, which leave the processor to the window and to the visible cells.
 #pragma once
 
 #include <QByteArray>
 #include <QImage>
 #include <QObject>
+#include <QRect>
 #include <QSize>
 #include <QThreadPool>
 
@@ -28,7 +31,20 @@ struct CellRequest {
     // The cell shows more pixels than the file holds: a larger source is drawn down
     // instead, when there is one.
     bool larger = false;
+    // Off the screen, read ahead of need.
+    bool ahead = false;
+    // Device pixels a point where it is drawn: the picture carries it, so a painter draws
+    // it at `size` device pixels.
+    qreal ratio = 1.0;
 };
+
+// The device pixels a picture drawn in a rectangle of the drawing area covers: its corner
+// and size rounded, the size alone so it stays the same wherever the grid is scrolled.
+QRect device_rect(const QRect& rect, qreal ratio);
+
+// Bytes that `screens` screens of cells hold: `cells` cells a screen, each a picture of
+// `picture` device pixels.
+qint64 cache_budget(qint64 cells, QSize picture, int screens);
 
 // The path of a larger image of the same picture as a file of the grid, "" when there is
 // none. Called on the loader's threads: it must be safe to call from any thread.
@@ -42,7 +58,8 @@ class CellLoader : public QObject {
     Q_OBJECT
 
 public:
-    explicit CellLoader(qint64 budget_bytes, int threads, QObject* parent = nullptr);
+    // `threads` decode the visible cells, `ahead_threads` (at a lower priority) the others.
+    CellLoader(qint64 budget_bytes, int threads, int ahead_threads = 1, QObject* parent = nullptr);
     ~CellLoader() override;
 
     struct Found {
@@ -63,9 +80,14 @@ public:
     // Every cached picture becomes stale: it is still shown, but decoded again when wanted
     // (the files may have changed).
     void reload();
+    // The cells of the last request, in the order asked.
+    const std::vector<CellRequest>& wanted() const { return m_wanted; }
     // How many of the first `count` cells of the last request are still missing.
     int missing_among_first(int count) const;
     qint64 cached_bytes() const { return m_bytes; }
+    qint64 budget() const { return m_budget; }
+    // A new budget; pictures beyond it that are not wanted now go at once.
+    void set_budget(qint64 bytes);
     // Pictures being decoded now.
     int in_flight() const;
 
@@ -86,26 +108,34 @@ private:
         uint64_t generation = 0;
     };
 
+    // The visible cells' workers, or those reading ahead.
+    struct Crew {
+        QThreadPool pool;
+        int threads = 1;
+        int running = 0;         // under m_mutex
+        std::deque<Job> waiting; // under m_mutex
+    };
+
     // Workers take the next job themselves, so decoding never waits for the
     // user-interface thread to hand it out.
     void start_workers();
-    void work();
+    void start_crew(Crew& crew, bool ahead);
+    void work(Crew& crew, bool ahead);
     void finished(const std::string& path, QSize size, uint64_t generation, QImage image);
     void evict();
 
     qint64 m_budget;
-    QThreadPool m_pool;
-    int m_threads;
     uint64_t m_generation = 1;
     // Shared with the workers, under m_mutex.
     mutable std::mutex m_mutex;
-    std::deque<Job> m_waiting;
+    Crew m_visible;
+    Crew m_ahead;
     std::unordered_set<std::string> m_decoding;
-    int m_workers = 0;
     LargerSource m_larger;
     // The user-interface thread's own.
     std::vector<CellRequest> m_wanted;
-    std::unordered_set<std::string> m_wanted_paths;
+    // Where each wanted path stands in m_wanted.
+    std::unordered_map<std::string, size_t> m_wanted_paths;
     std::unordered_map<std::string, Entry> m_cache;
     std::list<std::string> m_lru; // least recently used first
     qint64 m_bytes = 0;

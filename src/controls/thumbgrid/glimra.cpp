@@ -26,6 +26,8 @@
 #include <climits>
 #include <deque>
 #include <new>
+#include <optional>
+#include <tuple>
 #include <unordered_map>
 #include <utility>
 
@@ -34,7 +36,9 @@ namespace orvix {
 namespace {
 
 constexpr int kTimer1Interval = 1000;
-constexpr qint64 kCacheBudget = 64ll << 20;
+// The cache holds the cells read ahead and a screen more, so going back a page shows them
+// at once; until the first layout tells how large a screen of cells is, this much.
+constexpr qint64 kBudgetBeforeLayout = 16ll << 20;
 // Loading the visible cells shows the busy animation only when it takes a moment, and
 // the progress bar only when it takes long.
 constexpr qint64 kAnimationAfterMs = 250;
@@ -48,6 +52,7 @@ constexpr int kTitlesKept = 1024;
 constexpr int kTitlesPerTurn = 12;
 // How far beyond the visible rows the neighbours are read ahead, in heights of the area.
 constexpr int32_t kPagesAhead = 2;
+constexpr int kScreensCached = 2 * kPagesAhead + 2;
 constexpr uint32_t kColourApplicationWorkspace = system_colour_flag | 12;
 constexpr const char* kMemoryLack = "Glimra Error while pasting image : Must be a memory lack";
 
@@ -324,6 +329,9 @@ public:
         if (visible)
             status.raise();
     }
+    void first_screen_read(const std::vector<ThumbItem>& items) override {
+        m_grid.decode_first_screen(items);
+    }
     void enable_timer() override {
         if (!m_grid.m_Timer1->isActive())
             m_grid.m_Timer1->start();
@@ -335,8 +343,9 @@ private:
 
 Glimra::Glimra(QWidget* parent)
     : QWidget(parent), m_host(std::make_unique<Host>(*this)), m_model(*m_host),
-      m_loader(std::make_unique<CellLoader>(kCacheBudget,
-                                            std::clamp(QThread::idealThreadCount(), 1, 4))) {
+      // The visible cells on every core; one thread reads ahead, below them.
+      m_loader(std::make_unique<CellLoader>(kBudgetBeforeLayout,
+                                            std::clamp(QThread::idealThreadCount(), 1, 4), 1)) {
     // Clicks and Tab give the grid the keyboard; the scroll bar leaves it there.
     setFocusPolicy(Qt::StrongFocus);
     m_fond = new GlimraSurface(*this);
@@ -859,15 +868,16 @@ void Glimra::paint_fond(QPainter& painter, const QRect& dirty) {
             schedule_redraw();
         } else {
             const int32_t offset = m_model.scroll_offset();
+            // Asked for before drawing, so the missing pictures are decoded meanwhile. A move
+            // to a screen of another density asks for the pictures at its pixels.
+            if (offset != m_requested_offset || m_model.area_height() != m_requested_height ||
+                m_layouts != m_requested_layout || m_fond->devicePixelRatioF() != m_requested_ratio)
+                request_cells(offset);
             for (int32_t index : m_model.items_between(offset, offset + m_model.area_height())) {
                 const ThumbItem& item = *m_model.item(index);
                 if (pixel_rect(item.BoundsGrid, offset).intersects(dirty))
                     draw_item(painter, item, index, offset);
             }
-            // A move to a screen of another density asks for the pictures at its pixels.
-            if (offset != m_requested_offset || m_model.area_height() != m_requested_height ||
-                m_layouts != m_requested_layout || m_fond->devicePixelRatioF() != m_requested_ratio)
-                request_cells(offset);
             draw_busy(painter);
         }
         if (BorderStyle() == 1)
@@ -882,42 +892,47 @@ void Glimra::paint_fond(QPainter& painter, const QRect& dirty) {
 
 void Glimra::request_cells(int32_t offset) {
     const int32_t height = m_model.area_height();
+    // Read ahead in the direction the user scrolls first.
+    const bool upwards = m_requested_offset >= 0 && offset < m_requested_offset;
     m_requested_offset = offset;
     m_requested_height = height;
     m_requested_layout = m_layouts;
-    m_requested_ratio = m_fond->devicePixelRatioF();
+    const qreal ratio = m_fond->devicePixelRatioF();
+    m_requested_ratio = ratio;
+    update_budget();
     const std::vector<int32_t> visible = m_model.items_between(offset, offset + height);
     std::vector<int32_t> near =
         m_model.items_between(offset - kPagesAhead * height, offset + (kPagesAhead + 1) * height);
-    const auto distance = [this, offset, height](int32_t index) {
+    // How far a cell lies from view: in pages, each page the way the user goes before the
+    // one behind, then in twips. Zero for the visible cells.
+    const auto distance = [this, offset, height, upwards](int32_t index) {
         const Rect& cell = m_model.item(index)->BoundsGrid;
-        return std::max({0, cell.top - (offset + height), offset - cell.bottom});
+        const int32_t below = cell.top - (offset + height), above = offset - cell.bottom;
+        const int32_t away = std::max({0, below, above});
+        const int32_t pages = away == 0 ? 0 : 1 + (away - 1) / std::max(height, 1);
+        return std::tuple{pages, upwards ? below > 0 : above > 0, away};
     };
     std::stable_sort(near.begin(), near.end(),
                      [&](int32_t a, int32_t b) { return distance(a) < distance(b); });
     std::vector<CellRequest> wanted;
     wanted.reserve(near.size());
-    const double tx = twips_per_pixel_x(), ty = twips_per_pixel_y();
-    const auto want = [&](int32_t index) {
-        const ThumbItem& item = *m_model.item(index);
-        const QSize size = device_size(pixel_rect(item.Bounds, 0).size());
-        if (item.Type == kTypeUnknown || size.isEmpty())
-            return;
-        const bool larger = size.width() > orvix::to_pixels(item.ThumbWidth, tx) ||
-                            size.height() > orvix::to_pixels(item.ThumbHeight, ty);
-        wanted.push_back({item.ThumbPath, size, larger});
+    const auto want = [&](int32_t index, bool ahead) {
+        if (std::optional<CellRequest> cell = cell_request(*m_model.item(index), ratio)) {
+            cell->ahead = ahead;
+            wanted.push_back(std::move(*cell));
+        }
     };
     m_visible_cells.clear();
     for (int32_t index : visible) {
-        want(index);
+        want(index, false);
         const ThumbItem& item = *m_model.item(index);
         QRect& cell = m_visible_cells[item.ThumbPath];
         cell = cell.united(pixel_rect(item.BoundsGrid, offset));
     }
     m_pass_cells = static_cast<int>(wanted.size());
     for (int32_t index : near)
-        if (distance(index) > 0)
-            want(index);
+        if (std::get<0>(distance(index)) > 0)
+            want(index, true);
     m_loader->request(wanted);
 
     if (!ShowTitle() || near.empty())
@@ -978,10 +993,41 @@ void Glimra::draw_item(QPainter& painter, const ThumbItem& item, int32_t index, 
     draw_focus(painter, index, cell);
 }
 
+std::optional<CellRequest> Glimra::cell_request(const ThumbItem& item, qreal ratio) const {
+    const QSize size = device_rect(pixel_rect(item.Bounds, 0), ratio).size();
+    if (item.Type == kTypeUnknown || size.isEmpty())
+        return std::nullopt;
+    const bool larger = size.width() > orvix::to_pixels(item.ThumbWidth, twips_per_pixel_x()) ||
+                        size.height() > orvix::to_pixels(item.ThumbHeight, twips_per_pixel_y());
+    return CellRequest{item.ThumbPath, size, larger, false, ratio};
+}
+
+void Glimra::decode_first_screen(const std::vector<ThumbItem>& items) {
+    if (LockScreen() || !isVisible())
+        return;
+    const qreal ratio = m_fond->devicePixelRatioF();
+    std::vector<CellRequest> wanted;
+    for (const ThumbItem& item : items)
+        if (item.BoundsGrid.top <= m_model.area_height())
+            if (std::optional<CellRequest> cell = cell_request(item, ratio))
+                wanted.push_back(std::move(*cell));
+    m_loader->request(wanted);
+}
+
+void Glimra::update_budget() {
+    const int32_t cells = m_model.cells_per_screen();
+    if (cells <= 0)
+        return;
+    const int cell = orvix::to_pixels(m_model.layout().s, twips_per_pixel_x());
+    m_loader->set_budget(cache_budget(cells, device_size(QSize(cell, cell)), kScreensCached));
+}
+
 void Glimra::draw_picture(QPainter& painter, const ThumbItem& item, const QRect& picture) {
     if (picture.isEmpty() || item.Type == kTypeUnknown)
         return;
-    const CellLoader::Found found = m_loader->find(item.ThumbPath, device_size(picture.size()));
+    const qreal ratio = m_fond->devicePixelRatioF();
+    const QRect device = device_rect(picture, ratio);
+    const CellLoader::Found found = m_loader->find(item.ThumbPath, device.size());
     if (!found.image) {
         // Not decoded yet: a plain box of the picture's shape.
         QColor placeholder = colour(ColorBackground());
@@ -990,7 +1036,12 @@ void Glimra::draw_picture(QPainter& painter, const ThumbItem& item, const QRect&
                            (placeholder.green() * 5 + text.green()) / 6,
                            (placeholder.blue() * 5 + text.blue()) / 6);
         painter.fillRect(picture, placeholder);
+    } else if (found.image->size() == device.size() && found.image->devicePixelRatio() == ratio) {
+        // Made for these pixels: copied one to one.
+        painter.drawImage(QPointF(device.left() / ratio, device.top() / ratio), *found.image);
     } else if (!found.image->isNull()) {
+        // Made for another zoom or density, until its new picture comes: stretched without
+        // smoothing, which costs no more than a copy.
         painter.drawImage(picture, *found.image);
     }
 }
@@ -1090,8 +1141,11 @@ void Glimra::draw_busy(QPainter& painter) {
 }
 
 void Glimra::update_bar() {
-    const int missing = m_loader->missing_among_first(m_pass_cells);
-    const bool show = missing > 0 && m_pass_clock.isValid() && m_pass_clock.elapsed() > kBarAfterMs;
+    // Counting the missing pictures at each arrival would cost the window a pass over the
+    // visible cells a picture: only once the bar may show.
+    const bool late = m_pass_clock.isValid() && m_pass_clock.elapsed() > kBarAfterMs;
+    const int missing = late ? m_loader->missing_among_first(m_pass_cells) : 0;
+    const bool show = missing > 0;
     if (show) {
         m_bar->setMaximum(m_pass_cells);
         m_bar->setValue(m_pass_cells - missing);

@@ -19,6 +19,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <unordered_map>
 
 class QLabel;
@@ -249,6 +250,12 @@ private:
     void fond_resized();
     void schedule_redraw();
     void request_cells(int32_t offset);
+    // The cache holds a few screens of cells at their size now.
+    void update_budget();
+    // What the loader is asked for the item's picture; none for an item without one.
+    std::optional<CellRequest> cell_request(const ThumbItem& item, qreal ratio) const;
+    // The pictures of a long list's first screen, decoded while the rest of it is read.
+    void decode_first_screen(const std::vector<ThumbItem>& items);
     void draw_item(QPainter& painter, const ThumbItem& item, int32_t index, int32_t offset);
     void draw_picture(QPainter& painter, const ThumbItem& item, const QRect& picture);
     // The keyboard's item, framed while the grid has the focus.

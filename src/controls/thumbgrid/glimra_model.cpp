@@ -4,6 +4,7 @@
 #include "text/text.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <memory>
 #include <optional>
@@ -86,6 +87,8 @@ std::optional<FileStamp> stamp_of(const std::string& path) {
                      status->mtime_nsec};
 }
 
+} // namespace
+
 // What one path of the list gives; read on any thread.
 struct ListEntry {
     bool stands = false;
@@ -97,6 +100,8 @@ struct ListEntry {
     std::optional<FileStamp> companion_stamp;
     bool read = false; // read by this load, not taken from the one before
 };
+
+namespace {
 
 // The entry of a path as a load left it: taken again while its files stay as they were.
 const ListEntry* still_valid(const ListEntry* known, const std::optional<FileStamp>& stamp,
@@ -144,18 +149,17 @@ ListEntry read_entry(const std::string& path, const CompanionNames& companions,
     return entry;
 }
 
-// The entries of the whole list, read on a few threads: each one waits mostly for the
+// The entries of paths[first, end), read on a few threads: each one waits mostly for the
 // file system, and a long list is read many times faster so. An entry of known whose files
 // have not changed is taken as it is.
-std::vector<ListEntry> read_entries(const std::vector<std::string>& paths,
-                                    const std::unordered_map<std::string, ListEntry>& known) {
-    const CompanionNames companions(paths);
-    std::vector<ListEntry> entries(paths.size());
+void read_entries(const std::vector<std::string>& paths, const CompanionNames& companions,
+                  const std::unordered_map<std::string, ListEntry>& known, size_t first, size_t end,
+                  std::vector<ListEntry>& entries) {
     constexpr size_t kPerThread = 256;
     const size_t threads = std::clamp<size_t>(
-        std::min<size_t>(std::thread::hardware_concurrency(), paths.size() / kPerThread), 1, 4);
-    const auto read_range = [&](size_t first, size_t step) {
-        for (size_t i = first; i < paths.size(); i += step) {
+        std::min<size_t>(std::thread::hardware_concurrency(), (end - first) / kPerThread), 1, 4);
+    const auto read_range = [&](size_t from, size_t step) {
+        for (size_t i = from; i < end; i += step) {
             const auto was = known.find(paths[i]);
             entries[i] =
                 read_entry(paths[i], companions, was == known.end() ? nullptr : &was->second);
@@ -163,9 +167,8 @@ std::vector<ListEntry> read_entries(const std::vector<std::string>& paths,
     };
     std::vector<std::jthread> workers;
     for (size_t t = 1; t < threads; ++t)
-        workers.emplace_back(read_range, t, threads);
-    read_range(0, threads);
-    return entries;
+        workers.emplace_back(read_range, first + t, threads);
+    read_range(first, threads);
 }
 
 std::string rect_text(const Rect& r) {
@@ -267,32 +270,26 @@ void GlimraModel::load_list() {
     m_known->entries.clear();
     if (!m_props.filelist.empty()) {
         const std::vector<std::string> paths = split(m_props.filelist, std::string_view(&CR, 1));
-        const std::vector<ListEntry> entries = read_entries(paths, known);
-        for (size_t i = 0; i < paths.size(); ++i) {
-            m_files_read += entries[i].read ? 1 : 0;
-            if (entries[i].stamp)
-                m_known->entries.insert_or_assign(paths[i], entries[i]);
-        }
-        for (size_t i = 0; i < paths.size(); ++i) {
-            const ListEntry& entry = entries[i];
-            if (!entry.stands)
-                continue;
-            ThumbItem& item = m_items.emplace_back();
-            item.Path = paths[i];
-            item.Width = entry.info.Width;
-            item.Height = entry.info.Height;
-            item.Size = entry.info.FileSize;
-            item.Type = entry.info.FileType;
-            item.ThumbPath = item.Path;
-            int32_t thumb_width = item.Width, thumb_height = item.Height;
-            if (entry.companion) {
-                item.ThumbPath = parent_folder(item.Path) + std::string(kCompanionPrefix) +
-                                 file_name(item.Path, true);
-                thumb_width = entry.companion->Width;
-                thumb_height = entry.companion->Height;
+        const CompanionNames companions(paths);
+        std::vector<ListEntry> entries(paths.size());
+        m_items.reserve(paths.size());
+        const auto add_items = [&](size_t first, size_t end) {
+            read_entries(paths, companions, known, first, end, entries);
+            for (size_t i = first; i < end; ++i) {
+                m_files_read += entries[i].read ? 1 : 0;
+                if (entries[i].stamp)
+                    m_known->entries.insert_or_assign(paths[i], entries[i]);
+                add_item(paths[i], entries[i]);
             }
-            item.ThumbWidth = to_twips(thumb_width, m_twipsPerPixelX);
-            item.ThumbHeight = to_twips(thumb_height, m_twipsPerPixelY);
+        };
+        // The first screen first, so its pictures are decoded while the rest is read.
+        const size_t first_screen = first_screen_items(paths.size());
+        if (first_screen > 0 && first_screen < paths.size()) {
+            add_items(0, first_screen);
+            show_first_screen(paths.size());
+            add_items(first_screen, paths.size());
+        } else {
+            add_items(0, paths.size());
         }
     }
     m_loaded = true;
@@ -303,6 +300,62 @@ void GlimraModel::load_list() {
         m_current = m_anchor = 0;
     m_base.assign(m_items.size(), false);
     m_host.GlimraLoadEnd();
+}
+
+void GlimraModel::add_item(const std::string& path, const ListEntry& entry) {
+    if (!entry.stands)
+        return;
+    ThumbItem& item = m_items.emplace_back();
+    item.Path = path;
+    item.Width = entry.info.Width;
+    item.Height = entry.info.Height;
+    item.Size = entry.info.FileSize;
+    item.Type = entry.info.FileType;
+    item.ThumbPath = item.Path;
+    int32_t thumb_width = item.Width, thumb_height = item.Height;
+    if (entry.companion) {
+        item.ThumbPath =
+            parent_folder(item.Path) + std::string(kCompanionPrefix) + file_name(item.Path, true);
+        thumb_width = entry.companion->Width;
+        thumb_height = entry.companion->Height;
+    }
+    item.ThumbWidth = to_twips(thumb_width, m_twipsPerPixelX);
+    item.ThumbHeight = to_twips(thumb_height, m_twipsPerPixelY);
+}
+
+size_t GlimraModel::first_screen_items(size_t count) const {
+    // Only a list shown from its top, in an area of some size, in cells whose places do not
+    // depend on how many there are.
+    if (m_scroll_value != 0 || m_width <= 0 || m_height <= 0 || count < 2)
+        return 0;
+    const int32_t n = static_cast<int32_t>(std::min<size_t>(count, INT32_MAX));
+    const GridLayout layout = lay_out(m_props.ThumbnailsSize, m_props.Margin, m_width, m_height, n);
+    if (!layout.fixed)
+        return 0;
+    // A screen holds at most as many cells as the area has room for, cut ones included.
+    const int64_t pitch = int64_t{layout.s} + std::max<int16_t>(m_props.Margin, 0);
+    if (pitch <= 0)
+        return 0;
+    const int64_t most = (m_width / pitch + 2) * (m_height / pitch + 2);
+    const std::vector<Rect> cells = cell_rects(
+        layout, m_width, static_cast<int32_t>(std::min<int64_t>(most, n)), m_props.Margin);
+    size_t shown = 0;
+    while (shown < cells.size() && cells[shown].top <= m_height)
+        ++shown;
+    return shown;
+}
+
+void GlimraModel::show_first_screen(size_t count) {
+    const GridLayout layout = lay_out(m_props.ThumbnailsSize, m_props.Margin, m_width, m_height,
+                                      static_cast<int32_t>(std::min<size_t>(count, INT32_MAX)));
+    const std::vector<Rect> cells = cell_rects(layout, m_width, this->count(), m_props.Margin);
+    for (size_t i = 0; i < m_items.size(); ++i) {
+        ThumbItem& it = m_items[i];
+        it.BoundsGrid = cells[i];
+        it.Bounds = picture_rect(cells[i], m_props.Margin, it.ThumbWidth, it.ThumbHeight,
+                                 m_caption_band, m_enlarge_pictures);
+    }
+    m_host.first_screen_read(m_items);
 }
 
 const ThumbItem* GlimraModel::item(int32_t index) const {
@@ -783,6 +836,21 @@ int32_t GlimraModel::rows_per_page() const {
     if (pitch <= 0)
         return 1;
     return static_cast<int32_t>(std::clamp<int64_t>(m_height / pitch, 1, count()));
+}
+
+int32_t GlimraModel::cells_per_screen() const {
+    if (m_needs_layout || count() < 1)
+        return 0;
+    const int32_t cols = columns();
+    if (count() <= cols)
+        return count();
+    const int64_t pitch =
+        int64_t{m_items[static_cast<size_t>(cols)].BoundsGrid.top} - m_items.front().BoundsGrid.top;
+    if (pitch <= 0)
+        return count();
+    // A row more than the area holds whole: one cut at the top, one at the bottom.
+    const int64_t rows = (m_height + pitch - 1) / pitch + 1;
+    return static_cast<int32_t>(std::min<int64_t>(rows * cols, count()));
 }
 
 int32_t GlimraModel::key_target(int16_t KeyCode) const {

@@ -18,6 +18,8 @@
 
 namespace orvix {
 
+struct ListEntry;
+
 struct ThumbItem {
     std::string Path;
     int32_t Size = 0;
@@ -74,6 +76,10 @@ public:
     virtual void show_status(bool visible, const std::string& text) = 0;
     // A resize defers the redraw to the next tick of the one-second timer.
     virtual void enable_timer() = 0;
+    // A long list's first screen, read and placed (BoundsGrid, Bounds) before the rest of
+    // the list is read: its pictures may be decoded meanwhile. The cells are laid out again
+    // once the list is whole; these places hold unless the rest changes the layout.
+    virtual void first_screen_read(const std::vector<ThumbItem>& items) { (void)items; }
 };
 
 // Item numbers as the SelectedItems property gives them: joined by ",", "" for none.
@@ -211,6 +217,9 @@ public:
     // Items a row holds, and rows the area shows, as the cells lie now.
     int32_t columns() const;
     int32_t rows_per_page() const;
+    // The cells the area shows at most at any scroll position, those cut at its top and
+    // bottom included; 0 before a layout.
+    int32_t cells_per_screen() const;
 
     int32_t hoverItem() const { return m_hoverItem; }
     int32_t clickedItem() const { return m_clickedItem; }
@@ -243,6 +252,13 @@ private:
         return it != nullptr;
     }
     void place_cells();
+    // How many items of a list of `count` the area shows at the top, for cells of fixed
+    // size; 0 when the cells are fitted to the area, or the list is shown scrolled.
+    size_t first_screen_items(size_t count) const;
+    // Places the items read so far as a list of `count` would place them and hands them to
+    // the host.
+    void show_first_screen(size_t count);
+    void add_item(const std::string& path, const ListEntry& entry);
     // The scroll bar for the layout just made, at the position kept across a resize.
     ScrollRange scroll_range_kept();
     // The item of the first row in view, taken before a resize changes the rows.
