@@ -17,14 +17,24 @@ namespace {
 // is left of so large a reduction.
 constexpr int kMaxFactor = 1024;
 
+int reduced(int size, int factor) {
+    return (size + factor - 1) / factor;
+}
+
+// The largest factor that leaves at least min_size pixels and whose last, partial box
+// barely moves the picture's geometry: the resampler takes the reduced pixels for equal
+// boxes, so the part of a box that lies beyond the side stretches the result, and that
+// stretch must stay within an eighth of a pixel of the copy (half of min_size) at its far
+// edge.
 int factor_along(int size, int min_size) {
     if (min_size <= 0)
         return 1;
-    return std::clamp(size / min_size, 1, kMaxFactor);
-}
-
-int reduced(int size, int factor) {
-    return (size + factor - 1) / factor;
+    for (int factor = std::min(size / min_size, kMaxFactor); factor > 1; --factor) {
+        const int64_t beyond = int64_t(reduced(size, factor)) * factor - size;
+        if (beyond * min_size * 4 <= size)
+            return factor;
+    }
+    return 1;
 }
 
 } // namespace
