@@ -1,6 +1,7 @@
 // The codecs behind the picture layer: TurboJPEG for JPEG, libtiff for plain RGB TIFF,
-// libpng for writing PNG, Magick++ for the rest and for pictures kept whole (FullPicture,
-// defined with the Magick++ coder), and the resampler. Internal to the imaging module.
+// libpng for PNG that is not interlaced and for writing PNG, Magick++ for the rest and for
+// pictures kept whole (FullPicture, defined with the Magick++ coder), the box reduction and
+// the resampler. Internal to the imaging module.
 #pragma once
 
 #include "imaging/imaging.h"

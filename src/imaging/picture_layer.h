@@ -1,8 +1,9 @@
 // The picture library layer: the few services convert_image3 and its neighbours stand on.
-// Files are read and written whole; images are 24-bit RGB buffers, but for the PNG, TIFF,
-// BMP and PSD pictures that hold more (FullPicture). JPEG goes through TurboJPEG, plain
-// RGB TIFF through libtiff, the other formats through Magick++ restricted to a fixed list
-// of coders.
+// Files are read and written whole, but for plain RGB TIFFs and PNGs, read a piece at a
+// time so that a large one can be reduced as it is decoded; images are 24-bit RGB buffers,
+// but for the PNG, TIFF, BMP and PSD pictures that hold more (FullPicture). JPEG goes
+// through TurboJPEG, plain RGB TIFF through libtiff, PNG through libpng, the other formats
+// (and the PNGs libpng is not given) through Magick++ restricted to a fixed list of coders.
 //
 // Formats with no library on Linux: EMF, PAX and TLA read as unknown; WMF, EMF, PAX and
 // TLA cannot be written.
