@@ -74,10 +74,11 @@ bool write_png(PictureTarget& target, const RgbImage& image);
 bool resample(const RgbImage& source, RgbImage& target);
 
 // A width x height picture brought down, while its rows arrive top first, by the largest
-// whole factors along each side that leave it at least min_size (a side of 0 in min_size:
-// that side is not reduced), each output pixel the mean of its box; the boxes of the last
-// row and column hold what is left when a factor does not divide the side. Without a
-// reduction the decoder writes its rows into output() itself.
+// whole factors along each side that leave it at least twice min_size (a side of 0 in
+// min_size: that side is not reduced), each output pixel the mean of its box; the boxes of
+// the last row and column hold what is left when a factor does not divide the side.
+// Without a reduction the decoder writes its rows into output() itself, and add_row is not
+// called.
 class BoxReduction {
 public:
     BoxReduction(int width, int height, PictureSize min_size);
