@@ -74,18 +74,17 @@ bool write_png(PictureTarget& target, const RgbImage& image);
 bool resample(const RgbImage& source, RgbImage& target);
 
 // A width x height picture brought down, while its rows arrive top first, by the largest
-// whole factors along each side that leave it at least twice min_size (a side of 0 in
-// min_size: that side is not reduced), each output pixel the mean of its box; the boxes of
-// the last row and column hold what is left when a factor does not divide the side.
-// Without a reduction the decoder writes its rows into output() itself, and add_row is not
-// called.
+// whole factor along each side that leaves it at least twice min_size (a side of 0 in
+// min_size: that side is not reduced): as many boxes as the factor fits whole, the pixels
+// left over spread one to a box, each output pixel the mean of its box. Without a
+// reduction the decoder writes its rows into output() itself, and add_row is not called.
 class BoxReduction {
 public:
     BoxReduction(int width, int height, PictureSize min_size);
 
     // No memory for the output (last_error set).
     bool failed() const { return m_image.empty(); }
-    bool reduces() const { return m_across > 1 || m_down > 1; }
+    bool reduces() const { return m_image.width() < m_width || m_image.height() < m_height; }
     // One row of width RGB pixels, the next from the top.
     void add_row(const uint8_t* rgb);
     RgbImage& output() { return m_image; }
@@ -96,9 +95,10 @@ private:
 
     int m_width;
     int m_height;
-    int m_across;
-    int m_down;
-    int m_rows = 0;
+    std::vector<int> m_columns; // where each box starts across, and the width
+    std::vector<int> m_rows;    // where each box starts down, and the height
+    int m_row = 0;              // rows added
+    int m_box_row = 0;          // output rows made
     std::vector<uint32_t> m_sums;
     RgbImage m_image;
 };
