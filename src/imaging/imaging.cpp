@@ -118,7 +118,8 @@ bool turns_or_flips(int16_t transform) {
            transform == kTransformNone;
 }
 
-// A JPEG that is only going to shrink is decoded at a reduced DCT scale, still at least
+// A picture that is only going to shrink is decoded smaller (a JPEG at a reduced DCT scale,
+// a metafile drawn smaller, other pictures box-reduced as they are decoded), still at least
 // twice the fitted size so that the resampler has detail to work with. Cropping needs
 // the full picture.
 struct DecodeHint {
@@ -133,9 +134,9 @@ bool swaps_sides(const std::vector<int16_t>& transforms) {
 
 std::optional<DecodeHint> decode_hint(pl::PictureSource& source, int code, bool cropping,
                                       const Resize& request, bool swapped) {
-    if (code != pl::kFormatJpeg || cropping || (request.width == 0 && request.height == 0))
+    if (cropping || (request.width == 0 && request.height == 0))
         return std::nullopt;
-    const std::optional<pl::PictureSize> size = pl::read_picture_size(source, code);
+    const std::optional<pl::PictureSize> size = pl::read_declared_size(source, code);
     if (!size)
         return std::nullopt;
     int width = size->width, height = size->height;
@@ -383,14 +384,12 @@ ScaledCopies failed_copies(int32_t result) {
 
 // The decode scale that serves every copy: twice the fitted size of a box copy, as
 // convert_image takes it, and the size itself of a longest-side copy, for which the DCT's
-// own reduction is clean enough; so a camera's picture decodes at the scale its box copy
-// alone would take. None (a full decode) for other formats, or when a copy keeps the
+// own reduction (or a box average) is clean enough; so a camera's picture decodes at the
+// scale its box copy alone would take. None (a full decode) when a copy keeps the
 // picture's own size.
 std::optional<DecodeHint> decode_hint(pl::PictureSource& source, int code,
                                       std::span<const CopySize> sizes, bool swapped) {
-    if (code != pl::kFormatJpeg)
-        return std::nullopt;
-    const std::optional<pl::PictureSize> size = pl::read_picture_size(source, code);
+    const std::optional<pl::PictureSize> size = pl::read_declared_size(source, code);
     if (!size)
         return std::nullopt;
     int width = size->width, height = size->height;

@@ -2,6 +2,7 @@
 
 #include <Magick++.h>
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <string_view>
@@ -60,8 +61,14 @@ bool warning_harmless(const Magick::Warning& w) {
 }
 
 // Only the first picture of a file is wanted (TIFF page 0, the PSD composite).
-Magick::Image prepared_image(const char* coder) {
+Magick::Image prepared_image(const char* coder, double density = 0) {
     Magick::Image image;
+    // Magick++ keeps a density in whole dots; the coder reads the text of ours.
+    if (density > 0) {
+        char text[64];
+        std::snprintf(text, sizeof text, "%.6fx%.6f", density, density);
+        MagickCore::CloneString(&image.imageInfo()->density, text);
+    }
     image.quiet(false);
     image.subImage(0);
     image.subRange(1);
@@ -148,13 +155,14 @@ bool magick_can_hold(int width, int height) {
 
 // Pings (header only) into image and checks the coder and the size; false with last_error
 // set.
+// A metafile is drawn at density dots an inch (0: at the size it declares).
 bool ping_checked(const Magick::Blob& blob, const char* coder, PictureSize& size,
-                  Magick::Image& image) {
+                  Magick::Image& image, double density = 0) {
     const std::span<const uint8_t> bytes(static_cast<const uint8_t*>(blob.data()), blob.length());
     if (const auto declared = declared_size(coder, bytes))
         if (!picture_size_allowed(declared->first, declared->second))
             return false;
-    image = prepared_image(coder);
+    image = prepared_image(coder, density);
     try {
         image.ping(blob);
     } catch (const Magick::Warning& w) {
@@ -188,6 +196,42 @@ bool ping_checked(const Magick::Blob& blob, const char* coder, PictureSize& size
     return true;
 }
 
+bool is_metafile(const char* coder) {
+    return std::string_view(coder) == "WMF";
+}
+
+// A metafile's size at the coder's default 72 dots an inch, as it declares it: only its
+// header is read, so a size too large to draw whole costs nothing.
+std::optional<PictureSize> metafile_size(const Magick::Blob& blob, const char* coder) {
+    Magick::Image image = prepared_image(coder);
+    try {
+        image.ping(blob);
+    } catch (const Magick::Warning& w) {
+        if (!warning_harmless(w))
+            return std::nullopt;
+    } catch (const Magick::Exception&) {
+        return std::nullopt;
+    }
+    constexpr size_t kLongestSide = size_t{1} << 24;
+    if (!coder_allowed(image.magick()) || image.columns() == 0 || image.rows() == 0 ||
+        image.columns() > kLongestSide || image.rows() > kLongestSide)
+        return std::nullopt;
+    return PictureSize{int(image.columns()), int(image.rows())};
+}
+
+// The density at which a metafile is drawn at least min_size and at most as large as it
+// declares; 0 (as declared) for other pictures, without a min_size, or when it is smaller.
+double drawing_density(const Magick::Blob& blob, const char* coder, PictureSize min_size) {
+    if (!is_metafile(coder) || min_size.width <= 0 || min_size.height <= 0)
+        return 0;
+    const std::optional<PictureSize> declared = metafile_size(blob, coder);
+    if (!declared)
+        return 0;
+    const double scale = std::max(double(min_size.width) / declared->width,
+                                  double(min_size.height) / declared->height);
+    return scale < 1 ? 72 * scale : 0;
+}
+
 bool load_blob(PictureSource& source, Magick::Blob& blob) {
     const std::span<const uint8_t> bytes = source.contents();
     if (bytes.empty()) {
@@ -202,11 +246,14 @@ bool load_blob(PictureSource& source, Magick::Blob& blob) {
 // Decodes the first picture of the source into image, the header checked first so that
 // no pixel memory is taken for a refused one; false with last_error set.
 bool decode_checked(PictureSource& source, const char* coder, Magick::Blob& blob,
-                    Magick::Image& image) {
+                    Magick::Image& image, PictureSize min_size = {}) {
     PictureSize size;
-    if (!load_blob(source, blob) || !ping_checked(blob, coder, size, image))
+    if (!load_blob(source, blob))
         return false;
-    image = prepared_image(coder);
+    const double density = drawing_density(blob, coder, min_size);
+    if (!ping_checked(blob, coder, size, image, density))
+        return false;
+    image = prepared_image(coder, density);
     try {
         image.read(blob);
     } catch (const Magick::Warning& w) {
@@ -324,18 +371,39 @@ std::optional<PictureSize> magick_size(PictureSource& source, const char* coder)
     return std::nullopt;
 }
 
-RgbImage read_magick(PictureSource& source, const char* coder) {
+std::optional<PictureSize> magick_declared_size(PictureSource& source, const char* coder) {
+    if (!is_metafile(coder))
+        return magick_size(source, coder);
+    init_magick();
+    try {
+        Magick::Blob blob;
+        if (!load_blob(source, blob))
+            return std::nullopt;
+        const std::optional<PictureSize> declared = metafile_size(blob, coder);
+        set_last_error(declared ? kNoError : kHeaderInvalid);
+        return declared;
+    } catch (const Magick::Exception& e) {
+        set_last_error(error_of(e, kHeaderInvalid));
+    } catch (const std::bad_alloc&) {
+        set_last_error(kOutOfMemory);
+    }
+    return std::nullopt;
+}
+
+RgbImage read_magick(PictureSource& source, const char* coder, PictureSize min_size) {
     init_magick();
     try {
         Magick::Blob blob;
         Magick::Image image;
-        if (!decode_checked(source, coder, blob, image))
+        if (!decode_checked(source, coder, blob, image, min_size))
             return {};
-        if (std::string_view(coder) == "WMF")
+        if (is_metafile(coder)) {
             flatten_on_background(image);
+            return export_rgb(image);
+        }
         if (std::string_view(coder) == "TGA")
             apply_tga_origin(image, blob);
-        return export_rgb(image);
+        return box_reduce(export_rgb(image), min_size);
     } catch (const Magick::Exception& e) {
         set_last_error(error_of(e, kDecodeFailed));
     } catch (const std::bad_alloc&) {

@@ -167,6 +167,23 @@ std::span<const uint8_t> PictureSource::contents() {
     return {m_bytes.get(), m_loaded};
 }
 
+int64_t PictureSource::read_at(int64_t offset, uint8_t* buffer, size_t count) {
+    if (m_fd < 0 || offset < 0)
+        return -1;
+    size_t done = 0;
+    while (done < count) {
+        const ssize_t n = ::pread(m_fd, buffer + done, count - done, off_t(offset) + off_t(done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return -1;
+        if (n == 0)
+            break;
+        done += size_t(n);
+    }
+    return int64_t(done);
+}
+
 // --- PictureTarget ------------------------------------------------------------------------
 
 PictureTarget::~PictureTarget() = default;
@@ -341,7 +358,21 @@ std::optional<PictureSize> read_picture_size(PictureSource& source, int code) {
         return std::nullopt;
     if (code == kFormatJpeg)
         return detail::jpeg_size(source);
+    // The kinds the direct decoders take are measured as they read them, without loading
+    // the file.
+    if (code == kFormatTiff)
+        if (std::optional<PictureSize> size = detail::tiff_size_directly(source))
+            return size;
+    if (code == kFormatPng)
+        if (std::optional<PictureSize> size = detail::png_size_directly(source))
+            return size;
     return detail::magick_size(source, detail::magick_coder(code));
+}
+
+std::optional<PictureSize> read_declared_size(PictureSource& source, int code) {
+    if (code == kFormatWmf && reader_exists(code))
+        return detail::magick_declared_size(source, detail::magick_coder(code));
+    return read_picture_size(source, code);
 }
 
 RgbImage read_picture(PictureSource& source, int code, PictureSize min_size) {
@@ -349,16 +380,13 @@ RgbImage read_picture(PictureSource& source, int code, PictureSize min_size) {
         return {};
     if (code == kFormatJpeg)
         return detail::read_jpeg(source, min_size);
-    if (code == kFormatTiff) {
-        const std::span<const uint8_t> bytes = source.contents();
-        if (bytes.empty()) {
-            set_last_error(last_error() == kNoError ? kHeaderInvalid : last_error());
-            return {};
-        }
-        if (std::optional<RgbImage> image = detail::read_tiff_directly(bytes))
+    if (code == kFormatTiff)
+        if (std::optional<RgbImage> image = detail::read_tiff_directly(source, min_size))
             return std::move(*image);
-    }
-    return detail::read_magick(source, detail::magick_coder(code));
+    if (code == kFormatPng)
+        if (std::optional<RgbImage> image = detail::read_png_directly(source, min_size))
+            return std::move(*image);
+    return detail::read_magick(source, detail::magick_coder(code), min_size);
 }
 
 std::optional<TargetFormat> target_format(const std::string& extension) {

@@ -1,8 +1,9 @@
 // The picture library layer: the few services convert_image3 and its neighbours stand on.
-// Files are read and written whole; images are 24-bit RGB buffers, but for the PNG, TIFF,
-// BMP and PSD pictures that hold more (FullPicture). JPEG goes through TurboJPEG, plain
-// RGB TIFF through libtiff, the other formats through Magick++ restricted to a fixed list
-// of coders.
+// Files are read and written whole, but for plain RGB TIFFs and PNGs, read a piece at a
+// time so that a large one can be reduced as it is decoded; images are 24-bit RGB buffers,
+// but for the PNG, TIFF, BMP and PSD pictures that hold more (FullPicture). JPEG goes
+// through TurboJPEG, plain RGB TIFF through libtiff, PNG through libpng, the other formats
+// (and the PNGs libpng is not given) through Magick++ restricted to a fixed list of coders.
 //
 // Formats with no library on Linux: EMF, PAX and TLA read as unknown; WMF, EMF, PAX and
 // TLA cannot be written.
@@ -117,6 +118,10 @@ public:
     std::span<const uint8_t> prefix(size_t count);
     // The whole file; empty (kOpenFailed or kTooLarge) when it cannot be read.
     std::span<const uint8_t> contents();
+    // Up to count bytes from offset on, straight from the file into buffer, for a decoder
+    // that streams a large picture without holding its file; fewer at the end of the file,
+    // -1 when reading fails. The position and the bytes already loaded stay as they are.
+    int64_t read_at(int64_t offset, uint8_t* buffer, size_t count);
 
 private:
     bool load_up_to(size_t count);
@@ -181,9 +186,16 @@ bool format_readable(int code);
 // (last_error set) when the header is broken, the size is 0 or the picture is too large.
 std::optional<PictureSize> read_picture_size(PictureSource& source, int code);
 
-// Decodes the whole picture to 24 bits. A JPEG may be decoded at a reduced scale, never
-// smaller than min_size (0 x 0: full size). Empty (last_error set) on failure; pictures
-// too large or with a side of 0 are refused from the header, before any allocation.
+// The size that read_picture's result stands for when it is given a min_size: that of
+// read_picture_size, but a metafile's as it declares it even when that is too large to
+// draw whole (it is then only drawn smaller).
+std::optional<PictureSize> read_declared_size(PictureSource& source, int code);
+
+// Decodes the whole picture to 24 bits. With a min_size (0 x 0: full size) it may come out
+// smaller, never below min_size: a JPEG decoded at a reduced scale, a metafile drawn at
+// that size, other pictures reduced by box averaging as they are decoded. Empty
+// (last_error set) on failure; pictures too large or with a side of 0 are refused from the
+// header, before any allocation.
 RgbImage read_picture(PictureSource& source, int code, PictureSize min_size = {});
 
 enum class TargetFormat { Jpeg, Bmp, Pcx, Tga, Tiff, Png, Psd };
