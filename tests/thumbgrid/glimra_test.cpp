@@ -944,12 +944,16 @@ TEST_P(CellShrink, AveragesThePixelsEachCellPixelCovers) {
     EXPECT_EQ(grey.format(), QImage::Format_RGB32) << "what a painter copies as it is";
     // The part of a cell pixel's span over the white columns.
     const double step = double(from.width()) / to.width();
+    // A picture of four times the cell or more is first averaged over whole-pixel boxes as it
+    // is decoded, which may move a column's share by one picture pixel's worth.
+    const double tolerance = step >= 4 ? 255 / step : 2;
     for (int x = 0; x < to.width(); ++x) {
         double white = 0;
         for (int p = int(x * step); p < from.width() && p < (x + 1) * step; ++p)
             if (p % 2)
                 white += std::min<double>(p + 1, (x + 1) * step) - std::max<double>(p, x * step);
-        EXPECT_NEAR(qRed(grey.pixel(x, to.height() / 2)), 255 * white / step, 2) << "column " << x;
+        EXPECT_NEAR(qRed(grey.pixel(x, to.height() / 2)), 255 * white / step, tolerance)
+            << "column " << x;
     }
     const QImage same = decode_cell(dir.file("flat.png"), to);
     for (const QPoint at : {QPoint(0, 0), QPoint(to.width() - 1, to.height() - 1),
