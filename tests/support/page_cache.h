@@ -50,6 +50,14 @@ inline bool send_out_of_memory(const std::string& path) {
     return pages_in_memory(path).held == 0;
 }
 
+// Whether some of the file is in memory, waiting up to a second: the system may take a
+// moment to start a reading it was asked for, more so on a loaded machine.
+inline bool starts_coming_into_memory(const std::string& path) {
+    for (int i = 0; i < 100 && pages_in_memory(path).held == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return pages_in_memory(path).held > 0;
+}
+
 // Whether the whole file is in memory, waiting up to half a minute for a reading under way.
 inline bool comes_into_memory(const std::string& path) {
     for (int i = 0; i < 3000 && !pages_in_memory(path).all(); ++i)

@@ -1062,7 +1062,7 @@ TEST_F(Transfer, TheNextPictureIsReadWhileOneIsCopied) {
         copied.push_back(source);
         for (const std::string& picture : pictures) {
             if (std::find(copied.begin(), copied.end(), picture) == copied.end() &&
-                test::pages_in_memory(picture).held > 0 && test::comes_into_memory(picture))
+                test::starts_coming_into_memory(picture) && test::comes_into_memory(picture))
                 read_ahead.push_back(picture);
         }
     });
