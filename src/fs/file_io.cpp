@@ -40,15 +40,22 @@ int UniqueFd::release() {
     return fd;
 }
 
-UniqueFd open_regular_file(const std::string& path, off_t& size) {
-    size = 0;
+UniqueFd open_regular_file(const std::string& path, FileStatus& status) {
+    status = {};
     if (!path_usable(path))
         return {};
     UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    struct stat st {};
-    if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
+    std::optional<FileStatus> opened = fd.valid() ? descriptor_status(fd.get()) : std::nullopt;
+    if (!opened || !opened->is_regular)
         return {};
-    size = st.st_size;
+    status = *opened;
+    return fd;
+}
+
+UniqueFd open_regular_file(const std::string& path, off_t& size) {
+    FileStatus status;
+    UniqueFd fd = open_regular_file(path, status);
+    size = static_cast<off_t>(status.size);
     return fd;
 }
 

@@ -8,6 +8,8 @@
 
 namespace orvix {
 
+struct FileStatus;
+
 // The system's calls end a path at its first NUL byte, so "/card\0x" would name "/card":
 // a path holding one names nothing, and no routine hands it to the system.
 inline bool path_usable(const std::string& path) {
@@ -52,6 +54,9 @@ int read_regular_file(const std::string& path, std::string& out, off_t max_bytes
 // Opens a regular file for reading without waiting (a fifo named like a picture cannot
 // stall the open) and gives its size; an invalid descriptor for anything else.
 UniqueFd open_regular_file(const std::string& path, off_t& size);
+// The same with the status of the very file opened, with no second look-up by name that a
+// replacement could slip between.
+UniqueFd open_regular_file(const std::string& path, FileStatus& status);
 
 // Opens the file for reading unless its last part is a symbolic link.
 UniqueFd open_without_following(const std::string& path);

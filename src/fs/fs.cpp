@@ -149,7 +149,9 @@ FileStatus status_of(const struct stat& st) {
     status.is_folder = S_ISDIR(st.st_mode);
     status.is_regular = S_ISREG(st.st_mode);
     status.owner_may_write = (st.st_mode & S_IWUSR) != 0;
-    status.owned_by_me = st.st_uid == ::getuid();
+    // The user a process runs as does not change under it; asked once, not for every file.
+    static const uid_t me = ::getuid();
+    status.owned_by_me = st.st_uid == me;
     status.sticky = (st.st_mode & S_ISVTX) != 0;
     status.size = st.st_size;
     status.mtime_sec = st.st_mtim.tv_sec;
@@ -164,6 +166,13 @@ FileStatus status_of(const struct stat& st) {
 std::optional<FileStatus> file_status(const std::string& path) {
     struct stat st {};
     if (!stat_path(path, st))
+        return std::nullopt;
+    return status_of(st);
+}
+
+std::optional<FileStatus> descriptor_status(int fd) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
         return std::nullopt;
     return status_of(st);
 }

@@ -80,6 +80,9 @@ struct FileStatus {
 // The entry the path names, a symbolic link followed; nullopt when nothing can be read there.
 std::optional<FileStatus> file_status(const std::string& path);
 
+// The file an open descriptor stands for.
+std::optional<FileStatus> descriptor_status(int fd);
+
 // The entry itself, never followed: a symbolic link is neither a folder nor a regular file.
 std::optional<FileStatus> link_status(const std::string& path);
 

@@ -193,7 +193,9 @@ void read_jpeg(HeaderBytes& bytes, ImageInfo& info) {
     }
 }
 
-ImageInfo read_image_header(int fd, int64_t file_size) {
+} // namespace
+
+ImageInfo read_header_of_open_file(int fd, int64_t file_size) {
     ImageInfo info;
     info.FileSize =
         static_cast<int32_t>(std::min<int64_t>(file_size, std::numeric_limits<int32_t>::max()));
@@ -210,14 +212,12 @@ ImageInfo read_image_header(int fd, int64_t file_size) {
     return info;
 }
 
-} // namespace
-
 std::optional<ImageInfo> read_header_if_file(const std::string& path) {
     off_t size = 0;
     const UniqueFd fd = open_regular_file(path, size);
     if (!fd.valid())
         return std::nullopt;
-    return read_image_header(fd.get(), size);
+    return read_header_of_open_file(fd.get(), size);
 }
 
 ImageInfo ReadImageHeader(const std::string& path) {
