@@ -216,13 +216,15 @@ bool may_create_in(const std::string& folder) {
     return path_usable(folder) && ::access(folder.c_str(), W_OK | X_OK) == 0;
 }
 
-std::optional<std::vector<std::string>> folder_entry_names(const std::string& folder) {
+std::optional<std::vector<std::string>> folder_entry_names(const std::string& folder,
+                                                           std::string_view prefix) {
     const detail::DirHandle dir = detail::open_dir(folder);
     if (!dir)
         return std::nullopt;
     std::vector<std::string> names;
     while (const dirent* entry = ::readdir(dir.get()))
-        if (!detail::is_dot_or_dotdot(entry->d_name))
+        if (!detail::is_dot_or_dotdot(entry->d_name) &&
+            std::string_view(entry->d_name).starts_with(prefix))
             names.emplace_back(entry->d_name);
     return names;
 }

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace orvix {
@@ -107,8 +108,9 @@ std::string real_path(const std::string& path);
 bool may_create_in(const std::string& folder);
 
 // The names of every entry of the folder ("." and ".." left out), in the system's order;
-// nullopt when the folder cannot be read.
-std::optional<std::vector<std::string>> folder_entry_names(const std::string& folder);
+// nullopt when the folder cannot be read. With a prefix, only the names that start with it.
+std::optional<std::vector<std::string>> folder_entry_names(const std::string& folder,
+                                                           std::string_view prefix = {});
 
 // --- Paths -----------------------------------------------------------------------------
 

@@ -38,6 +38,12 @@ std::vector<std::string_view> split_views(std::string_view text, std::string_vie
         fields.push_back(text);
         return fields;
     }
+    // Counted first: a long list grown by doubling would copy its views a dozen times.
+    size_t count = 1;
+    for (size_t pos = text.find(separator); pos != std::string_view::npos;
+         pos = text.find(separator, pos + separator.size()))
+        ++count;
+    fields.reserve(count);
     size_t start = 0;
     for (size_t pos = text.find(separator); pos != std::string_view::npos;
          pos = text.find(separator, start)) {

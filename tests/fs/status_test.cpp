@@ -166,6 +166,11 @@ TEST(FolderEntryNames, EveryNameAsTheSystemGivesIt) {
     EXPECT_FALSE(folder_entry_names(dir.file("missing")));
     EXPECT_FALSE(folder_entry_names(dir.file("a.jpg")));
     EXPECT_FALSE(folder_entry_names(""));
+
+    write_file(dir.file("m_a.jpg"), "x");
+    write_file(dir.file("M_b.jpg"), "x");
+    EXPECT_EQ(folder_entry_names(dir.path(), "m_"), (std::vector<std::string>{"m_a.jpg"}))
+        << "the prefix is compared as it stands";
 }
 
 mode_t mode_of(const std::string& path) {

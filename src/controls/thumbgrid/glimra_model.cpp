@@ -54,7 +54,8 @@ public:
         }
     }
 
-    // False only when the folder was listed and holds no file of that name.
+    // False only when the folder was listed and holds no file of that name: with no paths,
+    // every companion is looked for by its path.
     bool may_exist(const std::string& folder, const std::string& name) const {
         const auto found = m_folders.find(folder);
         return found == m_folders.end() || !found->second || found->second->contains(name);
@@ -65,14 +66,10 @@ private:
 
     static std::optional<Names> read(const std::string& folder) {
         const std::optional<std::vector<std::string>> entries =
-            folder_entry_names(folder.empty() ? "." : folder);
+            folder_entry_names(folder.empty() ? "." : folder, kCompanionPrefix);
         if (!entries)
             return std::nullopt;
-        Names names;
-        for (const std::string& entry : *entries)
-            if (entry.starts_with(kCompanionPrefix))
-                names.insert(entry);
-        return names;
+        return Names(entries->begin(), entries->end());
     }
 
     std::unordered_map<std::string, std::optional<Names>> m_folders;
@@ -321,8 +318,8 @@ int32_t GlimraModel::scroll_offset() const {
 
 // --- The list ----------------------------------------------------------------------------
 
-void GlimraModel::set_filelist(const std::string& text) {
-    m_props.filelist = text;
+void GlimraModel::set_filelist(std::string text) {
+    m_props.filelist = std::move(text);
     load_list();
 }
 
@@ -360,10 +357,9 @@ void GlimraModel::load_list() {
         KnownFiles& now = *m_known;
         now.text = m_props.filelist;
         now.paths = split_views(now.text, std::string_view(&CR, 1));
-        const CompanionNames companions(now.paths);
-        now.entries.resize(now.paths.size());
         m_items.reserve(now.paths.size());
-        const auto add_items = [&](size_t first, size_t end) {
+        const auto add_items = [&](size_t first, size_t end, const CompanionNames& companions) {
+            now.entries.resize(end);
             const size_t at = m_items.size();
             m_items.resize(at + (end - first));
             read_items(now.paths, companions, known, first, end, m_twipsPerPixelX, m_twipsPerPixelY,
@@ -376,14 +372,15 @@ void GlimraModel::load_list() {
                                          [](const ThumbItem& it) { return it.Path.empty(); }),
                           m_items.end());
         };
-        // The first screen first, so its pictures are decoded while the rest is read.
+        // The first screen first, so its pictures are decoded while the rest is read. Its
+        // few companions are looked for one by one: the folders are listed after it.
         const size_t first_screen = first_screen_items(now.paths.size());
         if (first_screen > 0 && first_screen < now.paths.size()) {
-            add_items(0, first_screen);
+            add_items(0, first_screen, CompanionNames({}));
             show_first_screen(now.paths.size());
-            add_items(first_screen, now.paths.size());
+            add_items(first_screen, now.paths.size(), CompanionNames(now.paths));
         } else {
-            add_items(0, now.paths.size());
+            add_items(0, now.paths.size(), CompanionNames(now.paths));
         }
     }
     m_loaded = true;

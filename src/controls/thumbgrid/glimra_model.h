@@ -128,7 +128,7 @@ public:
 
     // --- The list --------------------------------------------------------------------
     // Stores the list and loads it.
-    void set_filelist(const std::string& text);
+    void set_filelist(std::string text);
     // The accepted paths joined by carriage returns; "" before a load.
     std::string filelist() const;
     // Turns the stored list into items (raising GlimraLoadStart and GlimraLoadEnd).
