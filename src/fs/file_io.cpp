@@ -40,16 +40,40 @@ int UniqueFd::release() {
     return fd;
 }
 
-UniqueFd open_regular_file(const std::string& path, FileStatus& status) {
-    status = {};
-    if (!path_usable(path))
-        return {};
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    std::optional<FileStatus> opened = fd.valid() ? descriptor_status(fd.get()) : std::nullopt;
+namespace {
+
+// A descriptor just opened with its status, kept only for a regular file.
+UniqueFd keep_if_regular(UniqueFd fd, FileStatus& status) {
+    const std::optional<FileStatus> opened =
+        fd.valid() ? descriptor_status(fd.get()) : std::nullopt;
     if (!opened || !opened->is_regular)
         return {};
     status = *opened;
     return fd;
+}
+
+} // namespace
+
+UniqueFd open_regular_file(const std::string& path, FileStatus& status) {
+    status = {};
+    if (!path_usable(path))
+        return {};
+    return keep_if_regular(UniqueFd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)),
+                           status);
+}
+
+UniqueFd open_regular_file_at(int folder, const std::string& name, FileStatus& status) {
+    status = {};
+    if (!path_usable(name))
+        return {};
+    return keep_if_regular(
+        UniqueFd(::openat(folder, name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)), status);
+}
+
+UniqueFd open_folder_handle(const std::string& folder) {
+    const std::string path = folder.empty() ? "." : folder;
+    return path_usable(path) ? UniqueFd(::open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC))
+                             : UniqueFd();
 }
 
 UniqueFd open_regular_file(const std::string& path, off_t& size) {

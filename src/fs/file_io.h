@@ -58,6 +58,13 @@ UniqueFd open_regular_file(const std::string& path, off_t& size);
 // replacement could slip between.
 UniqueFd open_regular_file(const std::string& path, FileStatus& status);
 
+// The same for a file named within a folder held open by open_folder_handle, without
+// walking the folder's path again; `name` is a single entry of it.
+UniqueFd open_regular_file_at(int folder, const std::string& name, FileStatus& status);
+
+// A handle on a folder ("" is the current one), only for naming the entries in it.
+UniqueFd open_folder_handle(const std::string& folder);
+
 // Opens the file for reading unless its last part is a symbolic link.
 UniqueFd open_without_following(const std::string& path);
 

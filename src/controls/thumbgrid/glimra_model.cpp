@@ -33,24 +33,23 @@ bool folder_holds_file(const std::string& folder) {
     return !files.empty();
 }
 
-// The companion thumbnails of each folder of a list, from one reading of the folder, so a
-// list of thousands of pictures does not look for thousands of missing files one by one.
-// A folder that cannot be read is left unlisted: its companions are looked for by path.
-class CompanionNames {
+// The folders of a list: the companion thumbnails of each from one reading of it, so a list
+// of thousands of pictures does not look for thousands of missing files one by one, and a
+// handle on it, so that its pictures are opened by name without walking its path again. A
+// folder that cannot be read is left unlisted: its companions are looked for by path.
+class ListFolders {
 public:
-    explicit CompanionNames(const std::vector<std::string_view>& paths) {
-        // A list mostly runs through one folder: a file beside the one before is passed over.
+    explicit ListFolders(const std::vector<std::string_view>& paths) {
+        // A list mostly runs through one folder: a path beside the one before is passed over.
         std::optional<std::string_view> last_beside;
         for (const std::string_view path : paths) {
-            const bool is_file = !path.ends_with(SEP);
             const std::string_view beside = path.substr(0, path.rfind(SEP) + 1);
-            if (is_file && beside == last_beside)
+            if (beside == last_beside)
                 continue;
-            if (is_file)
-                last_beside = beside;
-            const std::string folder = parent_folder(std::string(path));
+            last_beside = beside;
+            const std::string folder(beside);
             if (!m_folders.contains(folder))
-                m_folders.emplace(folder, read(folder));
+                m_folders.emplace(folder, Folder{read(folder), open_folder_handle(folder)});
         }
     }
 
@@ -58,11 +57,22 @@ public:
     // every companion is looked for by its path.
     bool may_exist(const std::string& folder, const std::string& name) const {
         const auto found = m_folders.find(folder);
-        return found == m_folders.end() || !found->second || found->second->contains(name);
+        return found == m_folders.end() || !found->second.companions ||
+               found->second.companions->contains(name);
+    }
+
+    // The handle on a folder of the list; -1 for none.
+    int handle(const std::string& folder) const {
+        const auto found = m_folders.find(folder);
+        return found == m_folders.end() ? -1 : found->second.handle.get();
     }
 
 private:
     using Names = std::unordered_set<std::string>;
+    struct Folder {
+        std::optional<Names> companions;
+        UniqueFd handle;
+    };
 
     static std::optional<Names> read(const std::string& folder) {
         const std::optional<std::vector<std::string>> entries =
@@ -72,7 +82,7 @@ private:
         return Names(entries->begin(), entries->end());
     }
 
-    std::unordered_map<std::string, std::optional<Names>> m_folders;
+    std::unordered_map<std::string, Folder> m_folders;
 };
 
 // A file as it stood when it was read: a rewrite (through a new file renamed over it, or
@@ -103,9 +113,12 @@ struct ReadHeader {
     FileStamp stamp;
 };
 
-std::optional<ReadHeader> read_stamped_header(const std::string& path) {
+// `name` is that of the file in the folder `folder` holds, when it holds one (not -1).
+std::optional<ReadHeader> read_stamped_header(const std::string& path, int folder,
+                                              const std::string& name) {
     FileStatus status;
-    const UniqueFd fd = open_regular_file(path, status);
+    const UniqueFd fd =
+        folder >= 0 ? open_regular_file_at(folder, name, status) : open_regular_file(path, status);
     if (!fd.valid())
         return std::nullopt;
     return ReadHeader{read_header_of_open_file(fd.get(), status.size), stamp_from(status)};
@@ -136,8 +149,7 @@ const ListEntry* still_valid(const ListEntry* known, const std::optional<FileSta
     return known;
 }
 
-ListEntry read_entry(const std::string& path, const CompanionNames& companions,
-                     const ListEntry* known) {
+ListEntry read_entry(const std::string& path, const ListFolders& folders, const ListEntry* known) {
     ListEntry entry;
     const std::string name = file_name(path, true);
     if (is_companion_name(name))
@@ -147,7 +159,7 @@ ListEntry read_entry(const std::string& path, const CompanionNames& companions,
     entry.read = true;
     if (path.ends_with(SEP)) {
         entry.stands = folder_holds_file(path);
-        if (entry.stands && companions.may_exist(folder, companion))
+        if (entry.stands && folders.may_exist(folder, companion))
             entry.companion = read_header_if_file(folder + companion);
         return entry;
     }
@@ -156,7 +168,7 @@ ListEntry read_entry(const std::string& path, const CompanionNames& companions,
         entry.stamp = stamp_of(path);
         if (!entry.stamp)
             return entry;
-        if (companions.may_exist(folder, companion))
+        if (folders.may_exist(folder, companion))
             entry.companion_stamp = stamp_of(folder + companion);
         if (const ListEntry* same = still_valid(known, entry.stamp, entry.companion_stamp)) {
             ListEntry again = *same;
@@ -164,7 +176,8 @@ ListEntry read_entry(const std::string& path, const CompanionNames& companions,
             return again;
         }
     }
-    const std::optional<ReadHeader> header = read_stamped_header(path);
+    const int held = folders.handle(folder);
+    const std::optional<ReadHeader> header = read_stamped_header(path, held, name);
     if (!header) {
         entry.stamp.reset();
         return entry;
@@ -174,8 +187,9 @@ ListEntry read_entry(const std::string& path, const CompanionNames& companions,
     entry.stamp = header->stamp;
     entry.companion.reset();
     entry.companion_stamp.reset();
-    if (companions.may_exist(folder, companion)) {
-        if (const std::optional<ReadHeader> thumb = read_stamped_header(folder + companion)) {
+    if (folders.may_exist(folder, companion)) {
+        if (const std::optional<ReadHeader> thumb =
+                read_stamped_header(folder + companion, held, companion)) {
             entry.companion = thumb->info;
             entry.companion_stamp = thumb->stamp;
         }
@@ -213,7 +227,7 @@ std::optional<ThumbItem> item_of(std::string path, const ListEntry& entry, doubl
 // system, and the strings and items are made where they are read. entries[i] is that of
 // paths[i]; items[i - first] the item of paths[i], or left with no path when it does not
 // stand. An entry of known whose files have not changed is taken as it is.
-void read_items(const std::vector<std::string_view>& paths, const CompanionNames& companions,
+void read_items(const std::vector<std::string_view>& paths, const ListFolders& folders,
                 const std::unordered_map<std::string_view, const ListEntry*>& known, size_t first,
                 size_t end, double twips_x, double twips_y, std::vector<ListEntry>& entries,
                 ThumbItem* items) {
@@ -227,8 +241,7 @@ void read_items(const std::vector<std::string_view>& paths, const CompanionNames
             for (size_t i = from; i < std::min(end, from + kRun); ++i) {
                 std::string path(paths[i]);
                 const auto was = known.find(paths[i]);
-                entries[i] =
-                    read_entry(path, companions, was == known.end() ? nullptr : was->second);
+                entries[i] = read_entry(path, folders, was == known.end() ? nullptr : was->second);
                 if (std::optional<ThumbItem> item =
                         item_of(std::move(path), entries[i], twips_x, twips_y))
                     items[i - first] = std::move(*item);
@@ -358,11 +371,11 @@ void GlimraModel::load_list() {
         now.text = m_props.filelist;
         now.paths = split_views(now.text, std::string_view(&CR, 1));
         m_items.reserve(now.paths.size());
-        const auto add_items = [&](size_t first, size_t end, const CompanionNames& companions) {
+        const auto add_items = [&](size_t first, size_t end, const ListFolders& folders) {
             now.entries.resize(end);
             const size_t at = m_items.size();
             m_items.resize(at + (end - first));
-            read_items(now.paths, companions, known, first, end, m_twipsPerPixelX, m_twipsPerPixelY,
+            read_items(now.paths, folders, known, first, end, m_twipsPerPixelX, m_twipsPerPixelY,
                        now.entries, m_items.data() + at);
             for (size_t i = first; i < end; ++i)
                 m_files_read += now.entries[i].read ? 1 : 0;
@@ -376,11 +389,11 @@ void GlimraModel::load_list() {
         // few companions are looked for one by one: the folders are listed after it.
         const size_t first_screen = first_screen_items(now.paths.size());
         if (first_screen > 0 && first_screen < now.paths.size()) {
-            add_items(0, first_screen, CompanionNames({}));
+            add_items(0, first_screen, ListFolders({}));
             show_first_screen(now.paths.size());
-            add_items(first_screen, now.paths.size(), CompanionNames(now.paths));
+            add_items(first_screen, now.paths.size(), ListFolders(now.paths));
         } else {
-            add_items(0, now.paths.size(), CompanionNames(now.paths));
+            add_items(0, now.paths.size(), ListFolders(now.paths));
         }
     }
     m_loaded = true;
