@@ -170,6 +170,13 @@ std::optional<FileStatus> file_status(const std::string& path) {
     return status_of(st);
 }
 
+std::optional<FileStatus> file_status_at(int folder, const std::string& name) {
+    struct stat st {};
+    if (!path_usable(name) || ::fstatat(folder, name.c_str(), &st, 0) != 0)
+        return std::nullopt;
+    return status_of(st);
+}
+
 std::optional<FileStatus> descriptor_status(int fd) {
     struct stat st {};
     if (::fstat(fd, &st) != 0)

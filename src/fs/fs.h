@@ -81,6 +81,9 @@ struct FileStatus {
 // The entry the path names, a symbolic link followed; nullopt when nothing can be read there.
 std::optional<FileStatus> file_status(const std::string& path);
 
+// The entry named within a folder held open (open_folder_handle), a symbolic link followed.
+std::optional<FileStatus> file_status_at(int folder, const std::string& name);
+
 // The file an open descriptor stands for.
 std::optional<FileStatus> descriptor_status(int fd);
 

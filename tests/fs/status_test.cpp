@@ -237,6 +237,9 @@ TEST(OpenRegularFile, ByNameInAHeldFolderAsByPath) {
     ASSERT_TRUE(file.valid());
     EXPECT_EQ(status.size, 7);
     EXPECT_EQ(status.inode, file_status(dir.file("in/a.jpg"))->inode);
+    EXPECT_EQ(file_status_at(folder.get(), "a.jpg")->inode, status.inode);
+    EXPECT_TRUE(file_status_at(folder.get(), "sub")->is_folder);
+    EXPECT_FALSE(file_status_at(folder.get(), "missing"));
     for (const char* other : {"pipe.jpg", "sub", "missing", "", "."})
         EXPECT_FALSE(open_regular_file_at(folder.get(), other, status).valid()) << other;
     EXPECT_EQ(status.size, 0) << "nothing is left of the last file found";

@@ -100,8 +100,10 @@ FileStamp stamp_from(const FileStatus& status) {
     return FileStamp{status.device, status.inode, status.size, status.mtime_sec, status.mtime_nsec};
 }
 
-std::optional<FileStamp> stamp_of(const std::string& path) {
-    const std::optional<FileStatus> status = file_status(path);
+// `name` is that of the file in the folder `folder` holds, when it holds one (not -1).
+std::optional<FileStamp> stamp_of(const std::string& path, int folder, const std::string& name) {
+    const std::optional<FileStatus> status =
+        folder >= 0 ? file_status_at(folder, name) : file_status(path);
     if (!status || !status->is_regular)
         return std::nullopt;
     return stamp_from(*status);
@@ -113,7 +115,7 @@ struct ReadHeader {
     FileStamp stamp;
 };
 
-// `name` is that of the file in the folder `folder` holds, when it holds one (not -1).
+// The same for the file's header, from one open.
 std::optional<ReadHeader> read_stamped_header(const std::string& path, int folder,
                                               const std::string& name) {
     FileStatus status;
@@ -163,20 +165,20 @@ ListEntry read_entry(const std::string& path, const ListFolders& folders, const 
             entry.companion = read_header_if_file(folder + companion);
         return entry;
     }
+    const int held = folders.handle(folder);
     // A path the last load read is looked at first: an unchanged file is not opened again.
     if (known) {
-        entry.stamp = stamp_of(path);
+        entry.stamp = stamp_of(path, held, name);
         if (!entry.stamp)
             return entry;
         if (folders.may_exist(folder, companion))
-            entry.companion_stamp = stamp_of(folder + companion);
+            entry.companion_stamp = stamp_of(folder + companion, held, companion);
         if (const ListEntry* same = still_valid(known, entry.stamp, entry.companion_stamp)) {
             ListEntry again = *same;
             again.read = false;
             return again;
         }
     }
-    const int held = folders.handle(folder);
     const std::optional<ReadHeader> header = read_stamped_header(path, held, name);
     if (!header) {
         entry.stamp.reset();
