@@ -116,6 +116,23 @@ ssize_t read_full(int fd, char* data, size_t size) {
     return static_cast<ssize_t>(done);
 }
 
+ssize_t pread_full(int fd, void* data, size_t size, int64_t offset) {
+    auto* bytes = static_cast<char*>(data);
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::pread(fd, bytes + done, size - done,
+                                  static_cast<off_t>(offset) + static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return -1;
+        if (n == 0)
+            break;
+        done += static_cast<size_t>(n);
+    }
+    return static_cast<ssize_t>(done);
+}
+
 int read_regular_file(const std::string& path, std::string& out, off_t max_bytes) {
     out.clear();
     if (!path_usable(path))

@@ -44,6 +44,8 @@ private:
 int write_all(int fd, const char* data, size_t size);
 // Reads until size bytes arrived or the file ended; the count, or -1 with errno set.
 ssize_t read_full(int fd, char* data, size_t size);
+// The same from an offset, leaving the file position alone.
+ssize_t pread_full(int fd, void* data, size_t size, int64_t offset);
 
 // Reads the whole of a regular file into out. The open never waits (a fifo would block it
 // for ever), a folder gives EISDIR, anything else that is not a regular file EINVAL (a

@@ -78,6 +78,21 @@ struct FileStatus {
     uint64_t inode = 0;
 };
 
+// A version of a file: the same entry (device and inode), size and modification time. A
+// rewrite, in place or through a new file renamed over it, makes another.
+struct FileVersion {
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    int64_t size = 0;
+    int64_t mtime_sec = 0;
+    int64_t mtime_nsec = 0;
+    bool operator==(const FileVersion&) const = default;
+};
+
+inline FileVersion version_of(const FileStatus& status) {
+    return {status.device, status.inode, status.size, status.mtime_sec, status.mtime_nsec};
+}
+
 // The entry the path names, a symbolic link followed; nullopt when nothing can be read there.
 std::optional<FileStatus> file_status(const std::string& path);
 

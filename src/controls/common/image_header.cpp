@@ -6,7 +6,6 @@
 #include <array>
 #include <cstddef>
 #include <limits>
-#include <unistd.h>
 
 namespace orvix {
 
@@ -58,14 +57,8 @@ public:
 
 private:
     size_t read_at(int64_t offset, uint8_t* data, size_t count) const {
-        size_t done = 0;
-        while (done < count) {
-            const ssize_t got = ::pread(m_fd, data + done, count - done, offset + done);
-            if (got <= 0)
-                break;
-            done += static_cast<size_t>(got);
-        }
-        return done;
+        const ssize_t got = pread_full(m_fd, data, count, offset);
+        return got < 0 ? 0 : static_cast<size_t>(got);
     }
 
     int m_fd;

@@ -85,34 +85,19 @@ private:
     std::unordered_map<std::string, Folder> m_folders;
 };
 
-// A file as it stood when it was read: a rewrite (through a new file renamed over it, or
-// in place) changes its inode, size or time.
-struct FileStamp {
-    uint64_t device = 0;
-    uint64_t inode = 0;
-    int64_t size = 0;
-    int64_t mtime_sec = 0;
-    int64_t mtime_nsec = 0;
-    bool operator==(const FileStamp&) const = default;
-};
-
-FileStamp stamp_from(const FileStatus& status) {
-    return FileStamp{status.device, status.inode, status.size, status.mtime_sec, status.mtime_nsec};
-}
-
 // `name` is that of the file in the folder `folder` holds, when it holds one (not -1).
-std::optional<FileStamp> stamp_of(const std::string& path, int folder, const std::string& name) {
+std::optional<FileVersion> stamp_of(const std::string& path, int folder, const std::string& name) {
     const std::optional<FileStatus> status =
         folder >= 0 ? file_status_at(folder, name) : file_status(path);
     if (!status || !status->is_regular)
         return std::nullopt;
-    return stamp_from(*status);
+    return version_of(*status);
 }
 
 // The header of a regular file with the stamp of the very file read, from one open.
 struct ReadHeader {
     ImageInfo info;
-    FileStamp stamp;
+    FileVersion stamp;
 };
 
 // The same for the file's header, from one open.
@@ -123,7 +108,7 @@ std::optional<ReadHeader> read_stamped_header(const std::string& path, int folde
         folder >= 0 ? open_regular_file_at(folder, name, status) : open_regular_file(path, status);
     if (!fd.valid())
         return std::nullopt;
-    return ReadHeader{read_header_of_open_file(fd.get(), status.size), stamp_from(status)};
+    return ReadHeader{read_header_of_open_file(fd.get(), status.size), version_of(status)};
 }
 
 } // namespace
@@ -135,16 +120,16 @@ struct ListEntry {
     std::optional<ImageInfo> companion;
     // The files read, taken before reading them; none for a folder or a missing file, whose
     // entry is never taken again.
-    std::optional<FileStamp> stamp;
-    std::optional<FileStamp> companion_stamp;
+    std::optional<FileVersion> stamp;
+    std::optional<FileVersion> companion_stamp;
     bool read = false; // read by this load, not taken from the one before
 };
 
 namespace {
 
 // The entry of a path as a load left it: taken again while its files stay as they were.
-const ListEntry* still_valid(const ListEntry* known, const std::optional<FileStamp>& stamp,
-                             const std::optional<FileStamp>& companion_stamp) {
+const ListEntry* still_valid(const ListEntry* known, const std::optional<FileVersion>& stamp,
+                             const std::optional<FileVersion>& companion_stamp) {
     if (!known || !known->stamp || stamp != known->stamp ||
         companion_stamp != known->companion_stamp)
         return nullptr;
