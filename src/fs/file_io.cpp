@@ -40,15 +40,46 @@ int UniqueFd::release() {
     return fd;
 }
 
-UniqueFd open_regular_file(const std::string& path, off_t& size) {
-    size = 0;
+namespace {
+
+// A descriptor just opened with its status, kept only for a regular file.
+UniqueFd keep_if_regular(UniqueFd fd, FileStatus& status) {
+    const std::optional<FileStatus> opened =
+        fd.valid() ? descriptor_status(fd.get()) : std::nullopt;
+    if (!opened || !opened->is_regular)
+        return {};
+    status = *opened;
+    return fd;
+}
+
+} // namespace
+
+UniqueFd open_regular_file(const std::string& path, FileStatus& status) {
+    status = {};
     if (!path_usable(path))
         return {};
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    struct stat st {};
-    if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
+    return keep_if_regular(UniqueFd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)),
+                           status);
+}
+
+UniqueFd open_regular_file_at(int folder, const std::string& name, FileStatus& status) {
+    status = {};
+    if (!path_usable(name))
         return {};
-    size = st.st_size;
+    return keep_if_regular(
+        UniqueFd(::openat(folder, name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)), status);
+}
+
+UniqueFd open_folder_handle(const std::string& folder) {
+    const std::string path = folder.empty() ? "." : folder;
+    return path_usable(path) ? UniqueFd(::open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC))
+                             : UniqueFd();
+}
+
+UniqueFd open_regular_file(const std::string& path, off_t& size) {
+    FileStatus status;
+    UniqueFd fd = open_regular_file(path, status);
+    size = static_cast<off_t>(status.size);
     return fd;
 }
 
@@ -74,6 +105,23 @@ ssize_t read_full(int fd, char* data, size_t size) {
     size_t done = 0;
     while (done < size) {
         const ssize_t n = ::read(fd, data + done, size - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return -1;
+        if (n == 0)
+            break;
+        done += static_cast<size_t>(n);
+    }
+    return static_cast<ssize_t>(done);
+}
+
+ssize_t pread_full(int fd, void* data, size_t size, int64_t offset) {
+    auto* bytes = static_cast<char*>(data);
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::pread(fd, bytes + done, size - done,
+                                  static_cast<off_t>(offset) + static_cast<off_t>(done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)

@@ -8,6 +8,8 @@
 
 namespace orvix {
 
+struct FileStatus;
+
 // The system's calls end a path at its first NUL byte, so "/card\0x" would name "/card":
 // a path holding one names nothing, and no routine hands it to the system.
 inline bool path_usable(const std::string& path) {
@@ -42,6 +44,8 @@ private:
 int write_all(int fd, const char* data, size_t size);
 // Reads until size bytes arrived or the file ended; the count, or -1 with errno set.
 ssize_t read_full(int fd, char* data, size_t size);
+// The same from an offset, leaving the file position alone.
+ssize_t pread_full(int fd, void* data, size_t size, int64_t offset);
 
 // Reads the whole of a regular file into out. The open never waits (a fifo would block it
 // for ever), a folder gives EISDIR, anything else that is not a regular file EINVAL (a
@@ -52,6 +56,16 @@ int read_regular_file(const std::string& path, std::string& out, off_t max_bytes
 // Opens a regular file for reading without waiting (a fifo named like a picture cannot
 // stall the open) and gives its size; an invalid descriptor for anything else.
 UniqueFd open_regular_file(const std::string& path, off_t& size);
+// The same with the status of the very file opened, with no second look-up by name that a
+// replacement could slip between.
+UniqueFd open_regular_file(const std::string& path, FileStatus& status);
+
+// The same for a file named within a folder held open by open_folder_handle, without
+// walking the folder's path again; `name` is a single entry of it.
+UniqueFd open_regular_file_at(int folder, const std::string& name, FileStatus& status);
+
+// A handle on a folder ("" is the current one), only for naming the entries in it.
+UniqueFd open_folder_handle(const std::string& folder);
 
 // Opens the file for reading unless its last part is a symbolic link.
 UniqueFd open_without_following(const std::string& path);

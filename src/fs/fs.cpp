@@ -149,7 +149,9 @@ FileStatus status_of(const struct stat& st) {
     status.is_folder = S_ISDIR(st.st_mode);
     status.is_regular = S_ISREG(st.st_mode);
     status.owner_may_write = (st.st_mode & S_IWUSR) != 0;
-    status.owned_by_me = st.st_uid == ::getuid();
+    // The user a process runs as does not change under it; asked once, not for every file.
+    static const uid_t me = ::getuid();
+    status.owned_by_me = st.st_uid == me;
     status.sticky = (st.st_mode & S_ISVTX) != 0;
     status.size = st.st_size;
     status.mtime_sec = st.st_mtim.tv_sec;
@@ -164,6 +166,20 @@ FileStatus status_of(const struct stat& st) {
 std::optional<FileStatus> file_status(const std::string& path) {
     struct stat st {};
     if (!stat_path(path, st))
+        return std::nullopt;
+    return status_of(st);
+}
+
+std::optional<FileStatus> file_status_at(int folder, const std::string& name) {
+    struct stat st {};
+    if (!path_usable(name) || ::fstatat(folder, name.c_str(), &st, 0) != 0)
+        return std::nullopt;
+    return status_of(st);
+}
+
+std::optional<FileStatus> descriptor_status(int fd) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
         return std::nullopt;
     return status_of(st);
 }
@@ -207,13 +223,15 @@ bool may_create_in(const std::string& folder) {
     return path_usable(folder) && ::access(folder.c_str(), W_OK | X_OK) == 0;
 }
 
-std::optional<std::vector<std::string>> folder_entry_names(const std::string& folder) {
+std::optional<std::vector<std::string>> folder_entry_names(const std::string& folder,
+                                                           std::string_view prefix) {
     const detail::DirHandle dir = detail::open_dir(folder);
     if (!dir)
         return std::nullopt;
     std::vector<std::string> names;
     while (const dirent* entry = ::readdir(dir.get()))
-        if (!detail::is_dot_or_dotdot(entry->d_name))
+        if (!detail::is_dot_or_dotdot(entry->d_name) &&
+            std::string_view(entry->d_name).starts_with(prefix))
             names.emplace_back(entry->d_name);
     return names;
 }

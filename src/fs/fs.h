@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace orvix {
@@ -77,8 +78,29 @@ struct FileStatus {
     uint64_t inode = 0;
 };
 
+// A version of a file: the same entry (device and inode), size and modification time. A
+// rewrite, in place or through a new file renamed over it, makes another.
+struct FileVersion {
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    int64_t size = 0;
+    int64_t mtime_sec = 0;
+    int64_t mtime_nsec = 0;
+    bool operator==(const FileVersion&) const = default;
+};
+
+inline FileVersion version_of(const FileStatus& status) {
+    return {status.device, status.inode, status.size, status.mtime_sec, status.mtime_nsec};
+}
+
 // The entry the path names, a symbolic link followed; nullopt when nothing can be read there.
 std::optional<FileStatus> file_status(const std::string& path);
+
+// The entry named within a folder held open (open_folder_handle), a symbolic link followed.
+std::optional<FileStatus> file_status_at(int folder, const std::string& name);
+
+// The file an open descriptor stands for.
+std::optional<FileStatus> descriptor_status(int fd);
 
 // The entry itself, never followed: a symbolic link is neither a folder nor a regular file.
 std::optional<FileStatus> link_status(const std::string& path);
@@ -104,8 +126,9 @@ std::string real_path(const std::string& path);
 bool may_create_in(const std::string& folder);
 
 // The names of every entry of the folder ("." and ".." left out), in the system's order;
-// nullopt when the folder cannot be read.
-std::optional<std::vector<std::string>> folder_entry_names(const std::string& folder);
+// nullopt when the folder cannot be read. With a prefix, only the names that start with it.
+std::optional<std::vector<std::string>> folder_entry_names(const std::string& folder,
+                                                           std::string_view prefix = {});
 
 // --- Paths -----------------------------------------------------------------------------
 

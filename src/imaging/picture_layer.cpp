@@ -170,18 +170,7 @@ std::span<const uint8_t> PictureSource::contents() {
 int64_t PictureSource::read_at(int64_t offset, uint8_t* buffer, size_t count) {
     if (m_fd < 0 || offset < 0)
         return -1;
-    size_t done = 0;
-    while (done < count) {
-        const ssize_t n = ::pread(m_fd, buffer + done, count - done, off_t(offset) + off_t(done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return -1;
-        if (n == 0)
-            break;
-        done += size_t(n);
-    }
-    return int64_t(done);
+    return int64_t(pread_full(m_fd, buffer, count, offset));
 }
 
 // --- PictureTarget ------------------------------------------------------------------------

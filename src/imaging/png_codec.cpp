@@ -13,11 +13,18 @@ namespace orvix::picture::detail {
 
 namespace {
 
+// A damaged file or a failed write is reported by our result codes, not on the terminal.
+void on_error(png_structp png, png_const_charp) {
+    png_longjmp(png, 1);
+}
+
+void on_warning(png_structp, png_const_charp) {}
+
 // Owns the libpng write structures.
 class PngWriter {
 public:
     PngWriter() {
-        m_png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+        m_png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, on_error, on_warning);
         if (m_png)
             m_info = png_create_info_struct(m_png);
     }
@@ -65,13 +72,6 @@ bool encode_rows(png_structp png, png_infop info, const RgbImage& image,
     png_write_end(png, info);
     return true;
 }
-
-// A damaged file is reported by our result codes, not on the terminal.
-void on_error(png_structp png, png_const_charp) {
-    png_longjmp(png, 1);
-}
-
-void on_warning(png_structp, png_const_charp) {}
 
 // Owns the libpng read structures.
 class PngReader {

@@ -32,20 +32,31 @@ std::string Remplacer(std::string_view find, std::string_view replacement, std::
     return result;
 }
 
-std::vector<std::string> split(std::string_view text, std::string_view separator) {
-    std::vector<std::string> fields;
+std::vector<std::string_view> split_views(std::string_view text, std::string_view separator) {
+    std::vector<std::string_view> fields;
     if (separator.empty()) {
-        fields.emplace_back(text);
+        fields.push_back(text);
         return fields;
     }
+    // Counted first: a long list grown by doubling would copy its views a dozen times.
+    size_t count = 1;
+    for (size_t pos = text.find(separator); pos != std::string_view::npos;
+         pos = text.find(separator, pos + separator.size()))
+        ++count;
+    fields.reserve(count);
     size_t start = 0;
     for (size_t pos = text.find(separator); pos != std::string_view::npos;
          pos = text.find(separator, start)) {
-        fields.emplace_back(text.substr(start, pos - start));
+        fields.push_back(text.substr(start, pos - start));
         start = pos + separator.size();
     }
-    fields.emplace_back(text.substr(start));
+    fields.push_back(text.substr(start));
     return fields;
+}
+
+std::vector<std::string> split(std::string_view text, std::string_view separator) {
+    const std::vector<std::string_view> views = split_views(text, separator);
+    return {views.begin(), views.end()};
 }
 
 std::string join(const std::vector<std::string>& fields, std::string_view separator) {

@@ -84,6 +84,8 @@ int hex_digit(char c);
 
 // Splits at every occurrence of separator; an empty text gives one empty field.
 std::vector<std::string> split(std::string_view text, std::string_view separator);
+// The same fields as views into text, which must outlive them.
+std::vector<std::string_view> split_views(std::string_view text, std::string_view separator);
 std::string join(const std::vector<std::string>& fields, std::string_view separator);
 
 } // namespace orvix

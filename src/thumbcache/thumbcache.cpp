@@ -111,11 +111,6 @@ std::string valid_thumbnail(const std::string& picture, CacheSize size) {
     return path;
 }
 
-bool same_file_version(const FileStatus& a, const FileStatus& b) {
-    return a.device == b.device && a.inode == b.inode && a.size == b.size &&
-           a.mtime_sec == b.mtime_sec && a.mtime_nsec == b.mtime_nsec;
-}
-
 bool store_thumbnails(const std::string& picture, const CacheThumbnails& thumbnails,
                       const FileStatus* drawn_from) {
     const std::string uri = file_uri(picture);
@@ -123,7 +118,7 @@ bool store_thumbnails(const std::string& picture, const CacheThumbnails& thumbna
     const std::optional<FileStatus> status = file_status(picture);
     if (thumbnails.empty() || uri.empty() || cache.empty() || !status || !status->is_regular)
         return false;
-    if (drawn_from && !same_file_version(*drawn_from, *status))
+    if (drawn_from && version_of(*drawn_from) != version_of(*status))
         return false;
     std::string cache_uri = file_uri(cache);
     if (!cache_uri.ends_with('/'))

@@ -166,6 +166,11 @@ TEST(FolderEntryNames, EveryNameAsTheSystemGivesIt) {
     EXPECT_FALSE(folder_entry_names(dir.file("missing")));
     EXPECT_FALSE(folder_entry_names(dir.file("a.jpg")));
     EXPECT_FALSE(folder_entry_names(""));
+
+    write_file(dir.file("m_a.jpg"), "x");
+    write_file(dir.file("M_b.jpg"), "x");
+    EXPECT_EQ(folder_entry_names(dir.path(), "m_"), (std::vector<std::string>{"m_a.jpg"}))
+        << "the prefix is compared as it stands";
 }
 
 mode_t mode_of(const std::string& path) {
@@ -216,6 +221,33 @@ TEST(OpenRegularFile, OnlyARegularFileOpensAndNothingWaits) {
     EXPECT_EQ(size, 0);
     EXPECT_FALSE(open_regular_file(dir.path(), size).valid());
     EXPECT_FALSE(open_regular_file(dir.file("missing"), size).valid());
+}
+
+// Opened by its name in a folder held open, a file gives the status of the very file opened,
+// under the same rules as by its path.
+TEST(OpenRegularFile, ByNameInAHeldFolderAsByPath) {
+    TempDir dir;
+    write_file(dir.file("in/a.jpg"), "1234567");
+    ASSERT_EQ(::mkfifo(dir.file("in/pipe.jpg").c_str(), 0600), 0);
+    dir.folder("in/sub");
+    const UniqueFd folder = open_folder_handle(dir.file("in") + "/");
+    ASSERT_TRUE(folder.valid());
+    FileStatus status;
+    const UniqueFd file = open_regular_file_at(folder.get(), "a.jpg", status);
+    ASSERT_TRUE(file.valid());
+    EXPECT_EQ(status.size, 7);
+    EXPECT_EQ(status.inode, file_status(dir.file("in/a.jpg"))->inode);
+    EXPECT_EQ(file_status_at(folder.get(), "a.jpg")->inode, status.inode);
+    EXPECT_TRUE(file_status_at(folder.get(), "sub")->is_folder);
+    EXPECT_FALSE(file_status_at(folder.get(), "missing"));
+    for (const char* other : {"pipe.jpg", "sub", "missing", "", "."})
+        EXPECT_FALSE(open_regular_file_at(folder.get(), other, status).valid()) << other;
+    EXPECT_EQ(status.size, 0) << "nothing is left of the last file found";
+    EXPECT_FALSE(open_regular_file_at(folder.get(), std::string("a.jpg\0x", 7), status).valid());
+
+    EXPECT_FALSE(open_folder_handle(dir.file("in/a.jpg")).valid()) << "not a folder";
+    EXPECT_FALSE(open_folder_handle(dir.file("gone")).valid());
+    EXPECT_TRUE(open_folder_handle("").valid()) << "the current folder";
 }
 
 TEST(OpenWithoutFollowing, ALinkIsRefused) {

@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -27,9 +28,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 #include <new>
 #include <sys/stat.h>
+#include <thread>
 
 namespace orvix {
 namespace {
@@ -849,6 +852,32 @@ TEST(CellLoader, DecodesWhatIsWantedNowAndForgetsWhatWasReplaced) {
     EXPECT_FALSE(loader.find(cells[3].path, QSize(20, 15)).fresh) << "another size";
     loader.reload();
     EXPECT_FALSE(loader.find(cells[3].path, QSize(40, 30)).fresh) << "stale after a reload";
+}
+
+// While the window's thread is busy (reading a long list), the pictures decoded meanwhile
+// wait in its event queue; they can be taken in before it draws, without running the loop.
+TEST(CellLoader, PicturesDecodedWhileTheWindowWasBusyAreTakenInWithoutTheEventLoop) {
+    test::TempDir dir;
+    std::vector<CellRequest> cells;
+    for (int i = 0; i < 3; ++i) {
+        cells.push_back({dir.file("c" + std::to_string(i) + ".jpg"), QSize(40, 30)});
+        solid_jpeg(cells.back().path, 80, 60, 0, 200, 0);
+    }
+    CellLoader loader(1 << 20, 2);
+    int ready = 0;
+    QObject::connect(&loader, &CellLoader::cell_ready, [&] { ++ready; });
+    loader.request(cells);
+    QElapsedTimer waited;
+    waited.start();
+    while (loader.missing_among_first(3) > 0 && waited.elapsed() < hang_bound_ms) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        loader.take_arrived();
+    }
+    EXPECT_EQ(loader.missing_among_first(3), 0);
+    EXPECT_EQ(loader.in_flight(), 0);
+    EXPECT_EQ(ready, 3);
+    for (const CellRequest& cell : cells)
+        EXPECT_TRUE(loader.find(cell.path, cell.size).fresh);
 }
 
 TEST(CellLoader, StaysWithinItsBudgetDroppingWhatIsNoLongerWanted) {

@@ -1,5 +1,6 @@
 #include "controls/thumbgrid/glimra_model.h"
 
+#include "fs/fs.h"
 #include "model_fixture.h"
 #include "recording_host.h"
 #include "support/images.h"
@@ -58,6 +59,48 @@ TEST_F(GridTest, MissingFilesAreLeftOutAndTheRestNumberedFromOne) {
     EXPECT_EQ(m_model.filelist(), m_paths[0] + "\r" + m_paths[2]);
     EXPECT_EQ(m_model.File_Type(2), kTypeJpeg);
     EXPECT_EQ(m_model.File_Width(2), 80);
+}
+
+// A long list is read on several threads, each taking the next run of paths: the items
+// still come in the list's order, with missing files, companions and folders where they were.
+TEST_F(GridTest, ALongListReadOnSeveralThreadsKeepsItsOrder) {
+    const std::string picture = test::read_file(m_paths.front());
+    const std::string folder = m_dir.file("inner") + "/";
+    test::write_file(m_dir.file("inner/x.jpg"), picture);
+    std::vector<std::string> list;
+    std::vector<std::pair<std::string, std::string>> expected; // path, thumbnail
+    int32_t looked_at = 0;
+    for (int i = 0; i < 1500; ++i) {
+        const std::string path = m_dir.file("long" + std::to_string(i) + ".jpg");
+        if (i % 7 == 3) {
+            list.push_back(path); // never written
+            ++looked_at;
+        } else if (i % 11 == 5 && !expected.empty() && expected.back().first != folder) {
+            // The companion of the picture before, listed too: never an item of its own.
+            const std::string companion = parent_folder(expected.back().first) + "m_" +
+                                          file_name(expected.back().first, true);
+            test::write_file(companion, picture);
+            expected.back().second = companion;
+            list.push_back(companion);
+        } else if (i % 97 == 0) {
+            list.push_back(folder);
+            expected.emplace_back(folder, folder);
+            ++looked_at;
+        } else {
+            test::write_file(path, picture);
+            list.push_back(path);
+            expected.emplace_back(path, path);
+            ++looked_at;
+        }
+    }
+    m_model.set_filelist(lines(list));
+    ASSERT_EQ(m_model.count(), static_cast<int32_t>(expected.size()));
+    for (int32_t index = 1; index <= m_model.count(); ++index) {
+        const auto& [path, thumbnail] = expected[static_cast<size_t>(index - 1)];
+        ASSERT_EQ(m_model.item(index)->Path, path) << index;
+        EXPECT_EQ(m_model.item(index)->ThumbPath, thumbnail) << index;
+    }
+    EXPECT_EQ(m_model.files_read(), looked_at) << "each path but the companions looked at once";
 }
 
 TEST_F(GridTest, AnEmptyListHasNoItems) {

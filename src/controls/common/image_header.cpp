@@ -6,7 +6,6 @@
 #include <array>
 #include <cstddef>
 #include <limits>
-#include <unistd.h>
 
 namespace orvix {
 
@@ -58,14 +57,8 @@ public:
 
 private:
     size_t read_at(int64_t offset, uint8_t* data, size_t count) const {
-        size_t done = 0;
-        while (done < count) {
-            const ssize_t got = ::pread(m_fd, data + done, count - done, offset + done);
-            if (got <= 0)
-                break;
-            done += static_cast<size_t>(got);
-        }
-        return done;
+        const ssize_t got = pread_full(m_fd, data, count, offset);
+        return got < 0 ? 0 : static_cast<size_t>(got);
     }
 
     int m_fd;
@@ -193,7 +186,9 @@ void read_jpeg(HeaderBytes& bytes, ImageInfo& info) {
     }
 }
 
-ImageInfo read_image_header(int fd, int64_t file_size) {
+} // namespace
+
+ImageInfo read_header_of_open_file(int fd, int64_t file_size) {
     ImageInfo info;
     info.FileSize =
         static_cast<int32_t>(std::min<int64_t>(file_size, std::numeric_limits<int32_t>::max()));
@@ -210,14 +205,12 @@ ImageInfo read_image_header(int fd, int64_t file_size) {
     return info;
 }
 
-} // namespace
-
 std::optional<ImageInfo> read_header_if_file(const std::string& path) {
     off_t size = 0;
     const UniqueFd fd = open_regular_file(path, size);
     if (!fd.valid())
         return std::nullopt;
-    return read_image_header(fd.get(), size);
+    return read_header_of_open_file(fd.get(), size);
 }
 
 ImageInfo ReadImageHeader(const std::string& path) {

@@ -37,4 +37,7 @@ ImageInfo ReadImageHeader(const std::string& path);
 // The same, or nothing when the path names no regular file (missing, a folder, a fifo).
 std::optional<ImageInfo> read_header_if_file(const std::string& path);
 
+// The same from a regular file the caller has open, of the size it gave.
+ImageInfo read_header_of_open_file(int fd, int64_t file_size);
+
 } // namespace orvix

@@ -4,6 +4,7 @@
 #include "imaging/picture_layer.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QImageReader>
 
 #include <algorithm>
@@ -269,6 +270,10 @@ std::string CellLoader::larger_source_of(const std::string& file) const {
         larger = m_larger;
     }
     return larger_source(larger, file);
+}
+
+void CellLoader::take_arrived() {
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
 }
 
 void CellLoader::reload() {

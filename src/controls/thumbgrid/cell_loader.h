@@ -80,6 +80,9 @@ public:
     // Every cached picture becomes stale: it is still shown, but decoded again when wanted
     // (the files may have changed).
     void reload();
+    // Takes in the pictures decoded while the window's thread was busy, whose results
+    // still wait in its event queue (cell_ready is emitted for each, as ever).
+    void take_arrived();
     // The cells of the last request, in the order asked.
     const std::vector<CellRequest>& wanted() const { return m_wanted; }
     // How many of the first `count` cells of the last request are still missing.

@@ -251,6 +251,9 @@ public:
     void GlimraLoadStart() override { emit m_grid.GlimraLoadStart(); }
     void GlimraLoadEnd() override {
         m_grid.m_titles.clear();
+        // The first screen of a long list was decoded while the list was read: its
+        // pictures are drawn by the redraw that follows, not a frame later.
+        m_grid.m_loader->take_arrived();
         emit m_grid.GlimraLoadEnd();
     }
     void SelectionChange() override { emit m_grid.SelectionChange(); }

@@ -1,9 +1,11 @@
 #include "controls/thumbgrid/glimra_model.h"
 
+#include "fs/file_io.h"
 #include "fs/fs.h"
 #include "text/text.h"
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <cmath>
 #include <memory>
@@ -31,60 +33,82 @@ bool folder_holds_file(const std::string& folder) {
     return !files.empty();
 }
 
-// The companion thumbnails of each folder of a list, from one reading of the folder, so a
-// list of thousands of pictures does not look for thousands of missing files one by one.
-// A folder that cannot be read is left unlisted: its companions are looked for by path.
-class CompanionNames {
+// The folders of a list: the companion thumbnails of each from one reading of it, so a list
+// of thousands of pictures does not look for thousands of missing files one by one, and a
+// handle on it, so that its pictures are opened by name without walking its path again. A
+// folder that cannot be read is left unlisted: its companions are looked for by path.
+class ListFolders {
 public:
-    explicit CompanionNames(const std::vector<std::string>& paths) {
-        for (const std::string& path : paths) {
-            const std::string folder = parent_folder(path);
+    explicit ListFolders(const std::vector<std::string_view>& paths) {
+        // A list mostly runs through one folder: a path beside the one before is passed over.
+        std::optional<std::string_view> last_beside;
+        for (const std::string_view path : paths) {
+            const std::string_view beside = path.substr(0, path.rfind(SEP) + 1);
+            if (beside == last_beside)
+                continue;
+            last_beside = beside;
+            const std::string folder(beside);
             if (!m_folders.contains(folder))
-                m_folders.emplace(folder, read(folder));
+                m_folders.emplace(folder, Folder{read(folder), open_folder_handle(folder)});
         }
     }
 
-    // False only when the folder was listed and holds no file of that name.
+    // False only when the folder was listed and holds no file of that name: with no paths,
+    // every companion is looked for by its path.
     bool may_exist(const std::string& folder, const std::string& name) const {
         const auto found = m_folders.find(folder);
-        return found == m_folders.end() || !found->second || found->second->contains(name);
+        return found == m_folders.end() || !found->second.companions ||
+               found->second.companions->contains(name);
+    }
+
+    // The handle on a folder of the list; -1 for none.
+    int handle(const std::string& folder) const {
+        const auto found = m_folders.find(folder);
+        return found == m_folders.end() ? -1 : found->second.handle.get();
     }
 
 private:
     using Names = std::unordered_set<std::string>;
+    struct Folder {
+        std::optional<Names> companions;
+        UniqueFd handle;
+    };
 
     static std::optional<Names> read(const std::string& folder) {
         const std::optional<std::vector<std::string>> entries =
-            folder_entry_names(folder.empty() ? "." : folder);
+            folder_entry_names(folder.empty() ? "." : folder, kCompanionPrefix);
         if (!entries)
             return std::nullopt;
-        Names names;
-        for (const std::string& entry : *entries)
-            if (entry.starts_with(kCompanionPrefix))
-                names.insert(entry);
-        return names;
+        return Names(entries->begin(), entries->end());
     }
 
-    std::unordered_map<std::string, std::optional<Names>> m_folders;
+    std::unordered_map<std::string, Folder> m_folders;
 };
 
-// A file as it stood when it was read: a rewrite (through a new file renamed over it, or
-// in place) changes its inode, size or time.
-struct FileStamp {
-    uint64_t device = 0;
-    uint64_t inode = 0;
-    int64_t size = 0;
-    int64_t mtime_sec = 0;
-    int64_t mtime_nsec = 0;
-    bool operator==(const FileStamp&) const = default;
-};
-
-std::optional<FileStamp> stamp_of(const std::string& path) {
-    const std::optional<FileStatus> status = file_status(path);
+// `name` is that of the file in the folder `folder` holds, when it holds one (not -1).
+std::optional<FileVersion> stamp_of(const std::string& path, int folder, const std::string& name) {
+    const std::optional<FileStatus> status =
+        folder >= 0 ? file_status_at(folder, name) : file_status(path);
     if (!status || !status->is_regular)
         return std::nullopt;
-    return FileStamp{status->device, status->inode, status->size, status->mtime_sec,
-                     status->mtime_nsec};
+    return version_of(*status);
+}
+
+// The header of a regular file with the stamp of the very file read, from one open.
+struct ReadHeader {
+    ImageInfo info;
+    FileVersion stamp;
+};
+
+// The same for the file's header, from one open.
+std::optional<ReadHeader> read_stamped_header(const std::string& path, int folder,
+                                              const std::string& name) {
+    FileStatus status;
+    const UniqueFd fd =
+        folder >= 0 ? open_regular_file_at(folder, name, status) : open_regular_file(path, status);
+    if (!fd.valid())
+        return std::nullopt;
+    return ReadHeader{read_header_of_open_file(fd.get(), status.size), version_of(status)};
 }
 
 } // namespace
@@ -96,24 +120,23 @@ struct ListEntry {
     std::optional<ImageInfo> companion;
     // The files read, taken before reading them; none for a folder or a missing file, whose
     // entry is never taken again.
-    std::optional<FileStamp> stamp;
-    std::optional<FileStamp> companion_stamp;
+    std::optional<FileVersion> stamp;
+    std::optional<FileVersion> companion_stamp;
     bool read = false; // read by this load, not taken from the one before
 };
 
 namespace {
 
 // The entry of a path as a load left it: taken again while its files stay as they were.
-const ListEntry* still_valid(const ListEntry* known, const std::optional<FileStamp>& stamp,
-                             const std::optional<FileStamp>& companion_stamp) {
+const ListEntry* still_valid(const ListEntry* known, const std::optional<FileVersion>& stamp,
+                             const std::optional<FileVersion>& companion_stamp) {
     if (!known || !known->stamp || stamp != known->stamp ||
         companion_stamp != known->companion_stamp)
         return nullptr;
     return known;
 }
 
-ListEntry read_entry(const std::string& path, const CompanionNames& companions,
-                     const ListEntry* known) {
+ListEntry read_entry(const std::string& path, const ListFolders& folders, const ListEntry* known) {
     ListEntry entry;
     const std::string name = file_name(path, true);
     if (is_companion_name(name))
@@ -123,52 +146,99 @@ ListEntry read_entry(const std::string& path, const CompanionNames& companions,
     entry.read = true;
     if (path.ends_with(SEP)) {
         entry.stands = folder_holds_file(path);
-        if (entry.stands && companions.may_exist(folder, companion))
+        if (entry.stands && folders.may_exist(folder, companion))
             entry.companion = read_header_if_file(folder + companion);
         return entry;
     }
-    entry.stamp = stamp_of(path);
-    if (!entry.stamp)
-        return entry;
-    if (companions.may_exist(folder, companion))
-        entry.companion_stamp = stamp_of(folder + companion);
-    if (const ListEntry* same = still_valid(known, entry.stamp, entry.companion_stamp)) {
-        ListEntry again = *same;
-        again.read = false;
-        return again;
+    const int held = folders.handle(folder);
+    // A path the last load read is looked at first: an unchanged file is not opened again.
+    if (known) {
+        entry.stamp = stamp_of(path, held, name);
+        if (!entry.stamp)
+            return entry;
+        if (folders.may_exist(folder, companion))
+            entry.companion_stamp = stamp_of(folder + companion, held, companion);
+        if (const ListEntry* same = still_valid(known, entry.stamp, entry.companion_stamp)) {
+            ListEntry again = *same;
+            again.read = false;
+            return again;
+        }
     }
-    const std::optional<ImageInfo> header = read_header_if_file(path);
+    const std::optional<ReadHeader> header = read_stamped_header(path, held, name);
     if (!header) {
         entry.stamp.reset();
         return entry;
     }
     entry.stands = true;
-    entry.info = *header;
-    if (entry.companion_stamp)
-        entry.companion = read_header_if_file(folder + companion);
+    entry.info = header->info;
+    entry.stamp = header->stamp;
+    entry.companion.reset();
+    entry.companion_stamp.reset();
+    if (folders.may_exist(folder, companion)) {
+        if (const std::optional<ReadHeader> thumb =
+                read_stamped_header(folder + companion, held, companion)) {
+            entry.companion = thumb->info;
+            entry.companion_stamp = thumb->stamp;
+        }
+    }
     return entry;
 }
 
-// The entries of paths[first, end), read on a few threads: each one waits mostly for the
-// file system, and a long list is read many times faster so. An entry of known whose files
-// have not changed is taken as it is.
-void read_entries(const std::vector<std::string>& paths, const CompanionNames& companions,
-                  const std::unordered_map<std::string, ListEntry>& known, size_t first, size_t end,
-                  std::vector<ListEntry>& entries) {
+// The picture's item as the grid shows it, or nothing for an entry that does not stand.
+std::optional<ThumbItem> item_of(std::string path, const ListEntry& entry, double twips_x,
+                                 double twips_y) {
+    if (!entry.stands)
+        return std::nullopt;
+    ThumbItem item;
+    item.Width = entry.info.Width;
+    item.Height = entry.info.Height;
+    item.Size = entry.info.FileSize;
+    item.Type = entry.info.FileType;
+    int32_t thumb_width = item.Width, thumb_height = item.Height;
+    if (entry.companion) {
+        item.ThumbPath =
+            parent_folder(path) + std::string(kCompanionPrefix) + file_name(path, true);
+        thumb_width = entry.companion->Width;
+        thumb_height = entry.companion->Height;
+    } else {
+        item.ThumbPath = path;
+    }
+    item.Path = std::move(path);
+    item.ThumbWidth = to_twips(thumb_width, twips_x);
+    item.ThumbHeight = to_twips(thumb_height, twips_y);
+    return item;
+}
+
+// Reads the entries of paths[first, end) and builds their items on a few threads, each
+// taking the next run of paths as it gets free: every path waits mostly for the file
+// system, and the strings and items are made where they are read. entries[i] is that of
+// paths[i]; items[i - first] the item of paths[i], or left with no path when it does not
+// stand. An entry of known whose files have not changed is taken as it is.
+void read_items(const std::vector<std::string_view>& paths, const ListFolders& folders,
+                const std::unordered_map<std::string_view, const ListEntry*>& known, size_t first,
+                size_t end, double twips_x, double twips_y, std::vector<ListEntry>& entries,
+                ThumbItem* items) {
     constexpr size_t kPerThread = 256;
+    constexpr size_t kRun = 64;
     const size_t threads = std::clamp<size_t>(
         std::min<size_t>(std::thread::hardware_concurrency(), (end - first) / kPerThread), 1, 4);
-    const auto read_range = [&](size_t from, size_t step) {
-        for (size_t i = from; i < end; i += step) {
-            const auto was = known.find(paths[i]);
-            entries[i] =
-                read_entry(paths[i], companions, was == known.end() ? nullptr : &was->second);
+    std::atomic<size_t> next{first};
+    const auto read_runs = [&] {
+        for (size_t from = next.fetch_add(kRun); from < end; from = next.fetch_add(kRun)) {
+            for (size_t i = from; i < std::min(end, from + kRun); ++i) {
+                std::string path(paths[i]);
+                const auto was = known.find(paths[i]);
+                entries[i] = read_entry(path, folders, was == known.end() ? nullptr : was->second);
+                if (std::optional<ThumbItem> item =
+                        item_of(std::move(path), entries[i], twips_x, twips_y))
+                    items[i - first] = std::move(*item);
+            }
         }
     };
     std::vector<std::jthread> workers;
     for (size_t t = 1; t < threads; ++t)
-        workers.emplace_back(read_range, first + t, threads);
-    read_range(first, threads);
+        workers.emplace_back(read_runs);
+    read_runs();
 }
 
 std::string rect_text(const Rect& r) {
@@ -210,8 +280,21 @@ std::string text_after_last(const std::string& text, char mark) {
 
 } // namespace
 
+// What the last load read: its list, and the entry of each path.
 struct GlimraModel::KnownFiles {
-    std::unordered_map<std::string, ListEntry> entries;
+    std::string text;
+    std::vector<std::string_view> paths; // into text
+    std::vector<ListEntry> entries;      // entries[i] is that of paths[i]
+
+    // Each path's entry, found by a hash (the first of a path listed twice).
+    std::unordered_map<std::string_view, const ListEntry*> by_path() const {
+        std::unordered_map<std::string_view, const ListEntry*> found;
+        found.reserve(paths.size());
+        for (size_t i = 0; i < paths.size() && i < entries.size(); ++i)
+            if (entries[i].stamp)
+                found.emplace(paths[i], &entries[i]);
+        return found;
+    }
 };
 
 GlimraModel::GlimraModel(GlimraHost& host)
@@ -235,8 +318,8 @@ int32_t GlimraModel::scroll_offset() const {
 
 // --- The list ----------------------------------------------------------------------------
 
-void GlimraModel::set_filelist(const std::string& text) {
-    m_props.filelist = text;
+void GlimraModel::set_filelist(std::string text) {
+    m_props.filelist = std::move(text);
     load_list();
 }
 
@@ -266,30 +349,38 @@ void GlimraModel::load_list() {
     m_dragStartCell = {};
     m_first_row.reset();
     m_files_read = 0;
-    const std::unordered_map<std::string, ListEntry> known = std::move(m_known->entries);
-    m_known->entries.clear();
+    const std::unique_ptr<KnownFiles> before = std::move(m_known);
+    m_known = std::make_unique<KnownFiles>();
     if (!m_props.filelist.empty()) {
-        const std::vector<std::string> paths = split(m_props.filelist, std::string_view(&CR, 1));
-        const CompanionNames companions(paths);
-        std::vector<ListEntry> entries(paths.size());
-        m_items.reserve(paths.size());
-        const auto add_items = [&](size_t first, size_t end) {
-            read_entries(paths, companions, known, first, end, entries);
-            for (size_t i = first; i < end; ++i) {
-                m_files_read += entries[i].read ? 1 : 0;
-                if (entries[i].stamp)
-                    m_known->entries.insert_or_assign(paths[i], entries[i]);
-                add_item(paths[i], entries[i]);
-            }
+        const std::unordered_map<std::string_view, const ListEntry*> known = before->by_path();
+        // The list is kept as it was read, for the next load to find its entries in.
+        KnownFiles& now = *m_known;
+        now.text = m_props.filelist;
+        now.paths = split_views(now.text, std::string_view(&CR, 1));
+        m_items.reserve(now.paths.size());
+        const auto add_items = [&](size_t first, size_t end, const ListFolders& folders) {
+            now.entries.resize(end);
+            const size_t at = m_items.size();
+            m_items.resize(at + (end - first));
+            read_items(now.paths, folders, known, first, end, m_twipsPerPixelX, m_twipsPerPixelY,
+                       now.entries, m_items.data() + at);
+            for (size_t i = first; i < end; ++i)
+                m_files_read += now.entries[i].read ? 1 : 0;
+            // Paths that name nothing to show leave no item.
+            m_items.erase(std::remove_if(m_items.begin() + static_cast<ptrdiff_t>(at),
+                                         m_items.end(),
+                                         [](const ThumbItem& it) { return it.Path.empty(); }),
+                          m_items.end());
         };
-        // The first screen first, so its pictures are decoded while the rest is read.
-        const size_t first_screen = first_screen_items(paths.size());
-        if (first_screen > 0 && first_screen < paths.size()) {
-            add_items(0, first_screen);
-            show_first_screen(paths.size());
-            add_items(first_screen, paths.size());
+        // The first screen first, so its pictures are decoded while the rest is read. Its
+        // few companions are looked for one by one: the folders are listed after it.
+        const size_t first_screen = first_screen_items(now.paths.size());
+        if (first_screen > 0 && first_screen < now.paths.size()) {
+            add_items(0, first_screen, ListFolders({}));
+            show_first_screen(now.paths.size());
+            add_items(first_screen, now.paths.size(), ListFolders(now.paths));
         } else {
-            add_items(0, paths.size());
+            add_items(0, now.paths.size(), ListFolders(now.paths));
         }
     }
     m_loaded = true;
@@ -300,27 +391,6 @@ void GlimraModel::load_list() {
         m_current = m_anchor = 0;
     m_base.assign(m_items.size(), false);
     m_host.GlimraLoadEnd();
-}
-
-void GlimraModel::add_item(const std::string& path, const ListEntry& entry) {
-    if (!entry.stands)
-        return;
-    ThumbItem& item = m_items.emplace_back();
-    item.Path = path;
-    item.Width = entry.info.Width;
-    item.Height = entry.info.Height;
-    item.Size = entry.info.FileSize;
-    item.Type = entry.info.FileType;
-    item.ThumbPath = item.Path;
-    int32_t thumb_width = item.Width, thumb_height = item.Height;
-    if (entry.companion) {
-        item.ThumbPath =
-            parent_folder(item.Path) + std::string(kCompanionPrefix) + file_name(item.Path, true);
-        thumb_width = entry.companion->Width;
-        thumb_height = entry.companion->Height;
-    }
-    item.ThumbWidth = to_twips(thumb_width, m_twipsPerPixelX);
-    item.ThumbHeight = to_twips(thumb_height, m_twipsPerPixelY);
 }
 
 size_t GlimraModel::first_screen_items(size_t count) const {

@@ -128,7 +128,7 @@ public:
 
     // --- The list --------------------------------------------------------------------
     // Stores the list and loads it.
-    void set_filelist(const std::string& text);
+    void set_filelist(std::string text);
     // The accepted paths joined by carriage returns; "" before a load.
     std::string filelist() const;
     // Turns the stored list into items (raising GlimraLoadStart and GlimraLoadEnd).
@@ -258,7 +258,6 @@ private:
     // Places the items read so far as a list of `count` would place them and hands them to
     // the host.
     void show_first_screen(size_t count);
-    void add_item(const std::string& path, const ListEntry& entry);
     // The scroll bar for the layout just made, at the position kept across a resize.
     ScrollRange scroll_range_kept();
     // The item of the first row in view, taken before a resize changes the rows.
