@@ -101,10 +101,14 @@ int write_all(int fd, const char* data, size_t size) {
     return 0;
 }
 
-ssize_t read_full(int fd, char* data, size_t size) {
+namespace {
+
+// Calls `part(at, count, done)` until size bytes arrived or the file ended, retrying
+// interrupted calls; the count, or -1 with errno set.
+template <class Part> ssize_t read_until_full(char* data, size_t size, Part part) {
     size_t done = 0;
     while (done < size) {
-        const ssize_t n = ::read(fd, data + done, size - done);
+        const ssize_t n = part(data + done, size - done, done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
@@ -116,21 +120,18 @@ ssize_t read_full(int fd, char* data, size_t size) {
     return static_cast<ssize_t>(done);
 }
 
+} // namespace
+
+ssize_t read_full(int fd, char* data, size_t size) {
+    return read_until_full(data, size,
+                           [fd](char* at, size_t count, size_t) { return ::read(fd, at, count); });
+}
+
 ssize_t pread_full(int fd, void* data, size_t size, int64_t offset) {
-    auto* bytes = static_cast<char*>(data);
-    size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::pread(fd, bytes + done, size - done,
-                                  static_cast<off_t>(offset) + static_cast<off_t>(done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return -1;
-        if (n == 0)
-            break;
-        done += static_cast<size_t>(n);
-    }
-    return static_cast<ssize_t>(done);
+    return read_until_full(
+        static_cast<char*>(data), size, [=](char* at, size_t count, size_t done) {
+            return ::pread(fd, at, count, static_cast<off_t>(offset) + static_cast<off_t>(done));
+        });
 }
 
 int read_regular_file(const std::string& path, std::string& out, off_t max_bytes) {

@@ -48,6 +48,16 @@ void solid_jpeg(const std::string& path, int width, int height, uint8_t r, uint8
     test::write_picture(path, image, 95);
 }
 
+// `count` green 80 x 60 pictures c0.jpg, c1.jpg, ... in the folder, each wanted at 40 x 30.
+std::vector<CellRequest> green_cells(const test::TempDir& dir, int count) {
+    std::vector<CellRequest> cells;
+    for (int i = 0; i < count; ++i) {
+        cells.push_back({dir.file("c" + std::to_string(i) + ".jpg"), QSize(40, 30)});
+        solid_jpeg(cells.back().path, 80, 60, 0, 200, 0);
+    }
+    return cells;
+}
+
 bool near_colour(QRgb pixel, int r, int g, int b, int tolerance = 12) {
     return std::abs(qRed(pixel) - r) <= tolerance && std::abs(qGreen(pixel) - g) <= tolerance &&
            std::abs(qBlue(pixel) - b) <= tolerance;
@@ -822,11 +832,7 @@ TEST_F(GlimraKeysTest, TheContextMenuOpensOnWhatWasPointedAt) {
 
 TEST(CellLoader, DecodesWhatIsWantedNowAndForgetsWhatWasReplaced) {
     test::TempDir dir;
-    std::vector<CellRequest> cells;
-    for (int i = 0; i < 4; ++i) {
-        cells.push_back({dir.file("c" + std::to_string(i) + ".jpg"), QSize(40, 30)});
-        solid_jpeg(cells.back().path, 80, 60, 0, 200, 0);
-    }
+    std::vector<CellRequest> cells = green_cells(dir, 4);
     // The first picture is large and wanted whole, so the one worker is still busy with it
     // when the request is replaced, however loaded the machine.
     solid_jpeg(cells[0].path, 4000, 3000, 0, 200, 0);
@@ -858,11 +864,7 @@ TEST(CellLoader, DecodesWhatIsWantedNowAndForgetsWhatWasReplaced) {
 // wait in its event queue; they can be taken in before it draws, without running the loop.
 TEST(CellLoader, PicturesDecodedWhileTheWindowWasBusyAreTakenInWithoutTheEventLoop) {
     test::TempDir dir;
-    std::vector<CellRequest> cells;
-    for (int i = 0; i < 3; ++i) {
-        cells.push_back({dir.file("c" + std::to_string(i) + ".jpg"), QSize(40, 30)});
-        solid_jpeg(cells.back().path, 80, 60, 0, 200, 0);
-    }
+    const std::vector<CellRequest> cells = green_cells(dir, 3);
     CellLoader loader(1 << 20, 2);
     int ready = 0;
     QObject::connect(&loader, &CellLoader::cell_ready, [&] { ++ready; });
@@ -929,12 +931,8 @@ TEST(CellLoader, ASmallerBudgetDropsWhatIsNotWantedAtOnce) {
 
 TEST(CellLoader, CellsReadAheadAreDecodedToo) {
     test::TempDir dir;
-    std::vector<CellRequest> cells;
-    for (int i = 0; i < 4; ++i) {
-        cells.push_back({dir.file("c" + std::to_string(i) + ".jpg"), QSize(40, 30)});
-        cells.back().ahead = i >= 2;
-        solid_jpeg(cells.back().path, 80, 60, 0, 200, 0);
-    }
+    std::vector<CellRequest> cells = green_cells(dir, 4);
+    cells[2].ahead = cells[3].ahead = true;
     CellLoader loader(1 << 20, 1, 1);
     loader.request(cells);
     EXPECT_TRUE(QTest::qWaitFor(

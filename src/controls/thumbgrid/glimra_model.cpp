@@ -53,18 +53,22 @@ public:
         }
     }
 
-    // False only when the folder was listed and holds no file of that name: with no paths,
-    // every companion is looked for by its path.
-    bool may_exist(const std::string& folder, const std::string& name) const {
+    // What the list knows of a folder, from one look-up.
+    struct Look {
+        const std::unordered_set<std::string>* companions = nullptr; // null: not listed
+        int handle = -1;                                             // -1: none
+        // False only when the folder was listed and holds no file of that name: with no
+        // paths, every companion is looked for by its path.
+        bool may_hold(const std::string& name) const {
+            return !companions || companions->contains(name);
+        }
+    };
+    Look look(const std::string& folder) const {
         const auto found = m_folders.find(folder);
-        return found == m_folders.end() || !found->second.companions ||
-               found->second.companions->contains(name);
-    }
-
-    // The handle on a folder of the list; -1 for none.
-    int handle(const std::string& folder) const {
-        const auto found = m_folders.find(folder);
-        return found == m_folders.end() ? -1 : found->second.handle.get();
+        if (found == m_folders.end())
+            return {};
+        const Folder& known = found->second;
+        return {known.companions ? &*known.companions : nullptr, known.handle.get()};
     }
 
 private:
@@ -144,19 +148,21 @@ ListEntry read_entry(const std::string& path, const ListFolders& folders, const 
     const std::string folder = parent_folder(path);
     const std::string companion = std::string(kCompanionPrefix) + name;
     entry.read = true;
+    const ListFolders::Look here = folders.look(folder);
+    const bool companion_may_stand = here.may_hold(companion);
     if (path.ends_with(SEP)) {
         entry.stands = folder_holds_file(path);
-        if (entry.stands && folders.may_exist(folder, companion))
+        if (entry.stands && companion_may_stand)
             entry.companion = read_header_if_file(folder + companion);
         return entry;
     }
-    const int held = folders.handle(folder);
+    const int held = here.handle;
     // A path the last load read is looked at first: an unchanged file is not opened again.
     if (known) {
         entry.stamp = stamp_of(path, held, name);
         if (!entry.stamp)
             return entry;
-        if (folders.may_exist(folder, companion))
+        if (companion_may_stand)
             entry.companion_stamp = stamp_of(folder + companion, held, companion);
         if (const ListEntry* same = still_valid(known, entry.stamp, entry.companion_stamp)) {
             ListEntry again = *same;
@@ -172,9 +178,8 @@ ListEntry read_entry(const std::string& path, const ListFolders& folders, const 
     entry.stands = true;
     entry.info = header->info;
     entry.stamp = header->stamp;
-    entry.companion.reset();
     entry.companion_stamp.reset();
-    if (folders.may_exist(folder, companion)) {
+    if (companion_may_stand) {
         if (const std::optional<ReadHeader> thumb =
                 read_stamped_header(folder + companion, held, companion)) {
             entry.companion = thumb->info;
